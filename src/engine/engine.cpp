@@ -1,0 +1,180 @@
+#include "engine/engine.h"
+
+#include "engine/messages.h"
+#include "engine/primitives.h"
+#include "textfile/file_io.h"
+#include "textfile/lines.h"
+#include "textfile/text_codec.h"
+
+namespace kelvane::engine {
+
+Engine::Engine(Host& host) : host_(host) {}
+
+// ---- run driver ----------------------------------------------------------
+
+RunOutcome Engine::Exec_Click(TextView scriptPath) {
+  const Text path(scriptPath);
+  return runLoaded([&] { LoadScript(path); });
+}
+
+RunOutcome Engine::runScriptText(TextView scriptText) {
+  return runLoaded([&] {
+    lines_ = textfile::splitLines(scriptText);
+    if (lines_.size() > kMaxLines) lines_.resize(kMaxLines);
+    host_.scriptLoaded();
+  });
+}
+
+RunOutcome Engine::runLoaded(const std::function<void()>& load) {
+  // A run started while another one yields would reload the list and clear
+  // the loop under the first run's feet: it is ignored.
+  if (running_) return RunOutcome::Ignored;
+  running_ = true;
+  host_.setTimerEnabled(false);
+  for (TextBuffer& v : vars_) v.clear();
+  stopFlag_ = false;
+  load();
+  loop_ = LoopState{};
+  const int last = lineCount() - 1;
+  for (int i = 0; i <= last; ++i) {
+    // Tested before each line: a stop raised by the last line goes unseen.
+    if (stopFlag_) {
+      running_ = false;
+      return RunOutcome::Stopped;
+    }
+    host_.lineStarting(i);
+    ExecuteLine(static_cast<int16_t>(i));
+    host_.lineFinished(i);
+    if (loop_.jump) {
+      i = loop_.start;
+      loop_.jump = false;
+    }
+  }
+  stopFlag_ = false;
+  host_.setTimerEnabled(true);
+  running_ = false;
+  return RunOutcome::Normal;
+}
+
+void Engine::LoadScript(TextView path) {
+  lines_.clear();
+  const auto bytes = textfile::readFileBytes(textfile::toUtf8(path));
+  if (bytes) {
+    lines_ = textfile::splitLines(textfile::decodeText(*bytes));
+    // The line counter is 16 bits wide: the lines beyond are not run.
+    if (lines_.size() > kMaxLines) lines_.resize(kMaxLines);
+  }
+  host_.scriptLoaded();
+}
+
+void Engine::report(const Text& message) {
+  stopFlag_ = true;
+  host_.showMessage(message);
+}
+
+// ---- operands -------------------------------------------------------------
+
+Operand Engine::GetSource(int n) {
+  const Text& raw = slot(n);
+  scratch_.assign(raw);
+  upperInPlace(scratch_);
+  const TextView token = scratch_;
+  if (token == u"HT") return Operand(ht_.view());
+  if (token == u"V1") return Operand(vars_[0].view());
+  if (token == u"TIME") return Operand(host_.timeText());
+  if (token == u"DATE") return Operand(host_.dateText());
+  if (token == u"V2") return Operand(vars_[1].view());
+  if (token == u"V3") return Operand(vars_[2].view());
+  if (token == u"V4") return Operand(vars_[3].view());
+  if (token == u"V5") return Operand(vars_[4].view());
+  if (token == u"D") return Operand(d_.view());
+  if (!token.empty() && token.front() == u'"' && token.back() == u'"') {
+    // A lone double quote counts as the empty literal.
+    if (raw.size() < 2) return Operand(TextView{});
+    return Operand(TextView(raw).substr(1, raw.size() - 2));
+  }
+  report(messages::badSource(n, token));
+  return Operand(TextView{});
+}
+
+// ---- destinations ---------------------------------------------------------
+
+void Engine::PutToDest(TextView value, Text& destination) {
+  writeDest(value, destination, WriteMode::Append);
+}
+
+void Engine::ReplaceDest(TextView value, Text& destination) {
+  writeDest(value, destination, WriteMode::Replace);
+}
+
+bool Engine::fits(size_t oldSize, size_t added) {
+  if (added <= maxBufferLength_ && oldSize <= maxBufferLength_ - added) return true;
+  report(messages::bufferTooLong());
+  return false;
+}
+
+void Engine::writeDest(TextView value, Text& destination, WriteMode mode) {
+  // The caller's field itself is upper-cased, unless it starts with a quote.
+  if (destination.empty() || destination.front() != u'"') upperInPlace(destination);
+  TextBuffer* target = nullptr;
+  if (destination == u"HT") target = &ht_;
+  else if (destination == u"D") target = &d_;
+  else if (destination == u"V1") target = &vars_[0];
+  else if (destination == u"V2") target = &vars_[1];
+  else if (destination == u"V3") target = &vars_[2];
+  else if (destination == u"V4") target = &vars_[3];
+  else if (destination == u"V5") target = &vars_[4];
+  else if (destination == u"TITLE") {
+    SetTitle(value);  // the caption is always replaced
+    return;
+  } else {
+    report(messages::badDestination(destination));
+    return;
+  }
+  if (mode == WriteMode::Append) {
+    if (fits(target->size(), value.size())) target->append(value);
+  } else {
+    if (fits(0, value.size())) target->assign(value);
+  }
+}
+
+void Engine::SetTitle(TextView caption) {
+  const size_t firstKept = caption.find_first_not_of(u' ');
+  title_.assign(firstKept == TextView::npos ? TextView{} : caption.substr(firstKept));
+  host_.setTitle(title_);
+}
+
+// ---- primitives that write HT ---------------------------------------------
+
+void Engine::assignHT(TextView piece) {
+  if (fits(0, piece.size())) ht_.assign(piece);
+}
+
+TextView Engine::GetAfterHT(TextView text, TextView marker) {
+  assignHT(GetAfter(text, marker));
+  return ht_.view();
+}
+
+TextView Engine::GetAfterInclHT(TextView text, TextView marker) {
+  assignHT(GetAfterIncl(text, marker));
+  return ht_.view();
+}
+
+TextView Engine::GetBeforeHT(TextView text, TextView marker) {
+  assignHT(GetBefore(text, marker));
+  return ht_.view();
+}
+
+TextView Engine::GetBeforeInclHT(TextView text, TextView marker) {
+  assignHT(GetBeforeIncl(text, marker));
+  return ht_.view();
+}
+
+TextView Engine::TakeBetweenHT(TextView start, TextView end) {
+  const TakenPiece taken = TakeBetween(ht_.view(), start, end);
+  // The piece stays readable: dropping the front of HT moves nothing.
+  if (taken.found) ht_.dropFront(taken.consumed);
+  return taken.piece;
+}
+
+}  // namespace kelvane::engine

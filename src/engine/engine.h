@@ -1,0 +1,166 @@
+// The script engine: its buffers and state, operand resolution, the
+// destination writer, the line interpreter and the run driver. One object
+// holds everything; two engines in one process never see each other.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "engine/host.h"
+#include "engine/text.h"
+#include "engine/text_buffer.h"
+
+namespace kelvane::engine {
+
+// A resolved source parameter: a view of a buffer or of the line's own
+// literal, or a text of its own (TIME, DATE).
+class Operand {
+ public:
+  Operand() = default;
+  explicit Operand(TextView view) : view_(view) {}
+  explicit Operand(Text owned) : owned_(std::move(owned)), isOwned_(true) {}
+  TextView view() const { return isOwned_ ? TextView(owned_) : view_; }
+
+ private:
+  TextView view_;
+  Text owned_;
+  bool isOwned_ = false;
+};
+
+enum class RunOutcome {
+  Normal,   // ran past the last line: StopFlag clear, timer on
+  Stopped,  // a script error or failed load stopped it: timer left off
+  Ignored,  // a run was already going (a click during a yield)
+};
+
+struct LoopState {
+  int16_t start = 0;    // LoopStart
+  int16_t counter = 0;  // LoopCounter
+  int16_t count = 0;    // LoopCount
+  bool active = false;  // LoopActive
+  bool jump = false;    // LoopJump
+};
+
+class Engine {
+ public:
+  static constexpr int kMaxLines = 32767;
+  // No buffer grows past this many characters: a script that doubles a
+  // buffer in a loop is stopped with a message instead of exhausting memory.
+  static constexpr size_t kDefaultMaxBufferLength = size_t{1} << 27;
+
+  explicit Engine(Host& host);
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  // One run of the script file at scriptPath (re-read from disk).
+  RunOutcome Exec_Click(TextView scriptPath);
+  // The same run over script text held in memory (tests, fuzzing).
+  RunOutcome runScriptText(TextView scriptText);
+
+  // Reads the script file into the script list; a file that cannot be read
+  // leaves the list empty, silently.
+  void LoadScript(TextView path);
+  void ExecuteLine(int16_t lineIndex);
+  Operand GetSource(int slot);
+  void PutToDest(TextView value, Text& destination);
+  void ReplaceDest(TextView value, Text& destination);
+  void SetTitle(TextView caption);
+
+  // The HT-writing extraction primitives.
+  TextView GetAfterHT(TextView text, TextView marker);
+  TextView GetAfterUpperHT(TextView text, TextView marker) { return GetAfterHT(text, marker); }
+  TextView GetAfterInclHT(TextView text, TextView marker);
+  TextView GetBeforeHT(TextView text, TextView marker);
+  TextView GetBeforeInclHT(TextView text, TextView marker);
+  TextView GetBeforeInclUpperHT(TextView text, TextView marker) {
+    return GetBeforeInclHT(text, marker);
+  }
+  TextView TakeBetweenHT(TextView start, TextView end);
+  TextView TakeBetweenUpperHT(TextView start, TextView end) { return TakeBetweenHT(start, end); }
+
+  // Buffers: HT (the page), D (the display), V1..V5.
+  TextBuffer& ht() { return ht_; }
+  TextBuffer& d() { return d_; }
+  TextBuffer& var(int n) { return vars_.at(static_cast<size_t>(n - 1)); }
+  const TextBuffer& ht() const { return ht_; }
+  const TextBuffer& d() const { return d_; }
+  const TextBuffer& var(int n) const { return vars_.at(static_cast<size_t>(n - 1)); }
+  // The last caption written through TITLE.
+  const Text& title() const { return title_; }
+
+  const std::vector<Text>& scriptLines() const { return lines_; }
+  int16_t lineCount() const { return static_cast<int16_t>(lines_.size()); }
+  const Text& commandWord() const { return commandWord_; }
+  const Text& param(int k) const { return params_.at(static_cast<size_t>(k - 1)); }
+  const LoopState& loop() const { return loop_; }
+  bool stopFlag() const { return stopFlag_; }
+  // Sets StopFlag: the run ends before its next line. For the host (a page
+  // that did not load) and for tests.
+  void stop() { stopFlag_ = true; }
+  bool running() const { return running_; }
+  // Clears the loop state, as the window does when it is loaded.
+  void resetLoop() { loop_ = LoopState{}; }
+
+  void setMaxBufferLength(size_t n) { maxBufferLength_ = n; }
+
+ private:
+  struct Command {
+    std::u16string_view word;
+    void (Engine::*run)(int16_t lineIndex);
+  };
+  static const Command kCommands[];
+  enum class WriteMode { Append, Replace };
+
+  RunOutcome runLoaded(const std::function<void()>& load);
+  void splitLine(TextView line);
+  void report(const Text& message);
+  void writeDest(TextView value, Text& destination, WriteMode mode);
+  bool fits(size_t oldSize, size_t added);
+  void assignHT(TextView piece);
+  Text& slot(int k) { return params_[static_cast<size_t>(k - 1)]; }
+
+  // Command handlers (one per row of the command table).
+  void cmdClear(int16_t);
+  template <TextView (*Primitive)(TextView, TextView), bool kUpperMarker>
+  void cmdGet(int16_t);
+  template <TextView (Engine::*Primitive)(TextView, TextView), bool kUpperMarker>
+  void cmdGetHT(int16_t);
+  template <bool kUpperMarkers>
+  void cmdGetBetween(int16_t);
+  template <bool kUpperMarkers>
+  void cmdTakeBetween(int16_t);
+  void cmdGetN(int16_t);
+  void cmdCutTail(int16_t);
+  void cmdCutHead(int16_t);
+  void cmdTime(int16_t);
+  void cmdDate(int16_t);
+  void cmdCr(int16_t);
+  void cmdPut(int16_t);
+  void cmdReplace(int16_t);
+  void cmdPutTab(int16_t);
+  void cmdDel(int16_t);
+  void cmdUrl(int16_t);
+  void cmdTagDel(int16_t);
+  void cmdCon(int16_t);
+  void cmdLoop(int16_t);
+  void cmdLoopEnd(int16_t);
+  void cmdNothing(int16_t) {}
+
+  Host& host_;
+  TextBuffer ht_;
+  TextBuffer d_;
+  std::array<TextBuffer, 5> vars_;
+  Text title_;
+  std::vector<Text> lines_;
+  Text commandWord_;
+  std::array<Text, 5> params_;
+  Text scratch_;  // upper-cased command word or token
+  LoopState loop_;
+  bool stopFlag_ = false;
+  bool running_ = false;
+  size_t maxBufferLength_ = kDefaultMaxBufferLength;
+};
+
+}  // namespace kelvane::engine

@@ -1,0 +1,230 @@
+// The line interpreter: splitting a line into its fields, recognising the
+// command word and the commands themselves.
+#include "engine/engine.h"
+#include "engine/messages.h"
+#include "engine/numeric.h"
+#include "engine/primitives.h"
+
+namespace kelvane::engine {
+namespace {
+
+constexpr char16_t kTab = u'\t';
+
+Text upperOf(const Operand& operand) { return upperCopy(operand.view()); }
+
+}  // namespace
+
+// The command words in the order they are tested. Each handler resolves its
+// operands, calls one primitive and hands the result to the writer.
+const Engine::Command Engine::kCommands[] = {
+    {u"CLEAR", &Engine::cmdClear},
+    {u"GETA", &Engine::cmdGet<GetAfter, false>},
+    {u"GHA", &Engine::cmdGetHT<&Engine::GetAfterHT, false>},
+    {u"GETA-U", &Engine::cmdGet<GetAfterUpper, true>},
+    {u"GHA-U", &Engine::cmdGetHT<&Engine::GetAfterUpperHT, true>},
+    {u"GETAI", &Engine::cmdGet<GetAfterIncl, false>},
+    {u"GHAI", &Engine::cmdGetHT<&Engine::GetAfterInclHT, false>},
+    {u"GETAI-U", &Engine::cmdGet<GetAfterIncl, true>},
+    {u"GHAI-U", &Engine::cmdGetHT<&Engine::GetAfterInclHT, true>},
+    {u"GETB", &Engine::cmdGet<GetBefore, false>},
+    {u"GHB", &Engine::cmdGetHT<&Engine::GetBeforeHT, false>},
+    {u"GETB-U", &Engine::cmdGet<GetBefore, true>},
+    {u"GHB-U", &Engine::cmdGetHT<&Engine::GetBeforeHT, true>},
+    {u"GETBI", &Engine::cmdGet<GetBeforeIncl, false>},
+    {u"GHBI", &Engine::cmdGetHT<&Engine::GetBeforeInclHT, false>},
+    {u"GETBI-U", &Engine::cmdGet<GetBeforeInclUpper, true>},
+    {u"GHBI-U", &Engine::cmdGetHT<&Engine::GetBeforeInclUpperHT, true>},
+    {u"GETC", &Engine::cmdGetBetween<false>},
+    {u"GHC", &Engine::cmdTakeBetween<false>},
+    {u"GETC-U", &Engine::cmdGetBetween<true>},
+    {u"GHC-U", &Engine::cmdTakeBetween<true>},
+    {u"GETN", &Engine::cmdGetN},
+    {u"CUTAN", &Engine::cmdCutTail},
+    {u"CUTBN", &Engine::cmdCutHead},
+    {u"TIME", &Engine::cmdTime},
+    {u"DATE", &Engine::cmdDate},
+    {u"CR", &Engine::cmdCr},
+    {u"PUT", &Engine::cmdPut},
+    {u"REPLACE", &Engine::cmdReplace},
+    {u"PUTTAB", &Engine::cmdPutTab},
+    {u"DEL", &Engine::cmdDel},
+    {u"DEL-U", &Engine::cmdDel},  // the search ignores case: the same operation
+    {u"URL", &Engine::cmdUrl},
+    {u"TAGDEL", &Engine::cmdTagDel},
+    {u"CON", &Engine::cmdCon},
+    {u"LOOP", &Engine::cmdLoop},
+    {u"LOOPEND", &Engine::cmdLoopEnd},
+    {u"", &Engine::cmdNothing},
+    {u"REM", &Engine::cmdNothing},
+    {u"'", &Engine::cmdNothing},
+};
+
+void Engine::splitLine(TextView line) {
+  size_t tab = line.find(kTab);
+  commandWord_.assign(line.substr(0, tab));
+  // Slots the line does not reach keep what an earlier line left there;
+  // fields after the fifth are ignored.
+  for (size_t k = 0; k < params_.size() && tab != TextView::npos; ++k) {
+    const size_t start = tab + 1;
+    tab = line.find(kTab, start);
+    params_[k].assign(line.substr(start, tab == TextView::npos ? TextView::npos : tab - start));
+  }
+}
+
+void Engine::ExecuteLine(int16_t lineIndex) {
+  host_.selectLine(lineIndex);
+  if (lineIndex < 0 || lineIndex >= lineCount()) return;
+  splitLine(lines_[static_cast<size_t>(lineIndex)]);
+  scratch_.assign(commandWord_);
+  upperInPlace(scratch_);
+  for (const Command& command : kCommands) {
+    if (command.word == scratch_) {
+      (this->*command.run)(lineIndex);
+      return;
+    }
+  }
+  // Comments: a word that starts with ' or, exactly in capitals, with REM.
+  const TextView word = commandWord_;
+  if (word.starts_with(u"'") || word.starts_with(u"REM")) return;
+  report(messages::unknownCommand(lineIndex, commandWord_));
+}
+
+// ---- handlers -------------------------------------------------------------
+
+void Engine::cmdClear(int16_t) { ReplaceDest({}, slot(1)); }
+
+template <TextView (*Primitive)(TextView, TextView), bool kUpperMarker>
+void Engine::cmdGet(int16_t) {
+  const Operand text = GetSource(1);
+  const Operand marker = GetSource(3);
+  const TextView piece =
+      kUpperMarker ? Primitive(text.view(), upperOf(marker)) : Primitive(text.view(), marker.view());
+  ReplaceDest(piece, slot(2));
+}
+
+template <TextView (Engine::*Primitive)(TextView, TextView), bool kUpperMarker>
+void Engine::cmdGetHT(int16_t) {
+  const Operand text = GetSource(1);
+  const Operand marker = GetSource(3);
+  const TextView piece = kUpperMarker ? (this->*Primitive)(text.view(), upperOf(marker))
+                                      : (this->*Primitive)(text.view(), marker.view());
+  ReplaceDest(piece, slot(2));
+}
+
+template <bool kUpperMarkers>
+void Engine::cmdGetBetween(int16_t) {
+  const Operand text = GetSource(1);
+  const Operand start = GetSource(3);
+  const Operand end = GetSource(4);
+  const TextView piece = kUpperMarkers ? GetBetween(text.view(), upperOf(start), upperOf(end))
+                                       : GetBetween(text.view(), start.view(), end.view());
+  ReplaceDest(piece, slot(2));
+}
+
+template <bool kUpperMarkers>
+void Engine::cmdTakeBetween(int16_t) {
+  const Operand start = GetSource(2);
+  const Operand end = GetSource(3);
+  const TextView piece = kUpperMarkers ? TakeBetweenHT(upperOf(start), upperOf(end))
+                                       : TakeBetweenHT(start.view(), end.view());
+  PutToDest(piece, slot(1));
+}
+
+void Engine::cmdGetN(int16_t) {
+  const Operand text = GetSource(1);
+  ReplaceDest(GetLeftN(text.view(), scriptCount(slot(3))), slot(2));
+}
+
+void Engine::cmdCutTail(int16_t) {
+  const Operand text = GetSource(1);
+  ReplaceDest(CutTailN(text.view(), scriptCount(slot(2))), slot(1));
+}
+
+void Engine::cmdCutHead(int16_t) {
+  const Operand text = GetSource(1);
+  ReplaceDest(CutHeadN(text.view(), scriptCount(slot(2))), slot(1));
+}
+
+void Engine::cmdTime(int16_t) { PutToDest(host_.timeText(), slot(1)); }
+
+void Engine::cmdDate(int16_t) { PutToDest(host_.dateText(), slot(1)); }
+
+void Engine::cmdCr(int16_t) { PutToDest(u"\r\n", slot(1)); }
+
+void Engine::cmdPut(int16_t) {
+  const Operand value = GetSource(1);
+  PutToDest(value.view(), slot(2));
+}
+
+void Engine::cmdReplace(int16_t) {
+  const Operand value = GetSource(1);
+  ReplaceDest(value.view(), slot(2));
+}
+
+void Engine::cmdPutTab(int16_t) { PutToDest(u"\t", slot(1)); }
+
+void Engine::cmdDel(int16_t) {
+  const Operand text = GetSource(1);
+  const Operand marker = GetSource(2);
+  ReplaceDest(DeleteFirst(text.view(), marker.view()), slot(1));
+}
+
+void Engine::cmdUrl(int16_t) {
+  // A copy: loading empties HT, which the operand may be a view of.
+  const Text url(GetSource(1).view());
+  host_.openUrl(url);
+}
+
+void Engine::cmdTagDel(int16_t) {
+  const Operand text = GetSource(1);
+  ReplaceDest(StripFirstTag(text.view()), slot(1));
+}
+
+void Engine::cmdCon(int16_t) {
+  const Operand a = GetSource(1);
+  const Operand b = GetSource(2);
+  if (!fits(a.view().size(), b.view().size())) return;
+  Text joined;
+  joined.reserve(a.view().size() + b.view().size());
+  joined.append(a.view());
+  joined.append(b.view());
+  ReplaceDest(joined, slot(1));
+}
+
+void Engine::cmdLoop(int16_t lineIndex) {
+  if (loop_.active) {
+    // Loops do not nest. The open loop stays open.
+    loop_.start = 0;
+    loop_.count = 0;
+    loop_.jump = false;
+    report(messages::nestedLoop());
+    return;
+  }
+  loop_.start = lineIndex;
+  loop_.counter = 0;
+  loop_.count = scriptCount(GetSource(1).view());
+  loop_.active = true;
+}
+
+void Engine::cmdLoopEnd(int16_t) {
+  host_.processEvents();
+  if (!loop_.active) {
+    loop_.start = 0;
+    loop_.count = 0;
+    loop_.jump = false;
+    report(messages::unmatchedLoopEnd());
+    return;
+  }
+  ++loop_.counter;
+  if (loop_.counter < loop_.count) {
+    loop_.jump = true;
+    return;
+  }
+  // The body has run at least once; LoopCounter keeps its last value.
+  loop_.start = 0;
+  loop_.count = 0;
+  loop_.active = false;
+  loop_.jump = false;
+}
+
+}  // namespace kelvane::engine

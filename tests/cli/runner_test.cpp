@@ -1,0 +1,139 @@
+#include "cli/runner.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace kelvane::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  int status;
+  std::string out, err;
+};
+
+std::string slurp(std::FILE* f) {
+  std::string s;
+  std::rewind(f);
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+  std::fclose(f);
+  return s;
+}
+
+class Runner : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("kelvane-cli-" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string write(const std::string& name, const std::string& bytes) {
+    const auto path = (dir_ / name).string();
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  }
+  Result run(std::vector<std::string> args) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    const int status = runMain(args, out, err);
+    return {status, slurp(out), slurp(err)};
+  }
+  fs::path dir_;
+};
+
+TEST_F(Runner, PrintsTheDisplayAfterRunningOverThePage) {
+  const auto page = write("p.html", "<li>a</li><li>b</li>");
+  const auto script = write("s.spt",
+                            "LOOP\t\"2\"\r\nGHC\tD\t\"<li>\"\t\"</li>\"\r\nCR\tD\r\nLOOPEND\r\n");
+  const Result r = run({"--page", page, script});
+  EXPECT_EQ(r.status, kExitNormal);
+  EXPECT_EQ(r.out, "a\r\nb\r\n");
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(Runner, PrintsTheNamedBufferExactly) {
+  const auto script = write("s.spt", "PUT\t\"v\xE3\x81\x82\"\tV2\r\nPUT\t\" cap\"\tTITLE\r\n");
+  EXPECT_EQ(run({"--print", "v2", script}).out, "v\xE3\x81\x82");
+  EXPECT_EQ(run({"--print=TITLE", script}).out, "cap");
+}
+
+TEST_F(Runner, AnUnpairedSurrogateIsPrintedAsTheReplacementCharacter) {
+  // One character of an emoji: GETN cuts the surrogate pair in two.
+  const auto script = write("s.spt", "PUT\t\"\xF0\x9F\x98\x80\"\tV1\r\nGETN\tV1\tD\t1\r\n");
+  EXPECT_EQ(run({script}).out, "\xEF\xBF\xBD");
+}
+
+TEST_F(Runner, MessagesGoToStandardErrorAndAStopExitsWithOne) {
+  const auto script = write("s.spt", "PUT\t\"a\"\tD\r\nPUT\tbad\tD\r\nPUT\t\"c\"\tD\r\n");
+  const Result r = run({script});
+  EXPECT_EQ(r.status, kExitStopped);
+  EXPECT_EQ(r.out, "a");
+  EXPECT_EQ(r.err,
+            "Source指定の誤り:第 1パラメータの文字列はダブルクオーツで囲んでください．BAD\n");
+}
+
+TEST_F(Runner, RunsRepeatAsPressesOfTheUpdateButtonWould) {
+  const auto script = write("s.spt", "PUT\t\"x\"\tD\r\n");
+  EXPECT_EQ(run({"--runs", "3", script}).out, "xxx");
+}
+
+TEST_F(Runner, UsageErrorsAndUnreadableFilesExitWithTwo) {
+  const auto script = write("s.spt", "");
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{}, "kelvane-run: no script given"},
+      {{"--runs", "0", script}, "kelvane-run: --runs needs"},
+      {{"--print", "V6", script}, "kelvane-run: --print names"},
+      {{"--bogus", script}, "kelvane-run: unknown option '--bogus'"},
+      {{"--page"}, "kelvane-run: option --page needs a value"},
+      {{script, script}, "kelvane-run: only one script may be given"},
+      {{(dir_ / "missing.spt").string()}, "kelvane-run: cannot read script: "},
+      {{"--page", (dir_ / "missing.html").string(), script}, "kelvane-run: cannot read page: "},
+  };
+  for (const auto& c : cases) {
+    const Result r = run(c.args);
+    EXPECT_EQ(r.status, kExitUsage) << c.message;
+    EXPECT_EQ(r.err.rfind(c.message, 0), 0u) << r.err;
+  }
+}
+
+TEST_F(Runner, TraceShowsEachLineAndTheBuffersItChanged) {
+  const auto page = write("p.html", "<b>x</b>rest");
+  const auto script = write("s.spt", "GHC\tV1\t\"<b>\"\t\"</b>\"\r\nREM\tnothing\r\n");
+  const Result r = run({"--trace", "--page", page, script});
+  EXPECT_EQ(r.err,
+            "[0] GHC\\tV1\\t\\\"<b>\\\"\\t\\\"</b>\\\"\n"
+            "    HT (4) \"rest\"\n"
+            "    V1 (1) \"x\"\n"
+            "[1] REM\\tnothing\n");
+}
+
+TEST_F(Runner, UrlCommandsStopTheRunInThisBuild) {
+  const auto script = write("s.spt", "URL\t\"http://127.0.0.1:9/\"\r\nPUT\t\"x\"\tD\r\n");
+  const Result r = run({script});
+  EXPECT_EQ(r.status, kExitStopped);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "kelvane-run: page loading is not available in this build\n");
+}
+
+TEST_F(Runner, BinaryAndEmptyInputsNeverCrash) {
+  std::string binary;
+  for (int i = 0; i < 4096; ++i) binary.push_back(static_cast<char>((i * 131) & 0xFF));
+  const auto script = write("bin.spt", binary);
+  const auto page = write("bin.html", binary);
+  const Result r = run({"--page", page, script});
+  EXPECT_TRUE(r.status == kExitNormal || r.status == kExitStopped);
+  EXPECT_EQ(run({"--page", write("empty.html", ""), write("empty.spt", "")}).status, kExitNormal);
+}
+
+}  // namespace
+}  // namespace kelvane::cli

@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "fake_host.h"
+#include "textfile/text_codec.h"
+
+namespace kelvane::engine {
+namespace {
+
+using testing::Bench;
+
+// Lines run, in order, as the script list's selection shows them.
+std::vector<int> linesRun(const Bench& b) { return b.host.selected; }
+
+TEST(RunDriver, LoopBodyRunsCountTimesAndTheLoopLineOnce) {
+  Bench b;
+  b.run({u"CLEAR\tD", u"LOOP\t\"3\"", u"PUT\t\"a\"\tD", u"PUT\t\"b\"\tD", u"LOOPEND",
+         u"PUT\t\"!\"\tD"});
+  EXPECT_EQ(linesRun(b), (std::vector<int>{0, 1, 2, 3, 4, 2, 3, 4, 2, 3, 4, 5}));
+  EXPECT_EQ(b.d(), u"ababab!");
+  EXPECT_EQ(b.host.eventPasses, 3);  // every LOOPEND yields once
+  EXPECT_EQ(b.engine.loop().counter, 3);
+  EXPECT_FALSE(b.engine.loop().active);
+}
+
+TEST(RunDriver, SmallCountsRunTheBodyOnce) {
+  struct Case {
+    std::u16string count;
+    int passes;
+  } cases[] = {{u"\"1\"", 1}, {u"\"0\"", 1}, {u"\"-2\"", 1}, {u"\"2\"", 2}, {u"\"2.5\"", 2}};
+  for (const auto& c : cases) {
+    Bench b;
+    b.run({u"LOOP\t" + c.count, u"PUT\t\"x\"\tD", u"LOOPEND"});
+    EXPECT_EQ(b.d(), std::u16string(static_cast<size_t>(c.passes), u'x'));
+  }
+}
+
+TEST(RunDriver, BareDigitsAsALoopCountAreASourceError) {
+  Bench b;
+  EXPECT_EQ(b.run({u"LOOP\t3", u"PUT\t\"x\"\tD", u"LOOPEND"}), RunOutcome::Stopped);
+  ASSERT_EQ(b.host.messages.size(), 1u);
+  EXPECT_TRUE(b.host.messages[0].ends_with(u"ください．3"));
+  EXPECT_TRUE(b.engine.loop().active);
+  EXPECT_EQ(b.engine.loop().count, 0);
+  EXPECT_EQ(b.d(), u"");
+}
+
+TEST(RunDriver, LoopErrors) {
+  Bench nested;
+  EXPECT_EQ(nested.run({u"LOOP\t\"2\"", u"LOOP\t\"2\"", u"PUT\t\"x\"\tD", u"LOOPEND"}),
+            RunOutcome::Stopped);
+  EXPECT_EQ(nested.host.messages, std::vector<std::u16string>{u"LOOP命令はネストできません．"});
+  EXPECT_TRUE(nested.engine.loop().active);  // the open loop stays open
+  EXPECT_EQ(nested.engine.loop().count, 0);
+
+  Bench unmatched;
+  EXPECT_EQ(unmatched.run({u"LOOPEND", u"PUT\t\"x\"\tD"}), RunOutcome::Stopped);
+  EXPECT_EQ(unmatched.host.messages,
+            std::vector<std::u16string>{u"LOOPENDに対応するLOOP命令がありません．"});
+  EXPECT_EQ(unmatched.d(), u"");
+}
+
+TEST(RunDriver, AStopBeforeTheLastLineLeavesTheTimerOffAndTheFlagSet) {
+  Bench b;
+  std::vector<std::u16string_view> lines(10, u"PUT\t\"x\"\tD");
+  std::initializer_list<std::u16string_view> script = {
+      u"PUT\t\"0\"\tD", u"PUT\t\"1\"\tD", u"PUT\tbad\tD", u"PUT\t\"3\"\tD", u"PUT\t\"4\"\tD",
+      u"PUT\t\"5\"\tD", u"PUT\t\"6\"\tD", u"PUT\t\"7\"\tD", u"PUT\t\"8\"\tD", u"PUT\t\"9\"\tD"};
+  EXPECT_EQ(b.run(script), RunOutcome::Stopped);
+  EXPECT_EQ(linesRun(b), (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(b.d(), u"01");  // line 2 completed with the empty operand
+  EXPECT_TRUE(b.engine.stopFlag());
+  EXPECT_EQ(b.host.timerChanges, std::vector<bool>{false});
+}
+
+TEST(RunDriver, AStopOnTheLastLineEndsNormally) {
+  Bench b;
+  EXPECT_EQ(b.run({u"PUT\t\"0\"\tD", u"PUT\tbad\tD"}), RunOutcome::Normal);
+  EXPECT_FALSE(b.engine.stopFlag());
+  EXPECT_EQ(b.host.timerChanges, (std::vector<bool>{false, true}));
+  EXPECT_EQ(b.host.messages.size(), 1u);
+}
+
+TEST(RunDriver, ARunAfterAStopInsideALoopOpensItsLoopNormally) {
+  Bench b;
+  b.run({u"LOOP\t\"3\"", u"PUT\tbad\tD", u"LOOPEND"});
+  EXPECT_TRUE(b.engine.loop().active);
+  b.host.messages.clear();
+  EXPECT_EQ(b.run({u"LOOP\t\"2\"", u"PUT\t\"y\"\tD", u"LOOPEND"}), RunOutcome::Normal);
+  EXPECT_TRUE(b.host.messages.empty());
+  EXPECT_EQ(b.d(), u"yy");
+}
+
+TEST(RunDriver, ARunStartedDuringAYieldIsIgnored) {
+  Bench b;
+  RunOutcome nested = RunOutcome::Normal;
+  b.host.onProcessEvents = [&] { nested = b.engine.runScriptText(u"PUT\t\"nested\"\tD"); };
+  EXPECT_EQ(b.run({u"LOOP\t\"2\"", u"PUT\t\"x\"\tD", u"LOOPEND"}), RunOutcome::Normal);
+  EXPECT_EQ(nested, RunOutcome::Ignored);
+  EXPECT_EQ(b.d(), u"xx");
+}
+
+TEST(RunDriver, ARunDoesNotClearTheDisplayOrHt) {
+  Bench b;
+  b.engine.ht().assign(u"page");
+  b.run({u"PUT\t\"a\"\tD"});
+  b.run({u"PUT\t\"a\"\tD"});
+  EXPECT_EQ(b.d(), u"aa");
+  EXPECT_EQ(b.ht(), u"page");
+}
+
+class ScriptFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() / ("kelvane-run-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::u16string write(const std::string& name, const std::string& bytes) {
+    const auto path = dir_ / name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return textfile::fromUtf8(path.string());
+  }
+  std::filesystem::path dir_;
+};
+
+TEST_F(ScriptFiles, TheScriptIsReadAgainAtEveryRun) {
+  Bench b;
+  const auto path = write("s.spt", "PUT\t\"one\"\tD\r\n");
+  b.engine.Exec_Click(path);
+  write("s.spt", "PUT\t\"two\"\tD\r\n");
+  b.engine.Exec_Click(path);
+  EXPECT_EQ(b.d(), u"onetwo");
+}
+
+TEST_F(ScriptFiles, MissingOrEmptyScriptsRunNothingAndEndNormally) {
+  for (const auto& path : {write("empty.spt", ""), textfile::fromUtf8((dir_ / "none").string())}) {
+    Bench b;
+    b.engine.var(1).assign(u"x");
+    EXPECT_EQ(b.engine.Exec_Click(path), RunOutcome::Normal);
+    EXPECT_EQ(b.engine.lineCount(), 0);
+    EXPECT_EQ(b.v(1), u"");
+    EXPECT_TRUE(b.host.timerOn);
+  }
+}
+
+TEST_F(ScriptFiles, LineFeedsAloneDoNotEndLines) {
+  Bench b;
+  const auto path = write("lf.spt", "PUT\t\"a\"\tD\nPUT\t\"b\"\tD\n");
+  b.engine.Exec_Click(path);
+  ASSERT_EQ(b.engine.lineCount(), 1);
+  // One line: its fields run on past the line feeds.
+  EXPECT_EQ(b.engine.commandWord(), u"PUT");
+  EXPECT_EQ(b.engine.param(2), u"D\nPUT");
+}
+
+TEST_F(ScriptFiles, Cp932ScriptsAreRead) {
+  Bench b;
+  // PUT "あ" D in CP932, ending with an empty last line.
+  const auto path = write("sjis.spt", "PUT\t\"\x82\xA0\"\tD\r\n\r\n");
+  EXPECT_EQ(b.engine.Exec_Click(path), RunOutcome::Normal);
+  EXPECT_EQ(b.d(), u"あ");
+  EXPECT_EQ(b.engine.lineCount(), 2);
+}
+
+}  // namespace
+}  // namespace kelvane::engine

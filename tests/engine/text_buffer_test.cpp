@@ -1,0 +1,63 @@
+#include "engine/text_buffer.h"
+
+#include <gtest/gtest.h>
+
+namespace kelvane::engine {
+namespace {
+
+TEST(TextBuffer, NarrowingToAPieceOfItselfKeepsTheText) {
+  TextBuffer b;
+  b.assign(u"<ul><li>1</li></ul>");
+  const TextView inner = b.view().substr(4, 10);
+  b.assign(inner);
+  EXPECT_EQ(b.view(), u"<li>1</li>");
+  b.dropFront(4);
+  EXPECT_EQ(b.view(), u"1</li>");
+}
+
+TEST(TextBuffer, AppendingItsOwnTextDoublesIt) {
+  TextBuffer b;
+  b.assign(u"ab");
+  b.append(b.view());
+  EXPECT_EQ(b.view(), u"abab");
+  // Also a piece from the part already dropped at the front.
+  b.assign(u"xyz-rest");
+  const TextView dropped = b.view().substr(0, 3);
+  b.dropFront(4);
+  b.append(dropped);
+  EXPECT_EQ(b.view(), u"restxyz");
+}
+
+TEST(TextBuffer, DroppedTextStaysReadableUntilTheNextChange) {
+  TextBuffer b;
+  b.assign(u"piece");
+  const TextView all = b.view();
+  b.dropFront(100);  // more than there is: the buffer is empty
+  EXPECT_TRUE(b.empty());
+  EXPECT_EQ(all, u"piece");
+}
+
+TEST(TextBuffer, WalkingAndAppendingStaysCorrectOverManySteps) {
+  TextBuffer b;
+  std::u16string expected;
+  for (int i = 0; i < 1000; ++i) {
+    b.append(u"0123456789");
+    expected += u"0123456789";
+    b.dropFront(7);
+    expected.erase(0, 7);
+  }
+  EXPECT_EQ(b.view(), expected);
+}
+
+TEST(TextBuffer, EveryChangeMovesTheVersion) {
+  TextBuffer b;
+  const auto v0 = b.version();
+  b.append(u"");
+  EXPECT_NE(b.version(), v0);
+  const auto v1 = b.version();
+  b.dropFront(0);
+  EXPECT_NE(b.version(), v1);
+}
+
+}  // namespace
+}  // namespace kelvane::engine

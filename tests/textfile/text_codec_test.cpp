@@ -1,0 +1,69 @@
+#include "textfile/text_codec.h"
+
+#include <gtest/gtest.h>
+
+namespace kelvane::textfile {
+namespace {
+
+TEST(Utf8Validation, AcceptsWellFormedAndRejectsEveryMalformedShape) {
+  struct Case {
+    std::string bytes;
+    bool valid;
+  } cases[] = {
+      {"", true},
+      {"plain ascii", true},
+      {"\xE3\x81\x82", true},           // あ
+      {"\xF0\x9F\x98\x80", true},       // 😀
+      {"\xC0\xAF", false},              // overlong '/'
+      {"\xE0\x80\xAF", false},          // overlong, three bytes
+      {"\xED\xA0\x80", false},          // encoded surrogate
+      {"\xF4\x90\x80\x80", false},      // above U+10FFFF
+      {"\xE3\x81", false},              // truncated at the end
+      {"\x82\xA0", false},              // CP932 あ
+      {"abcdefgh\x80", false},          // stray continuation after an ASCII run
+  };
+  for (const auto& c : cases) EXPECT_EQ(isValidUtf8(c.bytes), c.valid) << c.bytes;
+}
+
+TEST(DecodeText, ValidUtf8IsUtf8AndItsByteOrderMarkIsDropped) {
+  Encoding used{};
+  EXPECT_EQ(decodeText("\xEF\xBB\xBFGETA\xE3\x81\x82", &used), u"GETAあ");
+  EXPECT_EQ(used, Encoding::Utf8);
+  EXPECT_EQ(decodeText("\xF0\x9F\x98\x80"), u"\U0001F600");
+}
+
+TEST(DecodeText, OtherBytesAreCp932WithTheMicrosoftMapping) {
+  Encoding used{};
+  // あ, wave dash as Windows writes it (U+FF5E), NEC circled one, IBM kanji,
+  // full-width backslash, half-width katakana ｱ.
+  EXPECT_EQ(decodeText("\x82\xA0\x81\x60\x87\x40\xED\x40\x81\x5F\xB1", &used),
+            u"あ\uFF5E①\u7E8A\uFF3Cｱ");
+  EXPECT_EQ(used, Encoding::Cp932);
+}
+
+TEST(DecodeText, BrokenCp932NeverFailsAndKeepsTheRest) {
+  const std::u16string text = decodeText(std::string("ab\x82", 3));
+  ASSERT_GE(text.size(), 3u);
+  EXPECT_EQ(text.substr(0, 2), u"ab");
+  EXPECT_EQ(text[2], u'\uFFFD');
+  // Binary rubbish, NUL bytes included, decodes to something without crashing.
+  const std::string binary("\x00\xFF\xFE\x80\x81\x00\xA0", 7);
+  EXPECT_FALSE(decodeText(binary).empty());
+}
+
+TEST(EncodeUtf8, RoundTripsAndReplacesUnpairedSurrogates) {
+  const std::u16string text = u"a\u00E9\u3042\U0001F600";
+  EXPECT_EQ(decodeUtf8(encodeUtf8(text)), text);
+  EXPECT_EQ(encodeUtf8(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD");
+  EXPECT_EQ(encodeUtf8(std::u16string{u'x', u'\xDC00', u'y'}), "x\xEF\xBF\xBDy");
+}
+
+TEST(EncodeCp932, EncodesWhatFitsAndRefusesWhatDoesNot) {
+  EXPECT_EQ(encodeCp932(u"あ\uFF5E①"), std::optional<std::string>("\x82\xA0\x81\x60\x87\x40"));
+  EXPECT_EQ(encodeCp932(u""), std::optional<std::string>(""));
+  EXPECT_FALSE(encodeCp932(u"emoji \U0001F600"));
+  EXPECT_FALSE(encodeCp932(u"\u00E9"));  // é has no CP932 form
+}
+
+}  // namespace
+}  // namespace kelvane::textfile

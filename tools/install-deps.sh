@@ -1,0 +1,15 @@
+#!/bin/sh
+# Installs what Kelvane needs to build, test and run on Debian 12.
+set -eu
+packages="cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+  libicu-dev libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev qt6-webengine-dev libgl-dev
+  fonts-ipaexfont-gothic xvfb xauth"
+missing=""
+for p in $packages; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+$sudo apt-get update -q
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing
