@@ -1,0 +1,149 @@
+// Kelvane.cnf: the window's settings as 22 lines in a fixed order, with the
+// reader and the writer that mirror each other.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "textfile/text_codec.h"
+
+namespace kelvane::settings {
+
+using Text = std::u16string;
+using TextView = std::u16string_view;
+
+// The settings lines, numbered as in the file.
+enum class Field : int {
+  WindowWidth = 1,
+  WindowHeight,
+  WindowTop,
+  WindowLeft,
+  Url,          // Text2
+  Interval,     // Text4
+  AutoUpdate,   // Check1 state
+  LogPath,      // Text5
+  AutoLog,      // Check3 state
+  TimeWindow,   // TimeWindow state
+  StartHour,    // Text7
+  StartMinute,  // Text8
+  EndHour,      // Text9
+  EndMinute,    // Text10
+  FontSize,     // Text3 font size, points
+  ScriptPath,   // ScriptPath
+  BackColor,    // Text3 background colour code
+  ForeColor,    // Text3 text colour code
+  FontName,     // Text3 font face name
+  Bold,         // Text3 bold
+  Italic,       // Text3 italic
+  Wait,         // WaitValue
+};
+constexpr int kFieldCount = 22;
+
+// System colour codes (top bit set) of the display's start colours.
+constexpr int32_t kSystemWindowColor = INT32_MIN + 5;      // &H80000005
+constexpr int32_t kSystemWindowTextColor = INT32_MIN + 8;  // &H80000008
+
+// Every stored setting of the main window, in file order. The member
+// initialisers are the start values of a window that has read no file; the
+// window normally fills the geometry from its own start bounds before
+// reading.
+struct Settings {
+  float windowWidth = 3915;  // twips, outer bounds
+  float windowHeight = 7410;
+  float windowTop = 0;
+  float windowLeft = 0;
+  Text url;
+  Text interval;
+  int16_t autoUpdate = 0;  // check-box state: 0 off, 1 on, 2 greyed
+  Text logPath;
+  int16_t autoLog = 0;
+  int16_t timeWindow = 0;
+  Text startHour;
+  Text startMinute;
+  Text endHour;
+  Text endMinute;
+  float fontSize = 9;
+  Text scriptPath;
+  int32_t backColor = kSystemWindowColor;
+  int32_t foreColor = kSystemWindowTextColor;
+  Text fontName = u"ＭＳ Ｐゴシック";
+  bool bold = false;
+  bool italic = false;
+  Text wait = u"8";
+
+  bool operator==(const Settings&) const = default;
+};
+
+// What became of each line when a file was read.
+enum class LineStatus {
+  Read,     // the line was applied
+  Refused,  // the value was refused; the field kept its value
+  Missing,  // the file ended before this line; the field kept its value
+};
+
+struct ReadReport {
+  std::array<LineStatus, kFieldCount> lines{};  // index 0 is line 1
+  textfile::Encoding encoding = textfile::Encoding::Utf8;
+  LineStatus status(Field f) const { return lines[static_cast<int>(f) - 1]; }
+};
+
+// What the display accepts beyond the value checks of the reader. By default
+// any non-empty font name is taken; the window passes a test of the fonts
+// the system has.
+struct ReadRules {
+  std::function<bool(TextView)> fontAvailable;
+};
+
+// Applies the lines of a settings file (its bytes, CP932 or UTF-8) over the
+// current values, in file order. A line ends at CR LF, CR or LF. A refused
+// value skips only its own field. Lines beyond the end of a short file leave
+// their fields as they were; line 22 becomes "8" when its number is below 1;
+// anything after line 22 is ignored. Never fails.
+ReadReport applySettings(std::string_view bytes, Settings& values, const ReadRules& rules = {});
+
+// Reads the file at path over the values; nothing when it cannot be read
+// (the values are then untouched).
+std::optional<ReadReport> readSettingsFile(const std::string& path, Settings& values,
+                                           const ReadRules& rules = {});
+
+// The 22 lines of the file, each ended by CR LF: CP932 when every character
+// fits, UTF-8 otherwise.
+std::string settingsBytes(const Settings& values);
+
+// The lines as text, before encoding.
+Text settingsText(const Settings& values);
+
+// Replaces the file at path through a temporary file beside it, so a failed
+// save leaves the previous file intact. False when the save failed; the
+// window then shows cannotWriteMessage().
+bool saveSettings(const std::string& path, const Settings& values);
+
+// 設定ファイルに書き込めません．
+Text cannotWriteMessage();
+
+// Numbers as the settings file holds them: a leading space when not
+// negative (a minus sign otherwise), the number, one trailing space.
+// Single-precision values use the shortest form of up to 7 significant
+// digits (" 9600 ", " 10.5 ", " 0.25 ", " 1E+07 ", "-1.5E-05 ").
+Text singleText(float value);
+Text integerText(int64_t value);  // " 1 ", "-2147483643 "
+Text booleanText(bool value);     // "True", "False"
+
+// The reader's conversions; nothing when the value is refused.
+// Nearest integer of the numeric prefix, halves to even, as a check-box state.
+std::optional<int16_t> checkStateFrom(TextView line);
+// The whole line as a 32-bit integer (blanks around it allowed; a fraction
+// goes to the nearest integer, halves to even).
+std::optional<int32_t> int32From(TextView line);
+// "True"/"False" in any letter case, or a number (0 is false).
+std::optional<bool> booleanFrom(TextView line);
+// The numeric prefix as a single-precision value.
+std::optional<float> singleFrom(TextView line);
+// Line 22 as WaitValue shows it: the line, or "8" when its number is below 1.
+Text waitFrom(TextView line);
+
+}  // namespace kelvane::settings
