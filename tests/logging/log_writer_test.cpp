@@ -1,0 +1,114 @@
+#include "logging/log_writer.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+
+#include "textfile/file_io.h"
+#include "textfile/text_codec.h"
+
+namespace kelvane::logging {
+namespace {
+
+namespace fs = std::filesystem;
+
+class LogWriter : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("kelvane-log-" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+    path_ = (dir_ / "log.txt").string();
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  void put(const std::string& bytes) { std::ofstream(path_, std::ios::binary) << bytes; }
+  std::string bytes() { return textfile::readFileBytes(path_).value_or("<missing>"); }
+  fs::path dir_;
+  std::string path_;
+};
+
+TEST_F(LogWriter, AppendsMemoAndDisplayEachWithCrLf) {
+  ASSERT_TRUE(appendEntry(path_, u"memo", u"a\tb"));
+  EXPECT_EQ(bytes(), "memo\r\na\tb\r\n");
+  ASSERT_TRUE(appendEntry(path_, u"memo", u"a\tb"));  // the same entry twice
+  EXPECT_EQ(bytes(), "memo\r\na\tb\r\nmemo\r\na\tb\r\n");
+  ASSERT_TRUE(appendEntry(path_, u"", u"x\r\n"));  // empty memo; display ending in CR LF
+  EXPECT_EQ(bytes(), "memo\r\na\tb\r\nmemo\r\na\tb\r\n\r\nx\r\n\r\n");
+}
+
+TEST_F(LogWriter, AFileThatCannotBeOpenedGetsNothingAndNoFile) {
+  EXPECT_FALSE(appendEntry("", u"m", u"d"));
+  const std::string inMissingFolder = (dir_ / "no-folder" / "log.txt").string();
+  EXPECT_FALSE(appendEntry(inMissingFolder, u"m", u"d"));
+  EXPECT_FALSE(fs::exists(dir_ / "no-folder"));
+  EXPECT_FALSE(appendEntry(dir_.string(), u"m", u"d"));  // a folder
+  EXPECT_EQ(cannotWriteMessage(), u"Logファイルに書き込めません．");
+}
+
+TEST_F(LogWriter, EachLogKeepsItsEncoding) {
+  // An existing CP932 log stays CP932.
+  put("\x93\xFA\x96\x7B\r\n");  // 日本
+  ASSERT_TRUE(appendEntry(path_, u"語", u"ｶﾅ"));
+  EXPECT_EQ(bytes(), "\x93\xFA\x96\x7B\r\n\x8C\xEA\r\n\xB6\xC5\r\n");
+  // An existing UTF-8 log stays UTF-8, even for text that CP932 has.
+  put("日本\r\n");
+  ASSERT_TRUE(appendEntry(path_, u"語", u"ｶﾅ"));
+  EXPECT_EQ(bytes(), "日本\r\n語\r\nｶﾅ\r\n");
+  // A new log is CP932 when the entry fits ...
+  fs::remove(path_);
+  ASSERT_TRUE(appendEntry(path_, u"語", u""));
+  EXPECT_EQ(bytes(), "\x8C\xEA\r\n\r\n");
+  // ... and UTF-8 when it does not; a plain ASCII log counts as new.
+  put("ascii only\r\n");
+  ASSERT_TRUE(appendEntry(path_, u"😀 語", u"ok"));
+  EXPECT_EQ(bytes(), "ascii only\r\n😀 語\r\nok\r\n");
+  ASSERT_TRUE(appendEntry(path_, u"語", u""));
+  EXPECT_EQ(textfile::decodeText(bytes()), u"ascii only\r\n😀 語\r\nok\r\n語\r\n\r\n");
+}
+
+TEST_F(LogWriter, ACp932LogGetsReferencesForWhatItCannotHold) {
+  put("\x93\xFA\r\n");
+  const char16_t loneSurrogate[] = {u'a', 0xD83D, u'b', 0};
+  ASSERT_TRUE(appendEntry(path_, u"😀語€", loneSurrogate));
+  EXPECT_EQ(bytes(), "\x93\xFA\r\n&#128512;\x8C\xEA&#8364;\r\na&#55357;b\r\n");
+  // Without such characters the references path gives the converter's bytes,
+  // control characters included.
+  const std::u16string text = u"\x1A\x1C\x7F\t日本ｶﾅ~\\";
+  EXPECT_EQ(entryBytes(text, u"", LogEncoding::Cp932Refs),
+            *textfile::encodeCp932(text + u"\r\n\r\n"));
+}
+
+TEST_F(LogWriter, AUtf8LogLongerThanOneReadIsStillSeenAsUtf8) {
+  // A three-byte character straddles the 1 MiB boundary of the reads.
+  std::string log(1 << 20, 'a');
+  log.replace((1 << 20) - 1, 1, "語");
+  put(log);
+  ASSERT_TRUE(appendEntry(path_, u"本", u""));
+  EXPECT_EQ(bytes().substr(log.size()), "本\r\n\r\n");
+  EXPECT_EQ(classifyLog(log + "\xE8"), ExistingLog::Cp932);  // cut short at the end
+  EXPECT_EQ(classifyLog(""), ExistingLog::Empty);
+}
+
+TEST_F(LogWriter, AnEntryThatCannotBeWrittenWholeIsTakenBack) {
+  put("old\r\n");
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit small = old;
+  small.rlim_cur = 8;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool appended = appendEntry(path_, u"memo", u"display");
+  const bool created = appendEntry((dir_ / "new.txt").string(), u"memo", u"display");
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, SIG_DFL);
+  EXPECT_FALSE(appended);
+  EXPECT_EQ(bytes(), "old\r\n");
+  EXPECT_FALSE(created);
+  EXPECT_FALSE(fs::exists(dir_ / "new.txt"));
+}
+
+}  // namespace
+}  // namespace kelvane::logging
