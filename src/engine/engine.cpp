@@ -117,13 +117,20 @@ void Engine::writeDest(TextView value, Text& destination, WriteMode mode) {
   // The caller's field itself is upper-cased, unless it starts with a quote.
   if (destination.empty() || destination.front() != u'"') upperInPlace(destination);
   TextBuffer* target = nullptr;
-  if (destination == u"HT") target = &ht_;
-  else if (destination == u"D") target = &d_;
-  else if (destination == u"V1") target = &vars_[0];
-  else if (destination == u"V2") target = &vars_[1];
-  else if (destination == u"V3") target = &vars_[2];
-  else if (destination == u"V4") target = &vars_[3];
-  else if (destination == u"V5") target = &vars_[4];
+  if (destination == u"HT")
+    target = &ht_;
+  else if (destination == u"D")
+    target = &d_;
+  else if (destination == u"V1")
+    target = &vars_[0];
+  else if (destination == u"V2")
+    target = &vars_[1];
+  else if (destination == u"V3")
+    target = &vars_[2];
+  else if (destination == u"V4")
+    target = &vars_[3];
+  else if (destination == u"V5")
+    target = &vars_[4];
   else if (destination == u"TITLE") {
     SetTitle(value);  // the caption is always replaced
     return;

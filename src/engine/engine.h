@@ -111,6 +111,7 @@ class Engine {
     void (Engine::*run)(int16_t lineIndex);
   };
   static const Command kCommands[];
+  static const Command* findCommand(TextView upperWord);
   enum class WriteMode { Append, Replace };
 
   RunOutcome runLoaded(const std::function<void()>& load);

@@ -5,12 +5,17 @@
 #include "engine/numeric.h"
 #include "engine/primitives.h"
 
+#include <array>
+#include <vector>
+
 namespace kelvane::engine {
 namespace {
 
 constexpr char16_t kTab = u'\t';
 
-Text upperOf(const Operand& operand) { return upperCopy(operand.view()); }
+Text upperOf(const Operand& operand) {
+  return upperCopy(operand.view());
+}
 
 }  // namespace
 
@@ -59,6 +64,22 @@ const Engine::Command Engine::kCommands[] = {
     {u"'", &Engine::cmdNothing},
 };
 
+// The table's words grouped by length, each group in table order: the
+// same first match as walking the whole table, without comparing every word.
+const Engine::Command* Engine::findCommand(TextView upperWord) {
+  constexpr size_t kLongest = 8;
+  static const auto* byLength = [] {
+    auto* groups = new std::array<std::vector<const Command*>, kLongest + 1>();
+    for (const Command& command : kCommands) (*groups)[command.word.size()].push_back(&command);
+    return groups;
+  }();
+  if (upperWord.size() > kLongest) return nullptr;
+  for (const Command* command : (*byLength)[upperWord.size()]) {
+    if (command->word == upperWord) return command;
+  }
+  return nullptr;
+}
+
 void Engine::splitLine(TextView line) {
   size_t tab = line.find(kTab);
   commandWord_.assign(line.substr(0, tab));
@@ -77,11 +98,9 @@ void Engine::ExecuteLine(int16_t lineIndex) {
   splitLine(lines_[static_cast<size_t>(lineIndex)]);
   scratch_.assign(commandWord_);
   upperInPlace(scratch_);
-  for (const Command& command : kCommands) {
-    if (command.word == scratch_) {
-      (this->*command.run)(lineIndex);
-      return;
-    }
+  if (const Command* command = findCommand(scratch_)) {
+    (this->*command->run)(lineIndex);
+    return;
   }
   // Comments: a word that starts with ' or, exactly in capitals, with REM.
   const TextView word = commandWord_;
@@ -91,14 +110,16 @@ void Engine::ExecuteLine(int16_t lineIndex) {
 
 // ---- handlers -------------------------------------------------------------
 
-void Engine::cmdClear(int16_t) { ReplaceDest({}, slot(1)); }
+void Engine::cmdClear(int16_t) {
+  ReplaceDest({}, slot(1));
+}
 
 template <TextView (*Primitive)(TextView, TextView), bool kUpperMarker>
 void Engine::cmdGet(int16_t) {
   const Operand text = GetSource(1);
   const Operand marker = GetSource(3);
-  const TextView piece =
-      kUpperMarker ? Primitive(text.view(), upperOf(marker)) : Primitive(text.view(), marker.view());
+  const TextView piece = kUpperMarker ? Primitive(text.view(), upperOf(marker))
+                                      : Primitive(text.view(), marker.view());
   ReplaceDest(piece, slot(2));
 }
 
@@ -145,11 +166,17 @@ void Engine::cmdCutHead(int16_t) {
   ReplaceDest(CutHeadN(text.view(), scriptCount(slot(2))), slot(1));
 }
 
-void Engine::cmdTime(int16_t) { PutToDest(host_.timeText(), slot(1)); }
+void Engine::cmdTime(int16_t) {
+  PutToDest(host_.timeText(), slot(1));
+}
 
-void Engine::cmdDate(int16_t) { PutToDest(host_.dateText(), slot(1)); }
+void Engine::cmdDate(int16_t) {
+  PutToDest(host_.dateText(), slot(1));
+}
 
-void Engine::cmdCr(int16_t) { PutToDest(u"\r\n", slot(1)); }
+void Engine::cmdCr(int16_t) {
+  PutToDest(u"\r\n", slot(1));
+}
 
 void Engine::cmdPut(int16_t) {
   const Operand value = GetSource(1);
@@ -161,7 +188,9 @@ void Engine::cmdReplace(int16_t) {
   ReplaceDest(value.view(), slot(2));
 }
 
-void Engine::cmdPutTab(int16_t) { PutToDest(u"\t", slot(1)); }
+void Engine::cmdPutTab(int16_t) {
+  PutToDest(u"\t", slot(1));
+}
 
 void Engine::cmdDel(int16_t) {
   const Operand text = GetSource(1);

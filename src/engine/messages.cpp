@@ -24,10 +24,16 @@ Text badDestination(TextView token) {
   return out;
 }
 
-Text nestedLoop() { return u"LOOP命令はネストできません．"; }
+Text nestedLoop() {
+  return u"LOOP命令はネストできません．";
+}
 
-Text unmatchedLoopEnd() { return u"LOOPENDに対応するLOOP命令がありません．"; }
+Text unmatchedLoopEnd() {
+  return u"LOOPENDに対応するLOOP命令がありません．";
+}
 
-Text bufferTooLong() { return u"文字列が長すぎます．処理を中止しました．"; }
+Text bufferTooLong() {
+  return u"文字列が長すぎます．処理を中止しました．";
+}
 
 }  // namespace kelvane::engine::messages

@@ -7,7 +7,9 @@
 namespace kelvane::engine {
 namespace {
 
-bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool isDigit(char16_t c) {
+  return c >= u'0' && c <= u'9';
+}
 
 // Reads sign, digits, point, digits and exponent from `s` starting at `i`
 // (characters already free of blanks when `skipBlanks` was applied) and
@@ -26,7 +28,8 @@ double readDecimal(const std::u16string& s, size_t i) {
   if (i < s.size() && (s[i] == u'E' || s[i] == u'e' || s[i] == u'D' || s[i] == u'd')) {
     size_t j = i + 1;
     std::string exponent = "e";
-    if (j < s.size() && (s[j] == u'+' || s[j] == u'-')) exponent.push_back(static_cast<char>(s[j++]));
+    if (j < s.size() && (s[j] == u'+' || s[j] == u'-'))
+      exponent.push_back(static_cast<char>(s[j++]));
     size_t expDigits = 0;
     while (j < s.size() && isDigit(s[j]) && expDigits < 6) {
       exponent.push_back(static_cast<char>(s[j++]));
@@ -44,10 +47,14 @@ double readRadix(const std::u16string& s, size_t i, int radix) {
   for (; i < s.size(); ++i) {
     int digit;
     const char16_t c = s[i];
-    if (isDigit(c)) digit = c - u'0';
-    else if (c >= u'A' && c <= u'F') digit = c - u'A' + 10;
-    else if (c >= u'a' && c <= u'f') digit = c - u'a' + 10;
-    else break;
+    if (isDigit(c))
+      digit = c - u'0';
+    else if (c >= u'A' && c <= u'F')
+      digit = c - u'A' + 10;
+    else if (c >= u'a' && c <= u'f')
+      digit = c - u'a' + 10;
+    else
+      break;
     if (digit >= radix) break;
     value = value * radix + digit;
   }

@@ -23,6 +23,8 @@ double parseNumericPrefix(TextView text);
 int16_t toInt16(double value);
 
 // A script parameter as a 16-bit count.
-inline int16_t scriptCount(TextView text) { return toInt16(parseScriptNumber(text)); }
+inline int16_t scriptCount(TextView text) {
+  return toInt16(parseScriptNumber(text));
+}
 
 }  // namespace kelvane::engine

@@ -22,7 +22,9 @@ TextView GetBetween(TextView text, TextView start, TextView end);
 
 // The marker search ignores letter case, so the upper-case variants give
 // exactly what their twins give; they share one implementation.
-inline TextView GetAfterUpper(TextView text, TextView marker) { return GetAfter(text, marker); }
+inline TextView GetAfterUpper(TextView text, TextView marker) {
+  return GetAfter(text, marker);
+}
 inline TextView GetBeforeInclUpper(TextView text, TextView marker) {
   return GetBeforeIncl(text, marker);
 }
@@ -45,7 +47,9 @@ TextView GetLeftN(TextView text, int16_t n);
 TextView CutTailN(TextView text, int16_t n);
 TextView CutHeadN(TextView text, int16_t n);
 Text DeleteFirst(TextView text, TextView marker);
-inline Text DeleteFirstUpper(TextView text, TextView marker) { return DeleteFirst(text, marker); }
+inline Text DeleteFirstUpper(TextView text, TextView marker) {
+  return DeleteFirst(text, marker);
+}
 Text StripFirstTag(TextView text);
 
 }  // namespace kelvane::engine

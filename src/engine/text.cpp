@@ -78,7 +78,9 @@ size_t scanForAny(TextView text, size_t start, const char16_t* values, int count
 
 }  // namespace
 
-char16_t upperUnit(char16_t c) { return upperTable().upper[c]; }
+char16_t upperUnit(char16_t c) {
+  return upperTable().upper[c];
+}
 
 void upperInPlace(Text& text) {
   for (char16_t& c : text) c = upperUnitFast(c);

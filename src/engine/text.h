@@ -33,10 +33,14 @@ size_t findMarker(TextView text, TextView marker);
 
 // From(s, k): the characters from position k to the end; empty when k is past
 // the end. Callers guarantee k >= 1.
-inline TextView from(TextView s, size_t k) { return k > s.size() ? TextView{} : s.substr(k - 1); }
+inline TextView from(TextView s, size_t k) {
+  return k > s.size() ? TextView{} : s.substr(k - 1);
+}
 
 // First(s, n): the first n characters, the whole of s when n reaches its length.
-inline TextView first(TextView s, size_t n) { return s.substr(0, n); }
+inline TextView first(TextView s, size_t n) {
+  return s.substr(0, n);
+}
 
 // Decimal with one leading space when not negative, as numbers appear in
 // messages (" 0", " 10", "-3").

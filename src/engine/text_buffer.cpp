@@ -29,6 +29,12 @@ void TextBuffer::assign(TextView value) {
   begin_ = 0;
 }
 
+void TextBuffer::take(Text&& value) {
+  ++version_;
+  store_ = std::move(value);
+  begin_ = 0;
+}
+
 void TextBuffer::append(TextView value) {
   ++version_;
   if (value.empty()) return;

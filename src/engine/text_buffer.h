@@ -17,6 +17,8 @@ class TextBuffer {
   bool empty() const { return size() == 0; }
 
   void assign(TextView value);
+  // Takes the text over without copying it.
+  void take(Text&& value);
   void append(TextView value);
   void clear();
   // Drops the first n characters (n <= size()).

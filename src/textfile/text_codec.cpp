@@ -8,6 +8,10 @@
 #include <cstring>
 #include <memory>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kelvane::textfile {
 namespace {
 
@@ -31,7 +35,7 @@ size_t utf8SequenceLength(std::string_view bytes, size_t i) {
   if (lead >= 0xF0 && lead <= 0xF4) {
     if (left < 4 || !cont(1) || !cont(2) || !cont(3)) return 0;
     const unsigned char second = b(i + 1);
-    if (lead == 0xF0 && second < 0x90) return 0;  // overlong
+    if (lead == 0xF0 && second < 0x90) return 0;   // overlong
     if (lead == 0xF4 && second >= 0x90) return 0;  // above U+10FFFF
     return 4;
   }
@@ -87,43 +91,102 @@ bool isValidUtf8(std::string_view bytes) {
   return true;
 }
 
-std::u16string decodeUtf8(std::string_view bytes) {
-  std::u16string out;
-  out.resize(bytes.size());  // never more units than bytes
-  char16_t* o = out.data();
+namespace {
+
+// Number of UTF-16 units that well-formed UTF-8 bytes decode to: one per
+// lead byte, two for a four-byte sequence. A plain loop the compiler vectorises.
+size_t utf16Length(std::string_view bytes) {
+  size_t units = 0;
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   size_t i = 0;
-  const auto b = [&](size_t k) { return static_cast<unsigned char>(bytes[k]); };
-  while (i < bytes.size()) {
-    const size_t run = asciiRun(bytes.data() + i, bytes.size() - i);
-    for (size_t k = 0; k < run; ++k) *o++ = b(i + k);
-    i += run;
-    if (i == bytes.size()) break;
-    const size_t n = utf8SequenceLength(bytes, i);
-    if (n == 0) {  // not reached for valid input; keep going safely
-      *o++ = kReplacement;
-      ++i;
+#if defined(__SSE2__)
+  // Per-byte counters in a vector, summed before they can overflow.
+  const __m128i contMask = _mm_set1_epi8(static_cast<char>(0xC0));
+  const __m128i cont = _mm_set1_epi8(static_cast<char>(0x80));
+  const __m128i four = _mm_set1_epi8(static_cast<char>(0xF0));
+  const __m128i zero = _mm_setzero_si128();
+  while (i + 16 <= bytes.size()) {
+    __m128i continuations = zero, wides = zero;
+    for (int round = 0; round < 255 && i + 16 <= bytes.size(); ++round, i += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+      continuations = _mm_sub_epi8(continuations, _mm_cmpeq_epi8(_mm_and_si128(v, contMask), cont));
+      wides = _mm_sub_epi8(wides, _mm_cmpeq_epi8(_mm_max_epu8(v, four), v));
+    }
+    const __m128i c = _mm_sad_epu8(continuations, zero), w = _mm_sad_epu8(wides, zero);
+    const auto lanes = [](__m128i x) {
+      return static_cast<size_t>(_mm_cvtsi128_si32(x)) +
+             static_cast<size_t>(_mm_cvtsi128_si32(_mm_srli_si128(x, 8)));
+    };
+    units -= lanes(c);
+    units += lanes(w);
+  }
+  units += i;  // every byte counted so far is a unit unless it was subtracted above
+#endif
+  for (; i < bytes.size(); ++i) {
+    units += static_cast<size_t>((p[i] & 0xC0u) != 0x80u) + static_cast<size_t>(p[i] >= 0xF0u);
+  }
+  return units;
+}
+
+// Decodes into out (sized by utf16Length); false at the first malformed
+// sequence.
+bool decodeUtf8Into(std::string_view bytes, char16_t* o) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const auto* const e = p + bytes.size();
+  while (p < e) {
+    if (*p < 0x80) {
+#if defined(__SSE2__)
+      const __m128i zero = _mm_setzero_si128();
+      while (e - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        if (_mm_movemask_epi8(v) != 0) break;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(v, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpackhi_epi8(v, zero));
+        o += 16;
+        p += 16;
+      }
+#endif
+      while (p < e && *p < 0x80) *o++ = *p++;
       continue;
     }
-    char32_t cp;
-    if (n == 2) {
-      cp = ((b(i) & 0x1Fu) << 6) | (b(i + 1) & 0x3Fu);
-    } else if (n == 3) {
-      cp = ((b(i) & 0x0Fu) << 12) | ((b(i + 1) & 0x3Fu) << 6) | (b(i + 2) & 0x3Fu);
-    } else {
-      cp = ((b(i) & 0x07u) << 18) | ((b(i + 1) & 0x3Fu) << 12) | ((b(i + 2) & 0x3Fu) << 6) |
-           (b(i + 3) & 0x3Fu);
+    // Three-byte sequences outside the surrogates (most Japanese text) first.
+    if (e - p >= 3 && p[0] >= 0xE1 && p[0] <= 0xEF && p[0] != 0xED && (p[1] & 0xC0) == 0x80 &&
+        (p[2] & 0xC0) == 0x80) {
+      *o++ = static_cast<char16_t>(((p[0] & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu));
+      p += 3;
+      continue;
     }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
+    const size_t n = utf8SequenceLength(
+        bytes, static_cast<size_t>(p - reinterpret_cast<const unsigned char*>(bytes.data())));
+    if (n == 2) {
+      *o++ = static_cast<char16_t>(((p[0] & 0x1Fu) << 6) | (p[1] & 0x3Fu));
+    } else if (n == 3) {
+      *o++ = static_cast<char16_t>(((p[0] & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu));
+    } else if (n == 4) {
+      const char32_t cp = (((p[0] & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) |
+                           (p[3] & 0x3Fu)) -
+                          0x10000;
       *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
       *o++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     } else {
-      *o++ = static_cast<char16_t>(cp);
+      return false;
     }
-    i += n;
+    p += n;
   }
-  out.resize(static_cast<size_t>(o - out.data()));
+  return true;
+}
+
+std::optional<std::u16string> tryDecodeUtf8(std::string_view bytes) {
+  std::u16string out(utf16Length(bytes), u'\0');
+  if (!decodeUtf8Into(bytes, out.data())) return std::nullopt;
   return out;
+}
+
+}  // namespace
+
+std::u16string decodeUtf8(std::string_view bytes) {
+  auto text = tryDecodeUtf8(bytes);
+  return text ? std::move(*text) : decodeCp932(bytes);
 }
 
 std::u16string decodeCp932(std::string_view bytes) {
@@ -151,10 +214,11 @@ std::u16string decodeCp932(std::string_view bytes) {
 }
 
 std::u16string decodeText(std::string_view bytes, Encoding* used) {
-  if (isValidUtf8(bytes)) {
+  std::string_view body = bytes;
+  if (body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
+  if (auto text = tryDecodeUtf8(body)) {
     if (used) *used = Encoding::Utf8;
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-    return decodeUtf8(bytes);
+    return std::move(*text);
   }
   if (used) *used = Encoding::Cp932;
   return decodeCp932(bytes);
@@ -162,33 +226,80 @@ std::u16string decodeText(std::string_view bytes, Encoding* used) {
 
 std::string encodeUtf8(std::u16string_view text) {
   std::string out;
-  out.reserve(text.size() + text.size() / 2);
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t cp = text[i];
+  encodeUtf8Into(text, out);
+  return out;
+}
+
+void encodeUtf8Into(std::u16string_view text, std::string& out) {
+  // Exact, but for a surrogate pair counted as six bytes instead of four.
+  size_t length = 0;
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i above7F = _mm_set1_epi16(static_cast<short>(0xFF80));
+  const __m128i above7FF = _mm_set1_epi16(static_cast<short>(0xF800));
+  const __m128i ones = _mm_set1_epi16(1);
+  while (i + 8 <= text.size()) {
+    // Per-lane counts of units that need a second and a third byte.
+    __m128i second = zero, third = zero;
+    for (int round = 0; round < 4096 && i + 8 <= text.size(); ++round, i += 8) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+      second = _mm_add_epi16(
+          second, _mm_andnot_si128(_mm_cmpeq_epi16(_mm_and_si128(v, above7F), zero), ones));
+      third = _mm_add_epi16(
+          third, _mm_andnot_si128(_mm_cmpeq_epi16(_mm_and_si128(v, above7FF), zero), ones));
+    }
+    alignas(16) int32_t sums[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(sums),
+                    _mm_madd_epi16(_mm_add_epi16(second, third), ones));
+    length += static_cast<size_t>(sums[0]) + static_cast<size_t>(sums[1]) +
+              static_cast<size_t>(sums[2]) + static_cast<size_t>(sums[3]);
+  }
+  length += i;
+#endif
+  for (; i < text.size(); ++i) length += 1u + (text[i] >= 0x80) + (text[i] >= 0x800);
+  out.resize(length);
+  char* o = out.data();
+  const char16_t* p = text.data();
+  const char16_t* const e = p + text.size();
+  const auto put = [&](unsigned v) { *o++ = static_cast<char>(v); };
+  while (p < e) {
+#if defined(__SSE2__)
+    while (e - p >= 8) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, above7F), zero)) != 0xFFFF) break;
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(v, v));
+      o += 8;
+      p += 8;
+    }
+    if (p == e) break;
+#endif
+    char32_t cp = *p++;
     if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
+      put(cp);
       continue;
     }
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = kReplacement;
-    }
     if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      put(0xC0 | (cp >> 6));
+      put(0x80 | (cp & 0x3F));
+      continue;
     }
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    if (cp >= 0xD800 && cp <= 0xDFFF) {
+      if (cp <= 0xDBFF && p < e && *p >= 0xDC00 && *p <= 0xDFFF) {
+        cp = 0x10000 + ((cp - 0xD800) << 10) + (*p++ - 0xDC00);
+        put(0xF0 | (cp >> 18));
+        put(0x80 | ((cp >> 12) & 0x3F));
+        put(0x80 | ((cp >> 6) & 0x3F));
+        put(0x80 | (cp & 0x3F));
+        continue;
+      }
+      cp = kReplacement;  // an unpaired surrogate
+    }
+    put(0xE0 | (cp >> 12));
+    put(0x80 | ((cp >> 6) & 0x3F));
+    put(0x80 | (cp & 0x3F));
   }
-  return out;
+  out.resize(static_cast<size_t>(o - out.data()));
 }
 
 std::optional<std::string> encodeCp932(std::u16string_view text) {
@@ -199,8 +310,7 @@ std::optional<std::string> encodeCp932(std::u16string_view text) {
   // ICU substitutes silently by default; stop instead, so that a character
   // without a CP932 form is never lost unnoticed.
   UErrorCode status = U_ZERO_ERROR;
-  ucnv_setFromUCallBack(conv.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr,
-                        &status);
+  ucnv_setFromUCallBack(conv.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
   if (U_FAILURE(status)) return std::nullopt;
   out.resize(text.size() * 2 + 4);
   char* target = out.data();

@@ -28,13 +28,19 @@ std::u16string decodeCp932(std::string_view bytes);
 
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string encodeUtf8(std::u16string_view text);
+// The same into `out`, reusing its storage (for writing big texts in pieces).
+void encodeUtf8Into(std::u16string_view text, std::string& out);
 
 // UTF-16 to CP932, or nothing when a character has no CP932 form.
 std::optional<std::string> encodeCp932(std::u16string_view text);
 
 // UTF-8 file names and messages; unpaired surrogates become U+FFFD.
-inline std::string toUtf8(std::u16string_view text) { return encodeUtf8(text); }
+inline std::string toUtf8(std::u16string_view text) {
+  return encodeUtf8(text);
+}
 // Any byte string as text (invalid UTF-8 is read as CP932, like a file).
-inline std::u16string fromUtf8(std::string_view bytes) { return decodeText(bytes); }
+inline std::u16string fromUtf8(std::string_view bytes) {
+  return decodeText(bytes);
+}
 
 }  // namespace kelvane::textfile

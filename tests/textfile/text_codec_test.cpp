@@ -67,3 +67,42 @@ TEST(EncodeCp932, EncodesWhatFitsAndRefusesWhatDoesNot) {
 
 }  // namespace
 }  // namespace kelvane::textfile
+
+namespace kelvane::textfile {
+namespace {
+
+// Long texts go through the vector paths; every mix of widths and every
+// alignment must give the same result as character-by-character coding.
+TEST(Codecs, LongMixedTextsRoundTripAtEveryAlignment) {
+  const std::u16string pieces[] = {u"<li class=\"item\">", u"é", u"商品", u"\U0001F600", u"x"};
+  std::u16string text;
+  for (int i = 0; i < 700; ++i) text += pieces[(i * 7 + i / 3) % 5];
+  for (size_t start = 0; start < 40; ++start) {
+    const std::u16string_view part = std::u16string_view(text).substr(start);
+    // Do not start inside a surrogate pair.
+    if (!part.empty() && part[0] >= 0xDC00 && part[0] <= 0xDFFF) continue;
+    const std::string bytes = encodeUtf8(part);
+    EXPECT_TRUE(isValidUtf8(bytes));
+    Encoding used{};
+    EXPECT_EQ(decodeText(bytes, &used), part);
+    EXPECT_EQ(used, Encoding::Utf8);
+  }
+  // A single bad byte far into a long text makes the whole file CP932.
+  std::string bytes = encodeUtf8(text);
+  bytes[bytes.size() - 5] = '\xFF';
+  Encoding used{};
+  decodeText(bytes, &used);
+  EXPECT_EQ(used, Encoding::Cp932);
+}
+
+TEST(Codecs, LoneSurrogatesInLongTextsBecomeReplacementCharacters) {
+  std::u16string text(100, u'a');
+  text[50] = 0xD800;
+  text[90] = 0xDFFF;
+  const std::string bytes = encodeUtf8(text);
+  EXPECT_EQ(bytes.size(), 98u + 6u);
+  EXPECT_EQ(bytes.substr(50, 3), "\xEF\xBF\xBD");
+}
+
+}  // namespace
+}  // namespace kelvane::textfile
