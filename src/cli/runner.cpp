@@ -6,6 +6,8 @@
 
 #include "engine/clock_text.h"
 #include "engine/engine.h"
+#include "logging/log_writer.h"
+#include "settings/settings.h"
 #include "textfile/file_io.h"
 #include "textfile/text_codec.h"
 
@@ -17,7 +19,9 @@ using engine::Text;
 using engine::TextView;
 
 constexpr const char* kUsage =
-    "usage: kelvane-run [--page FILE] [--runs N] [--print NAME] [--wait W] [--trace] SCRIPT";
+    "usage: kelvane-run [--page FILE] [--runs N] [--print NAME] [--wait W] [--trace]"
+    " [--log FILE [--memo TEXT]] SCRIPT\n"
+    "       kelvane-run --settings FILE";
 
 void writeLine(std::FILE* f, std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), f);
@@ -123,6 +127,7 @@ std::optional<std::string> bufferName(std::string name) {
 std::optional<Options> parseOptions(const std::vector<std::string>& args, std::string* error) {
   Options options;
   bool haveScript = false;
+  bool haveMemo = false;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string arg = args[i];
     std::optional<std::string> inlineValue;
@@ -167,6 +172,13 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
       options.print = *name;
     } else if (arg == "--wait") {
       if (!value(&options.wait)) return std::nullopt;
+    } else if (arg == "--log" || arg == "--settings") {
+      std::string v;
+      if (!value(&v)) return std::nullopt;
+      (arg == "--log" ? options.log : options.settings) = v;
+    } else if (arg == "--memo") {
+      if (!value(&options.memo)) return std::nullopt;
+      haveMemo = true;
     } else if (arg == "--trace" && !inlineValue) {
       options.trace = true;
     } else if (arg == "--help" || arg == "-h") {
@@ -183,8 +195,17 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
       haveScript = true;
     }
   }
+  if (options.settings) {
+    if (!haveScript) return options;
+    *error = "--settings reads a settings file and runs no script";
+    return std::nullopt;
+  }
   if (!haveScript) {
     *error = "no script given";
+    return std::nullopt;
+  }
+  if (haveMemo && !options.log) {
+    *error = "--memo needs --log";
     return std::nullopt;
   }
   return options;
@@ -208,7 +229,16 @@ int run(const Options& options, std::FILE* out, std::FILE* err) {
   }
   const Text scriptPath = textfile::fromUtf8(options.script);
   engine::RunOutcome outcome = engine::RunOutcome::Normal;
-  for (int r = 0; r < options.runs; ++r) outcome = engine.Exec_Click(scriptPath);
+  const Text memo = textfile::fromUtf8(options.memo);
+  bool logFailed = false;
+  for (int r = 0; r < options.runs; ++r) {
+    outcome = engine.Exec_Click(scriptPath);
+    if (outcome != engine::RunOutcome::Normal || !options.log) continue;
+    if (!logging::appendEntry(*options.log, memo, engine.d().view())) {
+      writeLine(err, textfile::toUtf8(logging::cannotWriteMessage()));
+      logFailed = true;
+    }
+  }
 
   TextView printed;
   if (options.print == "D") printed = engine.d().view();
@@ -218,7 +248,85 @@ int run(const Options& options, std::FILE* out, std::FILE* err) {
   const std::string bytes = textfile::encodeUtf8(printed);
   std::fwrite(bytes.data(), 1, bytes.size(), out);
   std::fflush(out);
-  return outcome == engine::RunOutcome::Normal ? kExitNormal : kExitStopped;
+  return outcome == engine::RunOutcome::Normal && !logFailed ? kExitNormal : kExitStopped;
+}
+
+int printSettings(const std::string& path, std::FILE* out, std::FILE* err) {
+  using settings::Field;
+  using settings::LineStatus;
+  settings::Settings values;
+  const auto report = settings::readSettingsFile(path, values);
+  if (!report) {
+    writeLine(err, "kelvane-run: cannot read settings: " + path);
+    return kExitUsage;
+  }
+  // Numbers without the file's blanks around them.
+  const auto plain = [](const Text& t) {
+    const size_t first = t.find_first_not_of(u' ');
+    return textfile::toUtf8(t.substr(first, t.find_last_not_of(u' ') - first + 1));
+  };
+  const auto flag = [](bool b) { return std::string(b ? "True" : "False"); };
+  const settings::Settings& v = values;
+  const std::array<std::string, settings::kFieldCount> shown = {
+      plain(settings::singleText(v.windowWidth)),
+      plain(settings::singleText(v.windowHeight)),
+      plain(settings::singleText(v.windowTop)),
+      plain(settings::singleText(v.windowLeft)),
+      textfile::toUtf8(v.url),
+      textfile::toUtf8(v.interval),
+      std::to_string(v.autoUpdate),
+      textfile::toUtf8(v.logPath),
+      std::to_string(v.autoLog),
+      std::to_string(v.timeWindow),
+      textfile::toUtf8(v.startHour),
+      textfile::toUtf8(v.startMinute),
+      textfile::toUtf8(v.endHour),
+      textfile::toUtf8(v.endMinute),
+      plain(settings::singleText(v.fontSize)),
+      textfile::toUtf8(v.scriptPath),
+      std::to_string(v.backColor),
+      std::to_string(v.foreColor),
+      textfile::toUtf8(v.fontName),
+      flag(v.bold),
+      flag(v.italic),
+      textfile::toUtf8(v.wait)};
+  // Text boxes start empty and the wait box shows "8"; every other field
+  // has a start value of the window that this program does not know.
+  const auto startKnown = [](Field f) {
+    switch (f) {
+      case Field::Url:
+      case Field::Interval:
+      case Field::LogPath:
+      case Field::StartHour:
+      case Field::StartMinute:
+      case Field::EndHour:
+      case Field::EndMinute:
+      case Field::ScriptPath:
+      case Field::Wait:
+        return true;
+      default:
+        return false;
+    }
+  };
+  int missingFrom = 0;
+  for (int line = 1; line <= settings::kFieldCount; ++line) {
+    const Field field = static_cast<Field>(line);
+    const LineStatus status = report->status(field);
+    std::string value = shown[line - 1];
+    if (status != LineStatus::Read && !startKnown(field)) value = "(start value)";
+    writeLine(out, std::to_string(line) + ": " + value);
+    if (status == LineStatus::Refused) {
+      writeLine(err, "kelvane-run: line " + std::to_string(line) +
+                         " was refused; the field keeps its start value");
+    }
+    if (status == LineStatus::Missing && missingFrom == 0) missingFrom = line;
+  }
+  if (missingFrom != 0) {
+    writeLine(err, "kelvane-run: the file ends before line " + std::to_string(missingFrom) +
+                       "; the later fields keep their start values");
+  }
+  std::fflush(out);
+  return kExitNormal;
 }
 
 int runMain(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
@@ -229,6 +337,7 @@ int runMain(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
     writeLine(err, kUsage);
     return error.empty() ? kExitNormal : kExitUsage;
   }
+  if (options->settings) return printSettings(*options->settings, out, err);
   return run(*options, out, err);
 }
 
