@@ -178,6 +178,8 @@ TextView Engine::GetBeforeInclHT(TextView text, TextView marker) {
 }
 
 TextView Engine::TakeBetweenHT(TextView start, TextView end) {
+  // Pieces handed out by the previous pass are no longer needed here.
+  if (!ht_.aliases(start) && !ht_.aliases(end)) ht_.releaseDroppedFront();
   const TakenPiece taken = TakeBetween(ht_.view(), start, end);
   // The piece stays readable: dropping the front of HT moves nothing.
   if (taken.found) ht_.dropFront(taken.consumed);

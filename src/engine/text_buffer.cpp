@@ -50,6 +50,15 @@ void TextBuffer::append(TextView value) {
   store_.append(value);
 }
 
+void TextBuffer::releaseDroppedFront() {
+  constexpr size_t kWorthIt = size_t{1} << 18;
+  if (begin_ < kWorthIt || begin_ < store_.size() - begin_) return;
+  ++version_;
+  Text rest(view());
+  store_.swap(rest);
+  begin_ = 0;
+}
+
 void TextBuffer::clear() {
   ++version_;
   store_.clear();

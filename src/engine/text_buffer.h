@@ -21,15 +21,21 @@ class TextBuffer {
   void take(Text&& value);
   void append(TextView value);
   void clear();
-  // Drops the first n characters (n <= size()).
+  // Drops the first n characters (n <= size()). The dropped text stays in
+  // place: a view of it taken before stays readable.
   void dropFront(size_t n);
+  // Gives the memory of a large dropped front back, once it outweighs the
+  // text left (so a walk over a big page copies at most the page once).
+  // Invalidates every view of the buffer.
+  void releaseDroppedFront();
+  // True when value points into this buffer's storage.
+  bool aliases(TextView value) const;
 
   // Counts every change, so observers (the window, the tracer) can tell
   // whether the buffer changed without comparing texts.
   uint64_t version() const { return version_; }
 
  private:
-  bool aliases(TextView value) const;
   void compact();
 
   Text store_;

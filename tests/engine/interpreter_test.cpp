@@ -14,8 +14,10 @@ TEST(Interpreter, ExtractionCommandsAndTheirUpperCaseTwins) {
   struct Case {
     std::u16string word, piece;
   } cases[] = {
-      {u"GETA", u"One</li><LI>Two</LI></ul>"},   {u"GETAI", u"<li>One</li><LI>Two</LI></ul>"},
-      {u"GETB", u"<ul>"},                        {u"GETBI", u"<ul><li>"},
+      {u"GETA", u"One</li><LI>Two</LI></ul>"},
+      {u"GETAI", u"<li>One</li><LI>Two</LI></ul>"},
+      {u"GETB", u"<ul>"},
+      {u"GETBI", u"<ul><li>"},
   };
   for (const auto& c : cases) {
     for (const std::u16string suffix : {u"", u"-U"}) {
@@ -137,9 +139,8 @@ TEST(Interpreter, UnrecognisedWordsShowTheLineAndTheWordAsWritten) {
 
 TEST(Interpreter, CommentsAndEmptyLinesDoNothing) {
   Bench b;
-  const RunOutcome outcome =
-      b.run({u"", u"REM", u"rem", u"Rem", u"'", u"REM a comment", u"'note", u"rem\tlower with tab",
-             u"'\tquoted"});
+  const RunOutcome outcome = b.run({u"", u"REM", u"rem", u"Rem", u"'", u"REM a comment", u"'note",
+                                    u"rem\tlower with tab", u"'\tquoted"});
   EXPECT_EQ(outcome, RunOutcome::Normal);
   EXPECT_TRUE(b.host.messages.empty());
 }

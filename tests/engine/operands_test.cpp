@@ -18,10 +18,9 @@ TEST(GetSource, NamesInAnyLetterCaseAndLiterals) {
   struct Case {
     std::u16string param, value;
   } cases[] = {
-      {u"HT", u"page"},          {u"hT", u"page"},         {u"Ht", u"page"},
-      {u"D", u"shown"},          {u"d", u"shown"},         {u"TIME", u"9:05:07"},
-      {u"date", u"2003/06/14"},  {u"\"a B\"", u"a B"},     {u"\"\"", u""},
-      {u"\"", u""},              {u"\"x\"y\"", u"x\"y"},   {u"\"V1\"", u"V1"},
+      {u"HT", u"page"}, {u"hT", u"page"},      {u"Ht", u"page"},         {u"D", u"shown"},
+      {u"d", u"shown"}, {u"TIME", u"9:05:07"}, {u"date", u"2003/06/14"}, {u"\"a B\"", u"a B"},
+      {u"\"\"", u""},   {u"\"", u""},          {u"\"x\"y\"", u"x\"y"},   {u"\"V1\"", u"V1"},
   };
   for (const auto& c : cases) {
     Bench b;
@@ -40,7 +39,7 @@ TEST(GetSource, BadParametersShowTheMessageAndStopTheRun) {
       {u"GETA\tV9\tV1\t\"x\"", sourceMessage(u" 1", u"V9")},
       {u"GETA\tHT\tV1\tabc", sourceMessage(u" 3", u"ABC")},
       {u"GETA\tHT\tV1\t\"open", sourceMessage(u" 3", u"\"OPEN")},
-      {u"PUT\t\tD", sourceMessage(u" 1", u"")},   // an empty parameter
+      {u"PUT\t\tD", sourceMessage(u" 1", u"")},      // an empty parameter
       {u"PUT\t D\tD", sourceMessage(u" 1", u" D")},  // blanks are not trimmed
   };
   for (const auto& c : cases) {

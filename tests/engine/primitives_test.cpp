@@ -51,7 +51,7 @@ TEST(ExtractionFamilyC, EdgeTable) {
       {u"ab<x>cd", u"", u">", u"ab<x"},
       {u"ab<x>cd", u"<", u"", u""},
       {u"", u"", u"", u""},
-      {u"abc<", u"<", u">", u"abc<"},    // nothing after the start marker
+      {u"abc<", u"<", u">", u"abc<"},  // nothing after the start marker
       {u"<TD>1</td><td>2</td>", u"<td>", u"</TD>", u"1"},
   };
   for (const auto& c : cases) {
@@ -79,14 +79,14 @@ TEST(Cutting, CountEdgeTable) {
     int16_t n;
     std::u16string result;
   } cases[] = {
-      {"GetLeftN", GetLeftN, 2, u"ab"},       {"GetLeftN", GetLeftN, 0, u""},
-      {"GetLeftN", GetLeftN, 9, u"abcdef"},   {"GetLeftN", GetLeftN, -1, u""},
-      {"CutTailN", CutTailN, 2, u"abcd"},     {"CutTailN", CutTailN, 0, u"abcdef"},
-      {"CutTailN", CutTailN, 6, u""},         {"CutTailN", CutTailN, 7, u""},
-      {"CutTailN", CutTailN, -2, u"abcdef"},  {"CutTailN", CutTailN, -32768, u"abcdef"},
-      {"CutHeadN", CutHeadN, 2, u"cdef"},     {"CutHeadN", CutHeadN, 0, u"abcdef"},
-      {"CutHeadN", CutHeadN, 9, u""},         {"CutHeadN", CutHeadN, -1, u""},
-      {"CutHeadN", CutHeadN, 6, u""},         {"CutHeadN", CutHeadN, 32767, u""},
+      {"GetLeftN", GetLeftN, 2, u"ab"},      {"GetLeftN", GetLeftN, 0, u""},
+      {"GetLeftN", GetLeftN, 9, u"abcdef"},  {"GetLeftN", GetLeftN, -1, u""},
+      {"CutTailN", CutTailN, 2, u"abcd"},    {"CutTailN", CutTailN, 0, u"abcdef"},
+      {"CutTailN", CutTailN, 6, u""},        {"CutTailN", CutTailN, 7, u""},
+      {"CutTailN", CutTailN, -2, u"abcdef"}, {"CutTailN", CutTailN, -32768, u"abcdef"},
+      {"CutHeadN", CutHeadN, 2, u"cdef"},    {"CutHeadN", CutHeadN, 0, u"abcdef"},
+      {"CutHeadN", CutHeadN, 9, u""},        {"CutHeadN", CutHeadN, -1, u""},
+      {"CutHeadN", CutHeadN, 6, u""},        {"CutHeadN", CutHeadN, 32767, u""},
   };
   for (const auto& c : cases) EXPECT_EQ(c.primitive(u"abcdef", c.n), c.result) << c.name << c.n;
 }
@@ -114,13 +114,21 @@ TEST(StripFirstTag, EdgeTable) {
   struct Case {
     std::u16string text, result;
   } cases[] = {
-      {u"ab<x>cd", u"abcd"},     {u"ab<xyz>cd", u"abcd"}, {u"<b>bold</b>", u"bold</b>"},
-      {u"<a><b>c", u"<b>c"},     {u"text<br>", u"text"},  {u"<br>", u"<br>"},
-      {u"a<b", u"a<b"},          {u"<b", u"<b"},          {u"a>b", u"a>b"},
+      {u"ab<x>cd", u"abcd"},
+      {u"ab<xyz>cd", u"abcd"},
+      {u"<b>bold</b>", u"bold</b>"},
+      {u"<a><b>c", u"<b>c"},
+      {u"text<br>", u"text"},
+      {u"<br>", u"<br>"},
+      {u"a<b", u"a<b"},
+      {u"<b", u"<b"},
+      {u"a>b", u"a>b"},
       {u"", u""},
       // A ">" before the first "<" belongs to no tag: the tag after it goes,
       // and no text is doubled.
-      {u"x>ab<c", u"x>ab<c"},    {u"x>ab<c>d", u"x>abd"}, {u"x>a<b>", u"x>a"},
+      {u"x>ab<c", u"x>ab<c"},
+      {u"x>ab<c>d", u"x>abd"},
+      {u"x>a<b>", u"x>a"},
   };
   for (const auto& c : cases) EXPECT_EQ(StripFirstTag(c.text), c.result) << "case";
 }

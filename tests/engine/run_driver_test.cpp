@@ -12,7 +12,9 @@ namespace {
 using testing::Bench;
 
 // Lines run, in order, as the script list's selection shows them.
-std::vector<int> linesRun(const Bench& b) { return b.host.selected; }
+std::vector<int> linesRun(const Bench& b) {
+  return b.host.selected;
+}
 
 TEST(RunDriver, LoopBodyRunsCountTimesAndTheLoopLineOnce) {
   Bench b;
@@ -66,7 +68,7 @@ TEST(RunDriver, AStopBeforeTheLastLineLeavesTheTimerOffAndTheFlagSet) {
   Bench b;
   std::vector<std::u16string_view> lines(10, u"PUT\t\"x\"\tD");
   std::initializer_list<std::u16string_view> script = {
-      u"PUT\t\"0\"\tD", u"PUT\t\"1\"\tD", u"PUT\tbad\tD", u"PUT\t\"3\"\tD", u"PUT\t\"4\"\tD",
+      u"PUT\t\"0\"\tD", u"PUT\t\"1\"\tD", u"PUT\tbad\tD",   u"PUT\t\"3\"\tD", u"PUT\t\"4\"\tD",
       u"PUT\t\"5\"\tD", u"PUT\t\"6\"\tD", u"PUT\t\"7\"\tD", u"PUT\t\"8\"\tD", u"PUT\t\"9\"\tD"};
   EXPECT_EQ(b.run(script), RunOutcome::Stopped);
   EXPECT_EQ(linesRun(b), (std::vector<int>{0, 1, 2}));

@@ -14,17 +14,17 @@ TEST(FindMarker, FirstOccurrenceWithLetterCaseIgnored) {
       {u"a<br>b<BR>c", u"<BR>", 2},
       {u"a<Br>", u"<bR>", 2},
       {u"abc", u"z", 0},
-      {u"abc", u"", 1},         // an empty marker is found at the start
-      {u"", u"", 0},            // nothing is found in an empty text
+      {u"abc", u"", 1},  // an empty marker is found at the start
+      {u"", u"", 0},     // nothing is found in an empty text
       {u"", u"a", 0},
       {u"ab", u"abc", 0},
-      {u"aaab", u"aab", 2},     // a partial match does not hide the real one
-      {u"ÄÖü", u"äöÜ", 1},      // letters beyond ASCII
-      {u"straße", u"SS", 0},    // one unit maps to one unit: ß stays ß
+      {u"aaab", u"aab", 2},           // a partial match does not hide the real one
+      {u"ÄÖü", u"äöÜ", 1},            // letters beyond ASCII
+      {u"straße", u"SS", 0},          // one unit maps to one unit: ß stays ß
       {u"ｈｔｍｌ", u"ＨＴＭＬ", 1},  // full-width letters have case too
-      {u"html", u"ＨＴＭＬ", 0},    // but full-width and half-width differ
+      {u"html", u"ＨＴＭＬ", 0},      // but full-width and half-width differ
       {u"価格：￥198", u"￥", 4},
-      {u"ſ", u"S", 1},          // long s upper-cases to S
+      {u"ſ", u"S", 1},                     // long s upper-cases to S
       {u"x\xD83D\xDE00y", u"\xDE00y", 3},  // surrogates compare as units
   };
   for (const auto& c : cases) {
