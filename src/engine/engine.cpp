@@ -76,24 +76,22 @@ void Engine::report(const Text& message) {
 
 Operand Engine::GetSource(int n) {
   const Text& raw = slot(n);
-  scratch_.assign(raw);
-  upperInPlace(scratch_);
-  const TextView token = scratch_;
-  if (token == u"HT") return Operand(ht_.view());
-  if (token == u"V1") return Operand(vars_[0].view());
-  if (token == u"TIME") return Operand(host_.timeText());
-  if (token == u"DATE") return Operand(host_.dateText());
-  if (token == u"V2") return Operand(vars_[1].view());
-  if (token == u"V3") return Operand(vars_[2].view());
-  if (token == u"V4") return Operand(vars_[3].view());
-  if (token == u"V5") return Operand(vars_[4].view());
-  if (token == u"D") return Operand(d_.view());
-  if (!token.empty() && token.front() == u'"' && token.back() == u'"') {
+  // Names are matched after upper-casing, in this order.
+  if (equalsUpper(raw, u"HT")) return Operand(ht_.view());
+  if (equalsUpper(raw, u"V1")) return Operand(vars_[0].view());
+  if (equalsUpper(raw, u"TIME")) return Operand(host_.timeText());
+  if (equalsUpper(raw, u"DATE")) return Operand(host_.dateText());
+  if (equalsUpper(raw, u"V2")) return Operand(vars_[1].view());
+  if (equalsUpper(raw, u"V3")) return Operand(vars_[2].view());
+  if (equalsUpper(raw, u"V4")) return Operand(vars_[3].view());
+  if (equalsUpper(raw, u"V5")) return Operand(vars_[4].view());
+  if (equalsUpper(raw, u"D")) return Operand(d_.view());
+  if (!raw.empty() && raw.front() == u'"' && raw.back() == u'"') {
     // A lone double quote counts as the empty literal.
     if (raw.size() < 2) return Operand(TextView{});
     return Operand(TextView(raw).substr(1, raw.size() - 2));
   }
-  report(messages::badSource(n, token));
+  report(messages::badSource(n, upperCopy(raw)));
   return Operand(TextView{});
 }
 

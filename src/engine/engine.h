@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "engine/host.h"
@@ -20,13 +21,14 @@ class Operand {
  public:
   Operand() = default;
   explicit Operand(TextView view) : view_(view) {}
-  explicit Operand(Text owned) : owned_(std::move(owned)), isOwned_(true) {}
-  TextView view() const { return isOwned_ ? TextView(owned_) : view_; }
+  explicit Operand(Text owned) : owned_(std::make_unique<Text>(std::move(owned))), view_(*owned_) {}
+  TextView view() const { return view_; }
 
  private:
+  // Held on the heap so that the view stays valid when the operand moves;
+  // only TIME and DATE need it.
+  std::unique_ptr<Text> owned_;
   TextView view_;
-  Text owned_;
-  bool isOwned_ = false;
 };
 
 enum class RunOutcome {
@@ -111,7 +113,8 @@ class Engine {
     void (Engine::*run)(int16_t lineIndex);
   };
   static const Command kCommands[];
-  static const Command* findCommand(TextView upperWord);
+  // The command whose word equals `word` upper-cased, or null.
+  static const Command* findCommand(TextView word);
   enum class WriteMode { Append, Replace };
 
   RunOutcome runLoaded(const std::function<void()>& load);
@@ -157,7 +160,6 @@ class Engine {
   std::vector<Text> lines_;
   Text commandWord_;
   std::array<Text, 5> params_;
-  Text scratch_;  // upper-cased command word or token
   LoopState loop_;
   bool stopFlag_ = false;
   bool running_ = false;

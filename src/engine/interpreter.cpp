@@ -5,7 +5,9 @@
 #include "engine/numeric.h"
 #include "engine/primitives.h"
 
-#include <array>
+#include <algorithm>
+#include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace kelvane::engine {
@@ -64,31 +66,57 @@ const Engine::Command Engine::kCommands[] = {
     {u"'", &Engine::cmdNothing},
 };
 
-// The table's words grouped by length, each group in table order: the
-// same first match as walking the whole table, without comparing every word.
-const Engine::Command* Engine::findCommand(TextView upperWord) {
-  constexpr size_t kLongest = 8;
-  static const auto* byLength = [] {
-    auto* groups = new std::array<std::vector<const Command*>, kLongest + 1>();
-    for (const Command& command : kCommands) (*groups)[command.word.size()].push_back(&command);
-    return groups;
-  }();
-  if (upperWord.size() > kLongest) return nullptr;
-  for (const Command* command : (*byLength)[upperWord.size()]) {
-    if (command->word == upperWord) return command;
+namespace {
+
+// A command word of up to eight ASCII characters as one number, upper-cased;
+// 0 when the word cannot be a command word (too long, or not ASCII once
+// upper-cased).
+constexpr uint64_t kNoKey = ~uint64_t{0};
+
+uint64_t commandKey(TextView word) {
+  if (word.size() > 8) return kNoKey;
+  uint64_t key = 0;
+  for (const char16_t c : word) {
+    const char16_t upper = upperUnitFast(c);
+    if (upper == 0 || upper >= 0x80) return kNoKey;
+    key = (key << 8) | upper;
   }
-  return nullptr;
+  return key;
+}
+
+}  // namespace
+
+// The table's words as sorted keys: the same match as comparing the
+// upper-cased word with every word of the table, which are all different.
+const Engine::Command* Engine::findCommand(TextView word) {
+  using Entry = std::pair<uint64_t, const Command*>;
+  static const auto* sorted = [] {
+    auto* entries = new std::vector<Entry>();
+    for (const Command& command : kCommands)
+      entries->emplace_back(commandKey(command.word), &command);
+    std::sort(entries->begin(), entries->end());
+    return entries;
+  }();
+  const uint64_t key = commandKey(word);
+  if (key == kNoKey) return nullptr;
+  const auto it = std::lower_bound(sorted->begin(), sorted->end(), Entry{key, nullptr});
+  return it != sorted->end() && it->first == key ? it->second : nullptr;
 }
 
 void Engine::splitLine(TextView line) {
-  size_t tab = line.find(kTab);
-  commandWord_.assign(line.substr(0, tab));
+  // One pass for the tabs that end the command word and the five fields.
+  size_t tabs[6];
+  size_t count = 0;
+  for (size_t i = 0; i < line.size() && count < 6; ++i) {
+    if (line[i] == kTab) tabs[count++] = i;
+  }
+  commandWord_.assign(line.substr(0, count > 0 ? tabs[0] : line.size()));
   // Slots the line does not reach keep what an earlier line left there;
   // fields after the fifth are ignored.
-  for (size_t k = 0; k < params_.size() && tab != TextView::npos; ++k) {
-    const size_t start = tab + 1;
-    tab = line.find(kTab, start);
-    params_[k].assign(line.substr(start, tab == TextView::npos ? TextView::npos : tab - start));
+  for (size_t k = 0; k < count && k < params_.size(); ++k) {
+    const size_t start = tabs[k] + 1;
+    const size_t end = k + 1 < count ? tabs[k + 1] : line.size();
+    params_[k].assign(line.substr(start, end - start));
   }
 }
 
@@ -96,9 +124,7 @@ void Engine::ExecuteLine(int16_t lineIndex) {
   host_.selectLine(lineIndex);
   if (lineIndex < 0 || lineIndex >= lineCount()) return;
   splitLine(lines_[static_cast<size_t>(lineIndex)]);
-  scratch_.assign(commandWord_);
-  upperInPlace(scratch_);
-  if (const Command* command = findCommand(scratch_)) {
+  if (const Command* command = findCommand(commandWord_)) {
     (this->*command->run)(lineIndex);
     return;
   }

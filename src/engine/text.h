@@ -22,6 +22,15 @@ inline char16_t upperUnitFast(char16_t c) {
   return upperUnit(c);
 }
 
+// True when text, upper-cased, equals name (which is in capitals already).
+inline bool equalsUpper(TextView text, TextView name) {
+  if (text.size() != name.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (upperUnitFast(text[i]) != name[i]) return false;
+  }
+  return true;
+}
+
 // Upper-cases in place; the length never changes.
 void upperInPlace(Text& text);
 Text upperCopy(TextView text);
