@@ -44,6 +44,10 @@ class LogClassifier {
     pending_.erase(0, cut);
   }
 
+  // Once a byte sequence is not UTF-8 the rest of the log cannot change the
+  // answer.
+  bool decided() const { return !validUtf8_; }
+
   ExistingLog result() const {
     if (empty_) return ExistingLog::Empty;
     if (!sawNonAscii_) return ExistingLog::Ascii;
@@ -70,6 +74,7 @@ ExistingLog classifyOpenLog(int fd, const struct stat& st) {
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     classifier.feed(std::string_view(chunk.data(), static_cast<size_t>(n)));
+    if (classifier.decided()) break;
     offset += n;
   }
   return classifier.result();

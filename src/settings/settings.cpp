@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +17,9 @@ namespace kelvane::settings {
 namespace {
 
 constexpr float kLargestFontSize = 2048;  // points; anything above is refused
+// A real settings file is a few hundred bytes; what lies beyond this is not
+// read.
+constexpr size_t kMaxFileBytes = 4 << 20;
 
 bool isBlank(char16_t c) {
   return c == u' ' || c == u'\t';
@@ -319,9 +324,25 @@ ReadReport applySettings(std::string_view bytes, Settings& values, const ReadRul
 
 std::optional<ReadReport> readSettingsFile(const std::string& path, Settings& values,
                                            const ReadRules& rules) {
-  const auto bytes = textfile::readFileBytes(path);
-  if (!bytes) return std::nullopt;
-  return applySettings(*bytes, values, rules);
+  // Reading stops after line 22, or after kMaxFileBytes in a damaged file
+  // with overlong lines: a huge file costs no more than its head.
+  std::ifstream file(path, std::ios::binary);
+  if (path.empty() || !file || std::filesystem::is_directory(path)) return std::nullopt;
+  std::string bytes;
+  char chunk[1 << 16];
+  int ends = 0;
+  bool afterCr = false;
+  while (ends < kFieldCount && bytes.size() < kMaxFileBytes &&
+         (file.read(chunk, sizeof chunk) || file.gcount() > 0)) {
+    const std::string_view piece(chunk, static_cast<size_t>(file.gcount()));
+    bytes += piece;
+    for (char c : piece) {
+      if (c == '\r' || (c == '\n' && !afterCr)) ++ends;
+      afterCr = c == '\r';
+    }
+  }
+  if (file.bad()) return std::nullopt;
+  return applySettings(bytes, values, rules);
 }
 
 Text settingsText(const Settings& v) {

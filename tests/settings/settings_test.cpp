@@ -325,6 +325,17 @@ TEST_F(SettingsSave, SavesTheWriterBytesAndReadsThemBack) {
   EXPECT_EQ(cannotWriteMessage(), u"設定ファイルに書き込めません．");
 }
 
+TEST_F(SettingsSave, AnOverlongLineDoesNotFillMemory) {
+  std::ofstream(path_, std::ios::binary) << " 5000 \r\n"
+                                         << std::string(64 << 20, 'x') << "\r\n 7 \r\n";
+  Settings s;
+  const auto report = readSettingsFile(path_, s);
+  ASSERT_TRUE(report);
+  EXPECT_EQ(s.windowWidth, 5000);
+  EXPECT_EQ(s.windowHeight, 0);  // the part of the long line that was read
+  EXPECT_EQ(report->status(Field::WindowTop), LineStatus::Missing);
+}
+
 TEST_F(SettingsSave, AFailedSaveLeavesThePreviousFileIntact) {
   ASSERT_TRUE(saveSettings(path_, Settings{}));
   const auto before = textfile::readFileBytes(path_);
