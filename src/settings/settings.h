@@ -100,8 +100,11 @@ struct ReadRules {
 
 // Applies the lines of a settings file (its bytes, CP932 or UTF-8) over the
 // current values, in file order. A line ends at CR LF, CR or LF. A refused
-// value skips only its own field. Lines beyond the end of a short file leave
-// their fields as they were; line 22 becomes "8" when its number is below 1;
+// value skips only its own field: a number beyond single precision, a check-
+// box state other than 0, 1 and 2, a font size not above 0 or above 2048
+// points, an unavailable font name, a colour line that is not a whole 32-bit
+// number, a Boolean line that is neither "True"/"False" nor a number. Lines beyond the end of a
+// short file leave their fields as they were; line 22 becomes "8" when its number is below 1;
 // anything after line 22 is ignored. Never fails.
 ReadReport applySettings(std::string_view bytes, Settings& values, const ReadRules& rules = {});
 
@@ -112,10 +115,11 @@ std::optional<ReadReport> readSettingsFile(const std::string& path, Settings& va
                                            const ReadRules& rules = {});
 
 // The 22 lines of the file, each ended by CR LF: CP932 when every character
-// fits, UTF-8 otherwise.
+// fits (and those bytes would not read back as UTF-8), UTF-8 otherwise.
 std::string settingsBytes(const Settings& values);
 
-// The lines as text, before encoding.
+// The lines as text, before encoding. A line break inside a text value is
+// written as one space, so it cannot shift the later fields.
 Text settingsText(const Settings& values);
 
 // Replaces the file at path through a temporary file beside it, so a failed
