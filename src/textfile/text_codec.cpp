@@ -210,6 +210,16 @@ std::u16string decodeCp932(std::string_view bytes) {
   ucnv_toUnicode(conv.get(), &target, target + out.size(), &source, bytes.data() + bytes.size(),
                  nullptr, true, &status);
   out.resize(static_cast<size_t>(target - reinterpret_cast<UChar*>(out.data())));
+  // ICU's table swaps three control codes (bytes 1A, 1C and 7F come out as
+  // U+001C, U+007F and U+001A); Windows maps them to themselves.
+  for (char16_t& c : out) {
+    if (c == 0x1C)
+      c = 0x1A;
+    else if (c == 0x7F)
+      c = 0x1C;
+    else if (c == 0x1A)
+      c = 0x7F;
+  }
   return out;
 }
 
@@ -320,6 +330,16 @@ std::optional<std::string> encodeCp932(std::u16string_view text) {
                    nullptr, true, &status);
   if (U_FAILURE(status)) return std::nullopt;
   out.resize(static_cast<size_t>(target - out.data()));
+  // The same three control codes the other way. These bytes are never the
+  // second byte of a double-byte character, so they can be mapped alone.
+  for (char& b : out) {
+    if (b == 0x7F)
+      b = 0x1A;
+    else if (b == 0x1A)
+      b = 0x1C;
+    else if (b == 0x1C)
+      b = 0x7F;
+  }
   return out;
 }
 

@@ -12,15 +12,15 @@ TEST(Utf8Validation, AcceptsWellFormedAndRejectsEveryMalformedShape) {
   } cases[] = {
       {"", true},
       {"plain ascii", true},
-      {"\xE3\x81\x82", true},           // あ
-      {"\xF0\x9F\x98\x80", true},       // 😀
-      {"\xC0\xAF", false},              // overlong '/'
-      {"\xE0\x80\xAF", false},          // overlong, three bytes
-      {"\xED\xA0\x80", false},          // encoded surrogate
-      {"\xF4\x90\x80\x80", false},      // above U+10FFFF
-      {"\xE3\x81", false},              // truncated at the end
-      {"\x82\xA0", false},              // CP932 あ
-      {"abcdefgh\x80", false},          // stray continuation after an ASCII run
+      {"\xE3\x81\x82", true},       // あ
+      {"\xF0\x9F\x98\x80", true},   // 😀
+      {"\xC0\xAF", false},          // overlong '/'
+      {"\xE0\x80\xAF", false},      // overlong, three bytes
+      {"\xED\xA0\x80", false},      // encoded surrogate
+      {"\xF4\x90\x80\x80", false},  // above U+10FFFF
+      {"\xE3\x81", false},          // truncated at the end
+      {"\x82\xA0", false},          // CP932 あ
+      {"abcdefgh\x80", false},      // stray continuation after an ASCII run
   };
   for (const auto& c : cases) EXPECT_EQ(isValidUtf8(c.bytes), c.valid) << c.bytes;
 }
@@ -39,6 +39,12 @@ TEST(DecodeText, OtherBytesAreCp932WithTheMicrosoftMapping) {
   EXPECT_EQ(decodeText("\x82\xA0\x81\x60\x87\x40\xED\x40\x81\x5F\xB1", &used),
             u"あ\uFF5E①\u7E8A\uFF3Cｱ");
   EXPECT_EQ(used, Encoding::Cp932);
+}
+
+TEST(Cp932, ControlCodesMapToThemselvesAsOnWindows) {
+  // ICU's own table swaps 1A, 1C and 7F; the files must not.
+  EXPECT_EQ(decodeCp932("\x82\xA0\x1A\x1C\x7F"), u"あ\x1A\x1C\x7F");
+  EXPECT_EQ(encodeCp932(u"\x1A\x1C\x7Fあ"), std::optional<std::string>("\x1A\x1C\x7F\x82\xA0"));
 }
 
 TEST(DecodeText, BrokenCp932NeverFailsAndKeepsTheRest) {
