@@ -1,0 +1,71 @@
+// The about box on its own: its texts, its picture, and the ways it closes.
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include "ui/about/frm_splash.h"
+
+using kelvane::ui::frmSplash;
+
+class AboutTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void texts() {
+    frmSplash box;
+    const auto label = [&](const char* name) { return box.findChild<QLabel*>(name)->text(); };
+    QCOMPARE(label("lblProductName"), QString("Kelvane"));
+    QCOMPARE(label("lblCompanyProduct"), QString("Webデータ抽出表示"));
+    QCOMPARE(label("lblVersion"), QString("Version 1.1.7"));
+    QCOMPARE(label("Label1"), QString("このダイアログ内をクリックすると閉じます."));
+    QVERIFY(label("lblCopyright").contains("Copyright"));
+    QVERIFY(label("Label2").startsWith("https://"));
+    QCOMPARE(box.findChild<QPushButton*>("CloseBtn")->text(), QString("閉じる"));
+    QVERIFY(!box.findChild<QLabel*>("imgLogo")->pixmap().isNull());
+  }
+
+  void versionWithoutLeadingZeros() {
+    QCOMPARE(frmSplash::versionText(1, 1, 7), QString("Version 1.1.7"));
+    QCOMPARE(frmSplash::versionText(2, 10, 0), QString("Version 2.10.0"));
+  }
+
+  void logoIsDrawn() {
+    const QImage logo = frmSplash::logo(64).toImage();
+    QCOMPARE(logo.size(), QSize(64, 64));
+    // Something is drawn, and not everywhere.
+    int opaque = 0;
+    for (int y = 0; y < 64; ++y) {
+      for (int x = 0; x < 64; ++x) opaque += qAlpha(logo.pixel(x, y)) > 0;
+    }
+    QVERIFY(opaque > 500);
+    QVERIFY(opaque < 64 * 64);
+  }
+
+  void closeButtonAndClickInsideClose() {
+    frmSplash box;
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QTest::mouseClick(box.findChild<QPushButton*>("CloseBtn"), Qt::LeftButton);
+    QVERIFY(!box.isVisible());
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QTest::mouseClick(box.findChild<QLabel*>("Label1"), Qt::LeftButton);
+    QVERIFY(!box.isVisible());
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QWidget* frame = box.findChild<QWidget*>("Frame1");
+    QTest::mouseClick(frame, Qt::LeftButton, {}, QPoint(frame->width() - 3, frame->height() - 3));
+    QVERIFY(!box.isVisible());
+  }
+
+  void noKeyboardReactionOfItsOwn() {
+    frmSplash box;
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QTest::keyClick(&box, Qt::Key_Escape);
+    QVERIFY(box.isVisible());
+  }
+};
+
+QTEST_MAIN(AboutTest)
+#include "about_test.moc"
