@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "cli/page_loader_client.h"
 #include "engine/clock_text.h"
 #include "engine/engine.h"
 #include "logging/log_writer.h"
@@ -63,9 +64,10 @@ class RunnerHost : public engine::Host {
     writeLine(err_, textfile::encodeUtf8(text));
   }
   void setTitle(std::u16string_view) override { ++titleVersion_; }
-  void openUrl(std::u16string_view) override {
-    writeLine(err_, "kelvane-run: page loading is not available in this build");
-    engine_->stop();
+  void setWaitValue(Text wait) { waitValue_ = std::move(wait); }
+  // The page loader module is loaded on the first URL command only.
+  void openUrl(std::u16string_view url) override {
+    pages_.openUrl(*engine_, url, waitValue_, err_);
   }
   void processEvents() override {}
   void selectLine(int) override {}
@@ -109,6 +111,8 @@ class RunnerHost : public engine::Host {
   std::FILE* err_;
   bool trace_;
   Engine* engine_ = nullptr;
+  PageLoaderClient pages_;
+  Text waitValue_ = u"8";
   uint64_t titleVersion_ = 0;
   std::array<uint64_t, 8> before_{};
 };
@@ -219,6 +223,7 @@ int run(const Options& options, std::FILE* out, std::FILE* err) {
   RunnerHost host(err, options.trace);
   Engine engine(host);
   host.attach(&engine);
+  host.setWaitValue(textfile::fromUtf8(options.wait));
   if (options.page) {
     const auto bytes = textfile::readFileBytes(*options.page);
     if (!bytes) {

@@ -1,0 +1,190 @@
+// Page loading benchmark: the time from a URL command to HT filled for a
+// local 1 MB page with wait value 0, against a bare QWebEngineView load and
+// innerHTML read, interleaved in the same process; and the peak memory.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "acquisition/page_loader.h"
+#include "acquisition/qt_page_hooks.h"
+#include "engine/engine.h"
+#include "platform/web_engine_browser.h"
+
+namespace {
+
+using kelvane::engine::Engine;
+
+// The engine's host for the URL command only.
+class BenchHost : public kelvane::engine::Host {
+ public:
+  void showMessage(std::u16string_view) override {}
+  void setTitle(std::u16string_view) override {}
+  void openUrl(std::u16string_view url) override { loader->loadUrl(url); }
+  void processEvents() override {}
+  void selectLine(int) override {}
+  void setTimerEnabled(bool) override {}
+  std::u16string timeText() override { return {}; }
+  std::u16string dateText() override { return {}; }
+  kelvane::acquisition::PageLoader* loader = nullptr;
+};
+
+// About 1 MB of listing markup, Japanese text included.
+QByteArray makePage() {
+  QByteArray page = "<html><head><meta charset=\"utf-8\"><title>bench</title></head><body><table>";
+  for (int i = 0; page.size() < 1'000'000; ++i) {
+    page += "<tr><td class=\"name\">品目" + QByteArray::number(i) +
+            "（産地）</td><td class=\"price\">￥" + QByteArray::number(100 + i % 900) +
+            "</td><td>更新 9:05</td></tr>\n";
+  }
+  return page + "</table></body></html>";
+}
+
+// Peak resident memory (VmHWM) of every process below this one: the
+// browser's zygote, renderer and utility processes.
+std::pair<int, double> childrenPeakMb() {
+  std::multimap<long, long> children;  // parent -> child
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream status(entry.path() / "status");
+    std::string line;
+    while (std::getline(status, line)) {
+      if (line.rfind("PPid:", 0) == 0) children.emplace(std::stol(line.substr(5)), std::stol(name));
+    }
+  }
+  int count = 0;
+  double kb = 0;
+  std::vector<long> todo = {static_cast<long>(getpid())};
+  while (!todo.empty()) {
+    const long pid = todo.back();
+    todo.pop_back();
+    for (auto [it, end] = children.equal_range(pid); it != end; ++it) {
+      todo.push_back(it->second);
+      ++count;
+      std::ifstream status("/proc/" + std::to_string(it->second) + "/status");
+      std::string line;
+      while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) kb += std::stod(line.substr(6));
+      }
+    }
+  }
+  return {count, kb / 1024};
+}
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int repeats = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  QApplication app(argc, argv);
+
+  QTemporaryDir dir;
+  QFile file(dir.filePath("page.html"));
+  if (!file.open(QIODevice::WriteOnly)) return 1;
+  const QByteArray page = makePage();
+  file.write(page);
+  file.close();
+  const QString base = QUrl::fromLocalFile(file.fileName()).toString();
+
+  // The loader's path: a URL command through the engine.
+  kelvane::platform::WebEngineBrowser browser;
+  BenchHost host;
+  Engine engine(host);
+  std::u16string urlBox;
+  auto hooks = kelvane::acquisition::qtPageHooks();
+  hooks.urlText = [&] { return urlBox; };
+  hooks.setUrlText = [&](std::u16string_view t) { urlBox.assign(t); };
+  hooks.waitValueText = [] { return std::u16string(u"0"); };
+  kelvane::acquisition::PageLoader loader(engine, browser, hooks);
+  host.loader = &loader;
+
+  // The bare path: a view of the same kind, load, then innerHTML.
+  QWebEngineProfile profile;
+  QWebEngineView view;
+  view.setPage(new QWebEnginePage(&profile, &view));
+  view.resize(1024, 768);
+  view.setAttribute(Qt::WA_DontShowOnScreen);
+  view.show();
+
+  size_t loaderChars = 0;
+  qsizetype bareChars = 0;
+  const auto viaLoader = [&](int n) {
+    const QString url = base + "?n=" + QString::number(n);
+    const std::u16string script = u"URL\t\"" + url.toStdU16String() + u"\"";
+    QElapsedTimer t;
+    t.start();
+    engine.runScriptText(script);
+    const double ms = t.nsecsElapsed() / 1e6;
+    loaderChars = engine.ht().size();
+    return ms;
+  };
+  const auto bare = [&](int n) {
+    const QUrl url(base + "?b=" + QString::number(n));
+    QElapsedTimer t;
+    t.start();
+    QEventLoop loop;
+    auto c = QObject::connect(view.page(), &QWebEnginePage::loadFinished, &loop, &QEventLoop::quit);
+    view.load(url);
+    loop.exec();
+    QObject::disconnect(c);
+    QString html;
+    view.page()->runJavaScript("document.body.innerHTML", [&](const QVariant& v) {
+      html = v.toString();
+      loop.quit();
+    });
+    loop.exec();
+    const double ms = t.nsecsElapsed() / 1e6;
+    bareChars = html.size();
+    return ms;
+  };
+
+  viaLoader(-1);  // warm up both
+  bare(-1);
+  std::vector<double> a, b, diff;
+  for (int i = 0; i < repeats; ++i) {
+    const double x = viaLoader(i);
+    const double y = bare(i);
+    a.push_back(x);
+    b.push_back(y);
+    diff.push_back(x - y);
+  }
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  std::printf("page: %lld bytes, %zu characters in HT (bare read: %lld)\n",
+              static_cast<long long>(page.size()), loaderChars, static_cast<long long>(bareChars));
+  std::printf("URL command -> HT filled, wait 0:  median %7.1f ms  min %7.1f  max %7.1f\n",
+              median(a), *std::min_element(a.begin(), a.end()),
+              *std::max_element(a.begin(), a.end()));
+  std::printf("bare load + innerHTML:              median %7.1f ms  min %7.1f  max %7.1f\n",
+              median(b), *std::min_element(b.begin(), b.end()),
+              *std::max_element(b.begin(), b.end()));
+  std::printf("loader overhead (paired):           median %7.1f ms  (budget 50 ms, %d pairs)\n",
+              median(diff), repeats);
+  const auto [childCount, childMb] = childrenPeakMb();
+  std::printf("peak RSS: this process %.1f MB; its %d browser processes %.1f MB together\n",
+              usage.ru_maxrss / 1024.0, childCount, childMb);
+  return 0;
+}

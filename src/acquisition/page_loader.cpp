@@ -1,0 +1,151 @@
+#include "acquisition/page_loader.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+namespace kelvane::acquisition {
+namespace {
+
+// A character of a number, full-width forms (as a Japanese input method
+// types them) mapped to ASCII; 0 for anything else.
+char numberChar(char16_t c) {
+  if (c >= u'０' && c <= u'９') return static_cast<char>('0' + (c - u'０'));
+  switch (c) {
+    case u'＋':
+      return '+';
+    case u'－':
+    case u'−':
+      return '-';
+    case u'．':
+      return '.';
+    case u'ｅ':
+    case u'Ｅ':
+      return 'e';
+  }
+  if (c < 0x80 &&
+      ((c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.' || c == u'e' || c == u'E')) {
+    return static_cast<char>(c);
+  }
+  return 0;
+}
+
+bool isBlank(char16_t c) {
+  return c == u' ' || c == u'\t' || c == u'　';
+}
+
+}  // namespace
+
+double waitValueNumber(std::u16string_view text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && isBlank(text[begin])) ++begin;
+  while (end > begin && isBlank(text[end - 1])) --end;
+  if (end - begin > 64) return 0;
+  std::string s;
+  for (size_t i = begin; i < end; ++i) {
+    const char c = numberChar(text[i]);
+    if (c == 0) return 0;
+    s.push_back(c);
+  }
+  // The whole text must be one number: sign, digits, point, digits, exponent.
+  size_t i = 0;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+  size_t digits = 0;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+  }
+  if (digits == 0) return 0;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    size_t expDigits = 0;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++expDigits;
+    if (expDigits == 0) return 0;
+  }
+  if (i != s.size()) return 0;
+  const double value = std::strtod(s.c_str(), nullptr);
+  return std::isfinite(value) ? value : 0;
+}
+
+int64_t settlePassCount(double waitValue) {
+  if (!(waitValue >= 0)) return 0;
+  const double bound = std::floor(10.0 * waitValue);
+  // Beyond this the wait would last longer than any program runs.
+  if (bound >= 1e15) return static_cast<int64_t>(1e15);
+  return static_cast<int64_t>(bound) + 1;
+}
+
+int settlePauseMs(double waitValue) {
+  const double ms = std::nearbyint(15.0 * waitValue);  // halves to even
+  if (!(ms > 0)) return 0;
+  return ms >= INT_MAX ? INT_MAX : static_cast<int>(ms);
+}
+
+PageLoader::PageLoader(engine::Engine& engine, Browser& browser, PageHooks hooks)
+    : engine_(engine), browser_(browser), hooks_(std::move(hooks)) {}
+
+bool PageLoader::WaitForPage() {
+  const auto deadline = hooks_.now() + hooks_.deadline;
+  while (hooks_.now() < deadline && browser_.Busy()) {
+    hooks_.pause(kBusyPollMs);
+    hooks_.processEvents();
+  }
+  if (hooks_.now() >= deadline) {
+    engine_.stop();
+    return true;
+  }
+  return false;
+}
+
+void PageLoader::settle() {
+  const int64_t passes = settlePassCount(waitValueNumber(hooks_.waitValueText()));
+  for (int64_t pass = 0; pass < passes; ++pass) {
+    hooks_.pause(settlePauseMs(waitValueNumber(hooks_.waitValueText())));
+    hooks_.processEvents();
+  }
+}
+
+void PageLoader::Command3_Click() {
+  const engine::Text kept(engine_.d().view());
+  engine_.d().assign(kLoadingNotice);
+  browser_.Navigate(hooks_.urlText());
+  const bool gaveUp = WaitForPage();
+  // A navigation that failed leaves the browser showing its own error page:
+  // nothing there is worth settling or extracting from.
+  const auto error = gaveUp ? std::nullopt : browser_.loadError();
+  if (!error) settle();
+  engine_.d().assign(kept);
+  if (error) {
+    engine_.ht().clear();
+    engine_.stop();
+    hooks_.loadFailed(*error);
+    return;
+  }
+  auto body = browser_.bodyHtml();
+  if (!body) {
+    engine_.ht().clear();
+    engine_.stop();
+    if (!gaveUp) hooks_.loadFailed(u"the page did not answer");
+  } else {
+    engine_.ht().assign(*body);
+  }
+  if (gaveUp) hooks_.timedOut();
+}
+
+void PageLoader::OpenUrl() {
+  engine_.ht().clear();
+  hooks_.repaint();
+  Command3_Click();
+  WaitForPage();
+}
+
+void PageLoader::loadUrl(std::u16string_view url) {
+  hooks_.setUrlText(url);
+  OpenUrl();
+}
+
+}  // namespace kelvane::acquisition

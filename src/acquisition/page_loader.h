@@ -1,0 +1,89 @@
+// Page loading: the Command3 button and the URL command send the browser to
+// the URL box's address, wait until it is done and the page has settled, and
+// copy the body markup into the page text HT. The loader only talks to the
+// browser contract and to a few hooks, so the window, kelvane-run and the
+// tests each supply their own event loop, clock and boxes.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "acquisition/browser.h"
+#include "engine/engine.h"
+
+namespace kelvane::acquisition {
+
+// Shown in the display while a page loads.
+inline constexpr std::u16string_view kLoadingNotice =
+    u" ★★データ更新中★★\r\n　しばらくお待ちください．";
+
+// How long WaitForPage waits for a busy browser.
+inline constexpr std::chrono::milliseconds kPageDeadline{90'000};
+// The pause between two looks at a busy browser.
+inline constexpr int kBusyPollMs = 20;
+
+// The wait value box read as one number: blanks around it are allowed,
+// full-width digits, sign and point count as their ASCII forms; any other
+// text (an empty box, "8s", "abc") counts as 0.
+double waitValueNumber(std::u16string_view text);
+// Settle passes for a wait value: the whole part of 10 x W plus one, none
+// when W is negative.
+int64_t settlePassCount(double waitValue);
+// The pause of one settle pass: 15 x W ms to the nearest whole number,
+// halves to even; never negative.
+int settlePauseMs(double waitValue);
+
+struct PageHooks {
+  // A monotonic clock: the deadline is elapsed time, not wall-clock time.
+  std::function<std::chrono::steady_clock::time_point()> now = [] {
+    return std::chrono::steady_clock::now();
+  };
+  std::chrono::milliseconds deadline = kPageDeadline;
+  // Blocks for about ms milliseconds; may keep the window painting.
+  std::function<void(int ms)> pause;
+  // One pass of the event loop.
+  std::function<void()> processEvents;
+  // Puts the window, the URL box and the page text on the screen now.
+  std::function<void()> repaint = [] {};
+  // The URL box (Text2).
+  std::function<std::u16string()> urlText;
+  std::function<void(std::u16string_view)> setUrlText;
+  // The wait value box, read afresh on every settle pass.
+  std::function<std::u16string()> waitValueText;
+  // Told when a navigation failed (the window says nothing; kelvane-run
+  // writes the reason) and when a wait gave up at the deadline.
+  std::function<void(std::u16string_view reason)> loadFailed = [](std::u16string_view) {};
+  std::function<void()> timedOut = [] {};
+};
+
+class PageLoader {
+ public:
+  PageLoader(engine::Engine& engine, Browser& browser, PageHooks hooks);
+
+  // Loads the page of the URL box into HT, showing the loading notice in
+  // the display meanwhile. A failed navigation is not a page: HT is left
+  // empty and StopFlag is set, silently.
+  void Command3_Click();
+  // Waits while the browser is busy, at most until the deadline; sets
+  // StopFlag and returns true when it gave up.
+  bool WaitForPage();
+  // The URL command's worker: empties HT, repaints, loads, and waits once
+  // more for a browser that is still busy.
+  void OpenUrl();
+  // What a host's openUrl does: the URL into the URL box, then OpenUrl.
+  void loadUrl(std::u16string_view url);
+
+  Browser& browser() { return browser_; }
+
+ private:
+  void settle();
+
+  engine::Engine& engine_;
+  Browser& browser_;
+  PageHooks hooks_;
+};
+
+}  // namespace kelvane::acquisition

@@ -1,0 +1,113 @@
+// The page loader module of kelvane-run: an offscreen application with an
+// invisible browser, made on the first URL command and kept for the rest of
+// the process, running the same page loading as the window.
+#include "acquisition/pageloader_module.h"
+
+#include <QApplication>
+#include <QString>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include <unistd.h>
+
+#include "acquisition/page_loader.h"
+#include "acquisition/qt_page_hooks.h"
+#include "engine/engine.h"
+#include "platform/web_engine_browser.h"
+
+namespace {
+
+using kelvane::acquisition::PageLoader;
+using kelvane::platform::WebEngineBrowser;
+
+// kelvane-run's standard error carries its own messages only: Qt's and the
+// browser's chatter is dropped, real failures are kept.
+void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
+  if (type == QtCriticalMsg || type == QtFatalMsg) {
+    std::fprintf(stderr, "kelvane-run: %s\n", text.toLocal8Bit().constData());
+  }
+}
+
+struct Session {
+  int argc = 1;
+  char name[12] = "kelvane-run";
+  char* argv[2] = {name, nullptr};
+  QApplication* app = nullptr;  // only when this module made it; never deleted
+  std::unique_ptr<WebEngineBrowser> browser;
+};
+
+Session* session = nullptr;
+
+// Runs at exit: the browser and its profile go down while the application
+// and Qt's own globals still exist. The application itself is left to the
+// end of the process: Qt's globals may go before an exit handler runs, and a
+// late QApplication destructor would then touch freed memory.
+void endSession() {
+  if (!session) return;
+  session->browser.reset();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+Session& startSession() {
+  if (session) return *session;
+  session = new Session;
+  if (!QCoreApplication::instance()) {
+    // No display is needed; a platform the user chose is kept.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(quietMessages);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    session->app = new QApplication(session->argc, session->argv);
+  }
+  session->browser = std::make_unique<WebEngineBrowser>();
+  std::atexit(endSession);
+  return *session;
+}
+
+// Qt WebEngine ends the whole process when it is started as root with its
+// sandbox on; this is told as a reason instead. The sandbox is never turned
+// off here: that is for whoever runs the program as root to decide.
+bool sandboxRefusesRoot() {
+  if (::geteuid() != 0) return false;
+  if (qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) return false;
+  return !qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS")
+              .contains(QStringLiteral("--no-sandbox"));
+}
+
+QString toQString(const char16_t* text, size_t length) {
+  return QString::fromUtf16(text, static_cast<qsizetype>(length));
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) int kelvane_pageloader_open_url(
+    const KelvanePageRequest* request, const char** error) {
+  if (request->abiVersion != KELVANE_PAGELOADER_ABI ||
+      request->engineSize != sizeof(kelvane::engine::Engine)) {
+    *error = "the page loader module belongs to another build";
+    return -1;
+  }
+  if (!session && sandboxRefusesRoot()) {
+    *error = "Qt WebEngine does not run as root with its sandbox on";
+    return -1;
+  }
+  Session& s = startSession();
+  std::u16string urlBox;
+  const std::u16string waitValue(request->waitValue, request->waitValueLength);
+  const auto report = [request](int event, const QString& text) {
+    if (request->report) request->report(request->context, event, text.toUtf8().constData());
+  };
+
+  kelvane::acquisition::PageHooks hooks = kelvane::acquisition::qtPageHooks();
+  hooks.urlText = [&] { return urlBox; };
+  hooks.setUrlText = [&](std::u16string_view text) { urlBox.assign(text); };
+  hooks.waitValueText = [&] { return waitValue; };
+  hooks.loadFailed = [&](std::u16string_view reason) {
+    report(KELVANE_PAGE_LOAD_FAILED, toQString(reason.data(), reason.size()));
+  };
+  hooks.timedOut = [&] { report(KELVANE_PAGE_TIMED_OUT, toQString(urlBox.data(), urlBox.size())); };
+
+  PageLoader loader(*request->engine, *s.browser, std::move(hooks));
+  loader.loadUrl(std::u16string_view(request->url, request->urlLength));
+  return 0;
+}

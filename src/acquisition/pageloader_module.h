@@ -1,0 +1,42 @@
+// The interface between kelvane-run and the page loader module it loads on
+// its first URL command, so that runs without URL commands never pay for
+// Qt WebEngine. Both sides are built from the same tree: the request carries
+// the engine itself, and the version and engine size guard against a module
+// of another build.
+#pragma once
+
+#include <cstddef>
+
+namespace kelvane::engine {
+class Engine;
+}
+
+extern "C" {
+
+#define KELVANE_PAGELOADER_ABI 1
+#define KELVANE_PAGELOADER_ENTRY "kelvane_pageloader_open_url"
+#define KELVANE_PAGELOADER_FILE "kelvane_pageloader.so"
+
+// What the module tells its caller besides filling HT.
+enum KelvanePageEvent {
+  KELVANE_PAGE_LOAD_FAILED = 1,  // text: the reason
+  KELVANE_PAGE_TIMED_OUT = 2,    // text: the address
+};
+
+struct KelvanePageRequest {
+  int abiVersion;     // KELVANE_PAGELOADER_ABI
+  size_t engineSize;  // sizeof(kelvane::engine::Engine)
+  kelvane::engine::Engine* engine;
+  const char16_t* url;
+  size_t urlLength;
+  const char16_t* waitValue;  // the --wait text, read as the wait value box
+  size_t waitValueLength;
+  void* context;
+  void (*report)(void* context, int event, const char* utf8Text);
+};
+
+// Loads the URL as the URL command does (HT filled, StopFlag set on a failed
+// or timed-out load). Returns 0, or -1 when the request does not match this
+// module (another build); then *error names why (a static string).
+typedef int (*KelvanePageLoaderEntry)(const KelvanePageRequest* request, const char** error);
+}

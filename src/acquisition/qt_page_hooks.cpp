@@ -1,0 +1,27 @@
+#include "acquisition/qt_page_hooks.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace kelvane::acquisition {
+
+void pauseWithEvents(int ms) {
+  if (ms <= 0) return;
+  QEventLoop loop;
+  QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+void processPendingEvents() {
+  QCoreApplication::processEvents();
+}
+
+PageHooks qtPageHooks() {
+  PageHooks hooks;
+  hooks.pause = pauseWithEvents;
+  hooks.processEvents = processPendingEvents;
+  return hooks;
+}
+
+}  // namespace kelvane::acquisition

@@ -1,0 +1,81 @@
+#include "acquisition/scheduler.h"
+
+#include <ctime>
+
+#include "engine/clock_text.h"
+#include "engine/numeric.h"
+
+namespace kelvane::acquisition {
+
+bool insideTimeWindow(double start, double end, int now) {
+  if (start < end) return !(now < start || now > end);
+  if (start > end) return !(now < start && now > end);
+  return true;
+}
+
+double windowMinutes(std::u16string_view hourText, std::u16string_view minuteText) {
+  return engine::parseNumericPrefix(hourText) * 60 + engine::parseNumericPrefix(minuteText);
+}
+
+Scheduler::Scheduler(SchedulerDelegate& delegate, Clock clock)
+    : delegate_(delegate), clock_(std::move(clock)) {
+  if (!clock_) {
+    clock_ = [] {
+      const std::tm now = engine::localNow();
+      return LocalMinute{now.tm_hour, now.tm_min};
+    };
+  }
+}
+
+bool Scheduler::outsideWindow() const {
+  if (!window_.inForce) return false;
+  const double start = windowMinutes(window_.startHour, window_.startMinute);
+  const double end = windowMinutes(window_.endHour, window_.endMinute);
+  const LocalMinute t = clock_();
+  return !insideTimeWindow(start, end, t.hour * 60 + t.minute);
+}
+
+void Scheduler::Timer1_Timer() {
+  delegate_.setTimerEnabled(false);
+  if (check1_ == 0) return;
+  // Ticks outside the window do not count: the count resumes when it opens.
+  if (outsideWindow()) {
+    delegate_.setTimerEnabled(true);
+    return;
+  }
+  ++minuteCount_;
+  if (minuteCount_ < intervalMinutes_) {
+    delegate_.setTimerEnabled(true);
+    return;
+  }
+  if (delegate_.browserBusy()) delegate_.WaitForPage();
+  const engine::RunOutcome outcome = delegate_.Exec_Click();
+  if (outcome == engine::RunOutcome::Normal && logAutoWrite_) delegate_.appendLogEntry();
+  // Also after a run that stopped on an error, which left the timer off.
+  delegate_.setTimerEnabled(true);
+}
+
+void Scheduler::setCheck1(int value) {
+  check1_ = value;
+  Check1_Click();
+}
+
+void Scheduler::Check1_Click() {
+  delegate_.setTimerEnabled(check1_ != 0);
+}
+
+void Scheduler::mnuTimerOn_Click() {
+  if (check1_ != 0) {
+    timerOnChecked_ = false;
+    setCheck1(0);
+  } else {
+    timerOnChecked_ = true;
+    setCheck1(1);
+  }
+}
+
+void Scheduler::Text4_Change(std::u16string_view text) {
+  intervalMinutes_ = engine::toInt16(engine::parseNumericPrefix(text));
+}
+
+}  // namespace kelvane::acquisition

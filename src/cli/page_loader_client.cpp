@@ -1,0 +1,90 @@
+#include "cli/page_loader_client.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+
+namespace kelvane::cli {
+namespace {
+
+void writeLine(std::FILE* f, const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::fputc('\n', f);
+}
+
+void report(void* context, int event, const char* utf8Text) {
+  auto* err = static_cast<std::FILE*>(context);
+  if (event == KELVANE_PAGE_LOAD_FAILED) {
+    writeLine(err, std::string("kelvane-run: cannot load URL: ") + utf8Text);
+  } else if (event == KELVANE_PAGE_TIMED_OUT) {
+    writeLine(err,
+              std::string("kelvane-run: the page did not finish loading in time: ") + utf8Text);
+  }
+}
+
+std::string executableDir() {
+  char buffer[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return {};
+  return std::filesystem::path(std::string(buffer, static_cast<size_t>(n))).parent_path().string();
+}
+
+}  // namespace
+
+std::vector<std::string> PageLoaderClient::modulePaths() {
+  std::vector<std::string> paths;
+  const std::string dir = executableDir();
+  if (!dir.empty()) {
+    paths.push_back(dir + "/" KELVANE_PAGELOADER_FILE);
+    paths.push_back(dir + "/../" KELVANE_INSTALL_LIBDIR "/kelvane/" KELVANE_PAGELOADER_FILE);
+  }
+  paths.push_back(KELVANE_INSTALL_FULL_LIBDIR "/kelvane/" KELVANE_PAGELOADER_FILE);
+  return paths;
+}
+
+bool PageLoaderClient::load(std::string* reason) {
+  if (entry_) return true;
+  std::string firstError;
+  for (const std::string& path : modulePaths()) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) continue;
+    void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) {
+      if (firstError.empty()) firstError = ::dlerror();
+      continue;
+    }
+    entry_ = reinterpret_cast<KelvanePageLoaderEntry>(::dlsym(module, KELVANE_PAGELOADER_ENTRY));
+    if (entry_) return true;
+    if (firstError.empty()) firstError = path + " has no entry point";
+    ::dlclose(module);
+  }
+  *reason = !firstError.empty() ? firstError
+                                : std::string(KELVANE_PAGELOADER_FILE) +
+                                      " was found neither beside the program nor in " +
+                                      KELVANE_INSTALL_FULL_LIBDIR "/kelvane";
+  return false;
+}
+
+void PageLoaderClient::openUrl(engine::Engine& engine, std::u16string_view url,
+                               std::u16string_view waitValue, std::FILE* err) {
+  std::string reason;
+  if (!load(&reason)) {
+    writeLine(err, "kelvane-run: page loading is not available: " + reason);
+    engine.stop();
+    return;
+  }
+  const KelvanePageRequest request{
+      KELVANE_PAGELOADER_ABI, sizeof(engine::Engine), &engine, url.data(), url.size(),
+      waitValue.data(),       waitValue.size(),       err,     report};
+  const char* error = nullptr;
+  if (entry_(&request, &error) != 0) {
+    writeLine(err, std::string("kelvane-run: page loading is not available: ") +
+                       (error ? error : "the module refused the request"));
+    engine.stop();
+  }
+  std::fflush(err);
+}
+
+}  // namespace kelvane::cli

@@ -1,0 +1,33 @@
+// kelvane-run's way to page loading. The browser lives in a module that is
+// loaded on the first URL command, so a script without one starts as fast
+// as a program without Qt.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "acquisition/pageloader_module.h"
+#include "engine/engine.h"
+
+namespace kelvane::cli {
+
+class PageLoaderClient {
+ public:
+  // Loads url into HT as the URL command does, with waitValue as the
+  // settle wait. Failures are written to err, one line each, and stop the run.
+  void openUrl(engine::Engine& engine, std::u16string_view url, std::u16string_view waitValue,
+               std::FILE* err);
+
+  // Where the module is looked for, in order: beside the program, then in
+  // the library folder of its installation.
+  static std::vector<std::string> modulePaths();
+
+ private:
+  bool load(std::string* reason);
+
+  KelvanePageLoaderEntry entry_ = nullptr;
+};
+
+}  // namespace kelvane::cli

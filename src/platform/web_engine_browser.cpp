@@ -1,0 +1,188 @@
+#include "platform/web_engine_browser.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QRegularExpression>
+#include <QTimer>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineView>
+
+namespace kelvane::platform {
+namespace {
+
+// A page that keeps the scripts' console messages to itself: the program
+// writes no diagnostics, and kelvane-run's standard error carries only its
+// own messages.
+class QuietPage : public QWebEnginePage {
+ public:
+  QuietPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent) {}
+
+ protected:
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
+                                const QString&) override {}
+};
+
+std::u16string toU16(const QString& s) {
+  return std::u16string(reinterpret_cast<const char16_t*>(s.utf16()),
+                        static_cast<size_t>(s.size()));
+}
+
+// The markup inside the body; an empty string when there is no body. It
+// runs in a world of its own, so the page's scripts cannot change what it
+// sees of the script engine.
+constexpr char kBodyScript[] =
+    "(function(){var b=document.body;return b?String(b.innerHTML):'';})()";
+
+}  // namespace
+
+std::optional<QUrl> resolveAddress(const QString& text, const QString& currentDir, QString* error) {
+  const QString trimmed = text.trimmed();
+  if (trimmed.isEmpty()) {
+    *error = QStringLiteral("no address given");
+    return std::nullopt;
+  }
+  // A text with a scheme and "//" is a full address: it goes as it stands,
+  // and when Qt cannot parse it the browser is not asked to guess.
+  static const QRegularExpression fullAddress(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
+  QUrl url;
+  if (fullAddress.match(trimmed).hasMatch()) {
+    url = QUrl(trimmed, QUrl::TolerantMode);
+  } else {
+    url = QUrl::fromUserInput(trimmed, currentDir);
+  }
+  if (!url.isValid()) {
+    *error = QStringLiteral("the address cannot be parsed: ") + text;
+    return std::nullopt;
+  }
+  return url;
+}
+
+WebEngineBrowser::WebEngineBrowser(QWebEngineView* view, QObject* parent)
+    : QObject(parent), view_(view) {
+  attach();
+}
+
+WebEngineBrowser::WebEngineBrowser(QObject* parent) : QObject(parent) {
+  ownProfile_ = std::make_unique<QWebEngineProfile>();  // off the record
+  ownView_ = std::make_unique<QWebEngineView>();
+  ownView_->setPage(new QuietPage(ownProfile_.get(), ownView_.get()));
+  ownView_->resize(1024, 768);
+  // Shown without reaching the screen: a hidden page gets its timers and
+  // animation frames throttled, and its scripts would not settle.
+  ownView_->setAttribute(Qt::WA_DontShowOnScreen);
+  ownView_->show();
+  view_ = ownView_.get();
+  attach();
+}
+
+WebEngineBrowser::~WebEngineBrowser() {
+  // The page goes before the profile it was made with.
+  ownView_.reset();
+  ownProfile_.reset();
+}
+
+void WebEngineBrowser::attach() {
+  connect(view_->page(), &QWebEnginePage::loadingChanged, this,
+          &WebEngineBrowser::onLoadingChanged);
+}
+
+void WebEngineBrowser::Navigate(std::u16string_view text) {
+  const QString typed = QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+  QString reason;
+  const auto url = resolveAddress(typed, QDir::currentPath(), &reason);
+  if (!url) {
+    busy_ = false;
+    awaitingStart_ = false;
+    error_ = toU16(reason);
+    return;
+  }
+  error_.reset();
+  // A navigation that replaces one still going gets no start of its own:
+  // the next finish is its own. Otherwise a finish before its start belongs
+  // to the navigation it replaced.
+  awaitingStart_ = !busy_;
+  busy_ = true;
+  view_->load(*url);
+}
+
+void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
+  switch (info.status()) {
+    case QWebEngineLoadingInfo::LoadStartedStatus:
+      // Also a link the user clicked: Busy covers every navigation.
+      busy_ = true;
+      awaitingStart_ = false;
+      error_.reset();
+      return;
+    case QWebEngineLoadingInfo::LoadSucceededStatus:
+      if (awaitingStart_) return;
+      busy_ = false;
+      error_.reset();
+      return;
+    case QWebEngineLoadingInfo::LoadStoppedStatus:
+    case QWebEngineLoadingInfo::LoadFailedStatus: {
+      if (awaitingStart_) return;
+      busy_ = false;
+      const QString address = info.url().toDisplayString();
+      QString reason;
+      if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain) {
+        reason = QStringLiteral("HTTP status %1").arg(info.errorCode());
+      } else if (!info.errorString().isEmpty()) {
+        reason = info.errorString();
+      } else {
+        reason = QStringLiteral("the load was stopped");
+      }
+      error_ = toU16(reason + QStringLiteral(" (") + address + QStringLiteral(")"));
+      return;
+    }
+  }
+}
+
+std::optional<std::u16string> WebEngineBrowser::bodyHtml() {
+  if (!view_) return std::nullopt;
+  // The answer comes back through the event loop; it may come after this
+  // call has given up waiting, so it goes into state shared with the call.
+  struct Answer {
+    bool arrived = false;
+    QVariant value;
+    QEventLoop* loop = nullptr;
+  };
+  auto answer = std::make_shared<Answer>();
+  QEventLoop loop;
+  answer->loop = &loop;
+  QWebEnginePage* page = view_->page();
+  page->runJavaScript(QString::fromLatin1(kBodyScript), QWebEngineScript::ApplicationWorld,
+                      [answer](const QVariant& value) {
+                        answer->arrived = true;
+                        answer->value = value;
+                        if (answer->loop) answer->loop->quit();
+                      });
+  if (!answer->arrived) {
+    QTimer timer;
+    timer.setSingleShot(true);
+    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    const auto gone =
+        connect(page, &QWebEnginePage::renderProcessTerminated, &loop, &QEventLoop::quit);
+    timer.start(answerTimeout_);
+    loop.exec();
+    disconnect(gone);
+  }
+  answer->loop = nullptr;
+  if (!answer->arrived || !answer->value.isValid()) return std::nullopt;
+  return toU16(answer->value.toString());
+}
+
+void WebEngineBrowser::setSizeTwips(double widthTwips, double heightTwips) {
+  if (!view_) return;
+  const double dpiX = view_->logicalDpiX();
+  const double dpiY = view_->logicalDpiY();
+  const auto px = [](double twips, double dpi) {
+    const double v = twips * dpi / 1440.0;
+    return v <= 0 ? 0 : v >= 1e6 ? 1000000 : static_cast<int>(v + 0.5);
+  };
+  view_->resize(px(widthTwips, dpiX), px(heightTwips, dpiY));
+}
+
+}  // namespace kelvane::platform

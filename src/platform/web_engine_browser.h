@@ -1,0 +1,69 @@
+// The embedded browser over Qt WebEngine: navigation with the address as the
+// user typed it, Busy from the start of a navigation until it has finished,
+// failures told apart from pages, and the body markup read back through the
+// page's script engine. Works with the window's view or with a view of its
+// own that is never shown (kelvane-run, tests).
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+#include <QWebEngineView>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "acquisition/browser.h"
+
+class QWebEngineLoadingInfo;
+class QWebEngineProfile;
+
+namespace kelvane::platform {
+
+// The address the browser goes to for what the user typed: a full address
+// as it stands; a relative path or bare file name that names an existing
+// file under currentDir as that file; anything else as an address bar reads
+// it ("example.com" is http://example.com). An invalid URL gives nothing and
+// a reason in *error.
+std::optional<QUrl> resolveAddress(const QString& text, const QString& currentDir, QString* error);
+
+class WebEngineBrowser : public QObject, public acquisition::Browser {
+  Q_OBJECT
+
+ public:
+  // Drives the given view (the window's).
+  explicit WebEngineBrowser(QWebEngineView* view, QObject* parent = nullptr);
+  // Makes a view of its own that is never shown, with a profile that keeps
+  // nothing on disk.
+  explicit WebEngineBrowser(QObject* parent = nullptr);
+  ~WebEngineBrowser() override;
+
+  void Navigate(std::u16string_view url) override;
+  bool Busy() const override { return busy_; }
+  std::optional<std::u16string> loadError() const override { return error_; }
+  std::optional<std::u16string> bodyHtml() override;
+
+  QWebEngineView* view() const { return view_; }
+  // The layout gives the view its size in twips (1440 per inch).
+  void setSizeTwips(double widthTwips, double heightTwips);
+  // How long bodyHtml waits for the page's answer.
+  void setAnswerTimeout(std::chrono::milliseconds timeout) { answerTimeout_ = timeout; }
+
+ private:
+  void attach();
+  void onLoadingChanged(const QWebEngineLoadingInfo& info);
+  void onLoadStarted();
+
+  QPointer<QWebEngineView> view_;
+  std::unique_ptr<QWebEngineProfile> ownProfile_;
+  std::unique_ptr<QWebEngineView> ownView_;
+  bool busy_ = false;
+  // Navigate was called on an idle browser and its start has not come yet.
+  bool awaitingStart_ = false;
+  std::optional<std::u16string> error_;
+  std::chrono::milliseconds answerTimeout_{30'000};
+};
+
+}  // namespace kelvane::platform

@@ -1,0 +1,265 @@
+#include "acquisition/page_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/fake_host.h"
+
+namespace kelvane::acquisition {
+namespace {
+
+using engine::RunOutcome;
+using namespace std::chrono_literals;
+
+// A browser that finishes a navigation after a number of event passes
+// (never, when negative) and then shows the body or the error set for its
+// address.
+class FakeBrowser : public Browser {
+ public:
+  struct Page {
+    std::optional<std::u16string> body;
+    std::optional<std::u16string> error;
+    int passes = 2;
+  };
+
+  void Navigate(std::u16string_view url) override {
+    addresses.emplace_back(url);
+    const auto it = pages.find(std::u16string(url));
+    current = it == pages.end() ? Page{u"", u"net::ERR_NAME_NOT_RESOLVED", 1} : it->second;
+    passesLeft = current.passes;
+  }
+  bool Busy() const override { return passesLeft != 0; }
+  std::optional<std::u16string> loadError() const override {
+    return Busy() ? std::nullopt : current.error;
+  }
+  std::optional<std::u16string> bodyHtml() override { return current.body; }
+  // One pass of the event loop.
+  void pass() {
+    if (passesLeft > 0) --passesLeft;
+  }
+
+  std::map<std::u16string, Page> pages;
+  std::vector<std::u16string> addresses;
+  Page current{u"", std::nullopt, 0};
+  int passesLeft = 0;
+};
+
+// The engine, the fake browser and hooks on a fake clock that only moves
+// when the loader pauses.
+class PageLoaderTest : public ::testing::Test {
+ protected:
+  PageLoaderTest() {
+    bench.host.onOpenUrl = [this](std::u16string_view url) { loader.loadUrl(url); };
+  }
+
+  PageHooks hooks() {
+    PageHooks h;
+    h.now = [this] { return clock; };
+    h.pause = [this](int ms) {
+      pauses.push_back(ms);
+      clock += std::chrono::milliseconds(ms);
+    };
+    h.processEvents = [this] {
+      ++eventPasses;
+      displaySeen.emplace_back(bench.d());
+      if (onPass) onPass();
+      browser.pass();
+    };
+    h.repaint = [this] { repaints.push_back({urlBox, bench.ht()}); };
+    h.urlText = [this] { return urlBox; };
+    h.setUrlText = [this](std::u16string_view text) { urlBox.assign(text); };
+    h.waitValueText = [this] { return waitValue; };
+    h.loadFailed = [this](std::u16string_view reason) { failures.emplace_back(reason); };
+    h.timedOut = [this] { ++timeOuts; };
+    return h;
+  }
+
+  // Pauses of the given length.
+  int pausesOf(int ms) const {
+    return static_cast<int>(std::count(pauses.begin(), pauses.end(), ms));
+  }
+
+  engine::testing::Bench bench;
+  FakeBrowser browser;
+  std::chrono::steady_clock::time_point clock{};
+  std::u16string urlBox;
+  std::u16string waitValue = u"0";
+  std::vector<int> pauses;
+  int eventPasses = 0;
+  std::vector<std::u16string> displaySeen;
+  std::function<void()> onPass;
+  std::vector<std::pair<std::u16string, std::u16string>> repaints;  // URL box, HT
+  std::vector<std::u16string> failures;
+  int timeOuts = 0;
+  PageLoader loader{bench.engine, browser, hooks()};
+};
+
+TEST_F(PageLoaderTest, UrlCommandFillsHtWithTheBodyMarkup) {
+  browser.pages[u"http://a/"] = {u"<p>A</p>", std::nullopt, 3};
+  bench.engine.ht().assign(u"old page");
+  EXPECT_EQ(bench.run({u"URL\t\"http://a/\"", u"PUT\t\"done\"\tD"}), RunOutcome::Normal);
+  EXPECT_EQ(bench.ht(), u"<p>A</p>");
+  EXPECT_EQ(bench.d(), u"done");
+  EXPECT_EQ(urlBox, u"http://a/");  // stays in the URL box
+  EXPECT_TRUE(failures.empty());
+  // Three turns of the busy wait, then the one settle pass of wait value 0.
+  EXPECT_EQ(pauses, (std::vector<int>{20, 20, 20, 0}));
+  // The new URL and the empty page text reach the screen before the load.
+  ASSERT_EQ(repaints.size(), 1u);
+  EXPECT_EQ(repaints[0].first, u"http://a/");
+  EXPECT_EQ(repaints[0].second, u"");
+}
+
+TEST_F(PageLoaderTest, SettlePassesFollowTheWaitValue) {
+  struct Case {
+    std::u16string wait;
+    int passes;
+    int ms;
+  };
+  const std::vector<Case> cases = {
+      {u"0", 1, 0},     {u"1", 11, 15},  {u"0.5", 6, 8},   {u"8", 81, 120},  {u"-1", 0, 0},
+      {u"-0.01", 0, 0}, {u"0.05", 1, 1}, {u" 2 ", 21, 30}, {u"８", 81, 120}, {u"1e1", 101, 150},
+      {u"", 1, 0},      {u"abc", 1, 0},  {u"8s", 1, 0},    {u"1e999", 1, 0}, {u"0.7", 8, 10},
+  };
+  browser.pages[u"p"] = {u"x", std::nullopt, 0};
+  urlBox = u"p";
+  for (const Case& c : cases) {
+    SCOPED_TRACE("case " + std::to_string(&c - cases.data()));
+    waitValue = c.wait;
+    pauses.clear();
+    loader.Command3_Click();
+    EXPECT_EQ(static_cast<int>(pauses.size()), c.passes);
+    EXPECT_EQ(pausesOf(c.ms), c.passes);
+  }
+}
+
+TEST_F(PageLoaderTest, SettlePassCountIsFixedButEachPassReadsTheWaitAgain) {
+  browser.pages[u"p"] = {u"x", std::nullopt, 0};
+  urlBox = u"p";
+  waitValue = u"0.5";  // 6 passes
+  onPass = [this] { waitValue = u"2"; };
+  loader.Command3_Click();
+  EXPECT_EQ(pauses, (std::vector<int>{8, 30, 30, 30, 30, 30}));
+}
+
+TEST_F(PageLoaderTest, DisplayShowsTheNoticeDuringTheLoadAndItsOldTextAfter) {
+  browser.pages[u"http://a/"] = {u"<p>A</p>", std::nullopt, 4};
+  waitValue = u"0.1";
+  EXPECT_EQ(kLoadingNotice, u" ★★データ更新中★★\r\n　しばらくお待ちください．");
+  EXPECT_EQ(bench.run({u"PUT\t\"result so far\"\tD", u"URL\t\"http://a/\""}), RunOutcome::Normal);
+  ASSERT_EQ(displaySeen.size(), 6u);  // 4 busy turns, 2 settle passes
+  for (const auto& seen : displaySeen) EXPECT_EQ(seen, kLoadingNotice);
+  EXPECT_EQ(bench.d(), u"result so far");
+}
+
+TEST_F(PageLoaderTest, TwoPagesInTurn) {
+  browser.pages[u"http://a/"] = {u"<b>A</b>", std::nullopt, 2};
+  browser.pages[u"http://b/"] = {u"<b>B</b>", std::nullopt, 5};
+  EXPECT_EQ(bench.run({u"URL\t\"http://a/\"", u"PUT\tHT\tD", u"URL\t\"http://b/\"", u"PUT\tHT\tD"}),
+            RunOutcome::Normal);
+  EXPECT_EQ(bench.d(), u"<b>A</b><b>B</b>");
+  EXPECT_EQ(bench.ht(), u"<b>B</b>");
+  EXPECT_EQ(browser.addresses, (std::vector<std::u16string>{u"http://a/", u"http://b/"}));
+}
+
+TEST_F(PageLoaderTest, UrlFromABufferGoesToTheBrowserUnchanged) {
+  browser.pages[u" http://a/ x"] = {u"ok", std::nullopt, 1};
+  EXPECT_EQ(bench.run({u"PUT\t\" http://a/ x\"\tV1", u"URL\tV1"}), RunOutcome::Normal);
+  EXPECT_EQ(browser.addresses.back(), u" http://a/ x");
+  EXPECT_EQ(bench.ht(), u"ok");
+}
+
+TEST_F(PageLoaderTest, BusyPastTheDeadlineStopsTheRunSilentlyWithWhateverPageIsShown) {
+  browser.pages[u"http://slow/"] = {u"<p>partial</p>", std::nullopt, -1};
+  EXPECT_EQ(bench.run({u"URL\t\"http://slow/\"", u"PUT\t\"next line\"\tD"}), RunOutcome::Stopped);
+  EXPECT_TRUE(bench.engine.stopFlag());
+  EXPECT_EQ(bench.d(), u"");  // the next line never ran; the display is back
+  EXPECT_EQ(bench.ht(), u"<p>partial</p>");
+  EXPECT_TRUE(bench.host.messages.empty());
+  EXPECT_TRUE(failures.empty());
+  EXPECT_EQ(timeOuts, 1);
+  // 90 s of 20 ms turns, the settle pass, and the second wait of OpenUrl.
+  EXPECT_EQ(pausesOf(20), 2 * 4500);
+  EXPECT_EQ(pausesOf(0), 1);
+  EXPECT_EQ(clock - std::chrono::steady_clock::time_point{}, 180s);
+}
+
+TEST_F(PageLoaderTest, PageThatFinishesJustBeforeTheDeadlineIsNotATimeOut) {
+  browser.pages[u"http://slow/"] = {u"<p>all</p>", std::nullopt, 4499};
+  EXPECT_EQ(bench.run({u"URL\t\"http://slow/\"", u"PUT\t\"next\"\tD"}), RunOutcome::Normal);
+  EXPECT_EQ(bench.d(), u"next");
+  EXPECT_EQ(timeOuts, 0);
+}
+
+TEST_F(PageLoaderTest, ShortenedDeadline) {
+  PageHooks h = hooks();
+  h.deadline = 100ms;
+  PageLoader quick(bench.engine, browser, h);
+  browser.pages[u"http://slow/"] = {u"<p>partial</p>", std::nullopt, -1};
+  urlBox = u"http://slow/";
+  quick.Command3_Click();
+  EXPECT_TRUE(bench.engine.stopFlag());
+  EXPECT_EQ(pausesOf(20), 5);
+}
+
+TEST_F(PageLoaderTest, FailedLoadIsNotAPage) {
+  const std::u16string errorPage(150'000, u'x');
+  browser.pages[u"http://down/"] = {errorPage, u"net::ERR_CONNECTION_REFUSED (http://down/)", 2};
+  waitValue = u"8";
+  bench.engine.ht().assign(u"<p>the previous page</p>");
+  EXPECT_EQ(bench.run({u"PUT\t\"kept\"\tD", u"URL\t\"http://down/\"", u"PUT\t\"next line\"\tD"}),
+            RunOutcome::Stopped);
+  EXPECT_EQ(bench.ht(), u"");
+  EXPECT_EQ(bench.d(), u"kept");
+  EXPECT_TRUE(bench.host.messages.empty());
+  EXPECT_EQ(failures, (std::vector<std::u16string>{u"net::ERR_CONNECTION_REFUSED (http://down/)"}));
+  EXPECT_EQ(timeOuts, 0);
+  EXPECT_EQ(pausesOf(120), 0);  // nothing to settle
+}
+
+TEST_F(PageLoaderTest, AddressRejectedAtOnceStopsTheRun) {
+  browser.pages[u"http://[::1"] = {std::nullopt, u"the address cannot be parsed: http://[::1", 0};
+  EXPECT_EQ(bench.run({u"URL\t\"http://[::1\"", u"PUT\t\"next\"\tD"}), RunOutcome::Stopped);
+  EXPECT_EQ(bench.ht(), u"");
+  EXPECT_EQ(failures.size(), 1u);
+  EXPECT_TRUE(pauses.empty());
+}
+
+TEST_F(PageLoaderTest, PageThatDoesNotAnswerLeavesHtEmptyAndStops) {
+  browser.pages[u"http://mute/"] = {std::nullopt, std::nullopt, 1};
+  EXPECT_EQ(bench.run({u"URL\t\"http://mute/\"", u"PUT\t\"next\"\tD"}), RunOutcome::Stopped);
+  EXPECT_EQ(bench.ht(), u"");
+  EXPECT_EQ(failures, (std::vector<std::u16string>{u"the page did not answer"}));
+}
+
+TEST_F(PageLoaderTest, LoadByHandLeavesStopFlagForTheNextRunToClear) {
+  browser.pages[u"http://down/"] = {u"", u"refused", 1};
+  urlBox = u"http://down/";
+  loader.Command3_Click();
+  EXPECT_TRUE(bench.engine.stopFlag());
+  EXPECT_EQ(bench.run({u"PUT\t\"ran\"\tD"}), RunOutcome::Normal);
+  EXPECT_EQ(bench.d(), u"ran");
+}
+
+TEST(WaitValueTest, WholeTextMustBeANumber) {
+  EXPECT_EQ(waitValueNumber(u"8"), 8);
+  EXPECT_EQ(waitValueNumber(u" -0.5\t"), -0.5);
+  EXPECT_EQ(waitValueNumber(u"+.5"), 0.5);
+  EXPECT_EQ(waitValueNumber(u"１．５"), 1.5);
+  EXPECT_EQ(waitValueNumber(u"2E1"), 20);
+  for (std::u16string_view text :
+       {u"", u"  ", u".", u"-", u"8 8", u"1e", u"0x10", u"1,5", u"８秒"}) {
+    EXPECT_EQ(waitValueNumber(text), 0) << "text of " << text.size() << " units";
+  }
+  EXPECT_EQ(settlePassCount(1e300), 1'000'000'000'000'000);
+  EXPECT_EQ(settlePauseMs(1e300), INT_MAX);
+  EXPECT_EQ(settlePauseMs(-3), 0);
+}
+
+}  // namespace
+}  // namespace kelvane::acquisition

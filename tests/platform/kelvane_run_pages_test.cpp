@@ -1,0 +1,126 @@
+// kelvane-run with URL commands, end to end, against pages served here; and
+// the proof that a script without one never loads the browser.
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "test_server.h"
+
+using kelvane::testing::TestServer;
+
+class KelvaneRunPagesTest : public QObject {
+  Q_OBJECT
+
+ private:
+  struct Result {
+    int status = -1;
+    QString out;
+    QString err;
+  };
+
+  QString writeScript(const QString& name, const QString& text) {
+    const QString path = dir_.filePath(name);
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(text.toUtf8());
+    return path;
+  }
+
+  // Runs kelvane-run while this process keeps serving pages.
+  Result run(const QStringList& args,
+             QProcessEnvironment env = QProcessEnvironment::systemEnvironment()) {
+    QProcess process;
+    process.setProcessEnvironment(env);
+    QEventLoop loop;
+    connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    QTimer::singleShot(120'000, &loop, &QEventLoop::quit);
+    process.start(QStringLiteral(KELVANE_RUN), args);
+    loop.exec();
+    if (process.state() != QProcess::NotRunning) {
+      process.kill();
+      process.waitForFinished();
+      return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+  }
+
+  TestServer server_;
+  QTemporaryDir dir_;
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(dir_.isValid());
+    server_.route("/prices",
+                  {"<html><body><ul><li>りんご <b>198</b></li><li>みかん <b>240</b></li></ul>"
+                   "<script>setTimeout(function(){document.body.insertAdjacentHTML("
+                   "'beforeend','<em>la'+'te</em>')},2500)</script></body></html>"});
+  }
+
+  void urlCommandLoadsAServedPage() {
+    const QString script = writeScript(
+        "prices.spt", "URL\t\"" + server_.url("/prices") +
+                          "\"\r\nLOOP\t\"2\"\r\nGHC\tD\t\"<b>\"\t\"</b>\"\r\nCR\tD\r\nLOOPEND\r\n");
+    const Result r = run({"--wait", "0", script});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.out, QStringLiteral("198\r\n240\r\n"));
+    QCOMPARE(r.status, 0);
+  }
+
+  void waitOptionLetsThePageSettle() {
+    const QString script = writeScript("late.spt", "URL\t\"" + server_.url("/prices") + "\"\r\n");
+    const Result quick = run({"--wait", "0", "--print", "HT", script});
+    QCOMPARE(quick.status, 0);
+    QVERIFY(!quick.out.contains("<em>late</em>"));
+    // Wait 5 is 51 passes of 75 ms, about 3.8 s: past the script's 2.5 s.
+    const Result settled = run({"--wait", "5", "--print", "HT", script});
+    QCOMPARE(settled.status, 0);
+    QVERIFY2(settled.out.contains("<em>late</em>"), qPrintable(settled.out));
+  }
+
+  void failedLoadIsReportedAndStopsTheRun() {
+    const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(TestServer::closedPort());
+    const QString script = writeScript(
+        "down.spt", "PUT\t\"before\"\tD\r\nURL\t\"" + url + "\"\r\nPUT\t\"after\"\tD\r\n");
+    const Result r = run({"--wait", "0", script});
+    QCOMPARE(r.err, "kelvane-run: cannot load URL: net::ERR_CONNECTION_REFUSED (" + url + ")\n");
+    QCOMPARE(r.out, QStringLiteral("before"));
+    QCOMPARE(r.status, 1);
+  }
+
+  void worksWithoutAPlatformGiven() {
+    const QString script = writeScript(
+        "plain.spt", "URL\t\"" + server_.url("/prices") + "\"\r\nGETA\tHT\tD\t\"<b>\"\r\n");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("QT_QPA_PLATFORM");
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    const Result r = run({"--wait", "0", script}, env);
+    QCOMPARE(r.err, QString());
+    QVERIFY2(r.out.startsWith("198</b>"), qPrintable(r.out));
+  }
+
+  // The dynamic loader's own account of what it loaded.
+  void browserIsLoadedOnlyForAUrlCommand() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LD_DEBUG", "files");
+    const QString plain = writeScript("noload.spt", "PUT\t\"x\"\tD\r\n");
+    const Result without = run({plain}, env);
+    QCOMPARE(without.status, 0);
+    QVERIFY(without.err.contains("kelvane-run"));  // the trace is there
+    QVERIFY(!without.err.contains("kelvane_pageloader"));
+    QVERIFY(!without.err.contains("libQt6"));
+    const QString load = writeScript("load.spt", "URL\t\"" + server_.url("/prices") + "\"\r\n");
+    const Result with = run({"--wait", "0", load}, env);
+    QCOMPARE(with.status, 0);
+    QVERIFY(with.err.contains("kelvane_pageloader.so"));
+    QVERIFY(with.err.contains("libQt6WebEngineCore"));
+  }
+};
+
+QTEST_GUILESS_MAIN(KelvaneRunPagesTest)
+#include "kelvane_run_pages_test.moc"
