@@ -24,7 +24,7 @@ peak_kb() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1; }
 
 printf '<html><body><p>page</p></body></html>' > "$work/page.html"
 printf 'PUT\t"x"\tD\r\n' > "$work/plain.spt"
-printf 'URL\t"%s"\r\nGETA\tHT\t"<p>"\tD\r\n' "file://$work/page.html" > "$work/url.spt"
+printf 'URL\t"%s"\r\nGETA\tHT\tD\t"<p>"\r\n' "file://$work/page.html" > "$work/url.spt"
 for script in plain url; do
   : > "$work/t-$script"
   loops=$([ $script = plain ] && echo 200 || echo "$repeats")

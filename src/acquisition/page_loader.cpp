@@ -109,6 +109,10 @@ void PageLoader::settle() {
   }
 }
 
+std::optional<std::u16string> PageLoader::failedLoad() const {
+  return browser_.Busy() ? std::nullopt : browser_.loadError();
+}
+
 void PageLoader::Command3_Click() {
   const engine::Text kept(engine_.d().view());
   engine_.d().assign(kLoadingNotice);
@@ -116,10 +120,10 @@ void PageLoader::Command3_Click() {
   const bool gaveUp = WaitForPage();
   // A navigation that failed leaves the browser showing its own error page:
   // nothing there is worth settling or extracting from.
-  const auto error = gaveUp ? std::nullopt : browser_.loadError();
-  if (!error) settle();
+  if (!failedLoad()) settle();
   engine_.d().assign(kept);
-  if (error) {
+  // Asked again: the page may have sent the browser elsewhere meanwhile.
+  if (const auto error = failedLoad()) {
     engine_.ht().clear();
     engine_.stop();
     hooks_.loadFailed(*error);

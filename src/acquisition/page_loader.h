@@ -80,6 +80,8 @@ class PageLoader {
 
  private:
   void settle();
+  // Why the navigation failed, once the browser has finished with it.
+  std::optional<std::u16string> failedLoad() const;
 
   engine::Engine& engine_;
   Browser& browser_;

@@ -222,6 +222,20 @@ TEST_F(PageLoaderTest, FailedLoadIsNotAPage) {
   EXPECT_EQ(pausesOf(120), 0);  // nothing to settle
 }
 
+TEST_F(PageLoaderTest, PageThatSendsTheBrowserToAFailingAddressWhileSettlingIsNotAPage) {
+  browser.pages[u"http://a/"] = {u"<p>A</p>", std::nullopt, 1};
+  waitValue = u"0.3";  // 4 settle passes
+  int settlePasses = 0;
+  onPass = [&] {
+    if (browser.Busy() || ++settlePasses != 2) return;
+    browser.current = {u"<big>error page</big>", u"net::ERR_NAME_NOT_RESOLVED (http://gone/)", 1};
+    browser.passesLeft = 1;
+  };
+  EXPECT_EQ(bench.run({u"URL\t\"http://a/\"", u"PUT\t\"next\"\tD"}), RunOutcome::Stopped);
+  EXPECT_EQ(bench.ht(), u"");
+  EXPECT_EQ(failures, (std::vector<std::u16string>{u"net::ERR_NAME_NOT_RESOLVED (http://gone/)"}));
+}
+
 TEST_F(PageLoaderTest, AddressRejectedAtOnceStopsTheRun) {
   browser.pages[u"http://[::1"] = {std::nullopt, u"the address cannot be parsed: http://[::1", 0};
   EXPECT_EQ(bench.run({u"URL\t\"http://[::1\"", u"PUT\t\"next\"\tD"}), RunOutcome::Stopped);
