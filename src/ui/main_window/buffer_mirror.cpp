@@ -112,7 +112,7 @@ void BufferMirror::show() {
   updating_ = true;
   // Text set by the program is not an edit the user can take back.
   doc->setUndoRedoEnabled(false);
-  if (now.size() >= was.size() && now.substr(0, was.size()) == was &&
+  if (!was.empty() && now.size() >= was.size() && now.substr(0, was.size()) == was &&
       !(was.ends_with(u'\r') && now.size() > was.size() && now[was.size()] == u'\n')) {
     // Appended: add the new end only, keeping the view where it was unless
     // it was following the end.
@@ -120,7 +120,10 @@ void BufferMirror::show() {
     const bool atEnd = bar->value() == bar->maximum();
     QTextCursor cursor(doc);
     cursor.movePosition(QTextCursor::End);
+    // One edit block: the box lays itself out once, not once per line.
+    cursor.beginEditBlock();
     cursor.insertText(toQString(now.substr(was.size())));
+    cursor.endEditBlock();
     if (atEnd) bar->setValue(bar->maximum());
   } else if (now.size() < was.size() && was.substr(was.size() - now.size()) == now &&
              !(now.starts_with(u'\n') && was[was.size() - now.size() - 1] == u'\r')) {
@@ -129,7 +132,9 @@ void BufferMirror::show() {
     cursor.setPosition(0);
     cursor.setPosition(static_cast<int>(boxLength(was.substr(0, was.size() - now.size()))),
                        QTextCursor::KeepAnchor);
+    cursor.beginEditBlock();
     cursor.removeSelectedText();
+    cursor.endEditBlock();
   } else {
     box_->setPlainText(toQString(now));
   }

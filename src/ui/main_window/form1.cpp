@@ -1,0 +1,388 @@
+#include "ui/main_window/form1.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QWindow>
+
+#include "acquisition/page_loader.h"
+#include "acquisition/update_timer.h"
+#include "platform/dialogs.h"
+#include "platform/message_box.h"
+#include "platform/title_bar.h"
+#include "ui/about/frm_splash.h"
+#include "ui/main_window/buffer_mirror.h"
+#include "ui/main_window/form_layout.h"
+#include "ui/main_window/lazy_browser.h"
+#include "ui/main_window/popup_menu.h"
+#include "ui/main_window/tab_control.h"
+
+namespace kelvane::ui {
+namespace {
+
+// The client area a window without stored settings opens with, in twips.
+constexpr float kStartClientWidth = 3915;
+constexpr float kStartClientHeight = 7410;
+// The height of the tab strip: the pages' controls start below it.
+constexpr float kTabStripHeight = 315;
+
+}  // namespace
+
+QString commandLineText(const QStringList& arguments) {
+  return arguments.mid(1).join(QLatin1Char(' '));
+}
+
+Form1::Form1(StartOptions options, QWidget* parent)
+    : QWidget(parent), options_(std::move(options)), engine_(*this) {
+  dialogs_ = options_.dialogs ? options_.dialogs : std::make_shared<platform::QtDialogs>();
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QString::fromUtf8(platform::kApplicationTitle));
+  // The design is measured for 9-point text; only the display follows the
+  // appearance settings.
+  QFont designFont = font();
+  designFont.setPointSizeF(9);
+  setFont(designFont);
+
+  createPages();
+  createPopupMenu();
+  createEngineLinks();
+  connectSignals();
+  Form_Load();
+}
+
+Form1::~Form1() {
+  // The mirrors watch boxes that go with the window.
+  text3Mirror_.reset();
+  text6Mirror_.reset();
+}
+
+void Form1::createPages() {
+  SSTab1_ = new TabControl(this);
+  SSTab1_->setObjectName(QStringLiteral("SSTab1"));
+  SSTab1_->setStripHeight(pixelsY(kTabStripHeight));
+  data_ = buildDataPage(SSTab1_->addPage(QStringLiteral("Data")), design_);
+  setting_ = buildSettingPage(SSTab1_->addPage(QStringLiteral("Setting")), design_);
+  web_ = buildWebPage(SSTab1_->addPage(QStringLiteral("Page")), design_);
+  resize(pixelsX(kStartClientWidth), pixelsY(kStartClientHeight));
+}
+
+void Form1::createPopupMenu() {
+  mnuPop_ = new QMenu(QStringLiteral("Pop"), this);
+  mnuPop_->setObjectName(QStringLiteral("mnuPop"));
+  using Handler = void (Form1::*)();
+  static constexpr std::array<Handler, 10> kHandlers = {
+      &Form1::mnuReflesh_Click, &Form1::mnuExit_Click,  &Form1::mnuSetting_Click,
+      &Form1::mnuLog_Click,     &Form1::mnuShowT_Click, &Form1::mnuTimerOn_Click,
+      &Form1::mnuFont_Click,    &Form1::mnuColor_Click, &Form1::mnuBackColor_Click,
+      &Form1::mnuVersion_Click,
+  };
+  for (size_t i = 0; i < kPopupItems.size(); ++i) {
+    QAction* item = mnuPop_->addAction(QString::fromUtf8(kPopupItems[i].caption));
+    item->setObjectName(QString::fromLatin1(kPopupItems[i].name));
+    const Handler handler = kHandlers[i];
+    connect(item, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    menuItems_[i] = item;
+  }
+  menuItem("mnuTimerOn")->setCheckable(true);
+}
+
+QAction* Form1::menuItem(const char* name) const {
+  for (size_t i = 0; i < kPopupItems.size(); ++i) {
+    if (qstrcmp(kPopupItems[i].name, name) == 0) return menuItems_[i];
+  }
+  return nullptr;
+}
+
+void Form1::connectSignals() {
+  connect(SSTab1_, &TabControl::currentChanged, this,
+          [this](int, int previous) { SSTab1_Click(previous); });
+  // Right-button releases and double-clicks on the tab control reach the
+  // window from the strip, the control and the pages' free areas.
+  SSTab1_->installEventFilter(this);
+  SSTab1_->strip()->installEventFilter(this);
+  for (int i = 0; i < SSTab1_->pageCount(); ++i) SSTab1_->page(i)->installEventFilter(this);
+
+  connect(setting_.Exec, &QPushButton::clicked, this, [this] { Exec_Click(); });
+  connect(setting_.ScriptSel, &QPushButton::clicked, this, &Form1::ScriptSel_Click);
+  connect(setting_.Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+  connect(setting_.Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
+  connect(setting_.Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
+  connect(setting_.QuitBtn, &QPushButton::clicked, this, &Form1::QuitBtn_Click);
+  connect(web_.Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+
+  auto& scheduler = timer1_->scheduler();
+  connect(setting_.Check1, &QCheckBox::stateChanged, this, [this, &scheduler](int) {
+    if (!syncingCheck1_) scheduler.setCheck1(checkValue(setting_.Check1));
+  });
+  connect(setting_.Text4, &QLineEdit::textChanged, this,
+          [&scheduler](const QString& text) { scheduler.Text4_Change(text.toStdU16String()); });
+  for (QLineEdit* box : {setting_.Text7, setting_.Text8, setting_.Text9, setting_.Text10}) {
+    connect(box, &QLineEdit::textChanged, this, &Form1::updateTimeWindow);
+  }
+  connect(setting_.TimeWindow, &QCheckBox::stateChanged, this, &Form1::updateTimeWindow);
+  connect(setting_.Check3, &QCheckBox::stateChanged, this,
+          [&scheduler](int state) { scheduler.setLogAutoWrite(state == Qt::Checked); });
+}
+
+void Form1::updateTimeWindow() {
+  timer1_->scheduler().setTimeWindow({
+      .startHour = setting_.Text7->text().toStdU16String(),
+      .startMinute = setting_.Text8->text().toStdU16String(),
+      .endHour = setting_.Text9->text().toStdU16String(),
+      .endMinute = setting_.Text10->text().toStdU16String(),
+      .inForce = setting_.TimeWindow->checkState() == Qt::Checked,
+  });
+}
+
+void Form1::setCheck1Box(int value) {
+  syncingCheck1_ = true;
+  setCheckValue(setting_.Check1, value);
+  syncingCheck1_ = false;
+}
+
+// Start-up, in its fixed order. A step that fails is skipped silently.
+void Form1::Form_Load() {
+  web_.Command3->hide();
+  setting_.Command4->hide();
+  setting_.ScriptList->hide();
+
+  const QString appDir = options_.applicationDir.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                           : options_.applicationDir;
+  settingsPath_ = QDir(appDir).filePath(QStringLiteral("Kelvane.cnf"));
+  QDir::setCurrent(appDir);
+  engine_.resetLoop();
+  setting_.WaitValue->setText(QStringLiteral("8"));
+  for (QLineEdit* box : {web_.Text2, setting_.Text4, setting_.Text5, setting_.Text7, setting_.Text8,
+                         setting_.Text9, setting_.Text10}) {
+    box->clear();
+  }
+  engine_.d().clear();
+  engine_.ht().clear();
+  showBuffers(true);
+
+  readSettings();
+  if (!options_.commandLine.isEmpty()) setting_.ScriptPath->setText(options_.commandLine);
+
+  SSTab1_->setCurrentIndex(static_cast<int>(Page::Data));
+  auto& scheduler = timer1_->scheduler();
+  scheduler.Text4_Change(setting_.Text4->text().toStdU16String());
+  timer1_->setTimerEnabled(true);
+  scheduler.makeFirstTickDue();
+  scheduler.setTimerOnChecked(scheduler.check1() != 0);
+  menuItem("mnuTimerOn")->setChecked(scheduler.timerOnChecked());
+}
+
+// ---- layout ----------------------------------------------------------------
+
+float Form1::twipsX(int pixels) const {
+  return pixelsToTwips(pixels, logicalDpiX());
+}
+float Form1::twipsY(int pixels) const {
+  return pixelsToTwips(pixels, logicalDpiY());
+}
+int Form1::pixelsX(float twips) const {
+  return twipsToPixels(twips, logicalDpiX());
+}
+int Form1::pixelsY(float twips) const {
+  return twipsToPixels(twips, logicalDpiY());
+}
+
+QSize Form1::frameExtra() const {
+  if (!isWindow() || !testAttribute(Qt::WA_WState_Created)) return {0, 0};
+  const QSize extra = frameGeometry().size() - geometry().size();
+  return {std::max(0, extra.width()), std::max(0, extra.height())};
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  Form_Resize();
+}
+
+void Form1::Form_Resize() {
+  if (isMinimized()) return;
+  // The smallest outer window, whatever frame the window system draws.
+  const QSize extra = frameExtra();
+  const QSize smallest(std::max(1, pixelsX(kMinOuterWidth) - extra.width()),
+                       std::max(1, pixelsY(kMinOuterHeight) - extra.height()));
+  if (minimumSize() != smallest) setMinimumSize(smallest);
+  float outerWidth = twipsX(width() + extra.width());
+  float outerHeight = twipsY(height() + extra.height());
+  if (clampToMinimum(outerWidth, outerHeight)) {
+    resize(std::max(width(), smallest.width()), std::max(height(), smallest.height()));
+    return;  // the resize lays the window out again
+  }
+
+  const double dpiX = logicalDpiX();
+  const double dpiY = logicalDpiY();
+  const float scaleWidth = twipsX(width());
+  const float scaleHeight = twipsY(height());
+  const LayoutValues v = computeLayout({
+      .scaleWidth = scaleWidth,
+      .scaleHeight = scaleHeight,
+      .command3Width = static_cast<float>(design_.rectOf(web_.Command3).width()),
+      .quitBtnWidth = static_cast<float>(design_.rectOf(setting_.QuitBtn).width()),
+      .text6Top = static_cast<float>(design_.rectOf(setting_.Text6).top()),
+  });
+  SSTab1_->setGeometry(0, 0, width(), height());
+  SSTab1_->setStripHeight(pixelsY(kTabStripHeight));
+
+  // Every control from its design rectangle, with what the rules change.
+  const auto place = [&](QWidget* w, std::optional<float> left, std::optional<float> width,
+                         std::optional<float> height) {
+    QRectF r = design_.rectOf(w);
+    if (left) r.moveLeft(*left);
+    if (width) r.setWidth(*width);
+    if (height) r.setHeight(*height);
+    w->setGeometry(twipsRectToPixels(static_cast<float>(r.left()), static_cast<float>(r.top()),
+                                     static_cast<float>(r.width()), static_cast<float>(r.height()),
+                                     dpiX, dpiY));
+  };
+  for (auto it = design_.all().begin(); it != design_.all().end(); ++it) {
+    place(it.key(), std::nullopt, std::nullopt, std::nullopt);
+  }
+  place(data_.Text3, std::nullopt, v.text3Width, v.text3Height);
+  place(setting_.Text5, std::nullopt, v.text5Width, std::nullopt);
+  place(web_.Text2, std::nullopt, v.text2Width, std::nullopt);
+  place(web_.Command3, v.command3Left, std::nullopt, std::nullopt);
+  place(setting_.MemoText, v.memoTextLeft, v.memoTextWidth, std::nullopt);
+  place(setting_.ScriptList, v.scriptListLeft, v.scriptListWidth, std::nullopt);
+  place(setting_.Command4, v.command4Left, std::nullopt, std::nullopt);
+  place(setting_.ScriptPath, std::nullopt, v.scriptPathWidth, std::nullopt);
+  place(setting_.ScriptSel, v.scriptSelLeft, std::nullopt, std::nullopt);
+  place(setting_.QuitBtn, v.quitBtnLeft, std::nullopt, std::nullopt);
+  place(setting_.Text6, std::nullopt, v.text6Width, v.text6Height);
+  place(web_.WebBrowser1, std::nullopt, v.webBrowserWidth, v.webBrowserHeight);
+}
+
+void Form1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!firstShow_) return;
+  firstShow_ = false;
+  // The frame is known only once the window system has decorated the
+  // window: then the stored outer bounds and the smallest size are met.
+  QTimer::singleShot(0, this, [this] {
+    applyOuterGeometry();
+    Form_Resize();
+  });
+}
+
+void Form1::applyOuterGeometry() {
+  if (!storedBounds_) return;
+  const QRectF b = *storedBounds_;
+  const QSize extra = frameExtra();
+  resize(std::max(1, pixelsX(static_cast<float>(b.width())) - extra.width()),
+         std::max(1, pixelsY(static_cast<float>(b.height())) - extra.height()));
+  move(pixelsX(static_cast<float>(b.left())), pixelsY(static_cast<float>(b.top())));
+}
+
+// ---- tabs, popup menu, title bar ---------------------------------------------
+
+void Form1::SSTab1_Click(int /*previousTab*/) {
+  const int page = SSTab1_->currentIndex();
+  const TabVisibility shown = tabVisibility(page);
+  web_.Command3->setVisible(shown.command3);
+  setting_.Command4->setVisible(shown.command4);
+  setting_.ScriptList->setVisible(shown.scriptList);
+  setting_.QuitBtn->setVisible(shown.quitBtn);
+  if (page == static_cast<int>(Page::Page)) ensureBrowser();
+  // The page now shown catches up with the engine at once.
+  showBuffers(false);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  const bool onTabControl = watched == SSTab1_ || watched == SSTab1_->strip() ||
+                            (watched->parent() == SSTab1_ && watched->isWidgetType());
+  if (onTabControl) {
+    if (event->type() == QEvent::MouseButtonRelease) {
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      Form_MouseUp(mouse->button(), mouse->globalPosition().toPoint());
+      if (mouse->button() == Qt::RightButton) return true;
+    } else if (event->type() == QEvent::MouseButtonDblClick &&
+               static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+      SSTab1_DblClick();
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void Form1::mouseReleaseEvent(QMouseEvent* event) {
+  Form_MouseUp(event->button(), event->globalPosition().toPoint());
+}
+
+void Form1::Form_MouseUp(Qt::MouseButton button, const QPoint& globalPos) {
+  if (button == Qt::RightButton) mnuPop_->popup(globalPos);
+}
+
+void Form1::mnuShowT_Click() {
+  platform::toggleTitleBar(this);
+}
+
+void Form1::SetTitle(const QString& caption) {
+  const bool titleShown = platform::isTitleBarShown(this);
+  const QRect before = geometry();
+  setWindowTitle(caption);
+  if (!titleShown) {
+    // A new caption must not bring the title bar back, nor change the
+    // window's width, height or top.
+    platform::setTitleBarShown(this, false);
+    if (geometry() != before) setGeometry(before);
+  }
+}
+
+void Form1::mnuVersion_Click() {
+  if (!about_) {
+    about_ = new frmSplash(this);
+    about_->setAttribute(Qt::WA_DeleteOnClose);
+    about_->adjustSize();
+    // A new box opens over the middle of the main window.
+    QRect box = about_->frameGeometry();
+    box.moveCenter(frameGeometry().center());
+    about_->move(box.topLeft());
+  }
+  about_->fillLabels();
+  about_->show();
+  about_->raise();
+  about_->activateWindow();
+}
+
+// ---- ending ----------------------------------------------------------------
+
+void Form1::QuitBtn_Click() {
+  // Everything ends now: a run or a page wait in progress stops at its next
+  // look, nothing is saved, no window stays.
+  quitting_ = true;
+  engine_.stop();
+  timer1_->setTimerEnabled(false);
+  if (about_) about_->hide();
+  hide();
+  if (options_.quit) {
+    options_.quit();
+  } else {
+    QCoreApplication::quit();
+  }
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+  // Form_Unload: the about box goes with the main window.
+  if (about_) about_->close();
+  if (engine_.running() || loadDepth_ > 0) {
+    quitting_ = true;
+    engine_.stop();
+  }
+  timer1_->setTimerEnabled(false);
+  event->accept();
+}
+
+}  // namespace kelvane::ui

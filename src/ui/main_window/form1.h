@@ -1,0 +1,208 @@
+// Form1, the main window: the "Data", "Setting" and "Page" pages, the popup
+// menu, start-up, the engine's host (the boxes mirror the engine's buffers),
+// page loading, the update timer, the settings, the log and the display's
+// appearance.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "acquisition/browser.h"
+#include "acquisition/scheduler.h"
+#include "engine/engine.h"
+#include "settings/settings.h"
+#include "ui/about/frm_splash.h"
+#include "ui/main_window/appearance.h"
+#include "ui/main_window/data_page.h"
+#include "ui/main_window/design.h"
+#include "ui/main_window/setting_page.h"
+#include "ui/main_window/web_page.h"
+
+class QAction;
+class QCheckBox;
+class QMenu;
+
+namespace kelvane::platform {
+class Dialogs;
+}
+namespace kelvane::acquisition {
+class PageLoader;
+class UpdateTimer;
+}  // namespace kelvane::acquisition
+
+namespace kelvane::ui {
+
+class BufferMirror;
+class LazyBrowser;
+class TabControl;
+
+// What the window starts from. Everything has a default; tests and the
+// benchmark fill in their own.
+struct StartOptions {
+  // The program's folder: Kelvane.cnf lives there and it becomes the current
+  // directory. Empty: the folder of the running program.
+  QString applicationDir;
+  // The whole argument text after the program name.
+  QString commandLine;
+  // The dialogs to use; the real ones when empty.
+  std::shared_ptr<platform::Dialogs> dialogs;
+  // Makes WebBrowser1 inside the holder widget; Qt WebEngine when empty.
+  std::function<std::unique_ptr<acquisition::Browser>(QWidget* holder)> browserFactory;
+  // The local time the scheduler sees; the machine's when empty.
+  acquisition::Scheduler::Clock clock;
+  // Ends the program (QuitBtn, mnuExit); quits the event loop when empty.
+  std::function<void()> quit;
+};
+
+// A check box's value as the settings store it (0 off, 1 on, 2 greyed),
+// and back.
+int checkValue(const QCheckBox* box);
+void setCheckValue(QCheckBox* box, int value);
+
+// The command-line text: the arguments after the program name joined by
+// single spaces, as they came (quotes the shell passed stay).
+QString commandLineText(const QStringList& arguments);
+
+class Form1 : public QWidget, private engine::Host {
+  Q_OBJECT
+
+ public:
+  explicit Form1(StartOptions options = {}, QWidget* parent = nullptr);
+  ~Form1() override;
+
+  // Runs of the script.
+  engine::RunOutcome Exec_Click();
+  void mnuReflesh_Click() { Exec_Click(); }
+  // The script file and the log file choosers.
+  void ScriptSel_Click();
+  void Command4_Click();
+  // The log, the page, the settings.
+  void Command2_Click();
+  void Command3_Click();
+  void Command5_Click();
+  // Ending the program.
+  void QuitBtn_Click();
+  // The popup menu.
+  void mnuExit_Click() { QuitBtn_Click(); }
+  void mnuSetting_Click() { Command5_Click(); }
+  void mnuLog_Click() { Command2_Click(); }
+  void mnuShowT_Click();
+  void mnuTimerOn_Click();
+  void mnuFont_Click();
+  void mnuColor_Click();
+  void mnuBackColor_Click();
+  void mnuVersion_Click();
+  // The tab control and the window.
+  void SSTab1_Click(int previousTab);
+  void SSTab1_DblClick() { mnuShowT_Click(); }
+  void Form_Resize();
+  // A mouse button released over the window or the tab control.
+  void Form_MouseUp(Qt::MouseButton button, const QPoint& globalPos);
+  // The TITLE destination: a hidden title bar stays hidden.
+  void SetTitle(const QString& caption);
+
+  // Brings the boxes up to date with the engine's buffers at once.
+  void showBuffers();
+
+  engine::Engine& engine() { return engine_; }
+  QMenu* mnuPop() const { return mnuPop_; }
+  QAction* menuItem(const char* name) const;
+  const Appearance& appearance() const { return appearance_; }
+  const QString& settingsPath() const { return settingsPath_; }
+  acquisition::UpdateTimer& timer1() { return *timer1_; }
+  TabControl* SSTab1() const { return SSTab1_; }
+  bool browserCreated() const;
+  frmSplash* aboutBox() const { return about_; }
+  // The settings as the window holds them now (what Command5 saves).
+  settings::Settings currentSettings() const;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // Construction, in order.
+  void createPages();
+  void createPopupMenu();
+  void createEngineLinks();
+  void connectSignals();
+  void Form_Load();
+
+  // Settings and appearance.
+  void readSettings();
+  void applySettings(const settings::Settings& values, const settings::ReadReport& report);
+  void applyAppearance();
+  void applyOuterGeometry();
+  void setCheck1Box(int value);
+  void updateTimeWindow();
+
+  // The engine's host.
+  void showMessage(std::u16string_view text) override;
+  void setTitle(std::u16string_view caption) override;
+  void openUrl(std::u16string_view url) override;
+  void processEvents() override;
+  void processEventsNow();
+  void selectLine(int index) override;
+  void setTimerEnabled(bool on) override;
+  std::u16string timeText() override;
+  std::u16string dateText() override;
+  void scriptLoaded() override;
+
+  // Mirroring.
+  void takeEdits();
+  void showBuffersIfDue();
+  void showBuffers(bool evenHidden);
+  void repaintForLoad();
+  void appendLogEntry(bool automatic);
+  void message(const QString& text);
+  QWidget* browserHolder() const { return web_.WebBrowser1; }
+  void ensureBrowser();
+
+  // Pixels and twips at this window's DPI.
+  float twipsX(int pixels) const;
+  float twipsY(int pixels) const;
+  int pixelsX(float twips) const;
+  int pixelsY(float twips) const;
+  QSize frameExtra() const;
+
+  StartOptions options_;
+  std::shared_ptr<platform::Dialogs> dialogs_;
+  engine::Engine engine_;
+  Design design_;
+  TabControl* SSTab1_ = nullptr;
+  DataPage data_;
+  SettingPage setting_;
+  WebPage web_;
+  QMenu* mnuPop_ = nullptr;
+  std::array<QAction*, 10> menuItems_{};
+  QPointer<frmSplash> about_;
+
+  std::unique_ptr<BufferMirror> text3Mirror_;
+  std::unique_ptr<BufferMirror> text6Mirror_;
+  std::unique_ptr<LazyBrowser> browser_;
+  std::unique_ptr<acquisition::PageLoader> loader_;
+  std::unique_ptr<acquisition::UpdateTimer> timer1_;
+
+  QString settingsPath_;
+  Appearance appearance_;
+  // Lines 1 to 4 of the settings, when the file held them: the outer bounds
+  // in twips, applied again once the window frame is known.
+  std::optional<QRectF> storedBounds_;
+  QElapsedTimer sinceShown_;
+  QElapsedTimer sinceEvents_;
+  int pendingLine_ = -1;
+  int loadDepth_ = 0;
+  bool quitting_ = false;
+  bool syncingCheck1_ = false;
+  bool firstShow_ = true;
+  bool autoLogMessageOpen_ = false;
+};
+
+}  // namespace kelvane::ui

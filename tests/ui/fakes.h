@@ -1,0 +1,84 @@
+// Dialogs that answer with the choices a test queued, and a browser that
+// serves pages from a table, for driving Form1 without real dialogs or a
+// browser engine.
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <deque>
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "acquisition/browser.h"
+#include "platform/dialogs.h"
+
+namespace kelvane::testing {
+
+class FakeDialogs : public platform::Dialogs {
+ public:
+  std::optional<QString> chooseOpenFile(QWidget*, const QString& initialDir) override {
+    fileDirs.push_back(initialDir);
+    return next(files);
+  }
+  std::optional<platform::FontChoice> chooseFont(QWidget*,
+                                                 const platform::FontChoice& preset) override {
+    fontPresets.push_back(preset);
+    return next(fonts);
+  }
+  std::optional<QColor> chooseColor(QWidget*, const QColor& preset) override {
+    colorPresets.push_back(preset);
+    return next(colors);
+  }
+  void showMessage(QWidget*, const QString& text) override {
+    messages.push_back(text);
+    if (onMessage) onMessage(text);
+  }
+
+  // Queued answers; an empty queue answers as a cancel would.
+  std::deque<std::optional<QString>> files;
+  std::deque<std::optional<platform::FontChoice>> fonts;
+  std::deque<std::optional<QColor>> colors;
+
+  std::vector<QString> fileDirs;
+  std::vector<platform::FontChoice> fontPresets;
+  std::vector<QColor> colorPresets;
+  QStringList messages;
+  std::function<void(const QString&)> onMessage;
+
+ private:
+  template <typename T>
+  static std::optional<T> next(std::deque<std::optional<T>>& queue) {
+    if (queue.empty()) return std::nullopt;
+    auto answer = queue.front();
+    queue.pop_front();
+    return answer;
+  }
+};
+
+class FakeBrowser : public acquisition::Browser {
+ public:
+  explicit FakeBrowser(std::map<std::u16string, std::u16string> pages) : pages_(std::move(pages)) {}
+  void Navigate(std::u16string_view url) override {
+    navigations.emplace_back(url);
+    current_ = std::u16string(url);
+  }
+  bool Busy() const override { return false; }
+  std::optional<std::u16string> loadError() const override {
+    if (current_.empty() || pages_.count(current_)) return std::nullopt;
+    return u"no such page";
+  }
+  std::optional<std::u16string> bodyHtml() override {
+    const auto it = pages_.find(current_);
+    if (it == pages_.end()) return std::nullopt;
+    return it->second;
+  }
+
+  std::vector<std::u16string> navigations;
+
+ private:
+  std::map<std::u16string, std::u16string> pages_;
+  std::u16string current_;
+};
+
+}  // namespace kelvane::testing

@@ -1,0 +1,626 @@
+// The main window as a user meets it: start-up with and without settings
+// and an argument, the pages and the layout, the popup menu, the title bar,
+// runs through the update button, the settings, the log, the file choosers
+// and the display's appearance.
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextCursor>
+#include <QTimer>
+
+#include "acquisition/update_timer.h"
+#include "platform/title_bar.h"
+#include "settings/settings.h"
+#include "textfile/text_codec.h"
+#include "ui/about/frm_splash.h"
+#include "ui/fakes.h"
+#include "ui/main_window/form1.h"
+#include "ui/main_window/form_layout.h"
+#include "ui/main_window/tab_control.h"
+
+using namespace kelvane;
+using namespace kelvane::ui;
+using kelvane::testing::FakeBrowser;
+using kelvane::testing::FakeDialogs;
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(bytes);
+}
+
+// A script file of the given lines, CR LF after each.
+void writeScript(const QString& path, const QStringList& lines) {
+  writeAll(path, (lines.join("\r\n") + "\r\n").toUtf8());
+}
+
+// The lines of a settings file (CP932 or UTF-8), without their blanks.
+QStringList settingsLines(const QString& path) {
+  const QByteArray bytes = readAll(path);
+  const QString text = QString::fromStdU16String(
+      textfile::decodeText(std::string_view(bytes.constData(), bytes.size()), nullptr));
+  QStringList lines = text.split("\r\n");
+  for (QString& line : lines) line = line.trimmed();
+  return lines;
+}
+
+}  // namespace
+
+class Form1Test : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir dir_;
+  std::shared_ptr<FakeDialogs> dialogs_;
+  std::map<std::u16string, std::u16string> pages_;
+  FakeBrowser* browser_ = nullptr;
+  int quits_ = 0;
+
+  std::unique_ptr<Form1> start(const QString& commandLine = {}) {
+    StartOptions options;
+    options.applicationDir = dir_.path();
+    options.commandLine = commandLine;
+    options.dialogs = dialogs_;
+    options.browserFactory = [this](QWidget*) {
+      auto browser = std::make_unique<FakeBrowser>(pages_);
+      browser_ = browser.get();
+      return browser;
+    };
+    options.quit = [this] { ++quits_; };
+    return std::make_unique<Form1>(std::move(options));
+  }
+
+  template <typename W>
+  static W* child(Form1& form, const char* name) {
+    W* w = form.findChild<W*>(QString::fromLatin1(name));
+    if (!w) qFatal("no control %s", name);
+    return w;
+  }
+  static QString text(Form1& form, const char* name) {
+    return child<QLineEdit>(form, name)->text();
+  }
+  QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
+
+ private slots:
+  void init() {
+    QVERIFY(dir_.isValid());
+    QFile::remove(path("Kelvane.cnf"));
+    dialogs_ = std::make_shared<FakeDialogs>();
+    pages_.clear();
+    browser_ = nullptr;
+    quits_ = 0;
+  }
+
+  void commandLineJoinsArguments() {
+    QCOMPARE(commandLineText({"kelvane"}), QString());
+    QCOMPARE(commandLineText({"kelvane", "a.spt"}), QString("a.spt"));
+    QCOMPARE(commandLineText({"kelvane", "my", "script.spt"}), QString("my script.spt"));
+    QCOMPARE(commandLineText({"kelvane", "\"C:\\a b\\s.spt\""}), QString("\"C:\\a b\\s.spt\""));
+  }
+
+  void startWithoutSettings() {
+    QDir::setCurrent(QDir::tempPath());
+    auto form = start();
+    QCOMPARE(QDir::currentPath(), QDir(dir_.path()).canonicalPath());
+    QCOMPARE(form->settingsPath(), path("Kelvane.cnf"));
+    for (const char* box : {"Text2", "Text4", "Text5", "Text7", "Text8", "Text9", "Text10"}) {
+      QVERIFY2(text(*form, box).isEmpty(), box);
+    }
+    QVERIFY(child<QPlainTextEdit>(*form, "Text3")->toPlainText().isEmpty());
+    QVERIFY(child<QPlainTextEdit>(*form, "Text6")->toPlainText().isEmpty());
+    QCOMPARE(text(*form, "WaitValue"), QString("8"));
+    QCOMPARE(text(*form, "ScriptPath"), QString("script.spt"));
+    QCOMPARE(form->windowTitle(), QString("Kelvane"));
+    QCOMPARE(form->SSTab1()->currentIndex(), 0);
+    QVERIFY(child<QPushButton>(*form, "Command3")->isHidden());
+    QVERIFY(child<QPushButton>(*form, "Command4")->isHidden());
+    QVERIFY(child<QListWidget>(*form, "ScriptList")->isHidden());
+    QVERIFY(child<QPushButton>(*form, "QuitBtn")->isHidden());
+    QCOMPARE(child<QCheckBox>(*form, "Check1")->checkState(), Qt::Unchecked);
+    QVERIFY(!form->menuItem("mnuTimerOn")->isChecked());
+    QVERIFY(!form->browserCreated());
+    // Timer1 runs with its one-minute interval; with Check1 off its first
+    // tick only stops it.
+    QVERIFY(form->timer1().timerEnabled());
+    QCOMPARE(form->timer1().timer().interval(), 60000);
+    form->timer1().scheduler().Timer1_Timer();
+    QVERIFY(!form->timer1().timerEnabled());
+    // The start size, in pixels of this screen.
+    QCOMPARE(form->size(), QSize(twipsToPixels(3915, form->logicalDpiX()),
+                                 twipsToPixels(7410, form->logicalDpiY())));
+  }
+
+  void startWithSettingsAndArgument() {
+    settings::Settings stored;
+    stored.url = u"http://127.0.0.1/a b,\"c\".html";
+    stored.interval = u"10";
+    stored.autoUpdate = 1;
+    stored.logPath = u"log.txt";
+    stored.timeWindow = 1;
+    stored.startHour = u"9";
+    stored.startMinute = u"0";
+    stored.endHour = u"17";
+    stored.endMinute = u"30";
+    stored.scriptPath = u"stored.spt";
+    stored.wait = u"3";
+    writeAll(path("Kelvane.cnf"), QByteArray::fromStdString(settings::settingsBytes(stored)));
+
+    auto form = start("\"/tmp/with space/s.spt\"");
+    QCOMPARE(text(*form, "Text2"), QString("http://127.0.0.1/a b,\"c\".html"));
+    QCOMPARE(text(*form, "Text4"), QString("10"));
+    QCOMPARE(text(*form, "Text5"), QString("log.txt"));
+    QCOMPARE(text(*form, "Text9"), QString("17"));
+    QCOMPARE(text(*form, "Text10"), QString("30"));
+    QCOMPARE(text(*form, "WaitValue"), QString("3"));
+    QCOMPARE(child<QCheckBox>(*form, "TimeWindow")->checkState(), Qt::Checked);
+    // The argument, quotes and all, replaces the stored script path.
+    QCOMPARE(text(*form, "ScriptPath"), QString("\"/tmp/with space/s.spt\""));
+    QCOMPARE(child<QCheckBox>(*form, "Check1")->checkState(), Qt::Checked);
+    QVERIFY(form->menuItem("mnuTimerOn")->isChecked());
+    auto& scheduler = form->timer1().scheduler();
+    QCOMPARE(scheduler.intervalMinutes(), int16_t(10));
+    QCOMPARE(scheduler.minuteCount(), int64_t(10));  // the first tick finds a run due
+    QVERIFY(scheduler.timeWindow().inForce);
+    QCOMPARE(scheduler.timeWindow().endMinute, std::u16string(u"30"));
+
+    // Saving stores the argument's path.
+    form->Command5_Click();
+    QVERIFY(dialogs_->messages.isEmpty());
+    QCOMPARE(settingsLines(path("Kelvane.cnf")).value(15), QString("\"/tmp/with space/s.spt\""));
+  }
+
+  void emptyIntervalLineGivesZero() {
+    settings::Settings stored;
+    stored.interval = u"abc";
+    writeAll(path("Kelvane.cnf"), QByteArray::fromStdString(settings::settingsBytes(stored)));
+    auto form = start();
+    QCOMPARE(form->timer1().scheduler().intervalMinutes(), int16_t(0));
+    QCOMPARE(form->timer1().scheduler().minuteCount(), int64_t(0));
+  }
+
+  void settingsSavedAndReadBackAtNextStart() {
+    {
+      auto form = start();
+      child<QLineEdit>(*form, "Text2")->setText("http://127.0.0.1:1/page");
+      child<QLineEdit>(*form, "Text4")->setText("5");
+      child<QLineEdit>(*form, "Text5")->setText("logs/kelvane.log");
+      child<QCheckBox>(*form, "Check3")->setChecked(true);
+      child<QLineEdit>(*form, "Text7")->setText("22");
+      child<QLineEdit>(*form, "ScriptPath")->setText("job.spt");
+      child<QLineEdit>(*form, "WaitValue")->setText("2");
+      form->mnuTimerOn_Click();
+      form->mnuSetting_Click();
+      QVERIFY(dialogs_->messages.isEmpty());
+    }
+    auto again = start();
+    QCOMPARE(text(*again, "Text2"), QString("http://127.0.0.1:1/page"));
+    QCOMPARE(text(*again, "Text4"), QString("5"));
+    QCOMPARE(text(*again, "Text5"), QString("logs/kelvane.log"));
+    QCOMPARE(text(*again, "Text7"), QString("22"));
+    QCOMPARE(text(*again, "ScriptPath"), QString("job.spt"));
+    QCOMPARE(text(*again, "WaitValue"), QString("2"));
+    QCOMPARE(child<QCheckBox>(*again, "Check3")->checkState(), Qt::Checked);
+    QCOMPARE(child<QCheckBox>(*again, "Check1")->checkState(), Qt::Checked);
+    QVERIFY(again->menuItem("mnuTimerOn")->isChecked());
+  }
+
+  void quitEndsWithoutSaving() {
+    auto form = start();
+    child<QLineEdit>(*form, "Text2")->setText("not saved");
+    form->mnuExit_Click();
+    QCOMPARE(quits_, 1);
+    QVERIFY(!QFile::exists(path("Kelvane.cnf")));
+    auto again = start();
+    QVERIFY(text(*again, "Text2").isEmpty());
+    child<QPushButton>(*again, "QuitBtn")->click();
+    QCOMPARE(quits_, 2);
+  }
+
+  void failedSaveIsReported() {
+    StartOptions options;
+    options.applicationDir = dir_.filePath("no/such/folder");
+    options.dialogs = dialogs_;
+    options.quit = [] {};
+    Form1 form(std::move(options));
+    form.Command5_Click();
+    QCOMPARE(dialogs_->messages, QStringList{QString("設定ファイルに書き込めません．")});
+  }
+
+  void layoutAtSeveralSizes_data() {
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::newRow("start") << 261 << 494;
+    QTest::newRow("wide") << 800 << 600;
+    QTest::newRow("narrow") << 150 << 300;
+  }
+
+  void layoutAtSeveralSizes() {
+    QFETCH(int, width);
+    QFETCH(int, height);
+    auto form = start();
+    form->show();
+    form->resize(width, height);
+    QTRY_COMPARE(form->size(), QSize(width, height));
+    const double dx = form->logicalDpiX();
+    const double dy = form->logicalDpiY();
+    const float sw = pixelsToTwips(width, dx);
+    const float sh = pixelsToTwips(height, dy);
+    QCOMPARE(form->SSTab1()->geometry(), QRect(0, 0, width, height));
+    const auto geometry = [&](const char* name) { return child<QWidget>(*form, name)->geometry(); };
+    QCOMPARE(geometry("Text3"), twipsRectToPixels(50, 330, sw - 110, sh - 380, dx, dy));
+    QCOMPARE(geometry("ScriptPath").width(),
+             twipsRectToPixels(50, 0, std::max(1.f, sw - 730), 1, dx, dy).width());
+    QCOMPARE(geometry("QuitBtn").left(), twipsToPixels(std::max(2000.f, sw - 900), dx));
+    QCOMPARE(geometry("Text6").height(),
+             twipsRectToPixels(0, 5460, 1, std::max(1.f, sh - 5560), dx, dy).height());
+    QCOMPARE(geometry("WebBrowser1").width(),
+             twipsRectToPixels(50, 0, std::max(1.f, sw - 130), 1, dx, dy).width());
+    // Controls the rules do not name stay as designed.
+    QCOMPARE(geometry("Exec"), twipsRectToPixels(100, 420, 1555, 420, dx, dy));
+  }
+
+  void windowNeverSmallerThanTheMinimum() {
+    auto form = start();
+    form->show();
+    form->resize(10, 10);
+    const QSize smallest(twipsToPixels(1500, form->logicalDpiX()),
+                         twipsToPixels(1200, form->logicalDpiY()));
+    // The outer window, frame included, is held at the smallest size.
+    QTRY_COMPARE(form->frameGeometry().size(), smallest);
+    // Every floor holds at the smallest size.
+    QVERIFY(child<QWidget>(*form, "ScriptList")->geometry().width() >= 0);
+    QVERIFY(child<QWidget>(*form, "QuitBtn")->x() >= twipsToPixels(2000, form->logicalDpiX()));
+  }
+
+  void minimisedWindowKeepsItsLayout() {
+    auto form = start();
+    form->show();
+    form->resize(400, 500);
+    QTRY_COMPARE(form->size(), QSize(400, 500));
+    const QRect before = child<QWidget>(*form, "Text3")->geometry();
+    form->showMinimized();
+    form->Form_Resize();
+    form->showNormal();
+    QCOMPARE(child<QWidget>(*form, "Text3")->geometry(), before);
+  }
+
+  void tabsShowTheirControls() {
+    auto form = start();
+    form->show();
+    const auto shown = [&](const char* name) { return child<QWidget>(*form, name)->isVisible(); };
+    QVERIFY(shown("Text3"));
+    QVERIFY(!shown("Exec"));
+    form->SSTab1()->setCurrentIndex(1);
+    QVERIFY(shown("QuitBtn") && shown("Command4") && shown("ScriptList") && shown("Exec"));
+    QVERIFY(shown("Text6") && shown("Frame1") && shown("Text10"));
+    QVERIFY(!shown("Text3") && !shown("Command3"));
+    QVERIFY(!form->browserCreated());
+    form->SSTab1()->setCurrentIndex(2);
+    QVERIFY(shown("Command3") && shown("Text2") && shown("Label12"));
+    QVERIFY(!shown("QuitBtn") && !shown("Command4") && !shown("ScriptList"));
+    // The browser is made when its page is first shown.
+    QVERIFY(form->browserCreated());
+    QCOMPARE(child<QLabel>(*form, "Label12")->text(),
+             QString("サポート: https://example.org/kelvane/"));
+    form->SSTab1()->setCurrentIndex(0);
+    QVERIFY(!shown("Command3") && !shown("QuitBtn"));
+  }
+
+  void popupMenuItemsInOrder() {
+    auto form = start();
+    const QList<QAction*> items = form->mnuPop()->actions();
+    const QStringList names = {"mnuReflesh", "mnuExit", "mnuSetting", "mnuLog",       "mnuShowT",
+                               "mnuTimerOn", "mnuFont", "mnuColor",   "mnuBackColor", "mnuVersion"};
+    const QStringList captions = {"更新(&R)",
+                                  "終了(&X)",
+                                  "設定記憶(&S)",
+                                  "Log書込(&L)",
+                                  "タイトルバー表示切替(&B)",
+                                  "タイマーON(&T)",
+                                  "フォント(&F)",
+                                  "Font色指定(&C)",
+                                  "背景色(&A)",
+                                  "Kelvaneについて(&V)"};
+    QCOMPARE(items.size(), 10);
+    for (int i = 0; i < 10; ++i) {
+      QCOMPARE(items[i]->objectName(), names[i]);
+      QCOMPARE(items[i]->text(), captions[i]);
+      QVERIFY(!items[i]->isSeparator());
+      QCOMPARE(items[i]->isCheckable(), names[i] == "mnuTimerOn");
+    }
+  }
+
+  void rightClickOpensThePopupMenu() {
+    auto form = start();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    QWidget* strip = form->SSTab1()->strip();
+    QTest::mouseClick(strip, Qt::LeftButton, {}, QPoint(strip->width() - 5, 5));
+    QVERIFY(!form->mnuPop()->isVisible());
+    QTest::mouseClick(strip, Qt::RightButton, {}, QPoint(strip->width() - 5, 5));
+    QTRY_VERIFY(form->mnuPop()->isVisible());
+    form->mnuPop()->hide();
+    // A free spot of a page does the same.
+    form->SSTab1()->setCurrentIndex(1);
+    QWidget* page = form->SSTab1()->page(1);
+    QTest::mouseClick(page, Qt::RightButton, {}, QPoint(page->width() - 3, page->height() - 3));
+    QTRY_VERIFY(form->mnuPop()->isVisible());
+    form->mnuPop()->hide();
+  }
+
+  void titleBarToggle() {
+    auto form = start();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    const Qt::WindowFlags flags = form->windowFlags();
+    const QRect geometry = form->geometry();
+    form->mnuShowT_Click();
+    QVERIFY(!platform::isTitleBarShown(form.get()));
+    QVERIFY(form->isVisible());
+    QCOMPARE(form->geometry(), geometry);
+    // A double-click on the tab strip toggles it back.
+    QTest::mouseDClick(form->SSTab1()->strip(), Qt::LeftButton, {},
+                       QPoint(form->SSTab1()->strip()->width() - 5, 5));
+    QVERIFY(platform::isTitleBarShown(form.get()));
+    QCOMPARE(form->windowFlags(), flags);
+    QCOMPARE(form->geometry(), geometry);
+    QVERIFY(form->isVisible());
+  }
+
+  void titleFromAScriptKeepsAHiddenTitleBarHidden() {
+    writeScript(path("title.spt"), {"PUT\t\"  本日の相場\"\tTITLE"});
+    auto form = start(path("title.spt"));
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    form->mnuShowT_Click();
+    const QRect geometry = form->geometry();
+    QCOMPARE(form->Exec_Click(), engine::RunOutcome::Normal);
+    QCOMPARE(form->windowTitle(), QString("本日の相場"));
+    QVERIFY(!platform::isTitleBarShown(form.get()));
+    QCOMPARE(form->geometry().size(), geometry.size());
+    QCOMPARE(form->geometry().top(), geometry.top());
+  }
+
+  void runThroughExecFillsTheDisplay() {
+    writeScript(path("run.spt"), {"CLEAR\tD", "LOOP\t\"3\"", "PUT\t\"行\"\tD", "CR\tD", "LOOPEND",
+                                  "PUT\t\"end\"\tD"});
+    auto form = start(path("run.spt"));
+    child<QPushButton>(*form, "Exec")->click();
+    QCOMPARE(child<QPlainTextEdit>(*form, "Text3")->toPlainText(), QString("行\n行\n行\nend"));
+    QCOMPARE(QString::fromStdU16String(std::u16string(form->engine().d().view())),
+             QString("行\r\n行\r\n行\r\nend"));
+    auto* list = child<QListWidget>(*form, "ScriptList");
+    QCOMPARE(list->count(), 6);
+    QCOMPARE(list->item(1)->text(), QString("LOOP\t\"3\""));
+    QCOMPARE(list->currentRow(), 5);  // the list followed the run to its last line
+    QVERIFY(form->timer1().timerEnabled());
+    QCOMPARE(form->timer1().scheduler().minuteCount(), int64_t(0));
+    // The popup item runs the same.
+    form->mnuReflesh_Click();
+    QCOMPARE(child<QPlainTextEdit>(*form, "Text3")->toPlainText(), QString("行\n行\n行\nend"));
+  }
+
+  void secondStartDuringARunIsIgnored() {
+    writeScript(path("loop.spt"),
+                {"CLEAR\tD", "LOOP\t\"3\"", "PUT\t\"x\"\tD", "LOOPEND", "PUT\t\"!\"\tD"});
+    auto form = start(path("loop.spt"));
+    std::optional<engine::RunOutcome> nested;
+    // Fires inside the first LOOPEND's pass of the event loop.
+    QTimer::singleShot(0, form.get(), [&] { nested = form->Exec_Click(); });
+    QCOMPARE(form->Exec_Click(), engine::RunOutcome::Normal);
+    QCOMPARE(nested, std::optional(engine::RunOutcome::Ignored));
+    QCOMPARE(QString::fromStdU16String(std::u16string(form->engine().d().view())), QString("xxx!"));
+  }
+
+  void editDuringARunIsTakenAtTheYield() {
+    writeScript(path("edit.spt"),
+                {"CLEAR\tD", "PUT\t\"a\"\tD", "LOOP\t\"1\"", "LOOPEND", "PUT\t\"c\"\tD"});
+    auto form = start(path("edit.spt"));
+    QTimer::singleShot(0, form.get(), [&] {
+      // The box shows "a" once the run yields; the user adds "b".
+      form->showBuffers();
+      QTextCursor cursor(child<QPlainTextEdit>(*form, "Text3")->document());
+      cursor.movePosition(QTextCursor::End);
+      cursor.insertText("b");
+    });
+    form->Exec_Click();
+    QCOMPARE(QString::fromStdU16String(std::u16string(form->engine().d().view())), QString("abc"));
+    QCOMPARE(child<QPlainTextEdit>(*form, "Text3")->toPlainText(), QString("abc"));
+  }
+
+  void editBeforeARunIsTheDisplay() {
+    writeScript(path("append.spt"), {"PUT\t\"+\"\tD"});
+    auto form = start(path("append.spt"));
+    child<QPlainTextEdit>(*form, "Text3")->setPlainText("typed\nby hand");
+    form->Exec_Click();
+    QCOMPARE(QString::fromStdU16String(std::u16string(form->engine().d().view())),
+             QString("typed\r\nby hand+"));
+  }
+
+  void scriptMessageShowsAndStops() {
+    writeScript(path("bad.spt"), {"PUT\t\"x\"\tD", "GETX", "PUT\t\"y\"\tD"});
+    auto form = start(path("bad.spt"));
+    QString shownDisplay;
+    dialogs_->onMessage = [&](const QString&) {
+      shownDisplay = child<QPlainTextEdit>(*form, "Text3")->toPlainText();
+    };
+    QCOMPARE(form->Exec_Click(), engine::RunOutcome::Stopped);
+    QCOMPARE(dialogs_->messages.size(), 1);
+    QVERIFY(dialogs_->messages[0].startsWith("コマンド記述エラー"));
+    QCOMPARE(shownDisplay, QString("x"));  // the display was up to date behind the message
+    QVERIFY(!form->timer1().timerEnabled());
+  }
+
+  void urlCommandLoadsThroughTheBrowser() {
+    pages_[u"page.html"] = u"<p>相場</p>";
+    writeScript(path("url.spt"), {"URL\t\"page.html\"", "GETC\tHT\tD\t\"<p>\"\t\"</p>\""});
+    auto form = start(path("url.spt"));
+    child<QLineEdit>(*form, "WaitValue")->setText("0");
+    QVERIFY(!form->browserCreated());
+    QCOMPARE(form->Exec_Click(), engine::RunOutcome::Normal);
+    QVERIFY(form->browserCreated());
+    QCOMPARE(browser_->navigations, std::vector<std::u16string>{u"page.html"});
+    QCOMPARE(text(*form, "Text2"), QString("page.html"));
+    QCOMPARE(child<QPlainTextEdit>(*form, "Text3")->toPlainText(), QString("相場"));
+    QCOMPARE(child<QPlainTextEdit>(*form, "Text6")->toPlainText(), QString("<p>相場</p>"));
+  }
+
+  void loadByHand() {
+    pages_[u"http://127.0.0.1/x"] = u"<b>x</b>";
+    auto form = start();
+    child<QLineEdit>(*form, "WaitValue")->setText("0");
+    child<QLineEdit>(*form, "Text2")->setText("http://127.0.0.1/x");
+    child<QPlainTextEdit>(*form, "Text3")->setPlainText("kept");
+    form->Command3_Click();
+    QCOMPARE(child<QPlainTextEdit>(*form, "Text6")->toPlainText(), QString("<b>x</b>"));
+    QCOMPARE(child<QPlainTextEdit>(*form, "Text3")->toPlainText(), QString("kept"));
+  }
+
+  void logEntry() {
+    auto form = start();
+    writeScript(path("d.spt"), {"CLEAR\tD", "PUT\t\"青果\"\tD", "CR\tD"});
+    child<QLineEdit>(*form, "ScriptPath")->setText(path("d.spt"));
+    form->Exec_Click();
+    child<QLineEdit>(*form, "Text5")->setText(path("k.log"));
+    child<QLineEdit>(*form, "MemoText")->setText("memo");
+    child<QPushButton>(*form, "Command2")->click();
+    form->mnuLog_Click();
+    const QByteArray bytes = readAll(path("k.log"));
+    // Two entries, each memo, display (ending in its own CR LF) and CR LF.
+    QCOMPARE(bytes.count("memo\r\n"), 2);
+    QVERIFY(bytes.endsWith("\r\n\r\n"));
+    QVERIFY(dialogs_->messages.isEmpty());
+
+    child<QLineEdit>(*form, "Text5")->setText(path("missing/k.log"));
+    form->Command2_Click();
+    QCOMPARE(dialogs_->messages, QStringList{QString("Logファイルに書き込めません．")});
+    QVERIFY(!QFile::exists(path("missing/k.log")));
+  }
+
+  void fileChoosers() {
+    auto form = start();
+    dialogs_->files = {path("a.spt"), std::nullopt, path("b.log"), std::nullopt};
+    form->ScriptSel_Click();
+    QCOMPARE(text(*form, "ScriptPath"), path("a.spt"));
+    form->ScriptSel_Click();  // cancelled
+    QCOMPARE(text(*form, "ScriptPath"), path("a.spt"));
+    form->Command4_Click();
+    QCOMPARE(text(*form, "Text5"), path("b.log"));
+    form->Command4_Click();  // cancelled
+    QCOMPARE(text(*form, "Text5"), path("b.log"));
+    // Each chooser starts in the current directory, the program's folder.
+    QCOMPARE(dialogs_->fileDirs.size(), size_t(4));
+    for (const QString& d : dialogs_->fileDirs) QCOMPARE(d, QDir::currentPath());
+  }
+
+  void fontAndColoursReachOnlyTheDisplayAndAreSaved() {
+    auto form = start();
+    auto* text3 = child<QPlainTextEdit>(*form, "Text3");
+    auto* text6 = child<QPlainTextEdit>(*form, "Text6");
+    const QFont text6Font = text6->font();
+    const QPalette text6Palette = text6->palette();
+    const QPalette listPalette = child<QListWidget>(*form, "ScriptList")->palette();
+
+    // Cancelling changes nothing.
+    const Appearance before = form->appearance();
+    form->mnuFont_Click();
+    form->mnuColor_Click();
+    form->mnuBackColor_Click();
+    QCOMPARE(form->appearance(), before);
+    // The dialogs opened with the current values.
+    QCOMPARE(dialogs_->fontPresets.back().pointSize, 9.0);
+    QCOMPARE(dialogs_->colorPresets.at(0), text3->palette().color(QPalette::Text));
+    QCOMPARE(dialogs_->colorPresets.at(1), text3->palette().color(QPalette::Base));
+
+    const QString family = QFontDatabase::families().value(0);
+    dialogs_->fonts = {platform::FontChoice{family, 14, true, true}};
+    dialogs_->colors = {QColor(0, 0, 255), QColor(255, 255, 0)};
+    form->mnuFont_Click();
+    form->mnuColor_Click();
+    form->mnuBackColor_Click();
+    QCOMPARE(text3->font().pointSizeF(), 14.0);
+    QVERIFY(text3->font().bold());
+    QVERIFY(text3->font().italic());
+    QCOMPARE(text3->palette().color(QPalette::Text), QColor(0, 0, 255));
+    QCOMPARE(text3->palette().color(QPalette::Base), QColor(255, 255, 0));
+    QCOMPARE(text6->font(), text6Font);
+    QCOMPARE(text6->palette(), text6Palette);
+    QCOMPARE(child<QListWidget>(*form, "ScriptList")->palette(), listPalette);
+
+    form->Command5_Click();
+    const QStringList lines = settingsLines(path("Kelvane.cnf"));
+    QCOMPARE(lines.value(14), QString("14"));
+    QCOMPARE(lines.value(16), QString("65535"));     // background: yellow
+    QCOMPARE(lines.value(17), QString("16711680"));  // text: blue
+    QCOMPARE(lines.value(18), family);
+    QCOMPARE(lines.value(19), QString("True"));
+    QCOMPARE(lines.value(20), QString("True"));
+  }
+
+  void startFontKeepsItsStoredName() {
+    auto form = start();
+    form->Command5_Click();
+    const QStringList lines = settingsLines(path("Kelvane.cnf"));
+    QCOMPARE(lines.value(18), QString("ＭＳ Ｐゴシック"));
+    QCOMPARE(lines.value(16), QString("-2147483643"));  // the system's window colour
+    QCOMPARE(lines.value(17), QString("-2147483640"));  // and window-text colour
+    // Confirming the font dialog unchanged keeps the name too.
+    form->mnuFont_Click();  // cancelled: only the preset is seen
+    const platform::FontChoice preset = dialogs_->fontPresets.back();
+    dialogs_->fonts = {preset};
+    form->mnuFont_Click();
+    QCOMPARE(form->appearance().fontName, QString("ＭＳ Ｐゴシック"));
+  }
+
+  void timerMenuItemSwitchesTheUpdate() {
+    auto form = start();
+    form->mnuTimerOn_Click();
+    QCOMPARE(child<QCheckBox>(*form, "Check1")->checkState(), Qt::Checked);
+    QVERIFY(form->menuItem("mnuTimerOn")->isChecked());
+    QVERIFY(form->timer1().timerEnabled());
+    form->mnuTimerOn_Click();
+    QCOMPARE(child<QCheckBox>(*form, "Check1")->checkState(), Qt::Unchecked);
+    QVERIFY(!form->menuItem("mnuTimerOn")->isChecked());
+    QVERIFY(!form->timer1().timerEnabled());
+    // A click on the box switches the timer but leaves the mark.
+    child<QCheckBox>(*form, "Check1")->click();
+    QVERIFY(form->timer1().timerEnabled());
+    QVERIFY(!form->menuItem("mnuTimerOn")->isChecked());
+  }
+
+  void aboutBox() {
+    auto form = start();
+    form->show();
+    form->mnuVersion_Click();
+    QPointer<frmSplash> box = form->aboutBox();
+    QVERIFY(box && box->isVisible());
+    form->mnuVersion_Click();
+    QCOMPARE(form->aboutBox(), box.data());
+    QCOMPARE(form->findChildren<frmSplash*>().size(), 1);
+    QCOMPARE(box->findChild<QLabel*>("lblVersion")->text(), QString("Version 1.1.7"));
+    QCOMPARE(box->findChild<QLabel*>("lblProductName")->text(), QString("Kelvane"));
+    // Closing the main window closes the about box.
+    form->close();
+    QTRY_VERIFY(!box || !box->isVisible());
+  }
+};
+
+QTEST_MAIN(Form1Test)
+#include "form1_test.moc"
