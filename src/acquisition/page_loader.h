@@ -36,6 +36,8 @@ int64_t settlePassCount(double waitValue);
 // halves to even; never negative.
 int settlePauseMs(double waitValue);
 
+// What the loader needs of its surroundings. pause, processEvents, the URL
+// box and the wait value box must be given; the rest have defaults.
 struct PageHooks {
   // A monotonic clock: the deadline is elapsed time, not wall-clock time.
   std::function<std::chrono::steady_clock::time_point()> now = [] {

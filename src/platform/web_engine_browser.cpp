@@ -92,7 +92,11 @@ void WebEngineBrowser::attach() {
 void WebEngineBrowser::Navigate(std::u16string_view text) {
   const QString typed = QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
   QString reason;
-  const auto url = resolveAddress(typed, QDir::currentPath(), &reason);
+  auto url = resolveAddress(typed, QDir::currentPath(), &reason);
+  if (url && !view_) {
+    url.reset();
+    reason = QStringLiteral("the browser is closed");
+  }
   if (!url) {
     busy_ = false;
     awaitingStart_ = false;
