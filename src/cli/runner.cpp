@@ -29,6 +29,21 @@ void writeLine(std::FILE* f, std::string_view text) {
   std::fputc('\n', f);
 }
 
+// Writes text as UTF-8 in pieces, so a big buffer is never copied whole.
+void writeUtf8(std::FILE* f, TextView text) {
+  constexpr size_t kChunk = 1 << 16;
+  std::string bytes;
+  while (!text.empty()) {
+    size_t n = text.size() < kChunk ? text.size() : kChunk;
+    // Never split a surrogate pair between two pieces.
+    if (n < text.size() && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF) --n;
+    textfile::encodeUtf8Into(text.substr(0, n), bytes);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    text.remove_prefix(n);
+  }
+  std::fflush(f);
+}
+
 // A text as one readable line: control characters, quotes and backslashes
 // escaped.
 std::string escaped(TextView text) {
@@ -225,12 +240,13 @@ int run(const Options& options, std::FILE* out, std::FILE* err) {
   host.attach(&engine);
   host.setWaitValue(textfile::fromUtf8(options.wait));
   if (options.page) {
-    const auto bytes = textfile::readFileBytes(*options.page);
+    auto bytes = textfile::readFileBytes(*options.page);
     if (!bytes) {
       writeLine(err, "kelvane-run: cannot read page: " + *options.page);
       return kExitUsage;
     }
-    engine.ht().assign(textfile::decodeText(*bytes));
+    engine.ht().take(textfile::decodeText(*bytes));
+    std::string().swap(*bytes);  // the page's bytes are not needed any more
   }
   const Text scriptPath = textfile::fromUtf8(options.script);
   engine::RunOutcome outcome = engine::RunOutcome::Normal;
@@ -250,9 +266,7 @@ int run(const Options& options, std::FILE* out, std::FILE* err) {
   else if (options.print == "HT") printed = engine.ht().view();
   else if (options.print == "TITLE") printed = engine.title();
   else printed = engine.var(options.print[1] - '0').view();
-  const std::string bytes = textfile::encodeUtf8(printed);
-  std::fwrite(bytes.data(), 1, bytes.size(), out);
-  std::fflush(out);
+  writeUtf8(out, printed);
   return outcome == engine::RunOutcome::Normal && !logFailed ? kExitNormal : kExitStopped;
 }
 
