@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
@@ -184,6 +185,43 @@ class Form1Test : public QObject {
     form->Command5_Click();
     QVERIFY(dialogs_->messages.isEmpty());
     QCOMPARE(settingsLines(path("Kelvane.cnf")).value(15), QString("\"/tmp/with space/s.spt\""));
+  }
+
+  void storedBoundsAreTheOuterWindow() {
+    settings::Settings stored;
+    stored.windowWidth = 6000;
+    stored.windowHeight = 4500;
+    stored.windowTop = 300;
+    stored.windowLeft = 450;
+    writeAll(path("Kelvane.cnf"), QByteArray::fromStdString(settings::settingsBytes(stored)));
+    auto form = start();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    const double dx = form->logicalDpiX();
+    const double dy = form->logicalDpiY();
+    const QRect expected(twipsToPixels(450, dx), twipsToPixels(300, dy), twipsToPixels(6000, dx),
+                         twipsToPixels(4500, dy));
+    QTRY_COMPARE(form->frameGeometry(), expected);
+    // Saved again, the bounds come back as they were read.
+    const settings::Settings now = form->currentSettings();
+    QCOMPARE(now.windowWidth, pixelsToTwips(expected.width(), dx));
+    QCOMPARE(now.windowTop, pixelsToTwips(expected.top(), dy));
+  }
+
+  void nonsenseBoundsStayOnTheDesktop() {
+    settings::Settings stored;
+    stored.windowWidth = 1e30f;
+    stored.windowHeight = 1e30f;
+    stored.windowTop = -1e9f;
+    stored.windowLeft = -1e9f;
+    writeAll(path("Kelvane.cnf"), QByteArray::fromStdString(settings::settingsBytes(stored)));
+    auto form = start();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    const QRect desktop = form->screen()->virtualGeometry();
+    QVERIFY(form->width() <= desktop.width());
+    QVERIFY(form->height() <= desktop.height());
+    QVERIFY(desktop.contains(form->frameGeometry().center()));
   }
 
   void emptyIntervalLineGivesZero() {

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -13,8 +14,11 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
+#include <cmath>
 
 #include "acquisition/page_loader.h"
 #include "acquisition/update_timer.h"
@@ -280,10 +284,22 @@ void Form1::showEvent(QShowEvent* event) {
 void Form1::applyOuterGeometry() {
   if (!storedBounds_) return;
   const QRectF b = *storedBounds_;
+  // Stored bounds may come from another screen layout, or be nonsense: the
+  // size stays within the desktop, and a window whose middle would lie off
+  // every screen is left where the window system puts it.
+  const auto pixels = [](double twips, double dpi) {
+    return twipsToPixels(std::isfinite(twips) ? std::clamp(twips, -1e7, 1e7) : 0.0, dpi);
+  };
+  const QRect desktop = screen() ? screen()->virtualGeometry() : QRect(0, 0, 8192, 8192);
   const QSize extra = frameExtra();
-  resize(std::max(1, pixelsX(static_cast<float>(b.width())) - extra.width()),
-         std::max(1, pixelsY(static_cast<float>(b.height())) - extra.height()));
-  move(pixelsX(static_cast<float>(b.left())), pixelsY(static_cast<float>(b.top())));
+  const int width =
+      std::clamp(pixels(b.width(), logicalDpiX()) - extra.width(), 1, std::max(1, desktop.width()));
+  const int height = std::clamp(pixels(b.height(), logicalDpiY()) - extra.height(), 1,
+                                std::max(1, desktop.height()));
+  resize(width, height);
+  const QPoint topLeft(pixels(b.left(), logicalDpiX()), pixels(b.top(), logicalDpiY()));
+  const QRect outer(topLeft, QSize(width, height) + extra);
+  if (QGuiApplication::screenAt(outer.center()) != nullptr) move(topLeft);
 }
 
 // ---- tabs, popup menu, title bar ---------------------------------------------
