@@ -33,21 +33,15 @@ struct Session {
   int argc = 1;
   char name[12] = "kelvane-run";
   char* argv[2] = {name, nullptr};
-  QApplication* app = nullptr;  // only when this module made it; never deleted
+  std::unique_ptr<QApplication> app;  // only when this module made it
   std::unique_ptr<WebEngineBrowser> browser;
 };
 
 Session* session = nullptr;
 
-// Runs at exit: the browser and its profile go down while the application
-// and Qt's own globals still exist. The application itself is left to the
-// end of the process: Qt's globals may go before an exit handler runs, and a
-// late QApplication destructor would then touch freed memory.
-void endSession() {
-  if (!session) return;
-  session->browser.reset();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
+// Set once the session has ended: Qt WebEngine cannot start twice in one
+// process.
+bool ended = false;
 
 Session& startSession() {
   if (session) return *session;
@@ -57,10 +51,9 @@ Session& startSession() {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(quietMessages);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    session->app = new QApplication(session->argc, session->argv);
+    session->app = std::make_unique<QApplication>(session->argc, session->argv);
   }
   session->browser = std::make_unique<WebEngineBrowser>();
-  std::atexit(endSession);
   return *session;
 }
 
@@ -87,6 +80,10 @@ extern "C" __attribute__((visibility("default"))) int kelvane_pageloader_open_ur
     *error = "the page loader module belongs to another build";
     return -1;
   }
+  if (ended) {
+    *error = "the browser has already been shut down in this process";
+    return -1;
+  }
   if (!session && sandboxRefusesRoot()) {
     *error = "Qt WebEngine does not run as root with its sandbox on";
     return -1;
@@ -110,4 +107,15 @@ extern "C" __attribute__((visibility("default"))) int kelvane_pageloader_open_ur
   PageLoader loader(*request->engine, *s.browser, std::move(hooks));
   loader.loadUrl(std::u16string_view(request->url, request->urlLength));
   return 0;
+}
+
+// The browser goes down before the application, and both before the
+// process exits: Qt's globals are gone by the time exit handlers run.
+extern "C" __attribute__((visibility("default"))) void kelvane_pageloader_end() {
+  if (!session) return;
+  session->browser.reset();
+  session->app.reset();
+  delete session;
+  session = nullptr;
+  ended = true;
 }

@@ -15,6 +15,7 @@ extern "C" {
 
 #define KELVANE_PAGELOADER_ABI 1
 #define KELVANE_PAGELOADER_ENTRY "kelvane_pageloader_open_url"
+#define KELVANE_PAGELOADER_END "kelvane_pageloader_end"
 #define KELVANE_PAGELOADER_FILE "kelvane_pageloader.so"
 
 // What the module tells its caller besides filling HT.
@@ -39,4 +40,7 @@ struct KelvanePageRequest {
 // or timed-out load). Returns 0, or -1 when the request does not match this
 // module (another build); then *error names why (a static string).
 typedef int (*KelvanePageLoaderEntry)(const KelvanePageRequest* request, const char** error);
+// Shuts the browser and the application down; called once, before the
+// process exits. Page loading is not available afterwards.
+typedef void (*KelvanePageLoaderEnd)();
 }

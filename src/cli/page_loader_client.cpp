@@ -56,8 +56,10 @@ bool PageLoaderClient::load(std::string* reason) {
       continue;
     }
     entry_ = reinterpret_cast<KelvanePageLoaderEntry>(::dlsym(module, KELVANE_PAGELOADER_ENTRY));
-    if (entry_) return true;
-    if (firstError.empty()) firstError = path + " has no entry point";
+    end_ = reinterpret_cast<KelvanePageLoaderEnd>(::dlsym(module, KELVANE_PAGELOADER_END));
+    if (entry_ && end_) return true;
+    entry_ = nullptr;
+    if (firstError.empty()) firstError = path + " lacks its entry points";
     ::dlclose(module);
   }
   *reason = !firstError.empty() ? firstError
@@ -65,6 +67,10 @@ bool PageLoaderClient::load(std::string* reason) {
                                       " was found neither beside the program nor in " +
                                       KELVANE_INSTALL_FULL_LIBDIR "/kelvane";
   return false;
+}
+
+PageLoaderClient::~PageLoaderClient() {
+  if (started_) end_();
 }
 
 void PageLoaderClient::openUrl(engine::Engine& engine, std::u16string_view url,
@@ -79,6 +85,7 @@ void PageLoaderClient::openUrl(engine::Engine& engine, std::u16string_view url,
       KELVANE_PAGELOADER_ABI, sizeof(engine::Engine), &engine, url.data(), url.size(),
       waitValue.data(),       waitValue.size(),       err,     report};
   const char* error = nullptr;
+  started_ = true;
   if (entry_(&request, &error) != 0) {
     writeLine(err, std::string("kelvane-run: page loading is not available: ") +
                        (error ? error : "the module refused the request"));

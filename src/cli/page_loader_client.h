@@ -15,6 +15,12 @@ namespace kelvane::cli {
 
 class PageLoaderClient {
  public:
+  PageLoaderClient() = default;
+  PageLoaderClient(const PageLoaderClient&) = delete;
+  PageLoaderClient& operator=(const PageLoaderClient&) = delete;
+  // Shuts the browser down when one was started.
+  ~PageLoaderClient();
+
   // Loads url into HT as the URL command does, with waitValue as the
   // settle wait. Failures are written to err, one line each, and stop the run.
   void openUrl(engine::Engine& engine, std::u16string_view url, std::u16string_view waitValue,
@@ -28,6 +34,8 @@ class PageLoaderClient {
   bool load(std::string* reason);
 
   KelvanePageLoaderEntry entry_ = nullptr;
+  KelvanePageLoaderEnd end_ = nullptr;
+  bool started_ = false;
 };
 
 }  // namespace kelvane::cli
