@@ -643,6 +643,35 @@ class Form1Test : public QObject {
     QVERIFY(!form->menuItem("mnuTimerOn")->isChecked());
   }
 
+  void quitDuringARunEndsItAtOnce() {
+    writeScript(path("long.spt"), {"CLEAR\tD", "LOOP\t\"30000\"", "PUT\t\"x\"\tD", "LOOPEND"});
+    auto form = start(path("long.spt"));
+    QTimer::singleShot(0, form.get(), [&] { form->QuitBtn_Click(); });
+    QCOMPARE(form->Exec_Click(), engine::RunOutcome::Stopped);
+    QCOMPARE(quits_, 1);
+    QVERIFY(form->engine().d().size() < 30000);
+    QVERIFY(!form->isVisible());
+    QVERIFY(!form->timer1().timerEnabled());
+    // Nothing starts any more.
+    QCOMPARE(form->Exec_Click(), engine::RunOutcome::Ignored);
+  }
+
+  void automaticRunWritesTheLogWhenAsked() {
+    writeScript(path("auto.spt"), {"CLEAR\tD", "PUT\t\"auto\"\tD"});
+    auto form = start(path("auto.spt"));
+    child<QLineEdit>(*form, "Text4")->setText("0");
+    child<QLineEdit>(*form, "Text5")->setText(path("auto.log"));
+    child<QLineEdit>(*form, "MemoText")->setText("m");
+    child<QCheckBox>(*form, "Check1")->click();
+    form->timer1().scheduler().Timer1_Timer();
+    QCOMPARE(child<QPlainTextEdit>(*form, "Text3")->toPlainText(), QString("auto"));
+    QVERIFY(!QFile::exists(path("auto.log")));  // Check3 is off
+    child<QCheckBox>(*form, "Check3")->click();
+    form->timer1().scheduler().Timer1_Timer();
+    QCOMPARE(readAll(path("auto.log")), QByteArray("m\r\nauto\r\n"));
+    QVERIFY(form->timer1().timerEnabled());
+  }
+
   void aboutBox() {
     auto form = start();
     form->show();
