@@ -224,6 +224,7 @@ int main(int argc, char** argv) {
 
   viaLoader(-1);  // warm up both
   bare(-1);
+  const double warmPss = childrenPssMb();
   std::vector<double> a, b;
   for (int i = 0; i < repeats; ++i) {
     const double x = viaLoader(i);
@@ -254,7 +255,9 @@ int main(int argc, char** argv) {
       "loader overhead: %.1f ms by medians of the whole time, %.1f ms after the load"
       " (budget 50 ms; %d runs each, interleaved)\n",
       median(a) - median(b), median(afterLoader) - median(afterBare), repeats);
-  std::printf("memory: this process peak RSS %.1f MB; its %zu browser processes %.1f MB PSS now\n",
-              usage.ru_maxrss / 1024.0, descendants().size(), childrenPssMb());
+  std::printf(
+      "memory: this process peak RSS %.1f MB; its %zu browser processes %.1f MB PSS after one load"
+      " each, %.1f MB after all %d\n",
+      usage.ru_maxrss / 1024.0, descendants().size(), warmPss, childrenPssMb(), 2 * repeats + 2);
   return 0;
 }
