@@ -136,7 +136,7 @@ class PageLoadingTest : public QObject {
              RunOutcome::Stopped);
     QVERIFY(elapsed.elapsed() >= 1500);
     QVERIFY(r->bench.engine.stopFlag());
-    QCOMPARE(r->d(), QString());   // the next line did not run
+    QCOMPARE(r->d(), QString());  // the next line did not run
     // The page text is what the browser shows by then: the half that came.
     QVERIFY2(r->ht().contains("<p>first half</p>"), qPrintable(r->ht()));
     QVERIFY(r->failures.empty());  // a time-out is silent
@@ -254,8 +254,7 @@ class PageLoadingTest : public QObject {
       QVERIFY(!error.isEmpty());
     } else {
       QVERIFY2(url, qPrintable(error));
-      QCOMPARE(url->toString(),
-               expected.contains("%1") ? expected.arg(dir.path()) : expected);
+      QCOMPARE(url->toString(), expected.contains("%1") ? expected.arg(dir.path()) : expected);
     }
   }
 };
