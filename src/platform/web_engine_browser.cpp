@@ -104,6 +104,13 @@ void WebEngineBrowser::Navigate(std::u16string_view text) {
     return;
   }
   error_.reset();
+  if (url->scheme() == QLatin1String("javascript")) {
+    // A script address runs in the page shown, as an address bar runs it;
+    // the browser reports no navigation for it. A navigation the script
+    // starts makes the browser busy through its own start.
+    view_->page()->runJavaScript(url->path(QUrl::FullyDecoded));
+    return;
+  }
   // A navigation that replaces one still going gets no start of its own:
   // the next finish is its own. Otherwise a finish before its start belongs
   // to the navigation it replaced.

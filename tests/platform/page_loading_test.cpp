@@ -184,6 +184,16 @@ class PageLoadingTest : public QObject {
     QVERIFY(!browser_->Busy());
   }
 
+  void scriptAddressRunsInThePageShown() {
+    auto r = newRun();
+    QCOMPARE(r->run({urlLine(server_.url("/a")),
+                     u"URL\t\"javascript:document.body.innerHTML='%3Ci%3Echanged%3C/i%3E'\"",
+                     u"PUT\t\"next\"\tD"}),
+             RunOutcome::Normal);
+    QCOMPARE(r->ht(), QStringLiteral("<i>changed</i>"));
+    QCOMPARE(r->d(), QStringLiteral("next"));
+  }
+
   void documentWithoutBodyGivesEmptyMarkup() {
     server_.route("/svg", {"<svg xmlns=\"http://www.w3.org/2000/svg\"><text>hi</text></svg>",
                            "image/svg+xml"});
