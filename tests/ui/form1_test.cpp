@@ -355,10 +355,19 @@ class Form1Test : public QObject {
     QVERIFY(!shown("QuitBtn") && !shown("Command4") && !shown("ScriptList"));
     // The browser is made when its page is first shown.
     QVERIFY(form->browserCreated());
+    const auto browserInView = [&] {
+      QWidget* browser = child<QWidget>(*form, "WebBrowser1");
+      return browser->isVisible() && form->SSTab1()->rect().intersects(browser->geometry());
+    };
+    QVERIFY(browserInView());
     QCOMPARE(child<QLabel>(*form, "Label12")->text(),
              QString("サポート: https://example.org/kelvane/"));
     form->SSTab1()->setCurrentIndex(0);
     QVERIFY(!shown("Command3") && !shown("QuitBtn"));
+    // Away from its page the browser is out of sight but not hidden, so the
+    // page it holds keeps running.
+    QVERIFY(!browserInView());
+    QVERIFY(child<QWidget>(*form, "WebBrowser1")->isVisible());
   }
 
   void popupMenuItemsInOrder() {

@@ -78,6 +78,12 @@ void Form1::createPages() {
   data_ = buildDataPage(SSTab1_->addPage(QStringLiteral("Data")), design_);
   setting_ = buildSettingPage(SSTab1_->addPage(QStringLiteral("Setting")), design_);
   web_ = buildWebPage(SSTab1_->addPage(QStringLiteral("Page")), design_);
+  // The browser never hides: a hidden page has its timers throttled and
+  // would not settle while a run loads it from another page. Away from its
+  // own page it is moved out of sight instead, as a tab control of old did
+  // with the controls of its other pages.
+  web_.WebBrowser1->setParent(SSTab1_);
+  web_.WebBrowser1->show();
   resize(pixelsX(kStartClientWidth), pixelsY(kStartClientHeight));
 }
 
@@ -267,6 +273,15 @@ void Form1::Form_Resize() {
   place(setting_.QuitBtn, v.quitBtnLeft, std::nullopt, std::nullopt);
   place(setting_.Text6, std::nullopt, v.text6Width, v.text6Height);
   place(web_.WebBrowser1, std::nullopt, v.webBrowserWidth, v.webBrowserHeight);
+  placeWebBrowser();
+}
+
+void Form1::placeWebBrowser() {
+  QWidget* browser = web_.WebBrowser1;
+  const bool onItsPage = SSTab1_->currentIndex() == static_cast<int>(Page::Page);
+  const int left = twipsToPixels(design_.rectOf(browser).left(), logicalDpiX());
+  browser->move(onItsPage ? left : -browser->width() - 1000, browser->y());
+  if (onItsPage) browser->raise();
 }
 
 void Form1::showEvent(QShowEvent* event) {
@@ -311,6 +326,7 @@ void Form1::SSTab1_Click(int /*previousTab*/) {
   setting_.Command4->setVisible(shown.command4);
   setting_.ScriptList->setVisible(shown.scriptList);
   setting_.QuitBtn->setVisible(shown.quitBtn);
+  placeWebBrowser();
   if (page == static_cast<int>(Page::Page)) ensureBrowser();
   // The page now shown catches up with the engine at once.
   showBuffers(false);

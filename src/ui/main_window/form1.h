@@ -160,7 +160,8 @@ class Form1 : public QWidget, private engine::Host {
   void showBuffersIfDue();
   void showBuffers(bool evenHidden);
   void repaintForLoad();
-  void appendLogEntry(bool automatic);
+  // The log entry of an automatic run ("Log自動書込").
+  void appendLogEntry();
   void message(const QString& text);
   QWidget* browserHolder() const { return web_.WebBrowser1; }
   void ensureBrowser();
@@ -171,6 +172,7 @@ class Form1 : public QWidget, private engine::Host {
   int pixelsX(float twips) const;
   int pixelsY(float twips) const;
   QSize frameExtra() const;
+  void placeWebBrowser();
 
   StartOptions options_;
   std::shared_ptr<platform::Dialogs> dialogs_;

@@ -85,7 +85,7 @@ void Form1::createEngineLinks() {
                 loader_->WaitForPage();
               },
           .runScript = [this] { return Exec_Click(); },
-          .appendLogEntry = [this] { appendLogEntry(true); },
+          .appendLogEntry = [this] { appendLogEntry(); },
       },
       options_.clock, this);
 }
@@ -233,17 +233,13 @@ void Form1::repaintForLoad() {
   repaint();
 }
 
-void Form1::appendLogEntry(bool automatic) {
-  takeEdits();
-  if (automatic) {
-    // An unattended run must not pile message boxes on one another.
-    if (autoLogMessageOpen_) return;
-    autoLogMessageOpen_ = true;
-    Command2_Click();
-    autoLogMessageOpen_ = false;
-    return;
-  }
+void Form1::appendLogEntry() {
+  // An automatic entry whose message box is still open does not pile a
+  // second box on it.
+  if (autoLogMessageOpen_) return;
+  autoLogMessageOpen_ = true;
   Command2_Click();
+  autoLogMessageOpen_ = false;
 }
 
 }  // namespace kelvane::ui
