@@ -1,4 +1,5 @@
 #include "cli/runner.h"
+#include "run_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -12,47 +13,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int status;
-  std::string out, err;
-};
-
-std::string slurp(std::FILE* f) {
-  std::string s;
-  std::rewind(f);
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-  std::fclose(f);
-  return s;
-}
-
-class Runner : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("kelvane-cli-" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string write(const std::string& name, const std::string& bytes) {
-    const auto path = (dir_ / name).string();
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
-  }
-  Result run(std::vector<std::string> args) {
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    const int status = runMain(args, out, err);
-    return {status, slurp(out), slurp(err)};
-  }
-  fs::path dir_;
-};
+using testing::Result;
+using Runner = testing::RunFixture;
 
 TEST_F(Runner, PrintsTheDisplayAfterRunningOverThePage) {
   const auto page = write("p.html", "<li>a</li><li>b</li>");
-  const auto script = write("s.spt",
-                            "LOOP\t\"2\"\r\nGHC\tD\t\"<li>\"\t\"</li>\"\r\nCR\tD\r\nLOOPEND\r\n");
+  const auto script =
+      write("s.spt", "LOOP\t\"2\"\r\nGHC\tD\t\"<li>\"\t\"</li>\"\r\nCR\tD\r\nLOOPEND\r\n");
   const Result r = run({"--page", page, script});
   EXPECT_EQ(r.status, kExitNormal);
   EXPECT_EQ(r.out, "a\r\nb\r\n");

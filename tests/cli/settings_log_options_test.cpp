@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "cli/runner.h"
+#include "run_fixture.h"
 #include "textfile/file_io.h"
 
 namespace kelvane::cli {
@@ -13,41 +14,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int status;
-  std::string out, err;
-};
-
-std::string slurp(std::FILE* f) {
-  std::string s;
-  std::rewind(f);
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-  std::fclose(f);
-  return s;
-}
-
-class SettingsAndLogOptions : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("kelvane-cli-sl-" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string write(const std::string& name, const std::string& bytes) {
-    const auto path = (dir_ / name).string();
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
-  }
-  Result run(std::vector<std::string> args) {
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    const int status = runMain(args, out, err);
-    return {status, slurp(out), slurp(err)};
-  }
-  fs::path dir_;
-};
+using testing::Result;
+using SettingsAndLogOptions = testing::RunFixture;
 
 TEST_F(SettingsAndLogOptions, PrintsTheFieldsAsTheReaderUnderstandsThem) {
   // CP932: the font name is ＭＳ Ｐゴシック, the URL holds 日本.
