@@ -8,6 +8,8 @@
 
 namespace kelvane::engine {
 
+using namespace std::string_view_literals;
+
 Engine::Engine(Host& host) : host_(host) {}
 
 // ---- run driver ----------------------------------------------------------
@@ -77,15 +79,15 @@ void Engine::report(const Text& message) {
 Operand Engine::GetSource(int n) {
   const Text& raw = slot(n);
   // Names are matched after upper-casing, in this order.
-  if (equalsUpper(raw, u"HT")) return Operand(ht_.view());
-  if (equalsUpper(raw, u"V1")) return Operand(vars_[0].view());
-  if (equalsUpper(raw, u"TIME")) return Operand(host_.timeText());
-  if (equalsUpper(raw, u"DATE")) return Operand(host_.dateText());
-  if (equalsUpper(raw, u"V2")) return Operand(vars_[1].view());
-  if (equalsUpper(raw, u"V3")) return Operand(vars_[2].view());
-  if (equalsUpper(raw, u"V4")) return Operand(vars_[3].view());
-  if (equalsUpper(raw, u"V5")) return Operand(vars_[4].view());
-  if (equalsUpper(raw, u"D")) return Operand(d_.view());
+  if (equalsUpper(raw, u"HT"sv)) return Operand(ht_.view());
+  if (equalsUpper(raw, u"V1"sv)) return Operand(vars_[0].view());
+  if (equalsUpper(raw, u"TIME"sv)) return Operand(host_.timeText());
+  if (equalsUpper(raw, u"DATE"sv)) return Operand(host_.dateText());
+  if (equalsUpper(raw, u"V2"sv)) return Operand(vars_[1].view());
+  if (equalsUpper(raw, u"V3"sv)) return Operand(vars_[2].view());
+  if (equalsUpper(raw, u"V4"sv)) return Operand(vars_[3].view());
+  if (equalsUpper(raw, u"V5"sv)) return Operand(vars_[4].view());
+  if (equalsUpper(raw, u"D"sv)) return Operand(d_.view());
   if (!raw.empty() && raw.front() == u'"' && raw.back() == u'"') {
     // A lone double quote counts as the empty literal.
     if (raw.size() < 2) return Operand(TextView{});
@@ -115,21 +117,21 @@ void Engine::writeDest(TextView value, Text& destination, WriteMode mode) {
   // The caller's field itself is upper-cased, unless it starts with a quote.
   if (destination.empty() || destination.front() != u'"') upperInPlace(destination);
   TextBuffer* target = nullptr;
-  if (destination == u"HT")
+  if (TextView(destination) == u"HT"sv)
     target = &ht_;
-  else if (destination == u"D")
+  else if (TextView(destination) == u"D"sv)
     target = &d_;
-  else if (destination == u"V1")
+  else if (TextView(destination) == u"V1"sv)
     target = &vars_[0];
-  else if (destination == u"V2")
+  else if (TextView(destination) == u"V2"sv)
     target = &vars_[1];
-  else if (destination == u"V3")
+  else if (TextView(destination) == u"V3"sv)
     target = &vars_[2];
-  else if (destination == u"V4")
+  else if (TextView(destination) == u"V4"sv)
     target = &vars_[3];
-  else if (destination == u"V5")
+  else if (TextView(destination) == u"V5"sv)
     target = &vars_[4];
-  else if (destination == u"TITLE") {
+  else if (TextView(destination) == u"TITLE"sv) {
     SetTitle(value);  // the caption is always replaced
     return;
   } else {

@@ -6,9 +6,14 @@
 #include "engine/primitives.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <utility>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace kelvane::engine {
 namespace {
@@ -86,28 +91,55 @@ uint64_t commandKey(TextView word) {
 
 }  // namespace
 
-// The table's words as sorted keys: the same match as comparing the
-// upper-cased word with every word of the table, which are all different.
+// The table's words in a small hash table of their keys: the same match as
+// comparing the upper-cased word with every word of the table, which are all
+// different.
 const Engine::Command* Engine::findCommand(TextView word) {
-  using Entry = std::pair<uint64_t, const Command*>;
-  static const auto* sorted = [] {
-    auto* entries = new std::vector<Entry>();
-    for (const Command& command : kCommands)
-      entries->emplace_back(commandKey(command.word), &command);
-    std::sort(entries->begin(), entries->end());
-    return entries;
+  constexpr size_t kSlots = 128;  // a power of two, more than three times the table
+  struct Slot {
+    uint64_t key = kNoKey;
+    const Command* command = nullptr;
+  };
+  const auto slotOf = [](uint64_t key) {
+    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ULL) >> 57) & (kSlots - 1);
+  };
+  static const auto* table = [&] {
+    auto* slots = new std::array<Slot, kSlots>();
+    for (const Command& command : kCommands) {
+      const uint64_t key = commandKey(command.word);
+      size_t i = slotOf(key);
+      while ((*slots)[i].command) i = (i + 1) & (kSlots - 1);
+      (*slots)[i] = {key, &command};
+    }
+    return slots;
   }();
   const uint64_t key = commandKey(word);
   if (key == kNoKey) return nullptr;
-  const auto it = std::lower_bound(sorted->begin(), sorted->end(), Entry{key, nullptr});
-  return it != sorted->end() && it->first == key ? it->second : nullptr;
+  for (size_t i = slotOf(key);; i = (i + 1) & (kSlots - 1)) {
+    const Slot& slot = (*table)[i];
+    if (!slot.command) return nullptr;
+    if (slot.key == key) return slot.command;
+  }
 }
 
 void Engine::splitLine(TextView line) {
   // One pass for the tabs that end the command word and the five fields.
   size_t tabs[6];
   size_t count = 0;
-  for (size_t i = 0; i < line.size() && count < 6; ++i) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i tab = _mm_set1_epi16(static_cast<short>(kTab));
+  for (; i + 8 <= line.size() && count < 6; i += 8) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(v, tab)));
+    while (mask != 0 && count < 6) {
+      tabs[count++] = i + static_cast<size_t>(__builtin_ctz(mask)) / 2;
+      mask &= mask - 1;  // each unit sets two bits
+      mask &= mask - 1;
+    }
+  }
+#endif
+  for (; i < line.size() && count < 6; ++i) {
     if (line[i] == kTab) tabs[count++] = i;
   }
   commandWord_.assign(line.substr(0, count > 0 ? tabs[0] : line.size()));
