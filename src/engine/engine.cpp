@@ -78,16 +78,11 @@ void Engine::report(const Text& message) {
 
 Operand Engine::GetSource(int n) {
   const Text& raw = slot(n);
-  // Names are matched after upper-casing, in this order.
-  if (equalsUpper(raw, u"HT"sv)) return Operand(ht_.view());
-  if (equalsUpper(raw, u"V1"sv)) return Operand(vars_[0].view());
-  if (equalsUpper(raw, u"TIME"sv)) return Operand(host_.timeText());
-  if (equalsUpper(raw, u"DATE"sv)) return Operand(host_.dateText());
-  if (equalsUpper(raw, u"V2"sv)) return Operand(vars_[1].view());
-  if (equalsUpper(raw, u"V3"sv)) return Operand(vars_[2].view());
-  if (equalsUpper(raw, u"V4"sv)) return Operand(vars_[3].view());
-  if (equalsUpper(raw, u"V5"sv)) return Operand(vars_[4].view());
-  if (equalsUpper(raw, u"D"sv)) return Operand(d_.view());
+  if (const BufferName* name = findBufferName(raw); name && name->source) {
+    if (name->id == BufferId::Time) return Operand(host_.timeText());
+    if (name->id == BufferId::Date) return Operand(host_.dateText());
+    return Operand(buffer(name->id).view());
+  }
   if (!raw.empty() && raw.front() == u'"' && raw.back() == u'"') {
     // A lone double quote counts as the empty literal.
     if (raw.size() < 2) return Operand(TextView{});
@@ -116,28 +111,16 @@ bool Engine::fits(size_t oldSize, size_t added) {
 void Engine::writeDest(TextView value, Text& destination, WriteMode mode) {
   // The caller's field itself is upper-cased, unless it starts with a quote.
   if (destination.empty() || destination.front() != u'"') upperInPlace(destination);
-  TextBuffer* target = nullptr;
-  if (TextView(destination) == u"HT"sv)
-    target = &ht_;
-  else if (TextView(destination) == u"D"sv)
-    target = &d_;
-  else if (TextView(destination) == u"V1"sv)
-    target = &vars_[0];
-  else if (TextView(destination) == u"V2"sv)
-    target = &vars_[1];
-  else if (TextView(destination) == u"V3"sv)
-    target = &vars_[2];
-  else if (TextView(destination) == u"V4"sv)
-    target = &vars_[3];
-  else if (TextView(destination) == u"V5"sv)
-    target = &vars_[4];
-  else if (TextView(destination) == u"TITLE"sv) {
-    SetTitle(value);  // the caption is always replaced
-    return;
-  } else {
+  const BufferName* name = findBufferName(destination);
+  if (!name || !name->stored) {
     report(messages::badDestination(destination));
     return;
   }
+  if (name->id == BufferId::Title) {
+    SetTitle(value);  // the caption is always replaced
+    return;
+  }
+  TextBuffer* target = &buffer(name->id);
   if (mode == WriteMode::Append) {
     if (fits(target->size(), value.size())) target->append(value);
   } else {
@@ -145,10 +128,23 @@ void Engine::writeDest(TextView value, Text& destination, WriteMode mode) {
   }
 }
 
+TextBuffer& Engine::buffer(BufferId id) {
+  switch (id) {
+    case BufferId::HT:
+      return ht_;
+    case BufferId::D:
+      return d_;
+    case BufferId::Title:
+      return title_;
+    default:
+      return vars_[static_cast<size_t>(id) - static_cast<size_t>(BufferId::V1)];
+  }
+}
+
 void Engine::SetTitle(TextView caption) {
   const size_t firstKept = caption.find_first_not_of(u' ');
   title_.assign(firstKept == TextView::npos ? TextView{} : caption.substr(firstKept));
-  host_.setTitle(title_);
+  host_.setTitle(title_.view());
 }
 
 // ---- primitives that write HT ---------------------------------------------

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/buffer_names.h"
 #include "engine/host.h"
 #include "engine/text.h"
 #include "engine/text_buffer.h"
@@ -89,8 +90,12 @@ class Engine {
   const TextBuffer& ht() const { return ht_; }
   const TextBuffer& d() const { return d_; }
   const TextBuffer& var(int n) const { return vars_.at(static_cast<size_t>(n - 1)); }
-  // The last caption written through TITLE.
-  const Text& title() const { return title_; }
+  // The caption written through TITLE (empty until a script writes it).
+  TextBuffer& title() { return title_; }
+  const TextBuffer& title() const { return title_; }
+  // A stored buffer by its name's id (not TIME or DATE).
+  TextBuffer& buffer(BufferId id);
+  const TextBuffer& buffer(BufferId id) const { return const_cast<Engine*>(this)->buffer(id); }
 
   const std::vector<Text>& scriptLines() const { return lines_; }
   int16_t lineCount() const { return static_cast<int16_t>(lines_.size()); }
@@ -156,7 +161,7 @@ class Engine {
   TextBuffer ht_;
   TextBuffer d_;
   std::array<TextBuffer, 5> vars_;
-  Text title_;
+  TextBuffer title_;
   std::vector<Text> lines_;
   Text commandWord_;
   std::array<Text, 5> params_;

@@ -30,6 +30,8 @@ TEST_F(Runner, PrintsTheNamedBufferExactly) {
   const auto script = write("s.spt", "PUT\t\"v\xE3\x81\x82\"\tV2\r\nPUT\t\" cap\"\tTITLE\r\n");
   EXPECT_EQ(run({"--print", "v2", script}).out, "v\xE3\x81\x82");
   EXPECT_EQ(run({"--print=TITLE", script}).out, "cap");
+  // Before any TITLE command the caption is the program's, as in the window.
+  EXPECT_EQ(run({"--print", "title", write("n.spt", "")}).out, "Kelvane");
 }
 
 TEST_F(Runner, AnUnpairedSurrogateIsPrintedAsTheReplacementCharacter) {
@@ -59,11 +61,15 @@ TEST_F(Runner, UsageErrorsAndUnreadableFilesExitWithTwo) {
     std::string message;
   } cases[] = {
       {{}, "kelvane-run: no script given"},
-      {{"--runs", "0", script}, "kelvane-run: --runs needs"},
-      {{"--print", "V6", script}, "kelvane-run: --print names"},
-      {{"--bogus", script}, "kelvane-run: unknown option '--bogus'"},
-      {{"--page"}, "kelvane-run: option --page needs a value"},
-      {{script, script}, "kelvane-run: only one script may be given"},
+      {{"--runs", "0", script}, "kelvane-run: --runs: Value 0 not in range"},
+      {{"--print", "V6", script}, "kelvane-run: --print: names one of HT, D, V1,"},
+      {{"--print", "TIME", script}, "kelvane-run: --print: names one of"},
+      {{"--bogus", script}, "kelvane-run: The following argument was not expected: --bogus"},
+      {{"--page"}, "kelvane-run: --page: 1 required FILE missing"},
+      {{script, script}, "kelvane-run: The following argument was not expected: "},
+      {{"--memo", "m", script}, "kelvane-run: --memo requires --log"},
+      {{"--settings", script, script}, "kelvane-run: "},
+      {{script, "--log"}, "kelvane-run: --log: 1 required FILE missing"},
       {{(dir_ / "missing.spt").string()}, "kelvane-run: cannot read script: "},
       {{"--page", (dir_ / "missing.html").string(), script}, "kelvane-run: cannot read page: "},
   };
@@ -72,6 +78,10 @@ TEST_F(Runner, UsageErrorsAndUnreadableFilesExitWithTwo) {
     EXPECT_EQ(r.status, kExitUsage) << c.message;
     EXPECT_EQ(r.err.rfind(c.message, 0), 0u) << r.err;
   }
+  const Result help = run({"--help"});
+  EXPECT_EQ(help.status, kExitNormal);
+  EXPECT_NE(help.out.find("--log FILE"), std::string::npos);
+  EXPECT_EQ(run({"--version"}).out, "kelvane-run " KELVANE_VERSION "\n");
 }
 
 TEST_F(Runner, TraceShowsEachLineAndTheBuffersItChanged) {

@@ -54,14 +54,6 @@ TEST_F(SettingsAndLogOptions, RefusedAndMissingLinesShowTheirStartValues) {
   EXPECT_EQ(missing.err.rfind("kelvane-run: ", 0), 0u);
 }
 
-TEST_F(SettingsAndLogOptions, UsageErrors) {
-  const auto script = write("s.spt", "PUT\t\"x\"\tD\r\n");
-  EXPECT_EQ(run({"--settings", "a.cnf", script}).status, kExitUsage);
-  EXPECT_EQ(run({"--memo", "m", script}).status, kExitUsage);
-  EXPECT_EQ(run({script, "--log"}).status, kExitUsage);
-  EXPECT_NE(run({"--help"}).err.find("--log FILE [--memo TEXT]"), std::string::npos);
-}
-
 TEST_F(SettingsAndLogOptions, AppendsAnEntryAfterEachNormalRun) {
   const auto script = write("s.spt", "PUT\t\"値\"\tD\r\n");
   const auto log = (dir_ / "log.txt").string();

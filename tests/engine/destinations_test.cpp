@@ -74,7 +74,7 @@ TEST(Destinations, TitleIsAlwaysReplacedWithLeadingBlanksRemoved) {
   b.run({u"PUT\t\"first\"\tTITLE", u"PUT\t\"  second  \"\tTitle"});
   ASSERT_EQ(b.host.titles.size(), 2u);
   EXPECT_EQ(b.host.titles[1], u"second  ");
-  EXPECT_EQ(b.engine.title(), u"second  ");
+  EXPECT_EQ(b.engine.title().view(), u"second  ");
   b.run({u"CLEAR\tTITLE"});
   EXPECT_EQ(b.host.titles.back(), u"");
 }

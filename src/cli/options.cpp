@@ -1,0 +1,80 @@
+#include "cli/options.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+
+#include "engine/buffer_names.h"
+#include "textfile/text_codec.h"
+
+namespace kelvane::cli {
+namespace {
+
+// --print's value: a stored buffer's name, any letter case, given back in
+// capitals; an empty string for a name that is not one.
+std::string storedBufferName(const std::string& value) {
+  const engine::BufferName* name = engine::findBufferName(textfile::fromUtf8(value));
+  return name && name->stored ? textfile::toUtf8(name->name) : std::string();
+}
+
+std::string printableNames() {
+  std::string names;
+  for (const engine::BufferName& entry : engine::kBufferNames) {
+    if (!entry.stored) continue;
+    if (!names.empty()) names += ", ";
+    names += textfile::toUtf8(entry.name);
+  }
+  return names;
+}
+
+constexpr const char* kMoreHelp = "Run 'kelvane-run --help' for the options.\n";
+
+}  // namespace
+
+ParsedOptions parseOptions(const std::vector<std::string>& args) {
+  Options o;
+  CLI::App app("Runs a Kelvane extraction script without a window.", "kelvane-run");
+  app.get_formatter()->column_width(28);
+  auto* script = app.add_option("SCRIPT", o.script, "the script file (.spt)")->type_name("");
+  app.add_option("--page", o.page, "HT starts as the text of FILE")->type_name("FILE");
+  app.add_option("--runs", o.runs, "run the script N times, as N presses of the update button")
+      ->type_name("N")
+      ->check(CLI::Range(1, 1000000));
+  app.add_option("--print", o.print, "the buffer written out afterwards: " + printableNames())
+      ->type_name("NAME")
+      ->transform(
+          [](const std::string& value) {
+            const std::string name = storedBufferName(value);
+            if (name.empty()) {
+              throw CLI::ValidationError("names one of " + printableNames() + ", not '" + value +
+                                         "'");
+            }
+            return name;
+          },
+          "", "NAME");
+  app.add_option("--wait", o.wait, "the page-settle wait value (default 8)")->type_name("W");
+  app.add_flag("--trace", o.trace, "each line run and the buffers it changed, on standard error");
+  auto* log = app.add_option("--log", o.log, "after each normal run, append an entry to FILE")
+                  ->type_name("FILE");
+  app.add_option("--memo", o.memo, "the memo text of the log entries")
+      ->type_name("TEXT")
+      ->needs(log);
+  app.add_option("--settings", o.settings, "print the fields of a settings file and exit")
+      ->type_name("FILE")
+      ->excludes(script);
+  app.add_flag("--version", o.version, "print the version and exit");
+
+  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    return {std::nullopt, app.help(), 0};
+  } catch (const CLI::ParseError& e) {
+    return {std::nullopt, std::string("kelvane-run: ") + e.what() + "\n" + kMoreHelp, 2};
+  }
+  if (!o.version && !o.settings && o.script.empty()) {
+    return {std::nullopt, std::string("kelvane-run: no script given\n") + kMoreHelp, 2};
+  }
+  return {std::move(o), {}, 0};
+}
+
+}  // namespace kelvane::cli

@@ -1,0 +1,39 @@
+// kelvane-run's command line.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kelvane::cli {
+
+struct Options {
+  std::string script;
+  std::optional<std::string> page;
+  int runs = 1;
+  // The buffer written to standard output afterwards, in capitals.
+  std::string print = "D";
+  std::string wait = "8";
+  bool trace = false;
+  // After each run that ends normally, one entry (memo, display) is appended
+  // to this log, as the window's Log button does.
+  std::optional<std::string> log;
+  std::string memo;
+  // Instead of running a script: print the fields of this settings file.
+  std::optional<std::string> settings;
+  // Instead of running anything: print the version.
+  bool version = false;
+};
+
+// What parsing the arguments gave: options to act on, or the text to print
+// and the exit status (help, or a usage error).
+struct ParsedOptions {
+  std::optional<Options> options;
+  std::string text;
+  int status = 0;
+};
+
+// Parses the arguments after the program name.
+ParsedOptions parseOptions(const std::vector<std::string>& args);
+
+}  // namespace kelvane::cli

@@ -1,0 +1,46 @@
+// The engine's host in kelvane-run: messages go to standard error, URL
+// commands to the page loader module, and --trace follows every line.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+
+#include "cli/page_loader_client.h"
+#include "engine/engine.h"
+
+namespace kelvane::cli {
+
+// The caption before a script writes TITLE, as the window shows it.
+inline constexpr engine::TextView kProgramTitle = u"Kelvane";
+
+class RunHost : public engine::Host {
+ public:
+  RunHost(std::FILE* err, bool trace) : err_(err), trace_(trace) {}
+  void attach(engine::Engine* engine) { engine_ = engine; }
+  void setWaitValue(engine::Text wait) { waitValue_ = std::move(wait); }
+
+  void showMessage(std::u16string_view text) override;
+  void setTitle(std::u16string_view) override {}
+  void openUrl(std::u16string_view url) override;
+  void processEvents() override {}
+  void selectLine(int) override {}
+  void setTimerEnabled(bool) override {}
+  std::u16string timeText() override;
+  std::u16string dateText() override;
+  void lineStarting(int index) override;
+  void lineFinished(int index) override;
+
+ private:
+  static constexpr size_t kTraced = engine::kStoredBufferCount;
+  std::array<uint64_t, kTraced> versions() const;
+
+  std::FILE* err_;
+  bool trace_;
+  engine::Engine* engine_ = nullptr;
+  PageLoaderClient pages_;
+  engine::Text waitValue_ = u"8";
+  std::array<uint64_t, kTraced> before_{};
+};
+
+}  // namespace kelvane::cli
