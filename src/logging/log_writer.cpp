@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "textfile/file_io.h"
 #include "textfile/text_codec.h"
 
 namespace kelvane::logging {
@@ -62,10 +63,9 @@ class LogClassifier {
   std::string pending_;
 };
 
-// Reads a regular file from its start to judge its encoding. Anything else
-// (a terminal, a pipe) is not read, since reading it could block.
+// Reads the log from its start to judge its encoding.
 ExistingLog classifyOpenLog(int fd, const struct stat& st) {
-  if (!S_ISREG(st.st_mode) || st.st_size == 0) return ExistingLog::Empty;
+  if (st.st_size == 0) return ExistingLog::Empty;
   LogClassifier classifier;
   std::vector<char> chunk(1 << 20);
   off_t offset = 0;
@@ -189,30 +189,36 @@ std::string entryBytes(TextView memo, TextView display, LogEncoding encoding) {
 
 bool appendEntry(const std::string& path, TextView memo, TextView display) {
   if (path.empty()) return false;
+  // O_NONBLOCK: opening a FIFO must not wait for a reader, nor writing into
+  // one for room. Only a regular file is taken as a log.
+  constexpr int kFlags = O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
   bool created = false;
-  int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+  std::string opened = path;
+  int fd = ::open(path.c_str(), O_RDWR | kFlags);
   if (fd < 0 && errno == ENOENT) {
-    fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // A missing file is created; a dangling link creates the file it names.
+    if (const auto target = textfile::resolveLinks(path)) opened = *target;
+    fd = ::open(opened.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | kFlags, 0666);
     created = fd >= 0;
   }
-  if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | kFlags);
   if (fd < 0) return false;
 
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
     return false;
   }
   const std::string bytes =
       entryBytes(memo, display, chooseEncoding(classifyOpenLog(fd, st), memo, display));
   bool ok = writeAll(fd, bytes);
-  if (!ok && S_ISREG(st.st_mode)) {
+  if (!ok) {
     // Take back a partly written entry so the log holds whole entries only.
     const bool takenBack = ::ftruncate(fd, st.st_size) == 0;
     (void)takenBack;  // nothing more can be done when this fails too
   }
   if (::close(fd) != 0) ok = false;
-  if (!ok && created) ::unlink(path.c_str());
+  if (!ok && created) ::unlink(opened.c_str());
   return ok;
 }
 

@@ -37,12 +37,13 @@ LogEncoding chooseEncoding(ExistingLog log, TextView memo, TextView display);
 std::string entryBytes(TextView memo, TextView display, LogEncoding encoding);
 
 // Appends one entry to the file at path (UTF-8 file name), creating it when
-// missing. A new, empty or plain ASCII log gets CP932 unless the entry does
-// not fit, then UTF-8; an existing log keeps its encoding. Returns false when
-// the file cannot be opened (empty path, missing folder, a folder, no
-// permission) or the entry cannot be written whole; a partly written entry is
-// taken back, so the log is left as it was. The window then shows
-// cannotWriteMessage().
+// missing (through a dangling link, the file the link names). A new, empty or
+// plain ASCII log gets CP932 unless the entry does not fit, then UTF-8; an
+// existing log keeps its encoding. Returns false when the file cannot be
+// opened (empty path, missing folder, no permission), is no regular file (a
+// folder, a FIFO, a device) or the entry cannot be written whole; a partly
+// written entry is taken back, so the log is left as it was. The window then
+// shows cannotWriteMessage().
 bool appendEntry(const std::string& path, TextView memo, TextView display);
 
 // Logファイルに書き込めません．

@@ -4,8 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -324,25 +322,12 @@ ReadReport applySettings(std::string_view bytes, Settings& values, const ReadRul
 
 std::optional<ReadReport> readSettingsFile(const std::string& path, Settings& values,
                                            const ReadRules& rules) {
-  // Reading stops after line 22, or after kMaxFileBytes in a damaged file
-  // with overlong lines: a huge file costs no more than its head.
-  std::ifstream file(path, std::ios::binary);
-  if (path.empty() || !file || std::filesystem::is_directory(path)) return std::nullopt;
-  std::string bytes;
-  char chunk[1 << 16];
-  int ends = 0;
-  bool afterCr = false;
-  while (ends < kFieldCount && bytes.size() < kMaxFileBytes &&
-         (file.read(chunk, sizeof chunk) || file.gcount() > 0)) {
-    const std::string_view piece(chunk, static_cast<size_t>(file.gcount()));
-    bytes += piece;
-    for (char c : piece) {
-      if (c == '\r' || (c == '\n' && !afterCr)) ++ends;
-      afterCr = c == '\r';
-    }
-  }
-  if (file.bad()) return std::nullopt;
-  return applySettings(bytes, values, rules);
+  // A damaged file with overlong lines costs no more than its head.
+  bool more = false;
+  const auto bytes = textfile::readFileHead(path, kMaxFileBytes, &more);
+  if (!bytes) return std::nullopt;
+  const std::string_view head = more ? textfile::withoutSplitUtf8Tail(*bytes) : *bytes;
+  return applySettings(head, values, rules);
 }
 
 Text settingsText(const Settings& v) {

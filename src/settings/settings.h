@@ -108,9 +108,9 @@ struct ReadRules {
 // anything after line 22 is ignored. Never fails.
 ReadReport applySettings(std::string_view bytes, Settings& values, const ReadRules& rules = {});
 
-// Reads the file at path over the values; nothing when it cannot be read
-// (the values are then untouched). Only the head of the file is read: up to
-// line 22, and at most 4 MiB of a damaged file with overlong lines.
+// Reads the file at path over the values; nothing when it cannot be read or
+// is no regular file (the values are then untouched). At most the first 4 MiB
+// are read; a character that this cut splits does not change the encoding.
 std::optional<ReadReport> readSettingsFile(const std::string& path, Settings& values,
                                            const ReadRules& rules = {});
 

@@ -1,19 +1,35 @@
 // Whole-file reading and safe whole-file writing.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace kelvane::textfile {
 
-// The bytes of the file, or nothing when it cannot be opened or read (a
-// folder, a missing file, no permission).
+// The bytes of a regular file, or nothing when it cannot be opened or read (a
+// missing file, no permission) or is no regular file (a folder, a FIFO, a
+// device): opening never waits for a writer at the other end of a pipe.
 std::optional<std::string> readFileBytes(const std::string& path);
 
-// Replaces the file with the bytes through a temporary file beside it that is
-// renamed over the old one, so a failed write leaves the old file intact.
-// Returns false when anything failed.
+// The same, but at most maxBytes of the file's head; *more tells whether the
+// file went on beyond them.
+std::optional<std::string> readFileHead(const std::string& path, size_t maxBytes, bool* more);
+
+// The path that a chain of symbolic links starting at path finally names, the
+// path itself when it is no link. The file named need not exist. Nothing for a
+// loop of links.
+std::optional<std::string> resolveLinks(const std::string& path);
+
+// Replaces the file with the bytes through a temporary file with a unique name
+// beside it that is renamed over the old one, so a failed write leaves the old
+// file intact and the new one is complete after a crash. A symbolic link is
+// kept and the file it names is replaced; the replaced file's mode (and, where
+// allowed, owner) carry over. Temporaries that an earlier save left behind
+// when the program died are removed once they are old. Returns false when
+// anything failed, or when the path names something other than a regular
+// file.
 bool writeFileAtomically(const std::string& path, std::string_view bytes);
 
 }  // namespace kelvane::textfile

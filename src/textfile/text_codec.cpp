@@ -60,14 +60,44 @@ struct ConverterCloser {
 };
 using Converter = std::unique_ptr<UConverter, ConverterCloser>;
 
-// Every byte sequence that CP932 cannot map becomes U+FFFD (ICU's own
+// Single bytes that Windows maps to characters of their own although ICU's
+// table leaves them out: 0x80 is U+0080, 0xA0 is U+F8F0 and 0xFD-0xFF are
+// U+F8F1-U+F8F3. The writer maps them back, so they survive a round trip.
+constexpr struct {
+  unsigned char byte;
+  char16_t unit;
+} kWindowsSingles[] = {
+    {0x80, 0x0080}, {0xA0, 0xF8F0}, {0xFD, 0xF8F1}, {0xFE, 0xF8F2}, {0xFF, 0xF8F3}};
+
+// Every other byte sequence that CP932 cannot map becomes U+FFFD (ICU's own
 // substitute would give U+001A for some of them, which looks like data).
-void toUnicodeReplacement(const void*, UConverterToUnicodeArgs* args, const char*, int32_t,
-                          UConverterCallbackReason reason, UErrorCode* status) {
+void toUnicodeReplacement(const void*, UConverterToUnicodeArgs* args, const char* units,
+                          int32_t length, UConverterCallbackReason reason, UErrorCode* status) {
   if (reason > UCNV_IRREGULAR) return;  // reset, close, clone: nothing to write
-  const UChar replacement = kReplacement;
+  UChar replacement = kReplacement;
+  if (length == 1) {
+    for (const auto& single : kWindowsSingles) {
+      if (static_cast<unsigned char>(units[0]) == single.byte) replacement = single.unit;
+    }
+  }
   *status = U_ZERO_ERROR;
   ucnv_cbToUWriteUChars(args, &replacement, 1, 0, status);
+}
+
+// The singles above back to their bytes; anything else without a CP932 form
+// stops the conversion, so that no character is lost unnoticed.
+void fromUnicodeSinglesOrStop(const void*, UConverterFromUnicodeArgs* args, const UChar*, int32_t,
+                              UChar32 codePoint, UConverterCallbackReason reason,
+                              UErrorCode* status) {
+  if (reason != UCNV_UNASSIGNED) return;
+  for (const auto& single : kWindowsSingles) {
+    if (codePoint == single.unit) {
+      const char byte = static_cast<char>(single.byte);
+      *status = U_ZERO_ERROR;
+      ucnv_cbFromUWriteBytes(args, &byte, 1, 0, status);
+      return;
+    }
+  }
 }
 
 Converter openCp932() {
@@ -89,6 +119,16 @@ bool isValidUtf8(std::string_view bytes) {
     i += n;
   }
   return true;
+}
+
+std::string_view withoutSplitUtf8Tail(std::string_view head) {
+  for (size_t back = 1; back <= 3 && back <= head.size(); ++back) {
+    const auto b = static_cast<unsigned char>(head[head.size() - back]);
+    if ((b & 0xC0) == 0x80) continue;  // a continuation byte: look further back
+    const size_t length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+    return length > back ? head.substr(0, head.size() - back) : head;
+  }
+  return head;
 }
 
 namespace {
@@ -320,7 +360,7 @@ std::optional<std::string> encodeCp932(std::u16string_view text) {
   // ICU substitutes silently by default; stop instead, so that a character
   // without a CP932 form is never lost unnoticed.
   UErrorCode status = U_ZERO_ERROR;
-  ucnv_setFromUCallBack(conv.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+  ucnv_setFromUCallBack(conv.get(), fromUnicodeSinglesOrStop, nullptr, nullptr, nullptr, &status);
   if (U_FAILURE(status)) return std::nullopt;
   out.resize(text.size() * 2 + 4);
   char* target = out.data();

@@ -20,10 +20,16 @@ bool isValidUtf8(std::string_view bytes);
 // in *used when given.
 std::u16string decodeText(std::string_view bytes, Encoding* used = nullptr);
 
+// The head of a longer file, cut after a byte count: without the first bytes
+// of a UTF-8 sequence that the cut split, so that the cut alone never makes
+// UTF-8 bytes look like CP932.
+std::string_view withoutSplitUtf8Tail(std::string_view head);
+
 // Well-formed UTF-8 to UTF-16 (call only after isValidUtf8).
 std::u16string decodeUtf8(std::string_view bytes);
 
-// CP932 to UTF-16; unmappable bytes become U+FFFD.
+// CP932 to UTF-16 as Windows maps it, the single bytes 0x80, 0xA0 and
+// 0xFD-0xFF included; bytes it cannot map become U+FFFD.
 std::u16string decodeCp932(std::string_view bytes);
 
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.

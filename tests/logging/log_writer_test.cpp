@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -46,6 +47,20 @@ TEST_F(LogWriter, AFileThatCannotBeOpenedGetsNothingAndNoFile) {
   EXPECT_FALSE(fs::exists(dir_ / "no-folder"));
   EXPECT_FALSE(appendEntry(dir_.string(), u"m", u"d"));  // a folder
   EXPECT_EQ(cannotWriteMessage(), u"Logファイルに書き込めません．");
+}
+
+TEST_F(LogWriter, ADanglingLinkCreatesItsFileAndAFifoIsRefusedAtOnce) {
+  fs::create_symlink("real.txt", path_);
+  ASSERT_TRUE(appendEntry(path_, u"m", u"d"));
+  EXPECT_TRUE(fs::is_symlink(path_));
+  EXPECT_EQ(textfile::readFileBytes((dir_ / "real.txt").string()), "m\r\nd\r\n");
+
+  // Without a reader a FIFO takes a small entry and then blocks for good.
+  const std::string fifo = (dir_ / "fifo").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  ::alarm(10);  // ends the test if the write waits
+  EXPECT_FALSE(appendEntry(fifo, u"memo", std::u16string(200000, u'x')));
+  ::alarm(0);
 }
 
 TEST_F(LogWriter, EachLogKeepsItsEncoding) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -334,6 +335,26 @@ TEST_F(SettingsSave, AnOverlongLineDoesNotFillMemory) {
   EXPECT_EQ(s.windowWidth, 5000);
   EXPECT_EQ(s.windowHeight, 0);  // the part of the long line that was read
   EXPECT_EQ(report->status(Field::WindowTop), LineStatus::Missing);
+}
+
+TEST_F(SettingsSave, TheReadCapKeepsTheEncodingAndAFifoIsNotWaitedFor) {
+  // A UTF-8 file whose overlong line 6 the 4 MiB cap cuts inside a character:
+  // the lines before it still read as UTF-8.
+  std::string file = " 5000 \r\n 1 \r\n 2 \r\n 3 \r\n日本x\r\n";
+  ASSERT_EQ(((4 << 20) - file.size()) % 3, 2u);
+  for (int i = 0; i < (4 << 20) / 3 + 10; ++i) file += "あ";
+  std::ofstream(path_, std::ios::binary) << file << "\r\n 1 \r\n";
+  Settings s;
+  const auto report = readSettingsFile(path_, s);
+  ASSERT_TRUE(report);
+  EXPECT_EQ(report->encoding, Encoding::Utf8);
+  EXPECT_EQ(s.url, u"日本x");
+
+  fs::remove(path_);
+  ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
+  ::alarm(10);  // ends the test if the read waits for a writer
+  EXPECT_FALSE(readSettingsFile(path_, s));
+  ::alarm(0);
 }
 
 TEST_F(SettingsSave, AFailedSaveLeavesThePreviousFileIntact) {

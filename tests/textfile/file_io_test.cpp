@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <set>
 
 namespace kelvane::textfile {
 namespace {
@@ -17,30 +20,106 @@ class FileIo : public ::testing::Test {
     fs::create_directories(dir_);
   }
   void TearDown() override { fs::remove_all(dir_); }
+  std::string at(const char* name) const { return (dir_ / name).string(); }
+  void put(const char* name, const std::string& bytes) const {
+    std::ofstream(at(name), std::ios::binary) << bytes;
+  }
+  std::string bytes(const char* name) const { return readFileBytes(at(name)).value_or("<none>"); }
+  mode_t mode(const char* name) const {
+    struct stat st {};
+    ::lstat(at(name).c_str(), &st);
+    return st.st_mode;
+  }
+  std::set<std::string> names() const {
+    std::set<std::string> all;
+    for (const auto& entry : fs::directory_iterator(dir_)) all.insert(entry.path().filename());
+    return all;
+  }
   fs::path dir_;
 };
 
-TEST_F(FileIo, ReadsBytesExactlyAndRefusesMissingFilesAndFolders) {
-  const std::string path = (dir_ / "a.bin").string();
-  ASSERT_TRUE(writeFileAtomically(path, std::string("x\0y\r\n", 5)));
-  EXPECT_EQ(readFileBytes(path), std::optional<std::string>(std::string("x\0y\r\n", 5)));
-  EXPECT_FALSE(readFileBytes((dir_ / "missing").string()));
-  EXPECT_FALSE(readFileBytes(dir_.string()));
-  EXPECT_FALSE(readFileBytes(""));
+TEST_F(FileIo, ReadsBytesExactlyAndRefusesWhatIsNoRegularFile) {
+  ASSERT_TRUE(writeFileAtomically(at("a.bin"), std::string("x\0y\r\n", 5)));
+  EXPECT_EQ(bytes("a.bin"), std::string("x\0y\r\n", 5));
+  bool more = true;
+  EXPECT_EQ(readFileHead(at("a.bin"), 5, &more), std::string("x\0y\r\n", 5));
+  EXPECT_FALSE(more);
+  EXPECT_EQ(readFileHead(at("a.bin"), 2, &more), std::string("x\0", 2));
+  EXPECT_TRUE(more);
+  // A FIFO would keep the open waiting for a writer: it must be refused at
+  // once (the alarm ends a test that hangs).
+  ASSERT_EQ(::mkfifo(at("fifo").c_str(), 0600), 0);
+  ::alarm(10);
+  EXPECT_FALSE(readFileBytes(at("fifo")));
+  EXPECT_FALSE(writeFileAtomically(at("fifo"), "x"));
+  ::alarm(0);
+  EXPECT_TRUE(fs::is_fifo(at("fifo")));
+  for (const std::string& refused : {at("missing"), dir_.string(), std::string()}) {
+    EXPECT_FALSE(readFileBytes(refused)) << refused;
+  }
 }
 
 TEST_F(FileIo, AFailedWriteLeavesTheOldFileAndNoTemporary) {
-  const std::string path = (dir_ / "keep.txt").string();
-  ASSERT_TRUE(writeFileAtomically(path, "old"));
-  // A folder in the way of the rename makes the write fail.
-  const std::string blocked = (dir_ / "blocked").string();
-  fs::create_directories(fs::path(blocked) / "inside");
-  EXPECT_FALSE(writeFileAtomically(blocked, "new"));
-  EXPECT_EQ(readFileBytes(path), std::optional<std::string>("old"));
-  EXPECT_FALSE(writeFileAtomically((dir_ / "no-such-dir" / "f").string(), "x"));
-  int files = 0;
-  for (const auto& entry : fs::directory_iterator(dir_)) files += entry.is_regular_file();
-  EXPECT_EQ(files, 1);
+  ASSERT_TRUE(writeFileAtomically(at("keep.txt"), "old"));
+  fs::create_directories(dir_ / "blocked" / "inside");  // a folder in the way
+  EXPECT_FALSE(writeFileAtomically(at("blocked"), "new"));
+  EXPECT_FALSE(writeFileAtomically(at("no-such-dir/f"), "x"));
+  EXPECT_EQ(bytes("keep.txt"), "old");
+  EXPECT_EQ(names(), (std::set<std::string>{"blocked", "keep.txt"}));
+}
+
+TEST_F(FileIo, AWriteKeepsLinksAndModesAndCreatesWhatADanglingLinkNames) {
+  fs::create_directories(dir_ / "real");
+  put("real/conf", "old");
+  ::chmod(at("real/conf").c_str(), 0600);
+  fs::create_symlink("real/conf", dir_ / "link");
+  fs::create_symlink("link", dir_ / "chain");
+  fs::create_symlink("real/new", dir_ / "dangling");
+  fs::create_symlink("loop", dir_ / "loop");
+
+  ASSERT_TRUE(writeFileAtomically(at("chain"), "new"));
+  EXPECT_TRUE(fs::is_symlink(at("link")));
+  EXPECT_TRUE(fs::is_symlink(at("chain")));
+  EXPECT_EQ(bytes("real/conf"), "new");
+  EXPECT_EQ(mode("real/conf") & 07777, 0600u);
+  EXPECT_TRUE(S_ISREG(mode("real/conf")));
+
+  ASSERT_TRUE(writeFileAtomically(at("dangling"), "made"));
+  EXPECT_TRUE(fs::is_symlink(at("dangling")));
+  EXPECT_EQ(bytes("real/new"), "made");
+  EXPECT_FALSE(writeFileAtomically(at("loop"), "x"));
+  EXPECT_EQ(names(), (std::set<std::string>{"chain", "dangling", "link", "loop", "real"}));
+}
+
+TEST_F(FileIo, TheTemporaryCannotBeForeseenOrRedirectedAndOldOnesAreRemoved) {
+  // A link planted at a predictable temporary name must not be written
+  // through (that would overwrite the file it points to).
+  put("victim", "victim");
+  fs::create_symlink(dir_ / "victim", dir_ / ("conf.tmp-" + std::to_string(::getpid())));
+  fs::create_symlink(dir_ / "victim", dir_ / ".conf.tmp-AAAAAA");
+  // Temporaries that a save which died left behind: the old ones go; a
+  // fresh one may belong to a save going on now.
+  put(".conf.tmp-Old123", "stale");
+  put("conf.tmp-4242", "stale");
+  put(".conf.tmp-New123", "fresh");
+  put(".conf.tmp-Old1234", "not ours");
+  put(".other.tmp-Old123", "not ours");
+  const auto old = fs::file_time_type::clock::now() - std::chrono::hours(2);
+  for (const char* name :
+       {".conf.tmp-Old123", "conf.tmp-4242", ".conf.tmp-Old1234", ".other.tmp-Old123"}) {
+    fs::last_write_time(at(name), old);
+  }
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(writeFileAtomically(at("conf"), "data"));
+  EXPECT_EQ(bytes("victim"), "victim");
+  EXPECT_EQ(bytes("conf"), "data");
+  const std::set<std::string> left = names();
+  EXPECT_FALSE(left.count(".conf.tmp-Old123"));
+  EXPECT_FALSE(left.count("conf.tmp-4242"));
+  for (const char* kept :
+       {".conf.tmp-New123", ".conf.tmp-Old1234", ".other.tmp-Old123", ".conf.tmp-AAAAAA"}) {
+    EXPECT_TRUE(left.count(kept)) << kept;
+  }
+  EXPECT_EQ(left.size(), 7u);  // nothing of the three saves stays behind
 }
 
 }  // namespace

@@ -41,10 +41,37 @@ TEST(DecodeText, OtherBytesAreCp932WithTheMicrosoftMapping) {
   EXPECT_EQ(used, Encoding::Cp932);
 }
 
-TEST(Cp932, ControlCodesMapToThemselvesAsOnWindows) {
-  // ICU's own table swaps 1A, 1C and 7F; the files must not.
-  EXPECT_EQ(decodeCp932("\x82\xA0\x1A\x1C\x7F"), u"あ\x1A\x1C\x7F");
-  EXPECT_EQ(encodeCp932(u"\x1A\x1C\x7Fあ"), std::optional<std::string>("\x1A\x1C\x7F\x82\xA0"));
+TEST(Cp932, BytesMapAsOnWindowsBothWays) {
+  struct Case {
+    std::string bytes;
+    std::u16string text;
+  } cases[] = {
+      // ICU's own table swaps 1A, 1C and 7F; the files must not.
+      {"\x82\xA0\x1A\x1C\x7F", u"あ\x1A\x1C\x7F"},
+      // Single bytes that ICU's table lacks and Windows maps.
+      {"a\x80\xA0\xFD\xFE\xFFz", u"a\u0080\uF8F0\uF8F1\uF8F2\uF8F3z"},
+      {"\x82\xA0\xFF\x82\xA0", u"あ\uF8F3あ"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(decodeCp932(c.bytes), c.text) << c.bytes;
+    EXPECT_EQ(encodeCp932(c.text), std::optional<std::string>(c.bytes)) << c.bytes;
+  }
+}
+
+TEST(Utf8Validation, ACutThroughTheLastCharacterIsDroppedAndNothingElse) {
+  struct Case {
+    std::string head, kept;
+  } cases[] = {
+      {"ab\xE3\x81", "ab"},                  // あ cut after two of its three bytes
+      {"ab\xE3", "ab"},                      // ... after one
+      {"ab\xF0\x9F\x98", "ab"},              // 😀 after three of four
+      {"ab\xE3\x81\x82", "ab\xE3\x81\x82"},  // whole
+      {"ab\xC3\xA9", "ab\xC3\xA9"},
+      {"ab\x82\xA0", "ab\x82\xA0"},  // CP932 あ: nothing to drop
+      {"", ""},
+      {"\x80\x80\x80\x80", "\x80\x80\x80\x80"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(withoutSplitUtf8Tail(c.head), c.kept) << c.head;
 }
 
 TEST(DecodeText, BrokenCp932NeverFailsAndKeepsTheRest) {
