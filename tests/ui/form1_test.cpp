@@ -273,7 +273,8 @@ class Form1Test : public QObject {
 
   void failedSaveIsReported() {
     StartOptions options;
-    options.applicationDir = dir_.filePath("no/such/folder");
+    QVERIFY(QDir(dir_.path()).mkdir("Kelvane.cnf"));  // a folder where the file should be
+    options.applicationDir = dir_.path();
     options.dialogs = dialogs_;
     options.quit = [] {};
     Form1 form(std::move(options));

@@ -25,6 +25,7 @@
 #include "platform/dialogs.h"
 #include "platform/message_box.h"
 #include "platform/title_bar.h"
+#include "settings/settings_place.h"
 #include "ui/about/frm_splash.h"
 #include "ui/main_window/buffer_mirror.h"
 #include "ui/main_window/form_layout.h"
@@ -169,8 +170,9 @@ void Form1::Form_Load() {
 
   const QString appDir = options_.applicationDir.isEmpty() ? QCoreApplication::applicationDirPath()
                                                            : options_.applicationDir;
-  settingsPath_ = QDir(appDir).filePath(QStringLiteral("Kelvane.cnf"));
-  QDir::setCurrent(appDir);
+  const auto place = settings::chooseSettingsPlace(settings::probePlaceFacts(appDir.toStdString()));
+  settingsPath_ = QString::fromStdString(place.settingsPath);
+  if (!place.currentDir.empty()) QDir::setCurrent(QString::fromStdString(place.currentDir));
   engine_.resetLoop();
   setting_.WaitValue->setText(QStringLiteral("8"));
   for (QLineEdit* box : {web_.Text2, setting_.Text4, setting_.Text5, setting_.Text7, setting_.Text8,

@@ -44,7 +44,8 @@ class TabControl;
 // benchmark fill in their own.
 struct StartOptions {
   // The program's folder: Kelvane.cnf lives there and it becomes the current
-  // directory. Empty: the folder of the running program.
+  // directory, unless the program is installed (settings/settings_place.h).
+  // Empty: the folder of the running program.
   QString applicationDir;
   // The whole argument text after the program name.
   QString commandLine;

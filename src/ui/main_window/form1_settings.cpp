@@ -9,6 +9,7 @@
 #include "acquisition/update_timer.h"
 #include "logging/log_writer.h"
 #include "platform/dialogs.h"
+#include "settings/settings_place.h"
 #include "ui/main_window/form1.h"
 #include "ui/main_window/form_layout.h"
 
@@ -116,7 +117,8 @@ settings::Settings Form1::currentSettings() const {
 }
 
 void Form1::Command5_Click() {
-  if (!settings::saveSettings(settingsPath_.toStdString(), currentSettings())) {
+  const std::string path = settingsPath_.toStdString();
+  if (!settings::makeSettingsFolder(path) || !settings::saveSettings(path, currentSettings())) {
     message(fromU16(settings::cannotWriteMessage()));
   }
 }

@@ -1,0 +1,78 @@
+#include "settings/settings_place.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+
+namespace kelvane::settings {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kFileName = "Kelvane.cnf";
+
+bool entryExists(const fs::path& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::string environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+}  // namespace
+
+SettingsPlace chooseSettingsPlace(const PlaceFacts& facts) {
+  const fs::path programDir(facts.programDir);
+  const bool portable =
+      facts.settingsBesideProgram || (facts.programDirWritable && !facts.installedLayout);
+  // The base folder rules: a relative $XDG_CONFIG_HOME is ignored.
+  fs::path configHome;
+  if (fs::path(facts.xdgConfigHome).is_absolute()) {
+    configHome = facts.xdgConfigHome;
+  } else if (fs::path(facts.home).is_absolute()) {
+    configHome = fs::path(facts.home) / ".config";
+  }
+  if (portable || configHome.empty()) {
+    return {(programDir / kFileName).string(), facts.programDir};
+  }
+  std::string current = !facts.startDir.empty() ? facts.startDir : facts.home;
+  return {(configHome / "kelvane" / kFileName).string(), current};
+}
+
+PlaceFacts probePlaceFacts(const std::string& programDir) {
+  PlaceFacts facts;
+  facts.programDir = programDir;
+  const fs::path dir(programDir);
+  facts.settingsBesideProgram = entryExists(dir / kFileName);
+  facts.programDirWritable = ::access(programDir.c_str(), W_OK | X_OK) == 0;
+  facts.installedLayout = entryExists(dir / KELVANE_INSTALLED_MARKER);
+  facts.xdgConfigHome = environment("XDG_CONFIG_HOME");
+  facts.home = environment("HOME");
+  if (facts.home.empty()) {
+    if (const passwd* user = ::getpwuid(::getuid())) facts.home = user->pw_dir ? user->pw_dir : "";
+  }
+  std::error_code ec;
+  const fs::path start = fs::current_path(ec);
+  if (!ec) facts.startDir = start.string();
+  return facts;
+}
+
+bool makeSettingsFolder(const std::string& settingsPath) {
+  const fs::path folder = fs::path(settingsPath).parent_path();
+  if (folder.empty()) return true;
+  fs::path partial;
+  for (const fs::path& part : folder) {
+    partial /= part;
+    if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  struct stat st;
+  return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace kelvane::settings

@@ -1,0 +1,42 @@
+// Where the window keeps Kelvane.cnf and which folder it makes current: beside
+// the program when that folder is the user's, in the per-user configuration
+// folder when the program is installed.
+#pragma once
+
+#include <string>
+
+namespace kelvane::settings {
+
+// What the choice depends on; probePlaceFacts gathers it from the system.
+struct PlaceFacts {
+  std::string programDir;              // the folder that holds the program
+  bool settingsBesideProgram = false;  // Kelvane.cnf (or a link of that name) is there
+  bool programDirWritable = false;     // the user may create files there
+  bool installedLayout = false;        // the program sits in an installed tree
+  std::string xdgConfigHome;           // $XDG_CONFIG_HOME as set
+  std::string home;                    // the user's home folder
+  std::string startDir;                // the current folder the program started in
+};
+
+struct SettingsPlace {
+  std::string settingsPath;  // the file read at start and written by a save
+  std::string currentDir;    // the folder relative paths refer to; empty: leave it
+};
+
+// A portable copy (the folder already holds Kelvane.cnf, or it is writable and
+// not an installed tree) keeps the settings beside the program and makes that
+// folder current. An installed program keeps them in
+// $XDG_CONFIG_HOME/kelvane (a relative or empty value means ~/.config) and
+// stays in the folder it was started in, or the home folder when that is
+// unknown, so that `kelvane script.spt` in a shell finds the script there.
+SettingsPlace chooseSettingsPlace(const PlaceFacts& facts);
+
+// The facts for the program in programDir. An installed tree is recognised by
+// the menu entry that the installation puts beside the program's bin folder.
+PlaceFacts probePlaceFacts(const std::string& programDir);
+
+// Creates the missing folders above settingsPath, each readable by the user
+// only. False when one cannot be made; the save then fails and says so.
+bool makeSettingsFolder(const std::string& settingsPath);
+
+}  // namespace kelvane::settings
