@@ -1,14 +1,25 @@
 // kelvane: the window program. The argument text names the script file.
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
 
 #include "ui/main_window/form1.h"
 
 int main(int argc, char** argv) {
+  // Answered before any window system is touched, so it works without a
+  // display. Only the exact single argument: any other text is a script path.
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::fputs("kelvane " KELVANE_VERSION "\n", stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
   // The embedded browser shares the window's graphics context.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kelvane"));
   QApplication::setApplicationVersion(QStringLiteral(KELVANE_VERSION));
+  // The menu entry's name, so that the window system matches the window to
+  // its entry and icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral(KELVANE_APP_ID));
 
   kelvane::ui::StartOptions options;
   options.commandLine = kelvane::ui::commandLineText(QApplication::arguments());
