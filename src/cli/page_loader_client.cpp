@@ -38,9 +38,8 @@ std::vector<std::string> PageLoaderClient::modulePaths() {
   const std::string dir = executableDir();
   if (!dir.empty()) {
     paths.push_back(dir + "/" KELVANE_PAGELOADER_FILE);
-    paths.push_back(dir + "/../" KELVANE_INSTALL_LIBDIR "/kelvane/" KELVANE_PAGELOADER_FILE);
+    paths.push_back(dir + "/" KELVANE_MODULE_DIR_FROM_BIN "/" KELVANE_PAGELOADER_FILE);
   }
-  paths.push_back(KELVANE_INSTALL_FULL_LIBDIR "/kelvane/" KELVANE_PAGELOADER_FILE);
   return paths;
 }
 
@@ -64,8 +63,8 @@ bool PageLoaderClient::load(std::string* reason) {
   }
   *reason = !firstError.empty() ? firstError
                                 : std::string(KELVANE_PAGELOADER_FILE) +
-                                      " was found neither beside the program nor in " +
-                                      KELVANE_INSTALL_FULL_LIBDIR "/kelvane";
+                                      " was found neither beside the program nor in its " +
+                                      KELVANE_MODULE_DIR_FROM_BIN " folder";
   return false;
 }
 
