@@ -21,6 +21,10 @@ struct PlaceCase {
   const char* currentDir;
 };
 
+void PrintTo(const PlaceCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class ChooseSettingsPlace : public testing::TestWithParam<PlaceCase> {};
 
 TEST_P(ChooseSettingsPlace, PicksFileAndCurrentFolder) {

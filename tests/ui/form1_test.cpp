@@ -273,8 +273,9 @@ class Form1Test : public QObject {
 
   void failedSaveIsReported() {
     StartOptions options;
-    QVERIFY(QDir(dir_.path()).mkdir("Kelvane.cnf"));  // a folder where the file should be
-    options.applicationDir = dir_.path();
+    // A folder where the file should be.
+    QVERIFY(QDir(dir_.path()).mkpath("failing/Kelvane.cnf"));
+    options.applicationDir = path("failing");
     options.dialogs = dialogs_;
     options.quit = [] {};
     Form1 form(std::move(options));
