@@ -23,10 +23,12 @@ desktop-file-validate "$unpacked"/usr/share/applications/*.desktop
 appstreamcli validate --no-net --pedantic "$unpacked"/usr/share/metainfo/*.metainfo.xml
 lintian --fail-on error,warning --display-info "$deb"
 
-# The window answers --version without a display.
+# Both programs answer --version, the window without a display.
+version=$(sed -n 's/^project(Kelvane VERSION \([0-9.]*\).*/\1/p' "$top"/CMakeLists.txt)
 [ "$(env -u DISPLAY -u WAYLAND_DISPLAY "$unpacked"/usr/bin/kelvane --version)" = \
-  "kelvane $(sed -n 's/^project(Kelvane VERSION \([0-9.]*\).*/\1/p' "$top"/CMakeLists.txt)" ] ||
-  fail "kelvane --version"
+  "kelvane $version" ] || fail "kelvane --version"
+[ "$("$unpacked"/usr/bin/kelvane-run --version)" = "kelvane-run $version" ] ||
+  fail "kelvane-run --version"
 
 # The bundled example from the documentation folder, as the manual shows it.
 examples="$unpacked"/usr/share/doc/kelvane/examples
