@@ -1,6 +1,9 @@
 // Fuzzes the engine: the input is a script, a NUL byte, and a page. Both go
-// through the same decoding as real files. Runs are bounded by a line budget
-// so that long loops end; buffers are capped small to keep memory in check.
+// through the same decoding as real files. Each input gets a fixed amount of
+// work, counted in characters of buffer text the lines run over, so a loop
+// over big buffers ends as soon as a loop over small ones would have run
+// thousands of lines: no input runs long, and the count does not depend on
+// the machine's speed. Buffers are capped small to keep memory in check.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -11,6 +14,9 @@
 namespace {
 
 using kelvane::engine::Engine;
+using kelvane::engine::RunOutcome;
+
+constexpr size_t kMaxBuffer = size_t{1} << 14;
 
 class FuzzHost : public kelvane::engine::Host {
  public:
@@ -18,24 +24,56 @@ class FuzzHost : public kelvane::engine::Host {
   void setTitle(std::u16string_view) override {}
   void openUrl(std::u16string_view url) override {
     // Half the loads "fail", half give the URL back as the page.
-    if (url.size() % 2) engine->stop();
-    else engine->ht().assign(url);
+    if (url.size() % 2)
+      engine->stop();
+    else
+      engine->ht().assign(url);
   }
-  void processEvents() override {}
+  void processEvents() override {
+    // A press of the update button while the run yields is ignored.
+    if (!triedNested && engine->running()) {
+      triedNested = true;
+      if (engine->runScriptText(u"CLEAR\tD") != RunOutcome::Ignored) __builtin_trap();
+    }
+  }
   void selectLine(int) override {}
   void setTimerEnabled(bool) override {}
   std::u16string timeText() override { return u"9:05:07"; }
   std::u16string dateText() override { return u"2003/06/14"; }
   void lineStarting(int) override {
-    if (++lines > kLineBudget) engine->stop();
+    // A line costs a fixed amount plus the text it could touch.
+    size_t cost = kLineCost + engine->ht().size() + engine->d().size();
+    for (int v = 1; v <= 5; ++v) cost += engine->var(v).size();
+    if (cost >= budget) {
+      budget = 0;
+      engine->stop();
+    } else {
+      budget -= cost;
+    }
   }
 
-  static constexpr int kLineBudget = 20000;
+  static constexpr size_t kLineCost = 256;
   Engine* engine = nullptr;
-  int lines = 0;
+  size_t budget = size_t{1} << 21;
+  bool triedNested = false;
 };
 
+// The page given at the start may be longer than the cap; nothing else is.
+bool withinCap(const Engine& engine, size_t pageLength) {
+  size_t largest = engine.ht().size() > engine.d().size() ? engine.ht().size() : engine.d().size();
+  for (int v = 1; v <= 5; ++v) {
+    if (engine.var(v).size() > largest) largest = engine.var(v).size();
+  }
+  return largest <= (pageLength > kMaxBuffer ? pageLength : kMaxBuffer);
+}
+
 }  // namespace
+
+// Fewer freed blocks held back for use-after-free checks: memory stays
+// bounded and the fuzzer does not spend its time faulting in fresh pages.
+extern "C" const char* __asan_default_options() {
+  return "quarantine_size_mb=16:malloc_context_size=10";
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
@@ -47,11 +85,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzHost host;
   Engine engine(host);
   host.engine = &engine;
-  engine.setMaxBufferLength(1 << 16);
+  engine.setMaxBufferLength(kMaxBuffer);
   engine.ht().assign(kelvane::textfile::decodeText(page));
-  engine.runScriptText(kelvane::textfile::decodeText(script));
-  // A second run over what the first left behind.
-  host.lines = 0;
-  engine.runScriptText(kelvane::textfile::decodeText(script));
+  const size_t pageLength = engine.ht().size();
+  const std::u16string scriptText = kelvane::textfile::decodeText(script);
+  // A second run over what the first left behind; the budget covers both.
+  for (int run = 0; run < 2; ++run) {
+    const RunOutcome outcome = engine.runScriptText(scriptText);
+    // A run that ended normally never leaves StopFlag set, and no buffer
+    // grows past its cap.
+    if (outcome == RunOutcome::Normal && engine.stopFlag()) __builtin_trap();
+    if (outcome == RunOutcome::Ignored || engine.running() || !withinCap(engine, pageLength))
+      __builtin_trap();
+  }
   return 0;
 }
