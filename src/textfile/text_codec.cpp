@@ -85,7 +85,9 @@ void toUnicodeReplacement(const void*, UConverterToUnicodeArgs* args, const char
 }
 
 // The singles above back to their bytes; anything else without a CP932 form
-// stops the conversion, so that no character is lost unnoticed.
+// stops the conversion, so that no character is lost unnoticed. (ICU's own
+// stop callback would let default-ignorable characters such as U+00AD,
+// U+200B and U+FEFF vanish without a word.)
 void fromUnicodeSinglesOrStop(const void*, UConverterFromUnicodeArgs* args, const UChar*, int32_t,
                               UChar32 codePoint, UConverterCallbackReason reason,
                               UErrorCode* status) {

@@ -95,7 +95,10 @@ TEST(EncodeCp932, EncodesWhatFitsAndRefusesWhatDoesNot) {
   EXPECT_EQ(encodeCp932(u"あ\uFF5E①"), std::optional<std::string>("\x82\xA0\x81\x60\x87\x40"));
   EXPECT_EQ(encodeCp932(u""), std::optional<std::string>(""));
   EXPECT_FALSE(encodeCp932(u"emoji \U0001F600"));
-  EXPECT_FALSE(encodeCp932(u"\u00E9"));  // é has no CP932 form
+  // Nothing without a CP932 form is dropped, default-ignorable characters
+  // included.
+  for (const char16_t* text : {u"\u00E9", u"a\u00ADb", u"a\u200Bb", u"\uFEFFa", u"\uFFA0"})
+    EXPECT_FALSE(encodeCp932(text)) << encodeUtf8(text);
 }
 
 }  // namespace
