@@ -6,8 +6,9 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <memory>
 #include <optional>
-#include <vector>
+#include <unordered_map>
 
 #include "textfile/file_io.h"
 #include "textfile/text_codec.h"
@@ -49,6 +50,12 @@ class LogClassifier {
   // answer.
   bool decided() const { return !validUtf8_; }
 
+  // The bytes at the end of a log that is UTF-8 but for an unfinished
+  // character there; empty otherwise.
+  std::string_view unfinishedTail() const {
+    return validUtf8_ ? std::string_view(pending_) : std::string_view{};
+  }
+
   ExistingLog result() const {
     if (empty_) return ExistingLog::Empty;
     if (!sawNonAscii_) return ExistingLog::Ascii;
@@ -64,20 +71,19 @@ class LogClassifier {
 };
 
 // Reads the log from its start to judge its encoding.
-ExistingLog classifyOpenLog(int fd, const struct stat& st) {
-  if (st.st_size == 0) return ExistingLog::Empty;
-  LogClassifier classifier;
-  std::vector<char> chunk(1 << 20);
+void classifyOpenLog(int fd, const struct stat& st, LogClassifier& classifier) {
+  if (st.st_size == 0) return;
+  constexpr size_t kChunk = 1 << 16;
+  const std::unique_ptr<char[]> chunk(new char[kChunk]);  // not zeroed: pread fills it
   off_t offset = 0;
   for (;;) {
-    const ssize_t n = ::pread(fd, chunk.data(), chunk.size(), offset);
+    const ssize_t n = ::pread(fd, chunk.get(), kChunk, offset);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
-    classifier.feed(std::string_view(chunk.data(), static_cast<size_t>(n)));
+    classifier.feed(std::string_view(chunk.get(), static_cast<size_t>(n)));
     if (classifier.decided()) break;
     offset += n;
   }
-  return classifier.result();
 }
 
 bool writeAll(int fd, std::string_view bytes) {
@@ -93,14 +99,14 @@ bool writeAll(int fd, std::string_view bytes) {
 
 // CP932 with &#N; for every character CP932 lacks. Each distinct character
 // is converted once, so a long display with a few such characters stays
-// fast.
+// fast; the cache grows with the characters seen, not with the range.
 std::string cp932WithReferences(TextView text) {
   struct Cached {
     bool known = false;
     bool fits = false;
     std::string bytes;
   };
-  std::vector<Cached> cache(0x10000);
+  std::unordered_map<char16_t, Cached> cache;
   std::string out;
   out.reserve(text.size() * 2);
   for (size_t i = 0; i < text.size(); ++i) {
@@ -209,8 +215,15 @@ bool appendEntry(const std::string& path, TextView memo, TextView display) {
     ::close(fd);
     return false;
   }
-  const std::string bytes =
-      entryBytes(memo, display, chooseEncoding(classifyOpenLog(fd, st), memo, display));
+  LogClassifier log;
+  classifyOpenLog(fd, st, log);
+  std::string bytes = entryBytes(memo, display, chooseEncoding(log.result(), memo, display));
+  // A log that is UTF-8 but for an unfinished character at its end counts as
+  // CP932; an entry whose first bytes finished that character would turn the
+  // whole log into UTF-8 and change what its last character reads as. Such
+  // an entry starts on a line of its own.
+  const std::string_view tail = log.unfinishedTail();
+  if (!tail.empty() && textfile::isValidUtf8(std::string(tail) + bytes)) bytes.insert(0, "\r\n");
   bool ok = writeAll(fd, bytes);
   if (!ok) {
     // Take back a partly written entry so the log holds whole entries only.

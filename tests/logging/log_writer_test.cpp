@@ -87,8 +87,8 @@ TEST_F(LogWriter, EachLogKeepsItsEncoding) {
 TEST_F(LogWriter, ACp932LogGetsReferencesForWhatItCannotHold) {
   put("\x93\xFA\r\n");
   const char16_t loneSurrogate[] = {u'a', 0xD83D, u'b', 0};
-  ASSERT_TRUE(appendEntry(path_, u"😀語€", loneSurrogate));
-  EXPECT_EQ(bytes(), "\x93\xFA\r\n&#128512;\x8C\xEA&#8364;\r\na&#55357;b\r\n");
+  ASSERT_TRUE(appendEntry(path_, u"😀語€\u200B", loneSurrogate));  // a zero-width space too
+  EXPECT_EQ(bytes(), "\x93\xFA\r\n&#128512;\x8C\xEA&#8364;&#8203;\r\na&#55357;b\r\n");
   // Without such characters the references path gives the converter's bytes,
   // control characters included.
   const std::u16string text = u"\x1A\x1C\x7F\t日本ｶﾅ~\\";
@@ -96,8 +96,18 @@ TEST_F(LogWriter, ACp932LogGetsReferencesForWhatItCannotHold) {
             *textfile::encodeCp932(text + u"\r\n\r\n"));
 }
 
+TEST_F(LogWriter, AnEntryNeverTurnsACp932LogIntoUtf8) {
+  // The log ends in ﾃ (C3) with no line end; an entry starting with ｩ (A9)
+  // would complete C3 A9, "é" in UTF-8, and the log would read as UTF-8.
+  put("abc\xC3");
+  ASSERT_TRUE(appendEntry(path_, u"ｩ", u""));
+  EXPECT_EQ(bytes(), "abc\xC3\r\n\xA9\r\n\r\n");
+  ASSERT_TRUE(appendEntry(path_, u"ｩ", u""));  // a log that ends in a line end gets none
+  EXPECT_EQ(bytes(), "abc\xC3\r\n\xA9\r\n\r\n\xA9\r\n\r\n");
+}
+
 TEST_F(LogWriter, AUtf8LogLongerThanOneReadIsStillSeenAsUtf8) {
-  // A three-byte character straddles the 1 MiB boundary of the reads.
+  // A three-byte character straddles a boundary of the reads.
   std::string log(1 << 20, 'a');
   log.replace((1 << 20) - 1, 1, "語");
   put(log);
