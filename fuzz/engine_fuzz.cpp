@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "check.h"
 #include "engine/engine.h"
 #include "textfile/text_codec.h"
 
@@ -33,7 +34,7 @@ class FuzzHost : public kelvane::engine::Host {
     // A press of the update button while the run yields is ignored.
     if (!triedNested && engine->running()) {
       triedNested = true;
-      if (engine->runScriptText(u"CLEAR\tD") != RunOutcome::Ignored) __builtin_trap();
+      FUZZ_CHECK(engine->runScriptText(u"CLEAR\tD") == RunOutcome::Ignored);
     }
   }
   void selectLine(int) override {}
@@ -69,12 +70,6 @@ bool withinCap(const Engine& engine, size_t pageLength) {
 
 }  // namespace
 
-// Fewer freed blocks held back for use-after-free checks: memory stays
-// bounded and the fuzzer does not spend its time faulting in fresh pages.
-extern "C" const char* __asan_default_options() {
-  return "quarantine_size_mb=16:malloc_context_size=10";
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   const size_t split = input.find('\0');
@@ -94,9 +89,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const RunOutcome outcome = engine.runScriptText(scriptText);
     // A run that ended normally never leaves StopFlag set, and no buffer
     // grows past its cap.
-    if (outcome == RunOutcome::Normal && engine.stopFlag()) __builtin_trap();
-    if (outcome == RunOutcome::Ignored || engine.running() || !withinCap(engine, pageLength))
-      __builtin_trap();
+    FUZZ_CHECK(outcome != RunOutcome::Normal || !engine.stopFlag());
+    FUZZ_CHECK(outcome != RunOutcome::Ignored && !engine.running());
+    FUZZ_CHECK(withinCap(engine, pageLength));
   }
   return 0;
 }

@@ -11,16 +11,13 @@
 #include <string>
 #include <string_view>
 
+#include "check.h"
 #include "textfile/lines.h"
 #include "textfile/text_codec.h"
 
 namespace {
 
 using namespace kelvane::textfile;
-
-void check(bool ok) {
-  if (!ok) __builtin_trap();
-}
 
 // ICU's strict UTF-8 decoding: nothing when the bytes are not well-formed.
 std::optional<std::u16string> icuFromUtf8(std::string_view bytes) {
@@ -42,7 +39,7 @@ std::string icuToUtf8(std::u16string_view text) {
   u_strToUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &length,
                      reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()),
                      0xFFFD, nullptr, &status);
-  check(U_SUCCESS(status));
+  FUZZ_CHECK(U_SUCCESS(status));
   out.resize(static_cast<size_t>(length));
   return out;
 }
@@ -54,13 +51,13 @@ void checkFileBytes(std::string_view bytes) {
   const std::u16string text = decodeText(bytes, &used);
   const auto reference = icuFromUtf8(body);
   // UTF-8 exactly when ICU finds the bytes well-formed, with the same text.
-  check(isValidUtf8(body) == reference.has_value());
-  check((used == Encoding::Utf8) == reference.has_value());
+  FUZZ_CHECK(isValidUtf8(body) == reference.has_value());
+  FUZZ_CHECK((used == Encoding::Utf8) == reference.has_value());
   if (reference) {
-    check(text == *reference);
-    check(encodeUtf8(text) == body);
+    FUZZ_CHECK(text == *reference);
+    FUZZ_CHECK(encodeUtf8(text) == body);
   } else {
-    check(text == decodeCp932(bytes));
+    FUZZ_CHECK(text == decodeCp932(bytes));
   }
 
   // Whatever CP932 decodes to can be written back as CP932 and reads back
@@ -68,13 +65,13 @@ void checkFileBytes(std::string_view bytes) {
   std::u16string cp932Text = decodeCp932(bytes);
   std::erase(cp932Text, u'\xFFFD');
   const auto encoded = encodeCp932(cp932Text);
-  check(encoded.has_value());
-  check(decodeCp932(*encoded) == cp932Text);
+  FUZZ_CHECK(encoded.has_value());
+  FUZZ_CHECK(decodeCp932(*encoded) == cp932Text);
 
   // Lines: every CR, or CR LF, ends one; nothing else is lost.
   std::u16string joined;
   for (const std::u16string& line : splitLines(text)) {
-    check(line.find(u'\r') == std::u16string::npos);
+    FUZZ_CHECK(line.find(u'\r') == std::u16string::npos);
     joined += line;
     joined += u'\r';
   }
@@ -84,14 +81,14 @@ void checkFileBytes(std::string_view bytes) {
     if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
   }
   if (!expected.empty() && expected.back() != u'\r') expected += u'\r';
-  check(joined == expected);
+  FUZZ_CHECK(joined == expected);
 }
 
 void checkTextToWrite(std::u16string_view text) {
   const std::string utf8 = encodeUtf8(text);
-  check(utf8 == icuToUtf8(text));
-  check(isValidUtf8(utf8));
-  if (const auto cp932 = encodeCp932(text)) check(decodeCp932(*cp932) == text);
+  FUZZ_CHECK(utf8 == icuToUtf8(text));
+  FUZZ_CHECK(isValidUtf8(utf8));
+  if (const auto cp932 = encodeCp932(text)) FUZZ_CHECK(decodeCp932(*cp932) == text);
 }
 
 }  // namespace
