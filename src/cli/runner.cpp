@@ -41,7 +41,7 @@ int run(const Options& options, std::FILE* out, std::FILE* err) {
   const Text memo = textfile::fromUtf8(options.memo);
   bool logFailed = false;
   for (int r = 0; r < options.runs; ++r) {
-    outcome = engine.Exec_Click(scriptPath);
+    outcome = engine.run(scriptPath);
     if (outcome != engine::RunOutcome::Normal || !options.log) continue;
     if (!logging::appendEntry(*options.log, memo, engine.d().view())) {
       writeLine(err, textfile::toUtf8(logging::cannotWriteMessage()));

@@ -14,9 +14,9 @@ Engine::Engine(Host& host) : host_(host) {}
 
 // ---- run driver ----------------------------------------------------------
 
-RunOutcome Engine::Exec_Click(TextView scriptPath) {
+RunOutcome Engine::run(TextView scriptPath) {
   const Text path(scriptPath);
-  return runLoaded([&] { LoadScript(path); });
+  return runLoaded([&] { loadScript(path); });
 }
 
 RunOutcome Engine::runScriptText(TextView scriptText) {
@@ -45,7 +45,7 @@ RunOutcome Engine::runLoaded(const std::function<void()>& load) {
       return RunOutcome::Stopped;
     }
     host_.lineStarting(i);
-    ExecuteLine(static_cast<int16_t>(i));
+    executeLine(static_cast<int16_t>(i));
     host_.lineFinished(i);
     if (loop_.jump) {
       i = loop_.start;
@@ -58,7 +58,7 @@ RunOutcome Engine::runLoaded(const std::function<void()>& load) {
   return RunOutcome::Normal;
 }
 
-void Engine::LoadScript(TextView path) {
+void Engine::loadScript(TextView path) {
   lines_.clear();
   const auto bytes = textfile::readFileBytes(textfile::toUtf8(path));
   if (bytes) {
@@ -76,7 +76,7 @@ void Engine::report(const Text& message) {
 
 // ---- operands -------------------------------------------------------------
 
-Operand Engine::GetSource(int n) {
+Operand Engine::operand(int n) {
   const Text& raw = slot(n);
   if (const BufferName* name = findBufferName(raw); name && name->source) {
     if (name->id == BufferId::Time) return Operand(host_.timeText());
@@ -94,11 +94,11 @@ Operand Engine::GetSource(int n) {
 
 // ---- destinations ---------------------------------------------------------
 
-void Engine::PutToDest(TextView value, Text& destination) {
+void Engine::appendToDest(TextView value, Text& destination) {
   writeDest(value, destination, WriteMode::Append);
 }
 
-void Engine::ReplaceDest(TextView value, Text& destination) {
+void Engine::replaceDest(TextView value, Text& destination) {
   writeDest(value, destination, WriteMode::Replace);
 }
 
@@ -117,7 +117,7 @@ void Engine::writeDest(TextView value, Text& destination, WriteMode mode) {
     return;
   }
   if (name->id == BufferId::Title) {
-    SetTitle(value);  // the caption is always replaced
+    writeTitle(value);  // the caption is always replaced
     return;
   }
   TextBuffer* target = &buffer(name->id);
@@ -141,7 +141,7 @@ TextBuffer& Engine::buffer(BufferId id) {
   }
 }
 
-void Engine::SetTitle(TextView caption) {
+void Engine::writeTitle(TextView caption) {
   const size_t firstKept = caption.find_first_not_of(u' ');
   title_.assign(firstKept == TextView::npos ? TextView{} : caption.substr(firstKept));
   host_.setTitle(title_.view());

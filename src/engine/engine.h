@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "engine/buffer_names.h"
@@ -57,31 +58,32 @@ class Engine {
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
 
-  // One run of the script file at scriptPath (re-read from disk).
-  RunOutcome Exec_Click(TextView scriptPath);
+  // One run of the script file at scriptPath (re-read from disk): what the
+  // window's update button (Exec_Click) does below the window.
+  RunOutcome run(TextView scriptPath);
   // The same run over script text held in memory (tests, fuzzing).
   RunOutcome runScriptText(TextView scriptText);
 
-  // Reads the script file into the script list; a file that cannot be read
-  // leaves the list empty, silently.
-  void LoadScript(TextView path);
-  void ExecuteLine(int16_t lineIndex);
-  Operand GetSource(int slot);
-  void PutToDest(TextView value, Text& destination);
-  void ReplaceDest(TextView value, Text& destination);
-  void SetTitle(TextView caption);
+  // Reads the script file into the script list (LoadScript); a file that
+  // cannot be read leaves the list empty, silently.
+  void loadScript(TextView path);
+  // Splits one line and carries its command out (ExecuteLine).
+  void executeLine(int16_t lineIndex);
+  // The text a parameter slot names: a buffer, TIME, DATE or a literal
+  // (GetSource).
+  Operand operand(int slot);
+  // The destination writer: append (PutToDest) or replace (ReplaceDest) the
+  // buffer that the caller's slot names, or the caption (SetTitle).
+  void appendToDest(TextView value, Text& destination);
+  void replaceDest(TextView value, Text& destination);
+  void writeTitle(TextView caption);
 
   // The HT-writing extraction primitives.
   TextView GetAfterHT(TextView text, TextView marker);
-  TextView GetAfterUpperHT(TextView text, TextView marker) { return GetAfterHT(text, marker); }
   TextView GetAfterInclHT(TextView text, TextView marker);
   TextView GetBeforeHT(TextView text, TextView marker);
   TextView GetBeforeInclHT(TextView text, TextView marker);
-  TextView GetBeforeInclUpperHT(TextView text, TextView marker) {
-    return GetBeforeInclHT(text, marker);
-  }
   TextView TakeBetweenHT(TextView start, TextView end);
-  TextView TakeBetweenUpperHT(TextView start, TextView end) { return TakeBetweenHT(start, end); }
 
   // Buffers: HT (the page), D (the display), V1..V5.
   TextBuffer& ht() { return ht_; }
@@ -112,14 +114,20 @@ class Engine {
 
   void setMaxBufferLength(size_t n) { maxBufferLength_ = n; }
 
- private:
+  // One row of the command table: a command word and its handler.
   struct Command {
     std::u16string_view word;
     void (Engine::*run)(int16_t lineIndex);
   };
   static const Command kCommands[];
-  // The command whose word equals `word` upper-cased, or null.
+  static std::span<const Command> commandTable();
+  // The row whose word equals `word` upper-cased, or null: findCommand
+  // fast, findCommandByLoop plainly (the statement of what findCommand must
+  // find).
   static const Command* findCommand(TextView word);
+  static const Command* findCommandByLoop(TextView word);
+
+ private:
   enum class WriteMode { Append, Replace };
 
   RunOutcome runLoaded(const std::function<void()>& load);
@@ -132,13 +140,11 @@ class Engine {
 
   // Command handlers (one per row of the command table).
   void cmdClear(int16_t);
-  template <TextView (*Primitive)(TextView, TextView), bool kUpperMarker>
+  template <TextView (*Primitive)(TextView, TextView)>
   void cmdGet(int16_t);
-  template <TextView (Engine::*Primitive)(TextView, TextView), bool kUpperMarker>
+  template <TextView (Engine::*Primitive)(TextView, TextView)>
   void cmdGetHT(int16_t);
-  template <bool kUpperMarkers>
   void cmdGetBetween(int16_t);
-  template <bool kUpperMarkers>
   void cmdTakeBetween(int16_t);
   void cmdGetN(int16_t);
   void cmdCutTail(int16_t);

@@ -20,36 +20,35 @@ namespace {
 
 constexpr char16_t kTab = u'\t';
 
-Text upperOf(const Operand& operand) {
-  return upperCopy(operand.view());
-}
-
 }  // namespace
 
 // The command words in the order they are tested. Each handler resolves its
-// operands, calls one primitive and hands the result to the writer.
+// operands, calls one primitive and hands the result to the writer. Every
+// marker search ignores letter case, so a -U command, which upper-cases its
+// markers first, gives exactly what its plain twin gives: it runs the twin's
+// handler.
 const Engine::Command Engine::kCommands[] = {
     {u"CLEAR", &Engine::cmdClear},
-    {u"GETA", &Engine::cmdGet<GetAfter, false>},
-    {u"GHA", &Engine::cmdGetHT<&Engine::GetAfterHT, false>},
-    {u"GETA-U", &Engine::cmdGet<GetAfterUpper, true>},
-    {u"GHA-U", &Engine::cmdGetHT<&Engine::GetAfterUpperHT, true>},
-    {u"GETAI", &Engine::cmdGet<GetAfterIncl, false>},
-    {u"GHAI", &Engine::cmdGetHT<&Engine::GetAfterInclHT, false>},
-    {u"GETAI-U", &Engine::cmdGet<GetAfterIncl, true>},
-    {u"GHAI-U", &Engine::cmdGetHT<&Engine::GetAfterInclHT, true>},
-    {u"GETB", &Engine::cmdGet<GetBefore, false>},
-    {u"GHB", &Engine::cmdGetHT<&Engine::GetBeforeHT, false>},
-    {u"GETB-U", &Engine::cmdGet<GetBefore, true>},
-    {u"GHB-U", &Engine::cmdGetHT<&Engine::GetBeforeHT, true>},
-    {u"GETBI", &Engine::cmdGet<GetBeforeIncl, false>},
-    {u"GHBI", &Engine::cmdGetHT<&Engine::GetBeforeInclHT, false>},
-    {u"GETBI-U", &Engine::cmdGet<GetBeforeInclUpper, true>},
-    {u"GHBI-U", &Engine::cmdGetHT<&Engine::GetBeforeInclUpperHT, true>},
-    {u"GETC", &Engine::cmdGetBetween<false>},
-    {u"GHC", &Engine::cmdTakeBetween<false>},
-    {u"GETC-U", &Engine::cmdGetBetween<true>},
-    {u"GHC-U", &Engine::cmdTakeBetween<true>},
+    {u"GETA", &Engine::cmdGet<GetAfter>},
+    {u"GHA", &Engine::cmdGetHT<&Engine::GetAfterHT>},
+    {u"GETA-U", &Engine::cmdGet<GetAfter>},
+    {u"GHA-U", &Engine::cmdGetHT<&Engine::GetAfterHT>},
+    {u"GETAI", &Engine::cmdGet<GetAfterIncl>},
+    {u"GHAI", &Engine::cmdGetHT<&Engine::GetAfterInclHT>},
+    {u"GETAI-U", &Engine::cmdGet<GetAfterIncl>},
+    {u"GHAI-U", &Engine::cmdGetHT<&Engine::GetAfterInclHT>},
+    {u"GETB", &Engine::cmdGet<GetBefore>},
+    {u"GHB", &Engine::cmdGetHT<&Engine::GetBeforeHT>},
+    {u"GETB-U", &Engine::cmdGet<GetBefore>},
+    {u"GHB-U", &Engine::cmdGetHT<&Engine::GetBeforeHT>},
+    {u"GETBI", &Engine::cmdGet<GetBeforeIncl>},
+    {u"GHBI", &Engine::cmdGetHT<&Engine::GetBeforeInclHT>},
+    {u"GETBI-U", &Engine::cmdGet<GetBeforeIncl>},
+    {u"GHBI-U", &Engine::cmdGetHT<&Engine::GetBeforeInclHT>},
+    {u"GETC", &Engine::cmdGetBetween},
+    {u"GHC", &Engine::cmdTakeBetween},
+    {u"GETC-U", &Engine::cmdGetBetween},
+    {u"GHC-U", &Engine::cmdTakeBetween},
     {u"GETN", &Engine::cmdGetN},
     {u"CUTAN", &Engine::cmdCutTail},
     {u"CUTBN", &Engine::cmdCutHead},
@@ -60,7 +59,7 @@ const Engine::Command Engine::kCommands[] = {
     {u"REPLACE", &Engine::cmdReplace},
     {u"PUTTAB", &Engine::cmdPutTab},
     {u"DEL", &Engine::cmdDel},
-    {u"DEL-U", &Engine::cmdDel},  // the search ignores case: the same operation
+    {u"DEL-U", &Engine::cmdDel},
     {u"URL", &Engine::cmdUrl},
     {u"TAGDEL", &Engine::cmdTagDel},
     {u"CON", &Engine::cmdCon},
@@ -74,7 +73,7 @@ const Engine::Command Engine::kCommands[] = {
 namespace {
 
 // A command word of up to eight ASCII characters as one number, upper-cased;
-// 0 when the word cannot be a command word (too long, or not ASCII once
+// kNoKey when the word cannot be a command word (too long, or not ASCII once
 // upper-cased).
 constexpr uint64_t kNoKey = ~uint64_t{0};
 
@@ -91,9 +90,21 @@ uint64_t commandKey(TextView word) {
 
 }  // namespace
 
-// The table's words in a small hash table of their keys: the same match as
-// comparing the upper-cased word with every word of the table, which are all
-// different.
+std::span<const Engine::Command> Engine::commandTable() {
+  return kCommands;
+}
+
+// What findCommand must find: the row whose word equals the command word
+// upper-cased. The words of the table are all different.
+const Engine::Command* Engine::findCommandByLoop(TextView word) {
+  for (const Command& command : kCommands) {
+    if (equalsUpper(word, command.word)) return &command;
+  }
+  return nullptr;
+}
+
+// The same match through a small hash table of the words' keys, since every
+// line of every run looks its word up.
 const Engine::Command* Engine::findCommand(TextView word) {
   constexpr size_t kSlots = 128;  // a power of two, more than three times the table
   struct Slot {
@@ -103,20 +114,20 @@ const Engine::Command* Engine::findCommand(TextView word) {
   const auto slotOf = [](uint64_t key) {
     return static_cast<size_t>((key * 0x9E3779B97F4A7C15ULL) >> 57) & (kSlots - 1);
   };
-  static const auto* table = [&] {
-    auto* slots = new std::array<Slot, kSlots>();
+  static const std::array<Slot, kSlots> table = [&] {
+    std::array<Slot, kSlots> slots{};
     for (const Command& command : kCommands) {
       const uint64_t key = commandKey(command.word);
       size_t i = slotOf(key);
-      while ((*slots)[i].command) i = (i + 1) & (kSlots - 1);
-      (*slots)[i] = {key, &command};
+      while (slots[i].command) i = (i + 1) & (kSlots - 1);
+      slots[i] = {key, &command};
     }
     return slots;
   }();
   const uint64_t key = commandKey(word);
   if (key == kNoKey) return nullptr;
   for (size_t i = slotOf(key);; i = (i + 1) & (kSlots - 1)) {
-    const Slot& slot = (*table)[i];
+    const Slot& slot = table[i];
     if (!slot.command) return nullptr;
     if (slot.key == key) return slot.command;
   }
@@ -152,7 +163,7 @@ void Engine::splitLine(TextView line) {
   }
 }
 
-void Engine::ExecuteLine(int16_t lineIndex) {
+void Engine::executeLine(int16_t lineIndex) {
   host_.selectLine(lineIndex);
   if (lineIndex < 0 || lineIndex >= lineCount()) return;
   splitLine(lines_[static_cast<size_t>(lineIndex)]);
@@ -169,113 +180,103 @@ void Engine::ExecuteLine(int16_t lineIndex) {
 // ---- handlers -------------------------------------------------------------
 
 void Engine::cmdClear(int16_t) {
-  ReplaceDest({}, slot(1));
+  replaceDest({}, slot(1));
 }
 
-template <TextView (*Primitive)(TextView, TextView), bool kUpperMarker>
+template <TextView (*Primitive)(TextView, TextView)>
 void Engine::cmdGet(int16_t) {
-  const Operand text = GetSource(1);
-  const Operand marker = GetSource(3);
-  const TextView piece = kUpperMarker ? Primitive(text.view(), upperOf(marker))
-                                      : Primitive(text.view(), marker.view());
-  ReplaceDest(piece, slot(2));
+  const Operand text = operand(1);
+  const Operand marker = operand(3);
+  replaceDest(Primitive(text.view(), marker.view()), slot(2));
 }
 
-template <TextView (Engine::*Primitive)(TextView, TextView), bool kUpperMarker>
+template <TextView (Engine::*Primitive)(TextView, TextView)>
 void Engine::cmdGetHT(int16_t) {
-  const Operand text = GetSource(1);
-  const Operand marker = GetSource(3);
-  const TextView piece = kUpperMarker ? (this->*Primitive)(text.view(), upperOf(marker))
-                                      : (this->*Primitive)(text.view(), marker.view());
-  ReplaceDest(piece, slot(2));
+  const Operand text = operand(1);
+  const Operand marker = operand(3);
+  replaceDest((this->*Primitive)(text.view(), marker.view()), slot(2));
 }
 
-template <bool kUpperMarkers>
 void Engine::cmdGetBetween(int16_t) {
-  const Operand text = GetSource(1);
-  const Operand start = GetSource(3);
-  const Operand end = GetSource(4);
-  const TextView piece = kUpperMarkers ? GetBetween(text.view(), upperOf(start), upperOf(end))
-                                       : GetBetween(text.view(), start.view(), end.view());
-  ReplaceDest(piece, slot(2));
+  const Operand text = operand(1);
+  const Operand start = operand(3);
+  const Operand end = operand(4);
+  replaceDest(GetBetween(text.view(), start.view(), end.view()), slot(2));
 }
 
-template <bool kUpperMarkers>
 void Engine::cmdTakeBetween(int16_t) {
-  const Operand start = GetSource(2);
-  const Operand end = GetSource(3);
-  const TextView piece = kUpperMarkers ? TakeBetweenHT(upperOf(start), upperOf(end))
-                                       : TakeBetweenHT(start.view(), end.view());
-  PutToDest(piece, slot(1));
+  const Operand start = operand(2);
+  const Operand end = operand(3);
+  appendToDest(TakeBetweenHT(start.view(), end.view()), slot(1));
 }
 
 void Engine::cmdGetN(int16_t) {
-  const Operand text = GetSource(1);
-  ReplaceDest(GetLeftN(text.view(), scriptCount(slot(3))), slot(2));
+  const Operand text = operand(1);
+  replaceDest(GetLeftN(text.view(), scriptCount(slot(3))), slot(2));
 }
 
 void Engine::cmdCutTail(int16_t) {
-  const Operand text = GetSource(1);
-  ReplaceDest(CutTailN(text.view(), scriptCount(slot(2))), slot(1));
+  const Operand text = operand(1);
+  replaceDest(CutTailN(text.view(), scriptCount(slot(2))), slot(1));
 }
 
 void Engine::cmdCutHead(int16_t) {
-  const Operand text = GetSource(1);
-  ReplaceDest(CutHeadN(text.view(), scriptCount(slot(2))), slot(1));
+  const Operand text = operand(1);
+  replaceDest(CutHeadN(text.view(), scriptCount(slot(2))), slot(1));
 }
 
 void Engine::cmdTime(int16_t) {
-  PutToDest(host_.timeText(), slot(1));
+  appendToDest(host_.timeText(), slot(1));
 }
 
 void Engine::cmdDate(int16_t) {
-  PutToDest(host_.dateText(), slot(1));
+  appendToDest(host_.dateText(), slot(1));
 }
 
 void Engine::cmdCr(int16_t) {
-  PutToDest(u"\r\n", slot(1));
+  appendToDest(u"\r\n", slot(1));
 }
 
 void Engine::cmdPut(int16_t) {
-  const Operand value = GetSource(1);
-  PutToDest(value.view(), slot(2));
+  const Operand value = operand(1);
+  appendToDest(value.view(), slot(2));
 }
 
 void Engine::cmdReplace(int16_t) {
-  const Operand value = GetSource(1);
-  ReplaceDest(value.view(), slot(2));
+  const Operand value = operand(1);
+  replaceDest(value.view(), slot(2));
 }
 
 void Engine::cmdPutTab(int16_t) {
-  PutToDest(u"\t", slot(1));
+  appendToDest(u"\t", slot(1));
 }
 
 void Engine::cmdDel(int16_t) {
-  const Operand text = GetSource(1);
-  const Operand marker = GetSource(2);
-  ReplaceDest(DeleteFirst(text.view(), marker.view()), slot(1));
+  const Operand text = operand(1);
+  const Operand marker = operand(2);
+  replaceDest(DeleteFirst(text.view(), marker.view()), slot(1));
 }
 
 void Engine::cmdUrl(int16_t) {
   // A copy: loading empties HT, which the operand may be a view of.
-  const Text url(GetSource(1).view());
+  const Text url(operand(1).view());
   host_.openUrl(url);
 }
 
 void Engine::cmdTagDel(int16_t) {
-  const Operand text = GetSource(1);
-  ReplaceDest(StripFirstTag(text.view()), slot(1));
+  const Operand text = operand(1);
+  replaceDest(StripFirstTag(text.view()), slot(1));
 }
 
 void Engine::cmdCon(int16_t) {
-  const Operand a = GetSource(1);
-  const Operand b = GetSource(2);
+  const Operand a = operand(1);
+  const Operand b = operand(2);
   if (!fits(a.view().size(), b.view().size())) return;
   Text joined;
   joined.reserve(a.view().size() + b.view().size());
   joined.append(a.view());
   joined.append(b.view());
-  ReplaceDest(joined, slot(1));
+  replaceDest(joined, slot(1));
 }
 
 void Engine::cmdLoop(int16_t lineIndex) {
@@ -289,7 +290,7 @@ void Engine::cmdLoop(int16_t lineIndex) {
   }
   loop_.start = lineIndex;
   loop_.counter = 0;
-  loop_.count = scriptCount(GetSource(1).view());
+  loop_.count = scriptCount(operand(1).view());
   loop_.active = true;
 }
 

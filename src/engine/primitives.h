@@ -20,17 +20,9 @@ TextView GetBeforeIncl(TextView text, TextView marker);
 // Family C: what lies between the start marker and the next end marker.
 TextView GetBetween(TextView text, TextView start, TextView end);
 
-// The marker search ignores letter case, so the upper-case variants give
-// exactly what their twins give; they share one implementation.
-inline TextView GetAfterUpper(TextView text, TextView marker) {
-  return GetAfter(text, marker);
-}
-inline TextView GetBeforeInclUpper(TextView text, TextView marker) {
-  return GetBeforeIncl(text, marker);
-}
-inline TextView GetBetweenUpper(TextView text, TextView start, TextView end) {
-  return GetBetween(text, start, end);
-}
+// Every marker search ignores letter case, so the upper-case variants of
+// these operations (GetAfterUpper, GetBeforeInclUpper, GetBetweenUpper,
+// DeleteFirstUpper) would return exactly what these return: there are none.
 
 // The walk step of GHC: the piece between the markers and, when both were
 // found, how many characters of text the walk consumed (up to and including
@@ -47,9 +39,6 @@ TextView GetLeftN(TextView text, int16_t n);
 TextView CutTailN(TextView text, int16_t n);
 TextView CutHeadN(TextView text, int16_t n);
 Text DeleteFirst(TextView text, TextView marker);
-inline Text DeleteFirstUpper(TextView text, TextView marker) {
-  return DeleteFirst(text, marker);
-}
 Text StripFirstTag(TextView text);
 
 }  // namespace kelvane::engine

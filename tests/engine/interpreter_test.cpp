@@ -46,75 +46,6 @@ TEST(Interpreter, GetBetweenReadsFourParameters) {
   }
 }
 
-TEST(Interpreter, GhVariantWritesHtEvenWhenTheTextCameFromAVariable) {
-  Bench b;
-  b.engine.ht().assign(u"page");
-  b.run({u"PUT\t\"abc\"\tV1", u"GHA\tV1\tV2\t\"z\""});
-  EXPECT_EQ(b.ht(), u"abc");
-  EXPECT_EQ(b.v(2), u"abc");
-}
-
-TEST(Interpreter, GhcLoopWalksThroughHt) {
-  Bench b;
-  b.engine.ht().assign(u"<a>1</a><a>2</a>");
-  b.run({u"LOOP\t\"3\"", u"GHC\tD\t\"<a>\"\t\"</a>\"", u"CR\tD", u"LOOPEND"});
-  // The third pass finds nothing and appends the (now empty) rest of HT.
-  EXPECT_EQ(b.d(), u"1\r\n2\r\n\r\n");
-  EXPECT_EQ(b.ht(), u"");
-}
-
-TEST(Interpreter, GhcPastTheLastItemAppendsTheRestOnEveryExtraPass) {
-  for (const std::u16string word : {u"GHC", u"GHC-U"}) {
-    Bench b;
-    b.engine.ht().assign(u"<a>1</a>tail");
-    b.run({u"LOOP\t\"3\"", word + u"\tD\t\"<A>\"\t\"</a>\"", u"LOOPEND"});
-    EXPECT_EQ(b.d(), u"1tailtail");
-    EXPECT_EQ(b.ht(), u"tail");
-  }
-}
-
-TEST(Interpreter, GhcIntoHtAppendsThePieceAfterTheRemainder) {
-  Bench b;
-  b.engine.ht().assign(u"<a>1</a>rest");
-  b.run({u"GHC\tHT\t\"<a>\"\t\"</a>\""});
-  EXPECT_EQ(b.ht(), u"rest1");
-  Bench h;
-  h.engine.ht().assign(u"ab<x>cd");
-  h.run({u"GHA\tHT\tHT\t\"<\""});
-  EXPECT_EQ(h.ht(), u"x>cd");
-}
-
-TEST(Interpreter, CountCommandsReadTheRawSlot) {
-  struct Case {
-    std::u16string line, v2;
-  } cases[] = {
-      {u"GETN\tV1\tV2\t5", u"abcde"},
-      {u"GETN\tV1\tV2\t\"5\"", u""},  // digits in quotes read as 0
-      {u"CUTAN\tV2\t2", u"abcdefg"},
-      {u"CUTBN\tV2\t2.5", u"cdefghi"},
-  };
-  for (const auto& c : cases) {
-    Bench b;
-    b.run({u"PUT\t\"abcdefghi\"\tV1", u"PUT\tV1\tV2", c.line});
-    EXPECT_EQ(b.v(2), c.v2);
-  }
-}
-
-TEST(Interpreter, DeleteAndTagStripRewriteTheirOwnBuffer) {
-  Bench b;
-  b.run({u"PUT\t\"<b>a-b</b>\"\tV1", u"TAGDEL\tV1", u"DEL\tV1\t\"-\"", u"DEL-U\tv1\t\"</B>\"",
-         u"PUT\tV1\tD"});
-  EXPECT_EQ(b.d(), u"ab");
-}
-
-TEST(Interpreter, CommandWordsIgnoreLetterCaseButNothingElse) {
-  Bench b;
-  b.engine.ht().assign(u"x=1");
-  b.run({u"geta\tHT\tV1\t\"=\"", u"Put\tV1\tD"});
-  EXPECT_EQ(b.d(), u"1");
-  EXPECT_TRUE(b.host.messages.empty());
-}
-
 TEST(Interpreter, UnrecognisedWordsShowTheLineAndTheWordAsWritten) {
   struct Case {
     std::u16string word, message;
@@ -137,31 +68,6 @@ TEST(Interpreter, UnrecognisedWordsShowTheLineAndTheWordAsWritten) {
   EXPECT_EQ(eleventh.host.messages[0], u"コマンド記述エラー:line= 10  Cmnd=Oops");
 }
 
-TEST(Interpreter, CommentsAndEmptyLinesDoNothing) {
-  Bench b;
-  const RunOutcome outcome = b.run({u"", u"REM", u"rem", u"Rem", u"'", u"REM a comment", u"'note",
-                                    u"rem\tlower with tab", u"'\tquoted"});
-  EXPECT_EQ(outcome, RunOutcome::Normal);
-  EXPECT_TRUE(b.host.messages.empty());
-}
-
-TEST(Interpreter, SlotsKeepWhatEarlierLinesPutThere) {
-  Bench b;
-  b.engine.ht().assign(u"page");
-  // The comment fills slot 2 with D; the PUT line only reaches slot 1.
-  b.run({u"REM\tignored\tD", u"PUT\tHT"});
-  EXPECT_EQ(b.d(), u"page");
-  EXPECT_EQ(b.engine.param(1), u"HT");
-}
-
-TEST(Interpreter, FieldsAfterTheFifthAreIgnored) {
-  Bench b;
-  b.run({u"PUT\t\"a\"\tD\t3\t4\t5\t6\t7"});
-  EXPECT_EQ(b.d(), u"a");
-  EXPECT_EQ(b.engine.param(5), u"5");
-  EXPECT_TRUE(b.host.messages.empty());
-}
-
 TEST(Interpreter, UrlSetsTheAddressAndHandsItToTheHost) {
   Bench b;
   b.engine.ht().assign(u"http://example.test/");
@@ -178,6 +84,33 @@ TEST(Interpreter, AFailedLoadStopsTheRunBeforeItsNextLine) {
   EXPECT_EQ(b.run({u"URL\t\"x\"", u"PUT\t\"no\"\tD"}), RunOutcome::Stopped);
   EXPECT_EQ(b.d(), u"");
   EXPECT_TRUE(b.host.messages.empty());
+}
+
+}  // namespace
+}  // namespace kelvane::engine
+
+namespace kelvane::engine {
+namespace {
+
+// The fast lookup finds what the plain loop over the table finds, for every
+// word of the table in any letter case and for near misses.
+TEST(CommandLookup, FastLookupAgreesWithThePlainLoop) {
+  std::vector<std::u16string> words = {u"GETA-",    u"GET",    u"LOOPENDX",   u"REMARK",
+                                       u"''",       u" GETA",  u"GETA\u00A0", u"ＧＥＴＡ",
+                                       u"getc-u-u", u"\u0131", u"t\u0131me"};
+  for (const Engine::Command& command : Engine::commandTable()) {
+    std::u16string w(command.word);
+    words.push_back(w);
+    for (char16_t& c : w) c = (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
+    words.push_back(w);
+    words.push_back(w + u"X");
+    if (!w.empty()) words.push_back(w.substr(1));
+  }
+  for (const auto& word : words) {
+    EXPECT_EQ(Engine::findCommand(word), Engine::findCommandByLoop(word))
+        << std::string(word.begin(), word.end());
+  }
+  EXPECT_NE(Engine::findCommand(u"ghc-u"), nullptr);
 }
 
 }  // namespace

@@ -27,28 +27,6 @@ TEST(RunDriver, LoopBodyRunsCountTimesAndTheLoopLineOnce) {
   EXPECT_FALSE(b.engine.loop().active);
 }
 
-TEST(RunDriver, SmallCountsRunTheBodyOnce) {
-  struct Case {
-    std::u16string count;
-    int passes;
-  } cases[] = {{u"\"1\"", 1}, {u"\"0\"", 1}, {u"\"-2\"", 1}, {u"\"2\"", 2}, {u"\"2.5\"", 2}};
-  for (const auto& c : cases) {
-    Bench b;
-    b.run({u"LOOP\t" + c.count, u"PUT\t\"x\"\tD", u"LOOPEND"});
-    EXPECT_EQ(b.d(), std::u16string(static_cast<size_t>(c.passes), u'x'));
-  }
-}
-
-TEST(RunDriver, BareDigitsAsALoopCountAreASourceError) {
-  Bench b;
-  EXPECT_EQ(b.run({u"LOOP\t3", u"PUT\t\"x\"\tD", u"LOOPEND"}), RunOutcome::Stopped);
-  ASSERT_EQ(b.host.messages.size(), 1u);
-  EXPECT_TRUE(b.host.messages[0].ends_with(u"ください．3"));
-  EXPECT_TRUE(b.engine.loop().active);
-  EXPECT_EQ(b.engine.loop().count, 0);
-  EXPECT_EQ(b.d(), u"");
-}
-
 TEST(RunDriver, LoopErrors) {
   Bench nested;
   EXPECT_EQ(nested.run({u"LOOP\t\"2\"", u"LOOP\t\"2\"", u"PUT\t\"x\"\tD", u"LOOPEND"}),
@@ -131,9 +109,9 @@ class ScriptFiles : public ::testing::Test {
 TEST_F(ScriptFiles, TheScriptIsReadAgainAtEveryRun) {
   Bench b;
   const auto path = write("s.spt", "PUT\t\"one\"\tD\r\n");
-  b.engine.Exec_Click(path);
+  b.engine.run(path);
   write("s.spt", "PUT\t\"two\"\tD\r\n");
-  b.engine.Exec_Click(path);
+  b.engine.run(path);
   EXPECT_EQ(b.d(), u"onetwo");
 }
 
@@ -141,7 +119,7 @@ TEST_F(ScriptFiles, MissingOrEmptyScriptsRunNothingAndEndNormally) {
   for (const auto& path : {write("empty.spt", ""), textfile::fromUtf8((dir_ / "none").string())}) {
     Bench b;
     b.engine.var(1).assign(u"x");
-    EXPECT_EQ(b.engine.Exec_Click(path), RunOutcome::Normal);
+    EXPECT_EQ(b.engine.run(path), RunOutcome::Normal);
     EXPECT_EQ(b.engine.lineCount(), 0);
     EXPECT_EQ(b.v(1), u"");
     EXPECT_TRUE(b.host.timerOn);
@@ -151,7 +129,7 @@ TEST_F(ScriptFiles, MissingOrEmptyScriptsRunNothingAndEndNormally) {
 TEST_F(ScriptFiles, LineFeedsAloneDoNotEndLines) {
   Bench b;
   const auto path = write("lf.spt", "PUT\t\"a\"\tD\nPUT\t\"b\"\tD\n");
-  b.engine.Exec_Click(path);
+  b.engine.run(path);
   ASSERT_EQ(b.engine.lineCount(), 1);
   // One line: its fields run on past the line feeds.
   EXPECT_EQ(b.engine.commandWord(), u"PUT");
@@ -162,7 +140,7 @@ TEST_F(ScriptFiles, Cp932ScriptsAreRead) {
   Bench b;
   // PUT "あ" D in CP932, ending with an empty last line.
   const auto path = write("sjis.spt", "PUT\t\"\x82\xA0\"\tD\r\n\r\n");
-  EXPECT_EQ(b.engine.Exec_Click(path), RunOutcome::Normal);
+  EXPECT_EQ(b.engine.run(path), RunOutcome::Normal);
   EXPECT_EQ(b.d(), u"あ");
   EXPECT_EQ(b.engine.lineCount(), 2);
 }

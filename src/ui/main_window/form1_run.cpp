@@ -108,7 +108,7 @@ engine::RunOutcome Form1::Exec_Click() {
   timer1_->scheduler().runStarting();
   pendingLine_ = -1;
   sinceEvents_.invalidate();  // the first loop pass of a run always yields
-  const engine::RunOutcome outcome = engine_.Exec_Click(toU16(setting_.ScriptPath->text()));
+  const engine::RunOutcome outcome = engine_.run(toU16(setting_.ScriptPath->text()));
   takeEdits();
   showBuffers(true);
   return outcome;
