@@ -1,2 +1,4 @@
 // A C++ program that does nothing: the floor for start-up time.
-int main() { return 0; }
+int main() {
+  return 0;
+}

