@@ -38,6 +38,11 @@ constexpr char kBodyScript[] =
 
 }  // namespace
 
+bool isFragmentOf(const QUrl& target, const QUrl& shown) {
+  return target.hasFragment() && target != shown &&
+         target.adjusted(QUrl::RemoveFragment) == shown.adjusted(QUrl::RemoveFragment);
+}
+
 std::optional<QUrl> resolveAddress(const QString& text, const QString& currentDir, QString* error) {
   const QString trimmed = text.trimmed();
   if (trimmed.isEmpty()) {
@@ -104,11 +109,20 @@ void WebEngineBrowser::Navigate(std::u16string_view text) {
     return;
   }
   error_.reset();
+  QWebEnginePage* page = view_->page();
   if (url->scheme() == QLatin1String("javascript")) {
-    // A script address runs in the page shown, as an address bar runs it;
-    // the browser reports no navigation for it. A navigation the script
-    // starts makes the browser busy through its own start.
-    view_->page()->runJavaScript(url->path(QUrl::FullyDecoded));
+    // A script address runs in the page shown, as an address bar runs it:
+    // everything after the scheme, "?" and "#" included, percent-decoded as
+    // UTF-8. The browser reports no navigation for it; a navigation the
+    // script starts makes the browser busy through its own start.
+    const QByteArray encoded = url->toEncoded(QUrl::RemoveScheme);
+    page->runJavaScript(QString::fromUtf8(QByteArray::fromPercentEncoding(encoded)));
+    return;
+  }
+  if (!busy_ && !errorShown_ && isFragmentOf(*url, page->url())) {
+    // Another fragment of the document shown: the browser only scrolls to
+    // it and reports neither a start nor a finish.
+    page->load(*url);
     return;
   }
   // A navigation that replaces one still going gets no start of its own:
@@ -116,7 +130,7 @@ void WebEngineBrowser::Navigate(std::u16string_view text) {
   // to the navigation it replaced.
   awaitingStart_ = !busy_;
   busy_ = true;
-  view_->load(*url);
+  page->load(*url);
 }
 
 void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
@@ -130,12 +144,14 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
     case QWebEngineLoadingInfo::LoadSucceededStatus:
       if (awaitingStart_) return;
       busy_ = false;
+      errorShown_ = false;
       error_.reset();
       return;
     case QWebEngineLoadingInfo::LoadStoppedStatus:
     case QWebEngineLoadingInfo::LoadFailedStatus: {
       if (awaitingStart_) return;
       busy_ = false;
+      errorShown_ = true;
       const QString address = info.url().toDisplayString();
       QString reason;
       if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain) {

@@ -29,6 +29,11 @@ namespace kelvane::platform {
 // a reason in *error.
 std::optional<QUrl> resolveAddress(const QString& text, const QString& currentDir, QString* error);
 
+// True when going from the address shown to target stays in the same
+// document: the same address with another fragment. Going to the very same
+// address again is a reload.
+bool isFragmentOf(const QUrl& target, const QUrl& shown);
+
 class WebEngineBrowser : public QObject, public acquisition::Browser {
   Q_OBJECT
 
@@ -63,6 +68,8 @@ class WebEngineBrowser : public QObject, public acquisition::Browser {
   // Navigate was called on an idle browser and its start has not come yet.
   bool awaitingStart_ = false;
   std::optional<std::u16string> error_;
+  // The last navigation failed: the view shows the browser's error page.
+  bool errorShown_ = false;
   std::chrono::milliseconds answerTimeout_{30'000};
 };
 
