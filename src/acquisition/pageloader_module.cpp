@@ -30,9 +30,14 @@ void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& tex
 }
 
 struct Session {
-  int argc = 1;
+  // Qt WebEngine takes the switches after --webEngineArgs (unless the user
+  // gives their own in QTWEBENGINE_CHROMIUM_FLAGS, which then win): all
+  // pages share one renderer process.
   char name[12] = "kelvane-run";
-  char* argv[2] = {name, nullptr};
+  char engineArgs[16] = "--webEngineArgs";
+  char oneRenderer[28] = "--renderer-process-limit=1";
+  int argc = 3;
+  char* argv[4] = {name, engineArgs, oneRenderer, nullptr};
   std::unique_ptr<QApplication> app;  // only when this module made it
   std::unique_ptr<WebEngineBrowser> browser;
 };
@@ -107,6 +112,12 @@ extern "C" __attribute__((visibility("default"))) int kelvane_pageloader_open_ur
   PageLoader loader(*request->engine, *s.browser, std::move(hooks));
   loader.loadUrl(std::u16string_view(request->url, request->urlLength));
   return 0;
+}
+
+// The run has ended: nothing will read the page any more, so the browser
+// lets go of it. A script address in a later run runs in an empty page.
+extern "C" __attribute__((visibility("default"))) void kelvane_pageloader_leave_page() {
+  if (session) session->browser->leavePage();
 }
 
 // The browser goes down before the application, and both before the

@@ -13,8 +13,9 @@ class Engine;
 
 extern "C" {
 
-#define KELVANE_PAGELOADER_ABI 1
+#define KELVANE_PAGELOADER_ABI 2
 #define KELVANE_PAGELOADER_ENTRY "kelvane_pageloader_open_url"
+#define KELVANE_PAGELOADER_LEAVE "kelvane_pageloader_leave_page"
 #define KELVANE_PAGELOADER_END "kelvane_pageloader_end"
 #define KELVANE_PAGELOADER_FILE "kelvane_pageloader.so"
 
@@ -40,6 +41,8 @@ struct KelvanePageRequest {
 // or timed-out load). Returns 0, or -1 when the request does not match this
 // module (another build); then *error names why (a static string).
 typedef int (*KelvanePageLoaderEntry)(const KelvanePageRequest* request, const char** error);
+// Lets go of the page shown once a run has ended, so the browser frees it.
+typedef void (*KelvanePageLoaderLeave)();
 // Shuts the browser and the application down; called once, before the
 // process exits. Page loading is not available afterwards.
 typedef void (*KelvanePageLoaderEnd)();

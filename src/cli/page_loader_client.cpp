@@ -55,8 +55,9 @@ bool PageLoaderClient::load(std::string* reason) {
       continue;
     }
     entry_ = reinterpret_cast<KelvanePageLoaderEntry>(::dlsym(module, KELVANE_PAGELOADER_ENTRY));
+    leave_ = reinterpret_cast<KelvanePageLoaderLeave>(::dlsym(module, KELVANE_PAGELOADER_LEAVE));
     end_ = reinterpret_cast<KelvanePageLoaderEnd>(::dlsym(module, KELVANE_PAGELOADER_END));
-    if (entry_ && end_) return true;
+    if (entry_ && leave_ && end_) return true;
     entry_ = nullptr;
     if (firstError.empty()) firstError = path + " lacks its entry points";
     ::dlclose(module);
@@ -66,6 +67,10 @@ bool PageLoaderClient::load(std::string* reason) {
                                       " was found neither beside the program nor in its " +
                                       KELVANE_MODULE_DIR_FROM_BIN " folder";
   return false;
+}
+
+void PageLoaderClient::runEnded() {
+  if (started_) leave_();
 }
 
 PageLoaderClient::~PageLoaderClient() {

@@ -26,6 +26,9 @@ class PageLoaderClient {
   void openUrl(engine::Engine& engine, std::u16string_view url, std::u16string_view waitValue,
                std::FILE* err);
 
+  // A run has ended: the browser lets go of the page it holds.
+  void runEnded();
+
   // Where the module is looked for, in order: beside the program, then in
   // the library folder of its installation.
   static std::vector<std::string> modulePaths();
@@ -34,6 +37,7 @@ class PageLoaderClient {
   bool load(std::string* reason);
 
   KelvanePageLoaderEntry entry_ = nullptr;
+  KelvanePageLoaderLeave leave_ = nullptr;
   KelvanePageLoaderEnd end_ = nullptr;
   bool started_ = false;
 };

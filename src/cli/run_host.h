@@ -23,6 +23,8 @@ class RunHost : public engine::Host {
   void showMessage(std::u16string_view text) override;
   void setTitle(std::u16string_view) override {}
   void openUrl(std::u16string_view url) override;
+  // A run has ended: the browser lets go of the page it holds.
+  void runEnded() { pages_.runEnded(); }
   void processEvents() override {}
   void selectLine(int) override {}
   void setTimerEnabled(bool) override {}

@@ -42,6 +42,9 @@ int run(const Options& options, std::FILE* out, std::FILE* err) {
   bool logFailed = false;
   for (int r = 0; r < options.runs; ++r) {
     outcome = engine.run(scriptPath);
+    // The browser lets go of the page between runs; after the last one the
+    // process ends anyway.
+    if (r + 1 < options.runs) host.runEnded();
     if (outcome != engine::RunOutcome::Normal || !options.log) continue;
     if (!logging::appendEntry(*options.log, memo, engine.d().view())) {
       writeLine(err, textfile::toUtf8(logging::cannotWriteMessage()));

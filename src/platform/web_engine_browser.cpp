@@ -1,6 +1,9 @@
 #include "platform/web_engine_browser.h"
 
+#include <signal.h>
+
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QRegularExpression>
 #include <QTimer>
@@ -36,6 +39,20 @@ std::u16string toU16(const QString& s) {
 constexpr char kBodyScript[] =
     "(function(){var b=document.body;return b?String(b.innerHTML):'';})()";
 
+// The browser's HTTP cache stays in memory and small: a page watched is
+// loaded afresh anyway, and a watcher of many pages would otherwise keep
+// each of them (up to 50 MB by default).
+constexpr int kHttpCacheBytes = 8 << 20;
+
+// How long leavePage waits for the renderer process of the page left.
+constexpr qint64 kRendererExitMs = 2000;
+
+void limitCache(QWebEngineProfile* profile) {
+  if (!profile->isOffTheRecord()) return;  // a stored profile keeps its own settings
+  profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+  profile->setHttpCacheMaximumSize(kHttpCacheBytes);
+}
+
 }  // namespace
 
 bool isFragmentOf(const QUrl& target, const QUrl& shown) {
@@ -67,11 +84,13 @@ std::optional<QUrl> resolveAddress(const QString& text, const QString& currentDi
 
 WebEngineBrowser::WebEngineBrowser(QWebEngineView* view, QObject* parent)
     : QObject(parent), view_(view) {
+  limitCache(view_->page()->profile());
   attach();
 }
 
 WebEngineBrowser::WebEngineBrowser(QObject* parent) : QObject(parent) {
   ownProfile_ = std::make_unique<QWebEngineProfile>();  // off the record
+  limitCache(ownProfile_.get());
   ownView_ = std::make_unique<QWebEngineView>();
   ownView_->setPage(new QuietPage(ownProfile_.get(), ownView_.get()));
   ownView_->resize(1024, 768);
@@ -199,6 +218,30 @@ std::optional<std::u16string> WebEngineBrowser::bodyHtml() {
   answer->loop = nullptr;
   if (!answer->arrived || !answer->value.isValid()) return std::nullopt;
   return toU16(answer->value.toString());
+}
+
+void WebEngineBrowser::leavePage() {
+  if (!view_) return;
+  QWebEnginePage* old = view_->page();
+  const qint64 renderer = old->renderProcessPid();
+  view_->setPage(new QuietPage(old->profile(), view_));
+  // The page goes with its document, and its renderer process with it.
+  delete old;
+  attach();
+  busy_ = false;
+  awaitingStart_ = false;
+  errorShown_ = false;
+  error_.reset();
+  // The process ends through the event loop: it is turned until then (a
+  // short while), so that the memory is back before the caller goes idle.
+  if (renderer <= 0 || view_->page()->renderProcessPid() == renderer) return;
+  QElapsedTimer waited;
+  waited.start();
+  while (::kill(static_cast<pid_t>(renderer), 0) == 0 && waited.elapsed() < kRendererExitMs) {
+    QEventLoop loop;
+    QTimer::singleShot(10, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
 }
 
 void WebEngineBrowser::setSizeTwips(double widthTwips, double heightTwips) {

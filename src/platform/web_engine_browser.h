@@ -50,6 +50,11 @@ class WebEngineBrowser : public QObject, public acquisition::Browser {
   std::optional<std::u16string> loadError() const override { return error_; }
   std::optional<std::u16string> bodyHtml() override;
 
+  // Puts an empty page in the view in place of the one shown, so that the
+  // browser frees the document, its scripts and its renderer process.
+  // kelvane-run does this when a run ends; the window keeps its page on show.
+  void leavePage();
+
   QWebEngineView* view() const { return view_; }
   // The layout gives the view its size in twips (1440 per inch).
   void setSizeTwips(double widthTwips, double heightTwips);

@@ -82,6 +82,19 @@ class KelvaneRunPagesTest : public QObject {
     QVERIFY2(settled.out.contains("<em>late</em>"), qPrintable(settled.out));
   }
 
+  // The browser lets go of the page between runs, not sooner: a script
+  // address still acts on the page its run loaded, in every run.
+  void scriptAddressActsOnThePageOfItsRun() {
+    const QString script = writeScript(
+        "js.spt", "URL\t\"" + server_.url("/prices") +
+                      "\"\r\nURL\t\"javascript:document.body.innerHTML='<i>'+"
+                      "document.getElementsByTagName('li').length+'</i>'\"\r\nPUT\tHT\tD\r\n");
+    const Result r = run({"--wait", "0", "--runs", "3", script});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.out, QStringLiteral("<i>2</i><i>2</i><i>2</i>"));
+    QCOMPARE(r.status, 0);
+  }
+
   void failedLoadIsReportedAndStopsTheRun() {
     const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(TestServer::closedPort());
     const QString script = writeScript(
