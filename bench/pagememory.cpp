@@ -132,6 +132,8 @@ int main(int argc, char** argv) {
   QElapsedTimer clock;
   QTimer sampler;
   QObject::connect(&sampler, &QTimer::timeout, [&] {
+    // Once kelvane-run has gone there is nothing of it to measure.
+    if (process.state() != QProcess::Running || process.processId() <= 0) return;
     const auto pids = processTree(process.processId());
     samples.push_back(
         {clock.elapsed() / 1000.0, requests, pssMb(pids), pssMb({pids[0]}), pids.size()});
