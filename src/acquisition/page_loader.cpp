@@ -5,70 +5,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "numbers/decimal.h"
+
 namespace kelvane::acquisition {
-namespace {
-
-// A character of a number, full-width forms (as a Japanese input method
-// types them) mapped to ASCII; 0 for anything else.
-char numberChar(char16_t c) {
-  if (c >= u'０' && c <= u'９') return static_cast<char>('0' + (c - u'０'));
-  switch (c) {
-    case u'＋':
-      return '+';
-    case u'－':
-    case u'−':
-      return '-';
-    case u'．':
-      return '.';
-    case u'ｅ':
-    case u'Ｅ':
-      return 'e';
-  }
-  if (c < 0x80 &&
-      ((c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.' || c == u'e' || c == u'E')) {
-    return static_cast<char>(c);
-  }
-  return 0;
-}
-
-bool isBlank(char16_t c) {
-  return c == u' ' || c == u'\t' || c == u'　';
-}
-
-}  // namespace
 
 double waitValueNumber(std::u16string_view text) {
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && isBlank(text[begin])) ++begin;
-  while (end > begin && isBlank(text[end - 1])) --end;
-  if (end - begin > 64) return 0;
-  std::string s;
-  for (size_t i = begin; i < end; ++i) {
-    const char c = numberChar(text[i]);
-    if (c == 0) return 0;
-    s.push_back(c);
-  }
-  // The whole text must be one number: sign, digits, point, digits, exponent.
-  size_t i = 0;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
-  size_t digits = 0;
-  while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
-  if (i < s.size() && s[i] == '.') {
-    ++i;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
-  }
-  if (digits == 0) return 0;
-  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-    ++i;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
-    size_t expDigits = 0;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++expDigits;
-    if (expDigits == 0) return 0;
-  }
-  if (i != s.size()) return 0;
-  const double value = std::strtod(s.c_str(), nullptr);
-  return std::isfinite(value) ? value : 0;
+  return numbers::typedNumber(text).value_or(0);
 }
 
 int64_t settlePassCount(double waitValue) {

@@ -3,7 +3,7 @@
 #include <ctime>
 
 #include "engine/clock_text.h"
-#include "engine/numeric.h"
+#include "numbers/decimal.h"
 
 namespace kelvane::acquisition {
 
@@ -14,7 +14,7 @@ bool insideTimeWindow(double start, double end, int now) {
 }
 
 double windowMinutes(std::u16string_view hourText, std::u16string_view minuteText) {
-  return engine::parseNumericPrefix(hourText) * 60 + engine::parseNumericPrefix(minuteText);
+  return numbers::numericPrefix(hourText) * 60 + numbers::numericPrefix(minuteText);
 }
 
 Scheduler::Scheduler(SchedulerDelegate& delegate, Clock clock)
@@ -75,7 +75,7 @@ void Scheduler::mnuTimerOn_Click() {
 }
 
 void Scheduler::Text4_Change(std::u16string_view text) {
-  intervalMinutes_ = engine::toInt16(engine::parseNumericPrefix(text));
+  intervalMinutes_ = numbers::nearestInt16(numbers::numericPrefix(text));
 }
 
 }  // namespace kelvane::acquisition

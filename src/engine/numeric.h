@@ -1,30 +1,23 @@
-// Numbers read out of script parameters and settings boxes.
+// Script parameters read as numbers.
 #pragma once
 
 #include <cstdint>
 
 #include "engine/text.h"
+#include "numbers/decimal.h"
 
 namespace kelvane::engine {
 
 // The value of a script parameter read as a number: blanks (space, tab, line
-// feed) anywhere are ignored; then an optional sign, digits, an optional
-// decimal point with digits and an optional exponent (E or D) are read up to
-// the first character that cannot continue the number; &H and &O read a
-// hexadecimal or octal integer instead. No number at the start gives 0.
+// feed) anywhere are ignored; then &H and &O read a hexadecimal or octal
+// integer, anything else the decimal number at the start (numbers/decimal.h).
+// No number at the start gives 0.
 double parseScriptNumber(TextView text);
 
-// The numeric prefix of a box or settings line: leading blanks skipped, then
-// the longest prefix that forms a decimal number (sign, digits, one point,
-// an exponent); 0 when there is none.
-double parseNumericPrefix(TextView text);
-
-// Nearest integer, halves to the even neighbour, clamped to -32768..32767.
-int16_t toInt16(double value);
-
-// A script parameter as a 16-bit count.
+// A script parameter as a 16-bit count: nearest integer, halves to even,
+// clamped to -32768..32767.
 inline int16_t scriptCount(TextView text) {
-  return toInt16(parseScriptNumber(text));
+  return numbers::nearestInt16(parseScriptNumber(text));
 }
 
 }  // namespace kelvane::engine

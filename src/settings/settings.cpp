@@ -1,6 +1,7 @@
 #include "settings/settings.h"
 
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -8,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/numeric.h"
+#include "numbers/decimal.h"
 #include "textfile/file_io.h"
 
 namespace kelvane::settings {
@@ -39,59 +40,15 @@ bool equalsIgnoringCase(TextView s, std::u16string_view lower) {
   return true;
 }
 
-// A whole line as a number: sign, digits, one point, an exponent (E or D),
-// or &H / &O for hexadecimal and octal 32-bit codes; nothing else but blanks
-// around it.
-std::optional<double> wholeNumber(TextView line) {
+// A whole line as a number, blanks around it allowed: a decimal number, or
+// &H / &O for a hexadecimal or octal 32-bit code.
+std::optional<double> wholeLineNumber(TextView line) {
   const TextView s = trimmed(line);
-  if (s.empty() || s.size() > 400) return std::nullopt;
-  if (s.size() >= 3 && s[0] == u'&' &&
-      (s[1] == u'H' || s[1] == u'h' || s[1] == u'O' || s[1] == u'o')) {
-    const bool hex = s[1] == u'H' || s[1] == u'h';
-    uint64_t value = 0;
-    for (char16_t c : s.substr(2)) {
-      int digit;
-      if (c >= u'0' && c <= u'9')
-        digit = c - u'0';
-      else if (hex && c >= u'A' && c <= u'F')
-        digit = c - u'A' + 10;
-      else if (hex && c >= u'a' && c <= u'f')
-        digit = c - u'a' + 10;
-      else
-        return std::nullopt;
-      if (!hex && digit > 7) return std::nullopt;
-      value = value * (hex ? 16 : 8) + static_cast<uint64_t>(digit);
-      if (value > 0xFFFFFFFFu) return std::nullopt;
-    }
-    // The code is the 32-bit pattern: &H80000005 names a system colour.
-    return static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(value)));
-  }
-  std::string ascii;
-  size_t i = 0;
-  if (s[i] == u'+' || s[i] == u'-') ascii.push_back(static_cast<char>(s[i++]));
-  size_t digits = 0;
-  while (i < s.size() && s[i] >= u'0' && s[i] <= u'9')
-    ascii.push_back(static_cast<char>(s[i++])), ++digits;
-  if (i < s.size() && s[i] == u'.') {
-    ascii.push_back('.');
-    ++i;
-    while (i < s.size() && s[i] >= u'0' && s[i] <= u'9')
-      ascii.push_back(static_cast<char>(s[i++])), ++digits;
-  }
-  if (digits == 0) return std::nullopt;
-  if (i < s.size() && (s[i] == u'E' || s[i] == u'e' || s[i] == u'D' || s[i] == u'd')) {
-    ascii.push_back('e');
-    ++i;
-    if (i < s.size() && (s[i] == u'+' || s[i] == u'-')) ascii.push_back(static_cast<char>(s[i++]));
-    size_t expDigits = 0;
-    while (i < s.size() && s[i] >= u'0' && s[i] <= u'9')
-      ascii.push_back(static_cast<char>(s[i++])), ++expDigits;
-    if (expDigits == 0) return std::nullopt;
-  }
-  if (i != s.size()) return std::nullopt;
-  const double value = std::strtod(ascii.c_str(), nullptr);
-  if (!std::isfinite(value)) return std::nullopt;
-  return value;
+  const numbers::Scanned radix = numbers::scanRadix(s);
+  if (radix.length == 0) return numbers::wholeNumber(s);
+  if (radix.length != s.size() || radix.value > 0xFFFFFFFFu) return std::nullopt;
+  // The code is the 32-bit pattern: &H80000005 names a system colour.
+  return static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(radix.value)));
 }
 
 // Only the first 22 lines matter: the bytes after the 22nd line end are
@@ -127,17 +84,19 @@ std::vector<Text> fileLines(TextView text) {
 
 // A text value on its own line: a line break inside it would shift every
 // later field, so each break is stored as one space.
-void appendTextLine(Text& out, TextView value) {
+Text oneLine(TextView value) {
+  Text line;
+  line.reserve(value.size());
   for (size_t i = 0; i < value.size(); ++i) {
     const char16_t c = value[i];
     if (c == u'\r' || c == u'\n') {
-      out.push_back(u' ');
+      line.push_back(u' ');
       if (c == u'\r' && i + 1 < value.size() && value[i + 1] == u'\n') ++i;
     } else {
-      out.push_back(c);
+      line.push_back(c);
     }
   }
-  out += u"\r\n";
+  return line;
 }
 
 bool hasNonAscii(std::string_view bytes) {
@@ -147,90 +106,104 @@ bool hasNonAscii(std::string_view bytes) {
   return false;
 }
 
+constexpr size_t memberIndex(Kind kind) {
+  switch (kind) {
+    case Kind::Single:
+    case Kind::FontSize:
+      return 0;
+    case Kind::Text:
+    case Kind::FontName:
+    case Kind::Wait:
+      return 1;
+    case Kind::CheckState:
+      return 2;
+    case Kind::Color:
+      return 3;
+    case Kind::Boolean:
+      return 4;
+  }
+  return std::variant_npos;
+}
+
+// Each row in its line's place, and each kind held in a member of its type.
+constexpr bool tableIsConsistent() {
+  for (size_t i = 0; i < kFields.size(); ++i) {
+    if (static_cast<size_t>(kFields[i].line) != i + 1) return false;
+    if (kFields[i].member.index() != memberIndex(kFields[i].kind)) return false;
+  }
+  return true;
+}
+static_assert(tableIsConsistent(), "the settings table is out of order or mistyped");
+
 template <typename T>
-bool take(const std::optional<T>& value, T& field) {
+bool store(Settings& v, const FieldSpec& field, const std::optional<T>& value) {
   if (!value) return false;
-  field = *value;
+  v.*std::get<T Settings::*>(field.member) = *value;
   return true;
 }
 
-bool applyLine(Field field, TextView line, Settings& v, const ReadRules& rules) {
-  switch (field) {
-    case Field::WindowWidth:
-      return take(singleFrom(line), v.windowWidth);
-    case Field::WindowHeight:
-      return take(singleFrom(line), v.windowHeight);
-    case Field::WindowTop:
-      return take(singleFrom(line), v.windowTop);
-    case Field::WindowLeft:
-      return take(singleFrom(line), v.windowLeft);
-    case Field::Url:
-      v.url = line;
-      return true;
-    case Field::Interval:
-      v.interval = line;
-      return true;
-    case Field::AutoUpdate:
-      return take(checkStateFrom(line), v.autoUpdate);
-    case Field::LogPath:
-      v.logPath = line;
-      return true;
-    case Field::AutoLog:
-      return take(checkStateFrom(line), v.autoLog);
-    case Field::TimeWindow:
-      return take(checkStateFrom(line), v.timeWindow);
-    case Field::StartHour:
-      v.startHour = line;
-      return true;
-    case Field::StartMinute:
-      v.startMinute = line;
-      return true;
-    case Field::EndHour:
-      v.endHour = line;
-      return true;
-    case Field::EndMinute:
-      v.endMinute = line;
-      return true;
-    case Field::FontSize: {
-      const auto size = singleFrom(line);
-      if (!size || !(*size > 0) || *size > kLargestFontSize) return false;
-      v.fontSize = *size;
-      return true;
+bool applyLine(const FieldSpec& field, TextView line, Settings& v, const ReadRules& rules) {
+  switch (field.kind) {
+    case Kind::Single:
+      return store(v, field, singleFrom(line));
+    case Kind::FontSize: {
+      auto size = singleFrom(line);
+      if (size && !(*size > 0 && *size <= kLargestFontSize)) size.reset();
+      return store(v, field, size);
     }
-    case Field::ScriptPath:
-      v.scriptPath = line;
-      return true;
-    case Field::BackColor:
-      return take(int32From(line), v.backColor);
-    case Field::ForeColor:
-      return take(int32From(line), v.foreColor);
-    case Field::FontName: {
+    case Kind::Text:
+      return store(v, field, std::optional<Text>(line));
+    case Kind::FontName: {
       const bool available = rules.fontAvailable ? rules.fontAvailable(line) : !line.empty();
-      if (!available) return false;
-      v.fontName = line;
-      return true;
+      return available && store(v, field, std::optional<Text>(line));
     }
-    case Field::Bold:
-      return take(booleanFrom(line), v.bold);
-    case Field::Italic:
-      return take(booleanFrom(line), v.italic);
-    case Field::Wait:
-      v.wait = waitFrom(line);
-      return true;
+    case Kind::Wait:
+      return store(v, field, std::optional<Text>(waitFrom(line)));
+    case Kind::CheckState:
+      return store(v, field, checkStateFrom(line));
+    case Kind::Color:
+      return store(v, field, int32From(line));
+    case Kind::Boolean:
+      return store(v, field, booleanFrom(line));
   }
   return false;
+}
+
+// A field's line as the writer puts it, without the line end.
+Text lineText(const Settings& v, const FieldSpec& field) {
+  return std::visit(
+      [&](auto member) -> Text {
+        const auto& value = v.*member;
+        using T = std::decay_t<decltype(value)>;
+        if constexpr (std::is_same_v<T, float>) {
+          return singleText(value);
+        } else if constexpr (std::is_same_v<T, bool>) {
+          return booleanText(value);
+        } else if constexpr (std::is_same_v<T, Text>) {
+          return oneLine(value);
+        } else {
+          return integerText(value);
+        }
+      },
+      field.member);
 }
 
 }  // namespace
 
 Text singleText(float value) {
   if (!std::isfinite(value) || value == 0) return u" 0 ";
-  // The fewest significant digits (at most 7) that give the value back.
+  // The fewest significant digits (at most 7) that give the value back,
+  // written with a point whatever the C locale says.
   char buf[32];
-  for (int precision = 1; precision <= 7; ++precision) {
-    std::snprintf(buf, sizeof buf, "%.*e", precision - 1, static_cast<double>(value));
-    if (std::strtof(buf, nullptr) == value) break;
+  char* end = buf;
+  for (int precision = 0; precision < 7; ++precision) {
+    end = std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::scientific, precision)
+              .ptr;
+    float back = 0;
+    std::from_chars(buf, end, back);
+    if (back == value) break;
   }
+  *end = '\0';
   // buf is "-d.ddde+XX": split it into its digits and its exponent.
   std::string digits;
   const char* p = buf;
@@ -272,19 +245,19 @@ Text booleanText(bool value) {
 }
 
 std::optional<float> singleFrom(TextView line) {
-  const double value = engine::parseNumericPrefix(line);
+  const double value = numbers::numericPrefix(line);
   if (!std::isfinite(value) || std::fabs(value) > FLT_MAX) return std::nullopt;
   return static_cast<float>(value);
 }
 
 std::optional<int16_t> checkStateFrom(TextView line) {
-  const double state = std::nearbyint(engine::parseNumericPrefix(line));  // halves to even
+  const double state = std::nearbyint(numbers::numericPrefix(line));  // halves to even
   if (state == 0 || state == 1 || state == 2) return static_cast<int16_t>(state);
   return std::nullopt;
 }
 
 std::optional<int32_t> int32From(TextView line) {
-  const auto number = wholeNumber(line);
+  const auto number = wholeLineNumber(line);
   if (!number) return std::nullopt;
   const double value = std::nearbyint(*number);
   if (value < -2147483648.0 || value > 2147483647.0) return std::nullopt;
@@ -295,13 +268,13 @@ std::optional<bool> booleanFrom(TextView line) {
   const TextView word = trimmed(line);
   if (equalsIgnoringCase(word, u"true")) return true;
   if (equalsIgnoringCase(word, u"false")) return false;
-  const auto number = wholeNumber(word);
+  const auto number = wholeLineNumber(word);
   if (!number) return std::nullopt;
   return *number != 0;
 }
 
 Text waitFrom(TextView line) {
-  if (!(engine::parseNumericPrefix(line) >= 1)) return u"8";
+  if (!(numbers::numericPrefix(line) >= 1)) return u"8";
   return Text(line);
 }
 
@@ -314,7 +287,7 @@ ReadReport applySettings(std::string_view bytes, Settings& values, const ReadRul
       report.lines[i] = LineStatus::Missing;
       continue;
     }
-    const bool applied = applyLine(static_cast<Field>(i + 1), lines[i], values, rules);
+    const bool applied = applyLine(kFields[i], lines[i], values, rules);
     report.lines[i] = applied ? LineStatus::Read : LineStatus::Refused;
   }
   return report;
@@ -332,30 +305,16 @@ std::optional<ReadReport> readSettingsFile(const std::string& path, Settings& va
 
 Text settingsText(const Settings& v) {
   Text out;
-  const auto number = [&](const Text& t) { out += t + u"\r\n"; };
-  number(singleText(v.windowWidth));
-  number(singleText(v.windowHeight));
-  number(singleText(v.windowTop));
-  number(singleText(v.windowLeft));
-  appendTextLine(out, v.url);
-  appendTextLine(out, v.interval);
-  number(integerText(v.autoUpdate));
-  appendTextLine(out, v.logPath);
-  number(integerText(v.autoLog));
-  number(integerText(v.timeWindow));
-  appendTextLine(out, v.startHour);
-  appendTextLine(out, v.startMinute);
-  appendTextLine(out, v.endHour);
-  appendTextLine(out, v.endMinute);
-  number(singleText(v.fontSize));
-  appendTextLine(out, v.scriptPath);
-  number(integerText(v.backColor));
-  number(integerText(v.foreColor));
-  appendTextLine(out, v.fontName);
-  number(booleanText(v.bold));
-  number(booleanText(v.italic));
-  appendTextLine(out, v.wait);
+  for (const FieldSpec& field : kFields) out += lineText(v, field) + u"\r\n";
   return out;
+}
+
+Text shownValue(const Settings& v, Field f) {
+  const FieldSpec& field = fieldSpec(f);
+  if (const auto* text = std::get_if<Text Settings::*>(&field.member)) return v.**text;
+  const Text line = lineText(v, field);
+  const size_t first = line.find_first_not_of(u' ');
+  return first == Text::npos ? Text() : line.substr(first, line.find_last_not_of(u' ') - first + 1);
 }
 
 std::string settingsBytes(const Settings& values) {

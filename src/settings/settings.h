@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "textfile/text_codec.h"
 
@@ -77,6 +78,75 @@ struct Settings {
 
   bool operator==(const Settings&) const = default;
 };
+
+// How a field's line is written and read back.
+enum class Kind {
+  Single,      // a single-precision number, read back as the numeric prefix
+  FontSize,    // a Single above 0 and at most 2048 points
+  Text,        // the line as it is
+  FontName,    // a Text that the display has (by default: not empty)
+  Wait,        // a Text that becomes "8" when its numeric prefix is below 1
+  CheckState,  // 0, 1 or 2, read back as the nearest integer of the prefix
+  Color,       // a 32-bit colour code: the whole line must be an integer
+  Boolean,     // "True" or "False", read back also from a number
+};
+
+// The member of Settings that holds a field.
+using Member = std::variant<float Settings::*, Text Settings::*, int16_t Settings::*,
+                            int32_t Settings::*, bool Settings::*>;
+
+// One line of the file. The reader, the writer and the print-outs walk this
+// table; a front end moves the values it shows through it (valueOf).
+struct FieldSpec {
+  Field line;
+  std::string_view name;
+  Kind kind;
+  Member member;
+};
+
+inline constexpr std::array<FieldSpec, kFieldCount> kFields{{
+    {Field::WindowWidth, "windowWidth", Kind::Single, &Settings::windowWidth},
+    {Field::WindowHeight, "windowHeight", Kind::Single, &Settings::windowHeight},
+    {Field::WindowTop, "windowTop", Kind::Single, &Settings::windowTop},
+    {Field::WindowLeft, "windowLeft", Kind::Single, &Settings::windowLeft},
+    {Field::Url, "url", Kind::Text, &Settings::url},
+    {Field::Interval, "interval", Kind::Text, &Settings::interval},
+    {Field::AutoUpdate, "autoUpdate", Kind::CheckState, &Settings::autoUpdate},
+    {Field::LogPath, "logPath", Kind::Text, &Settings::logPath},
+    {Field::AutoLog, "autoLog", Kind::CheckState, &Settings::autoLog},
+    {Field::TimeWindow, "timeWindow", Kind::CheckState, &Settings::timeWindow},
+    {Field::StartHour, "startHour", Kind::Text, &Settings::startHour},
+    {Field::StartMinute, "startMinute", Kind::Text, &Settings::startMinute},
+    {Field::EndHour, "endHour", Kind::Text, &Settings::endHour},
+    {Field::EndMinute, "endMinute", Kind::Text, &Settings::endMinute},
+    {Field::FontSize, "fontSize", Kind::FontSize, &Settings::fontSize},
+    {Field::ScriptPath, "scriptPath", Kind::Text, &Settings::scriptPath},
+    {Field::BackColor, "backColor", Kind::Color, &Settings::backColor},
+    {Field::ForeColor, "foreColor", Kind::Color, &Settings::foreColor},
+    {Field::FontName, "fontName", Kind::FontName, &Settings::fontName},
+    {Field::Bold, "bold", Kind::Boolean, &Settings::bold},
+    {Field::Italic, "italic", Kind::Boolean, &Settings::italic},
+    {Field::Wait, "wait", Kind::Wait, &Settings::wait},
+}};
+
+constexpr const FieldSpec& fieldSpec(Field f) {
+  return kFields[static_cast<size_t>(f) - 1];
+}
+
+// The value of field f when the field is held as a T, nullptr otherwise.
+template <typename T>
+T* valueOf(Settings& values, Field f) {
+  const auto* member = std::get_if<T Settings::*>(&fieldSpec(f).member);
+  return member ? &(values.**member) : nullptr;
+}
+template <typename T>
+const T* valueOf(const Settings& values, Field f) {
+  return valueOf<T>(const_cast<Settings&>(values), f);
+}
+
+// A field as its line holds it, but without the blanks around a number:
+// "9600", "-2147483643", "True", or the text.
+Text shownValue(const Settings& values, Field f);
 
 // What became of each line when a file was read.
 enum class LineStatus {

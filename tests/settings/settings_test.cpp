@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -131,6 +133,53 @@ TEST(SettingsConversions, ReaderConversions) {
   for (const char16_t* kept : {u"3", u" 3 ", u"3 word", u"1", u"12.5"})
     EXPECT_EQ(waitFrom(kept), kept);
   EXPECT_EQ(singleFrom(u"1e39"), std::nullopt);  // beyond single precision
+}
+
+// The window runs with the C locale of the user's environment: numbers must
+// be written and read with a point where that locale uses a comma. Such a
+// locale is built here, so that the test needs no installed one.
+TEST(SettingsNumbers, WrittenAndReadTheSameUnderACommaLocale) {
+  const fs::path place =
+      fs::temp_directory_path() / ("kelvane-locale-" + std::to_string(::getpid()));
+  fs::create_directories(place);
+  std::ofstream(place / "comma.src") << "LC_NUMERIC\ndecimal_point \",\"\nthousands_sep \".\"\n"
+                                        "grouping 3;3\nEND LC_NUMERIC\n";
+  const std::string build = "localedef -c -i " + (place / "comma.src").string() + " " +
+                            (place / "comma").string() + " >/dev/null 2>&1";
+  [[maybe_unused]] const int warnings = std::system(build.c_str());  // other categories missing
+  ::setenv("LOCPATH", place.c_str(), 1);
+  const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+  const bool comma = std::setlocale(LC_NUMERIC, "comma") != nullptr;
+  ::unsetenv("LOCPATH");
+  fs::remove_all(place);
+  if (!comma) GTEST_SKIP() << "localedef could not build a locale";
+  const Text point = singleText(7215.5f), whole = singleText(9600);
+  const auto read = singleFrom(u" 10.5 ");
+  const auto code = int32From(u"2.5E1");
+  std::setlocale(LC_NUMERIC, previous.c_str());
+  EXPECT_EQ(point, u" 7215.5 ");
+  EXPECT_EQ(whole, u" 9600 ");
+  EXPECT_EQ(read, 10.5f);
+  EXPECT_EQ(code, 25);
+}
+
+TEST(SettingsFile, TheFieldTableReachesEveryMember) {
+  // Moving each field through the table, as a front end does, copies all.
+  const Settings from = unusual();
+  Settings to;
+  for (const FieldSpec& field : kFields) {
+    EXPECT_EQ(shownValue(from, field.line).empty(), field.line == Field::StartMinute);
+    if (auto* v = valueOf<float>(to, field.line)) *v = *valueOf<float>(from, field.line);
+    if (auto* v = valueOf<Text>(to, field.line)) *v = *valueOf<Text>(from, field.line);
+    if (auto* v = valueOf<int16_t>(to, field.line)) *v = *valueOf<int16_t>(from, field.line);
+    if (auto* v = valueOf<int32_t>(to, field.line)) *v = *valueOf<int32_t>(from, field.line);
+    if (auto* v = valueOf<bool>(to, field.line)) *v = *valueOf<bool>(from, field.line);
+  }
+  EXPECT_EQ(to, from);
+  EXPECT_EQ(shownValue(from, Field::WindowLeft), u"1E+07");
+  EXPECT_EQ(shownValue(from, Field::BackColor), u"-2147483643");
+  EXPECT_EQ(shownValue(from, Field::Bold), u"True");
+  EXPECT_EQ(shownValue(from, Field::Interval), u" 5 ");
 }
 
 TEST(SettingsFile, WriterBytesAreExact) {
