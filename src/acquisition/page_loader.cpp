@@ -30,22 +30,26 @@ int settlePauseMs(double waitValue) {
 PageLoader::PageLoader(engine::Engine& engine, Browser& browser, PageHooks hooks)
     : engine_(engine), browser_(browser), hooks_(std::move(hooks)) {}
 
-bool PageLoader::WaitForPage() {
+PageLoader::Wait PageLoader::waitWhileBusy() {
   const auto deadline = hooks_.now() + hooks_.deadline;
-  while (hooks_.now() < deadline && browser_.Busy()) {
+  while (!hooks_.abandoned() && hooks_.now() < deadline && browser_.Busy()) {
     hooks_.pause(kBusyPollMs);
     hooks_.processEvents();
   }
+  if (hooks_.abandoned()) {
+    engine_.stop();
+    return Wait::Abandoned;
+  }
   if (hooks_.now() >= deadline) {
     engine_.stop();
-    return true;
+    return Wait::TimedOut;
   }
-  return false;
+  return Wait::Done;
 }
 
 void PageLoader::settle() {
   const int64_t passes = settlePassCount(waitValueNumber(hooks_.waitValueText()));
-  for (int64_t pass = 0; pass < passes; ++pass) {
+  for (int64_t pass = 0; pass < passes && !hooks_.abandoned(); ++pass) {
     hooks_.pause(settlePauseMs(waitValueNumber(hooks_.waitValueText())));
     hooks_.processEvents();
   }
@@ -55,43 +59,60 @@ std::optional<std::u16string> PageLoader::failedLoad() const {
   return browser_.Busy() ? std::nullopt : browser_.loadError();
 }
 
-void PageLoader::Command3_Click() {
+PageLoader::Wait PageLoader::load() {
   const engine::Text kept(engine_.d().view());
   engine_.d().assign(kLoadingNotice);
   browser_.Navigate(hooks_.urlText());
-  const bool gaveUp = WaitForPage();
+  const Wait wait = waitWhileBusy();
   // A navigation that failed leaves the browser showing its own error page:
   // nothing there is worth settling or extracting from.
-  if (!failedLoad()) settle();
+  if (wait != Wait::Abandoned && !failedLoad()) settle();
   engine_.d().assign(kept);
+  // A program that is ending reads nothing more from the browser.
+  if (hooks_.abandoned()) {
+    engine_.ht().clear();
+    engine_.stop();
+    return Wait::Abandoned;
+  }
   // Asked again: the page may have sent the browser elsewhere meanwhile.
   if (const auto error = failedLoad()) {
     engine_.ht().clear();
     engine_.stop();
     hooks_.loadFailed(*error);
-    return;
+    return wait;
   }
   auto body = browser_.bodyHtml();
   if (!body) {
     engine_.ht().clear();
     engine_.stop();
-    if (!gaveUp) hooks_.loadFailed(u"the page did not answer");
+    if (wait == Wait::Done) hooks_.loadFailed(u"the page did not answer");
   } else {
     engine_.ht().assign(*body);
   }
-  if (gaveUp) hooks_.timedOut();
+  if (wait == Wait::TimedOut) {
+    hooks_.timedOut();
+  } else if (body) {
+    hooks_.loaded();
+  }
+  return wait;
 }
 
-void PageLoader::OpenUrl() {
+void PageLoader::loadByHand() {
+  load();
+}
+
+void PageLoader::loadForScript() {
   engine_.ht().clear();
   hooks_.repaint();
-  Command3_Click();
-  WaitForPage();
+  const Wait first = load();
+  // A page that sent the browser on and keeps it busy past the deadline is
+  // told as a time-out too, once.
+  if (waitWhileBusy() == Wait::TimedOut && first == Wait::Done) hooks_.timedOut();
 }
 
 void PageLoader::loadUrl(std::u16string_view url) {
   hooks_.setUrlText(url);
-  OpenUrl();
+  loadForScript();
 }
 
 }  // namespace kelvane::acquisition

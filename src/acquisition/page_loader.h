@@ -20,7 +20,7 @@ namespace kelvane::acquisition {
 inline constexpr std::u16string_view kLoadingNotice =
     u" ★★データ更新中★★\r\n　しばらくお待ちください．";
 
-// How long WaitForPage waits for a busy browser.
+// How long the wait for a busy browser lasts at most.
 inline constexpr std::chrono::milliseconds kPageDeadline{90'000};
 // The pause between two looks at a busy browser.
 inline constexpr int kBusyPollMs = 20;
@@ -59,28 +59,39 @@ struct PageHooks {
   // writes the reason) and when a wait gave up at the deadline.
   std::function<void(std::u16string_view reason)> loadFailed = [](std::u16string_view) {};
   std::function<void()> timedOut = [] {};
+  // Told when a page came in whole (neither failed nor timed out).
+  std::function<void()> loaded = [] {};
+  // True once the program is ending: every wait ends at once, nothing more
+  // is read from the browser and nothing is reported.
+  std::function<bool()> abandoned = [] { return false; };
 };
 
 class PageLoader {
  public:
+  // How a wait for the browser ended.
+  enum class Wait { Done, TimedOut, Abandoned };
+
   PageLoader(engine::Engine& engine, Browser& browser, PageHooks hooks);
 
   // Loads the page of the URL box into HT, showing the loading notice in
-  // the display meanwhile. A failed navigation is not a page: HT is left
-  // empty and StopFlag is set, silently.
-  void Command3_Click();
-  // Waits while the browser is busy, at most until the deadline; sets
-  // StopFlag and returns true when it gave up.
-  bool WaitForPage();
-  // The URL command's worker: empties HT, repaints, loads, and waits once
-  // more for a browser that is still busy.
-  void OpenUrl();
-  // What a host's openUrl does: the URL into the URL box, then OpenUrl.
+  // the display meanwhile (the window's Command3_Click). A failed
+  // navigation is not a page: HT is left empty and StopFlag is set.
+  void loadByHand();
+  // Waits while the browser is busy, at most until the deadline (the
+  // window's WaitForPage). StopFlag is set unless the wait ended with the
+  // load.
+  Wait waitWhileBusy();
+  // The URL command's worker (the window's OpenUrl): empties HT, repaints,
+  // loads, and waits once more for a browser that is still busy.
+  void loadForScript();
+  // What a host's openUrl does: the URL into the URL box, then
+  // loadForScript.
   void loadUrl(std::u16string_view url);
 
   Browser& browser() { return browser_; }
 
  private:
+  Wait load();
   void settle();
   // Why the navigation failed, once the browser has finished with it.
   std::optional<std::u16string> failedLoad() const;

@@ -35,9 +35,9 @@ bool Scheduler::outsideWindow() const {
   return !insideTimeWindow(start, end, t.hour * 60 + t.minute);
 }
 
-void Scheduler::Timer1_Timer() {
+void Scheduler::tick() {
   delegate_.setTimerEnabled(false);
-  if (check1_ == 0) return;
+  if (autoUpdate_ == 0) return;
   // Ticks outside the window do not count: the count resumes when it opens.
   if (outsideWindow()) {
     delegate_.setTimerEnabled(true);
@@ -48,33 +48,28 @@ void Scheduler::Timer1_Timer() {
     delegate_.setTimerEnabled(true);
     return;
   }
-  if (delegate_.browserBusy()) delegate_.WaitForPage();
-  const engine::RunOutcome outcome = delegate_.Exec_Click();
+  if (delegate_.browserBusy()) delegate_.waitForPage();
+  const engine::RunOutcome outcome = delegate_.runScript();
   if (outcome == engine::RunOutcome::Normal && logAutoWrite_) delegate_.appendLogEntry();
   // Also after a run that stopped on an error, which left the timer off.
   delegate_.setTimerEnabled(true);
 }
 
-void Scheduler::setCheck1(int value) {
-  check1_ = value;
-  Check1_Click();
+void Scheduler::setAutoUpdate(int value) {
+  autoUpdate_ = value;
+  autoUpdateChanged();
 }
 
-void Scheduler::Check1_Click() {
-  delegate_.setTimerEnabled(check1_ != 0);
+void Scheduler::autoUpdateChanged() {
+  delegate_.setTimerEnabled(autoUpdate_ != 0);
 }
 
-void Scheduler::mnuTimerOn_Click() {
-  if (check1_ != 0) {
-    timerOnChecked_ = false;
-    setCheck1(0);
-  } else {
-    timerOnChecked_ = true;
-    setCheck1(1);
-  }
+void Scheduler::toggleFromMenu() {
+  menuMarked_ = autoUpdate_ == 0;
+  setAutoUpdate(menuMarked_ ? 1 : 0);
 }
 
-void Scheduler::Text4_Change(std::u16string_view text) {
+void Scheduler::setIntervalText(std::u16string_view text) {
   intervalMinutes_ = numbers::nearestInt16(numbers::numericPrefix(text));
 }
 

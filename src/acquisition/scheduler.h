@@ -22,10 +22,11 @@ class SchedulerDelegate {
   virtual void setTimerEnabled(bool on) = 0;
   // The browser is still loading a page (one the user opened by a link).
   virtual bool browserBusy() = 0;
-  virtual void WaitForPage() = 0;
-  // One run, exactly as the update button starts it. The window calls
-  // Scheduler::runStarting when a run starts.
-  virtual engine::RunOutcome Exec_Click() = 0;
+  // Waits while the browser is busy, at most 90 seconds (WaitForPage).
+  virtual void waitForPage() = 0;
+  // One run, exactly as the update button starts it (Exec_Click). The
+  // window calls Scheduler::runStarting when a run starts.
+  virtual engine::RunOutcome runScript() = 0;
   // "Log自動書込" is ticked and an automatic run ended normally.
   virtual void appendLogEntry() = 0;
 };
@@ -60,22 +61,25 @@ class Scheduler {
   // The clock defaults to the local time of the machine.
   explicit Scheduler(SchedulerDelegate& delegate, Clock clock = {});
 
-  // The tick handler of Timer1.
-  void Timer1_Timer();
+  // A tick of Timer1 (Timer1_Timer).
+  void tick();
 
-  // The automatic-update switch. Setting the value runs Check1_Click, as a
-  // click on the box does.
-  int check1() const { return check1_; }
-  void setCheck1(int value);
-  void Check1_Click();
+  // The automatic-update switch, the value of the box Check1. Setting the
+  // value switches the timer, as a click on the box does.
+  int autoUpdate() const { return autoUpdate_; }
+  void setAutoUpdate(int value);
+  // Timer1 on exactly when the switch is not 0 (Check1_Click).
+  void autoUpdateChanged();
 
-  // The popup-menu item "タイマーON(&T)" and its check mark.
-  void mnuTimerOn_Click();
-  bool timerOnChecked() const { return timerOnChecked_; }
-  void setTimerOnChecked(bool on) { timerOnChecked_ = on; }
+  // The popup-menu item "タイマーON(&T)": flips the switch and its check
+  // mark (mnuTimerOn_Click).
+  void toggleFromMenu();
+  bool menuMarked() const { return menuMarked_; }
+  void setMenuMarked(bool on) { menuMarked_ = on; }
 
-  // The interval box changed: IntervalMinutes is recomputed from it.
-  void Text4_Change(std::u16string_view text);
+  // The interval box changed: IntervalMinutes is recomputed from it
+  // (Text4_Change).
+  void setIntervalText(std::u16string_view text);
   int16_t intervalMinutes() const { return intervalMinutes_; }
 
   // Ticks counted towards the next automatic run.
@@ -98,8 +102,8 @@ class Scheduler {
 
   SchedulerDelegate& delegate_;
   Clock clock_;
-  int check1_ = 0;
-  bool timerOnChecked_ = false;
+  int autoUpdate_ = 0;
+  bool menuMarked_ = false;
   int16_t intervalMinutes_ = 0;
   int64_t minuteCount_ = 0;
   TimeWindowBoxes window_;

@@ -29,21 +29,28 @@ class UpdateTimer : public QObject, private SchedulerDelegate {
   Scheduler& scheduler() { return scheduler_; }
   // Timer1's enabled state; switching it on restarts the 60-second period.
   void setTimerEnabled(bool on) override;
+  // Stops the timer for good: the program is ending, and a run that ends
+  // afterwards must not switch it on again.
+  void shutDown() {
+    shutDown_ = true;
+    timer_.stop();
+  }
   bool timerEnabled() const { return timer_.isActive(); }
   QTimer& timer() { return timer_; }
 
  private:
   bool browserBusy() override { return hooks_.browserBusy && hooks_.browserBusy(); }
-  void WaitForPage() override {
+  void waitForPage() override {
     if (hooks_.waitForPage) hooks_.waitForPage();
   }
-  engine::RunOutcome Exec_Click() override { return hooks_.runScript(); }
+  engine::RunOutcome runScript() override { return hooks_.runScript(); }
   void appendLogEntry() override {
     if (hooks_.appendLogEntry) hooks_.appendLogEntry();
   }
 
   Hooks hooks_;
   QTimer timer_;
+  bool shutDown_ = false;
   Scheduler scheduler_;
 };
 

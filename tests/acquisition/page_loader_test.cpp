@@ -37,7 +37,10 @@ class FakeBrowser : public Browser {
   std::optional<std::u16string> loadError() const override {
     return Busy() ? std::nullopt : current.error;
   }
-  std::optional<std::u16string> bodyHtml() override { return current.body; }
+  std::optional<std::u16string> bodyHtml() override {
+    ++bodyReads;
+    return current.body;
+  }
   // One pass of the event loop.
   void pass() {
     if (passesLeft > 0) --passesLeft;
@@ -47,6 +50,7 @@ class FakeBrowser : public Browser {
   std::vector<std::u16string> addresses;
   Page current{u"", std::nullopt, 0};
   int passesLeft = 0;
+  int bodyReads = 0;
 };
 
 // The engine, the fake browser and hooks on a fake clock that only moves
@@ -132,7 +136,7 @@ TEST_F(PageLoaderTest, SettlePassesFollowTheWaitValue) {
     SCOPED_TRACE("case " + std::to_string(&c - cases.data()));
     waitValue = c.wait;
     pauses.clear();
-    loader.Command3_Click();
+    loader.loadByHand();
     EXPECT_EQ(static_cast<int>(pauses.size()), c.passes);
     EXPECT_EQ(pausesOf(c.ms), c.passes);
   }
@@ -143,7 +147,7 @@ TEST_F(PageLoaderTest, SettlePassCountIsFixedButEachPassReadsTheWaitAgain) {
   urlBox = u"p";
   waitValue = u"0.5";  // 6 passes
   onPass = [this] { waitValue = u"2"; };
-  loader.Command3_Click();
+  loader.loadByHand();
   EXPECT_EQ(pauses, (std::vector<int>{8, 30, 30, 30, 30, 30}));
 }
 
@@ -183,10 +187,23 @@ TEST_F(PageLoaderTest, BusyPastTheDeadlineStopsTheRunSilentlyWithWhateverPageIsS
   EXPECT_TRUE(bench.host.messages.empty());
   EXPECT_TRUE(failures.empty());
   EXPECT_EQ(timeOuts, 1);
-  // 90 s of 20 ms turns, the settle pass, and the second wait of OpenUrl.
+  // 90 s of 20 ms turns, the settle pass, and the second wait.
   EXPECT_EQ(pausesOf(20), 2 * 4500);
   EXPECT_EQ(pausesOf(0), 1);
   EXPECT_EQ(clock - std::chrono::steady_clock::time_point{}, 180s);
+}
+
+TEST_F(PageLoaderTest, PageThatKeepsTheBrowserBusyAfterItsLoadIsToldAsATimeOut) {
+  browser.pages[u"http://a/"] = {u"<p>A</p>", std::nullopt, 1};
+  waitValue = u"0.1";
+  // While it settles, the page starts a navigation that never ends.
+  onPass = [this] {
+    if (!browser.Busy()) browser.passesLeft = -1;
+  };
+  EXPECT_EQ(bench.run({u"URL\t\"http://a/\"", u"PUT\t\"next\"\tD"}), RunOutcome::Stopped);
+  EXPECT_EQ(bench.ht(), u"<p>A</p>");
+  EXPECT_EQ(timeOuts, 1);
+  EXPECT_EQ(pausesOf(20), 1 + 4500);
 }
 
 TEST_F(PageLoaderTest, PageThatFinishesJustBeforeTheDeadlineIsNotATimeOut) {
@@ -202,7 +219,7 @@ TEST_F(PageLoaderTest, ShortenedDeadline) {
   PageLoader quick(bench.engine, browser, h);
   browser.pages[u"http://slow/"] = {u"<p>partial</p>", std::nullopt, -1};
   urlBox = u"http://slow/";
-  quick.Command3_Click();
+  quick.loadByHand();
   EXPECT_TRUE(bench.engine.stopFlag());
   EXPECT_EQ(pausesOf(20), 5);
 }
@@ -254,10 +271,51 @@ TEST_F(PageLoaderTest, PageThatDoesNotAnswerLeavesHtEmptyAndStops) {
 TEST_F(PageLoaderTest, LoadByHandLeavesStopFlagForTheNextRunToClear) {
   browser.pages[u"http://down/"] = {u"", u"refused", 1};
   urlBox = u"http://down/";
-  loader.Command3_Click();
+  loader.loadByHand();
   EXPECT_TRUE(bench.engine.stopFlag());
   EXPECT_EQ(bench.run({u"PUT\t\"ran\"\tD"}), RunOutcome::Normal);
   EXPECT_EQ(bench.d(), u"ran");
+}
+
+// A program that is ending waits for nothing: whichever wait is going ends
+// at the next look, nothing more is read from the browser or reported.
+TEST_F(PageLoaderTest, AbandonedLoadEndsEveryWaitAtOnce) {
+  struct Case {
+    const char* name;
+    int busyPasses;  // -1: the server never answers
+    std::u16string wait;
+    bool busyAgain;    // the page sends the browser on while it settles
+    int abandonAfter;  // event passes
+  };
+  const std::vector<Case> cases = {
+      {"while busy", -1, u"0", false, 3},
+      {"while settling", 1, u"1000", false, 5},
+      {"during the second wait", 1, u"0", true, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int passesSeen = 0;
+    PageHooks h = hooks();
+    h.abandoned = [&] { return passesSeen >= c.abandonAfter; };
+    PageLoader ending(bench.engine, browser, h);
+    bench.host.onOpenUrl = [&](std::u16string_view url) { ending.loadUrl(url); };
+    browser.pages[u"http://p/"] = {u"<p>P</p>", std::nullopt, c.busyPasses};
+    onPass = [&] {
+      ++passesSeen;
+      if (c.busyAgain && !browser.Busy()) browser.passesLeft = -1;
+    };
+    waitValue = c.wait;
+    browser.bodyReads = 0;
+    bench.engine.d().assign(u"kept");
+    EXPECT_EQ(bench.run({u"URL\t\"http://p/\"", u"PUT\t\"next\"\tD"}), RunOutcome::Stopped);
+    EXPECT_EQ(passesSeen, c.abandonAfter);
+    EXPECT_EQ(bench.d(), u"kept");
+    // Only a page read before the program began to end is in HT.
+    EXPECT_EQ(browser.bodyReads, c.busyAgain ? 1 : 0);
+    EXPECT_EQ(bench.ht(), c.busyAgain ? u"<p>P</p>" : u"");
+    EXPECT_TRUE(failures.empty());
+    EXPECT_EQ(timeOuts, 0);
+  }
 }
 
 TEST(WaitValueTest, WholeTextMustBeANumber) {

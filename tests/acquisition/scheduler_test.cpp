@@ -11,7 +11,7 @@ namespace {
 using engine::RunOutcome;
 
 // Records what the scheduler asks of the window. Like the window's own
-// Exec_Click, a run restarts the minute count.
+// run, a run restarts the minute count.
 class FakeWindow : public SchedulerDelegate {
  public:
   void setTimerEnabled(bool on) override {
@@ -19,11 +19,11 @@ class FakeWindow : public SchedulerDelegate {
     timerChanges.push_back(on);
   }
   bool browserBusy() override { return busy; }
-  void WaitForPage() override {
+  void waitForPage() override {
     ++pageWaits;
     busy = false;
   }
-  RunOutcome Exec_Click() override {
+  RunOutcome runScript() override {
     ++runs;
     waitedBeforeRun = pageWaits;
     scheduler->runStarting();
@@ -46,11 +46,11 @@ class SchedulerTest : public ::testing::Test {
  protected:
   SchedulerTest() {
     window.scheduler = &scheduler;
-    scheduler.setCheck1(1);
+    scheduler.setAutoUpdate(1);
   }
 
   void at(int hour, int minute) { now = {hour, minute}; }
-  void interval(std::u16string_view text) { scheduler.Text4_Change(text); }
+  void interval(std::u16string_view text) { scheduler.setIntervalText(text); }
   void timeWindow(std::u16string sh, std::u16string sm, std::u16string eh, std::u16string em,
                   bool inForce = true) {
     scheduler.setTimeWindow({std::move(sh), std::move(sm), std::move(eh), std::move(em), inForce});
@@ -58,7 +58,7 @@ class SchedulerTest : public ::testing::Test {
   // Ticks n times; returns how many runs they started.
   int tick(int n = 1) {
     const int before = window.runs;
-    for (int i = 0; i < n; ++i) scheduler.Timer1_Timer();
+    for (int i = 0; i < n; ++i) scheduler.tick();
     return window.runs - before;
   }
 
@@ -146,7 +146,7 @@ TEST_F(SchedulerTest, IntervalTenRunsOnFirstTickThenEveryTenth) {
   EXPECT_EQ(tick(), 1);  // the tenth tick after that run
   EXPECT_EQ(tick(4), 0);
   // A run by hand restarts the count.
-  window.Exec_Click();
+  window.runScript();
   EXPECT_EQ(tick(9), 0);
   EXPECT_EQ(tick(), 1);
 }
@@ -175,34 +175,34 @@ TEST_F(SchedulerTest, CountResumesWhereItStoppedWhenTheWindowOpens) {
 
 TEST_F(SchedulerTest, SwitchOffStopsTheTimerAtTheNextTick) {
   interval(u"0");
-  scheduler.setCheck1(0);
+  scheduler.setAutoUpdate(0);
   EXPECT_FALSE(window.timerOn);
   window.timerOn = true;  // a run that ended normally switched it on
   scheduler.setMinuteCount(4);
   EXPECT_EQ(tick(), 0);
   EXPECT_FALSE(window.timerOn);
   EXPECT_EQ(scheduler.minuteCount(), 4);
-  scheduler.setCheck1(1);
+  scheduler.setAutoUpdate(1);
   EXPECT_TRUE(window.timerOn);
   EXPECT_EQ(tick(), 1);
 }
 
 TEST_F(SchedulerTest, MenuItemTogglesSwitchMarkAndTimer) {
-  scheduler.setTimerOnChecked(true);
-  scheduler.mnuTimerOn_Click();
-  EXPECT_EQ(scheduler.check1(), 0);
-  EXPECT_FALSE(scheduler.timerOnChecked());
+  scheduler.setMenuMarked(true);
+  scheduler.toggleFromMenu();
+  EXPECT_EQ(scheduler.autoUpdate(), 0);
+  EXPECT_FALSE(scheduler.menuMarked());
   EXPECT_FALSE(window.timerOn);
-  scheduler.mnuTimerOn_Click();
-  EXPECT_EQ(scheduler.check1(), 1);
-  EXPECT_TRUE(scheduler.timerOnChecked());
+  scheduler.toggleFromMenu();
+  EXPECT_EQ(scheduler.autoUpdate(), 1);
+  EXPECT_TRUE(scheduler.menuMarked());
   EXPECT_TRUE(window.timerOn);
 }
 
 TEST_F(SchedulerTest, ClickOnTheBoxLeavesTheMenuMark) {
-  scheduler.setTimerOnChecked(true);
-  scheduler.setCheck1(0);
-  EXPECT_TRUE(scheduler.timerOnChecked());
+  scheduler.setMenuMarked(true);
+  scheduler.setAutoUpdate(0);
+  EXPECT_TRUE(scheduler.menuMarked());
   EXPECT_FALSE(window.timerOn);
 }
 
@@ -263,7 +263,7 @@ TEST(IntervalTest, NumericPrefixToNearestHalvesToEvenClamped) {
   FakeWindow window;
   for (const Case& c : cases) {
     Scheduler scheduler(window, [] { return LocalMinute{}; });
-    scheduler.Text4_Change(c.text);
+    scheduler.setIntervalText(c.text);
     EXPECT_EQ(scheduler.intervalMinutes(), c.expected) << "case " << (&c - cases.data());
   }
 }

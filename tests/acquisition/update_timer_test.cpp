@@ -18,9 +18,9 @@ class UpdateTimerTest : public QObject {
     });
     QCOMPARE(timer.timer().interval(), 60'000);
     QVERIFY(!timer.timerEnabled());
-    timer.scheduler().setCheck1(1);
+    timer.scheduler().setAutoUpdate(1);
     QVERIFY(timer.timerEnabled());
-    timer.scheduler().mnuTimerOn_Click();
+    timer.scheduler().toggleFromMenu();
     QVERIFY(!timer.timerEnabled());
   }
 
@@ -42,9 +42,9 @@ class UpdateTimerTest : public QObject {
                         return LocalMinute{12, 0};
                       });
     self = &timer;
-    timer.scheduler().Text4_Change(u"0");
+    timer.scheduler().setIntervalText(u"0");
     timer.scheduler().setLogAutoWrite(true);
-    timer.scheduler().setCheck1(1);
+    timer.scheduler().setAutoUpdate(1);
     timer.timer().setInterval(10);  // instead of a minute
     timer.setTimerEnabled(true);
     QTRY_VERIFY(runs >= 2);

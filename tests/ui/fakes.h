@@ -49,9 +49,11 @@ class FakeDialogs : public platform::Dialogs {
  private:
   template <typename T>
   static std::optional<T> next(std::deque<std::optional<T>>& queue) {
-    if (queue.empty()) return std::nullopt;
-    auto answer = queue.front();
-    queue.pop_front();
+    std::optional<T> answer;
+    if (!queue.empty()) {
+      answer.swap(queue.front());
+      queue.pop_front();
+    }
     return answer;
   }
 };
@@ -63,18 +65,26 @@ class FakeBrowser : public acquisition::Browser {
     navigations.emplace_back(url);
     current_ = std::u16string(url);
   }
-  bool Busy() const override { return false; }
+  // A page at hangingUrl never finishes, as a server that never answers.
+  bool Busy() const override {
+    ++busyPolls;
+    return !hangingUrl.empty() && current_ == hangingUrl;
+  }
   std::optional<std::u16string> loadError() const override {
     if (current_.empty() || pages_.count(current_)) return std::nullopt;
     return u"no such page";
   }
   std::optional<std::u16string> bodyHtml() override {
+    ++bodyReads;
     const auto it = pages_.find(current_);
     if (it == pages_.end()) return std::nullopt;
     return it->second;
   }
 
   std::vector<std::u16string> navigations;
+  std::u16string hangingUrl;
+  mutable int busyPolls = 0;
+  int bodyReads = 0;
 
  private:
   std::map<std::u16string, std::u16string> pages_;

@@ -14,10 +14,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include "acquisition/update_timer.h"
 #include "platform/title_bar.h"
@@ -72,6 +74,8 @@ class Form1Test : public QObject {
   std::shared_ptr<FakeDialogs> dialogs_;
   std::map<std::u16string, std::u16string> pages_;
   FakeBrowser* browser_ = nullptr;
+  // Puts widgets into WebBrowser1 where the real view would be.
+  std::function<void(QWidget*)> fillBrowserHolder_;
   int quits_ = 0;
 
   std::unique_ptr<Form1> start(const QString& commandLine = {}) {
@@ -79,7 +83,8 @@ class Form1Test : public QObject {
     options.applicationDir = dir_.path();
     options.commandLine = commandLine;
     options.dialogs = dialogs_;
-    options.browserFactory = [this](QWidget*) {
+    options.browserFactory = [this](QWidget* holder) {
+      if (fillBrowserHolder_) fillBrowserHolder_(holder);
       auto browser = std::make_unique<FakeBrowser>(pages_);
       browser_ = browser.get();
       return browser;
@@ -106,6 +111,7 @@ class Form1Test : public QObject {
     dialogs_ = std::make_shared<FakeDialogs>();
     pages_.clear();
     browser_ = nullptr;
+    fillBrowserHolder_ = nullptr;
     quits_ = 0;
   }
 
@@ -141,7 +147,7 @@ class Form1Test : public QObject {
     // tick only stops it.
     QVERIFY(form->timer1().timerEnabled());
     QCOMPARE(form->timer1().timer().interval(), 60000);
-    form->timer1().scheduler().Timer1_Timer();
+    form->timer1().scheduler().tick();
     QVERIFY(!form->timer1().timerEnabled());
     // The start size, in pixels of this screen.
     QCOMPARE(form->size(), QSize(twipsToPixels(3915, form->logicalDpiX()),
@@ -364,6 +370,10 @@ class Form1Test : public QObject {
     QVERIFY(browserInView());
     QCOMPARE(child<QLabel>(*form, "Label12")->text(),
              QString("サポート: https://example.org/kelvane/"));
+    // The labels between the time boxes.
+    QCOMPARE(child<QLabel>(*form, "Label3")->text() + child<QLabel>(*form, "Label4")->text() +
+                 child<QLabel>(*form, "Label5")->text(),
+             QString(":-:"));
     form->SSTab1()->setCurrentIndex(0);
     QVERIFY(!shown("Command3") && !shown("QuitBtn"));
     // Away from its page the browser is out of sight but not hidden, so the
@@ -654,17 +664,140 @@ class Form1Test : public QObject {
     QVERIFY(!form->menuItem("mnuTimerOn")->isChecked());
   }
 
-  void quitDuringARunEndsItAtOnce() {
-    writeScript(path("long.spt"), {"CLEAR\tD", "LOOP\t\"30000\"", "PUT\t\"x\"\tD", "LOOPEND"});
-    auto form = start(path("long.spt"));
-    QTimer::singleShot(0, form.get(), [&] { form->QuitBtn_Click(); });
-    QCOMPARE(form->Exec_Click(), engine::RunOutcome::Stopped);
-    QCOMPARE(quits_, 1);
+  // 終了, or closing the window, ends whatever is going on at its next look
+  // and nothing starts any more.
+  void quittingEndsEveryState_data() {
+    QTest::addColumn<QStringList>("script");
+    QTest::addColumn<QString>("wait");
+    QTest::addColumn<bool>("automatic");
+    QTest::addColumn<bool>("byClosing");
+    const QStringList load = {"URL\t\"hang\"", "PUT\t\"next\"\tD"};
+    QTest::newRow("page load") << load << "0" << false << false;
+    QTest::newRow("page load, window closed") << load << "0" << false << true;
+    QTest::newRow("automatic run's page load") << load << "0" << true << false;
+    QTest::newRow("settle wait") << QStringList{"URL\t\"p\"", "PUT\t\"next\"\tD"} << "1000" << false
+                                 << true;
+    QTest::newRow("loop") << QStringList{"LOOP\t\"30000\"", "PUT\t\"x\"\tD", "LOOPEND"} << "0"
+                          << false << false;
+  }
+
+  void quittingEndsEveryState() {
+    QFETCH(QStringList, script);
+    QFETCH(QString, wait);
+    QFETCH(bool, automatic);
+    QFETCH(bool, byClosing);
+    pages_[u"p"] = u"<p>P</p>";
+    writeScript(path("state.spt"), script);
+    auto form = start(path("state.spt"));
+    child<QLineEdit>(*form, "WaitValue")->setText(wait);
+    child<QLineEdit>(*form, "Text4")->setText("0");
+    child<QCheckBox>(*form, "Check1")->click();
+    form->SSTab1()->setCurrentIndex(2);  // makes the browser
+    form->SSTab1()->setCurrentIndex(0);
+    browser_->hangingUrl = u"hang";
+    form->show();
+    int pollsAtQuit = -1;
+    // Fires inside the run's first pass of the event loop.
+    QTimer::singleShot(0, form.get(), [&] {
+      pollsAtQuit = browser_->busyPolls;
+      if (byClosing) {
+        form->close();
+      } else {
+        form->QuitBtn_Click();
+      }
+    });
+    if (automatic) {
+      form->timer1().scheduler().tick();
+    } else {
+      QCOMPARE(form->Exec_Click(), engine::RunOutcome::Stopped);
+    }
+    QVERIFY(pollsAtQuit >= 0);
+    QVERIFY(browser_->busyPolls <= pollsAtQuit + 1);
+    QCOMPARE(browser_->bodyReads, 0);
+    QCOMPARE(quits_, byClosing ? 0 : 1);
     QVERIFY(form->engine().d().size() < 30000);
     QVERIFY(!form->isVisible());
     QVERIFY(!form->timer1().timerEnabled());
-    // Nothing starts any more.
     QCOMPARE(form->Exec_Click(), engine::RunOutcome::Ignored);
+  }
+
+  // A failed load is shown on the "Data" tab and, unlike a script error,
+  // does not end the automatic update; a good load takes the mark away.
+  void failedLoadIsMarkedAndTheUpdateGoesOn_data() {
+    QTest::addColumn<QStringList>("script");
+    QTest::addColumn<bool>("autoUpdate");
+    QTest::addColumn<bool>("marked");
+    QTest::addColumn<bool>("timerOn");
+    const QStringList down = {"URL\t\"down\"", "PUT\t\"next\"\tD"};
+    QTest::newRow("failed load") << down << true << true << true;
+    QTest::newRow("failed load, update off") << down << false << true << false;
+    QTest::newRow("script error") << QStringList{"GETX", "PUT\t\"next\"\tD"} << true << false
+                                  << false;
+  }
+
+  void failedLoadIsMarkedAndTheUpdateGoesOn() {
+    QFETCH(QStringList, script);
+    QFETCH(bool, autoUpdate);
+    pages_[u"up"] = u"<p>up</p>";
+    writeScript(path("fail.spt"), script);
+    auto form = start(path("fail.spt"));
+    child<QLineEdit>(*form, "WaitValue")->setText("0");
+    if (autoUpdate) child<QCheckBox>(*form, "Check1")->click();
+    child<QPlainTextEdit>(*form, "Text3")->setPlainText("kept");
+    QCOMPARE(form->Exec_Click(), engine::RunOutcome::Stopped);
+    QCOMPARE(child<QPlainTextEdit>(*form, "Text3")->toPlainText(), QString("kept"));
+    QTabBar* strip = form->SSTab1()->strip();
+    QTEST(!strip->tabIcon(0).isNull(), "marked");
+    QTEST(form->timer1().timerEnabled(), "timerOn");
+    if (!strip->tabIcon(0).isNull()) {
+      QVERIFY(strip->tabToolTip(0).startsWith("読込失敗 "));
+      QVERIFY(strip->tabToolTip(0).endsWith("no such page"));
+      // A good load, by hand here, clears the mark.
+      child<QLineEdit>(*form, "Text2")->setText("up");
+      form->Command3_Click();
+      QVERIFY(strip->tabIcon(0).isNull());
+      QVERIFY(strip->tabToolTip(0).isEmpty());
+    }
+  }
+
+  void browserOutOfSightTakesNoFocus() {
+    fillBrowserHolder_ = [](QWidget* holder) {
+      auto* page = new QLineEdit(QStringLiteral("inside the page"), holder);
+      holder->layout()->addWidget(page);
+      page->show();
+    };
+    auto form = start();
+    form->show();
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QWidget* holder = child<QWidget>(*form, "WebBrowser1");
+    form->SSTab1()->setCurrentIndex(2);  // makes the browser
+    const auto focusReachesThePage = [&] {
+      for (int i = 0; i < 40; ++i) {
+        QTest::keyClick(form->focusWidget(), Qt::Key_Backtab);
+        if (holder->isAncestorOf(form->focusWidget())) return true;
+      }
+      return false;
+    };
+    QVERIFY(focusReachesThePage());
+    form->SSTab1()->setCurrentIndex(0);
+    child<QPlainTextEdit>(*form, "Text3")->setFocus();
+    QVERIFY(!focusReachesThePage());
+  }
+
+  void greyedBoxFromTheSettingsTurnsTwoStateWhenClicked() {
+    settings::Settings stored;
+    stored.autoLog = 2;
+    writeAll(path("Kelvane.cnf"), QByteArray::fromStdString(settings::settingsBytes(stored)));
+    auto form = start();
+    auto* box = child<QCheckBox>(*form, "Check3");
+    QCOMPARE(box->checkState(), Qt::PartiallyChecked);
+    QList<Qt::CheckState> states;
+    for (int i = 0; i < 3; ++i) {
+      box->click();
+      states << box->checkState();
+    }
+    QCOMPARE(states, (QList<Qt::CheckState>{Qt::Checked, Qt::Unchecked, Qt::Checked}));
   }
 
   void automaticRunWritesTheLogWhenAsked() {
@@ -674,11 +807,11 @@ class Form1Test : public QObject {
     child<QLineEdit>(*form, "Text5")->setText(path("auto.log"));
     child<QLineEdit>(*form, "MemoText")->setText("m");
     child<QCheckBox>(*form, "Check1")->click();
-    form->timer1().scheduler().Timer1_Timer();
+    form->timer1().scheduler().tick();
     QCOMPARE(child<QPlainTextEdit>(*form, "Text3")->toPlainText(), QString("auto"));
     QVERIFY(!QFile::exists(path("auto.log")));  // Check3 is off
     child<QCheckBox>(*form, "Check3")->click();
-    form->timer1().scheduler().Timer1_Timer();
+    form->timer1().scheduler().tick();
     QCOMPARE(readAll(path("auto.log")), QByteArray("m\r\nauto\r\n"));
     QVERIFY(form->timer1().timerEnabled());
   }

@@ -60,7 +60,7 @@ QString boxForm(TextView text) {
   return out;
 }
 
-Text mergeBoxEdit(TextView shown, const QString& edited) {
+TextEdit boxEdit(TextView shown, const QString& edited) {
   const QString before = boxForm(shown);
   const qsizetype limit = std::min(before.size(), edited.size());
   qsizetype prefix = 0;
@@ -70,19 +70,63 @@ Text mergeBoxEdit(TextView shown, const QString& edited) {
          before[before.size() - 1 - suffix] == edited[edited.size() - 1 - suffix]) {
     ++suffix;
   }
-  const size_t cutFrom = shownIndexOf(shown, prefix);
-  const size_t cutTo = shownIndexOf(shown, before.size() - suffix);
-  Text merged(shown.substr(0, cutFrom));
+  TextEdit edit;
+  edit.from = shownIndexOf(shown, prefix);
+  edit.to = shownIndexOf(shown, before.size() - suffix);
   for (qsizetype i = prefix; i < edited.size() - suffix; ++i) {
     const char16_t c = edited[i].unicode();
     if (c == u'\n') {
-      merged += u"\r\n";
+      edit.text += u"\r\n";
     } else {
-      merged.push_back(c);
+      edit.text.push_back(c);
     }
   }
-  merged += shown.substr(cutTo);
-  return merged;
+  return edit;
+}
+
+namespace {
+
+Text applied(TextView text, size_t from, size_t to, TextView replacement) {
+  Text out;
+  out.reserve(text.size() - (to - from) + replacement.size());
+  out.append(text.substr(0, from));
+  out.append(replacement);
+  out.append(text.substr(to));
+  return out;
+}
+
+}  // namespace
+
+Text mergeBoxEdit(TextView shown, const QString& edited) {
+  const TextEdit edit = boxEdit(shown, edited);
+  return applied(shown, edit.from, edit.to, edit.text);
+}
+
+std::optional<Text> rebaseEdit(TextView shown, const TextEdit& edit, TextView current) {
+  // What the engine changed since: the stretch [changedFrom, changedTo) of
+  // shown, between the longest common start and end of the two texts.
+  const size_t limit = std::min(shown.size(), current.size());
+  size_t changedFrom = 0;
+  while (changedFrom < limit && shown[changedFrom] == current[changedFrom]) ++changedFrom;
+  size_t common = 0;
+  while (common < limit - changedFrom &&
+         shown[shown.size() - 1 - common] == current[current.size() - 1 - common]) {
+    ++common;
+  }
+  const size_t changedTo = shown.size() - common;
+  // Before the engine's change the positions are the same; after it they
+  // moved by what the change added or removed. An edit that touches a
+  // stretch the engine removed or replaced has lost what it was made on;
+  // only where the engine merely added text can the two meet.
+  const bool inserted = changedFrom == changedTo;
+  if (edit.to < changedFrom || (inserted && edit.to == changedFrom)) {
+    return applied(current, edit.from, edit.to, edit.text);
+  }
+  if (edit.from > changedTo || (inserted && edit.from == changedTo)) {
+    const size_t moved = current.size() - common;
+    return applied(current, edit.from - changedTo + moved, edit.to - changedTo + moved, edit.text);
+  }
+  return std::nullopt;
 }
 
 BufferMirror::BufferMirror(engine::TextBuffer& buffer, QPlainTextEdit* box, QObject* parent)
@@ -147,12 +191,20 @@ void BufferMirror::show() {
 bool BufferMirror::takeEdit() {
   if (!edited_) return false;
   edited_ = false;
-  // Should the buffer have moved on while the box held the edit, the edit,
-  // made on the text the user saw, wins.
-  const Text merged = mergeBoxEdit(shown_, box_->toPlainText());
-  buffer_.assign(merged);
-  shown_ = merged;
-  shownVersion_ = buffer_.version();
+  const TextEdit edit = boxEdit(shown_, box_->toPlainText());
+  // What the box holds now, in the buffer's form.
+  Text inBox = applied(shown_, edit.from, edit.to, edit.text);
+  if (!stale()) {
+    buffer_.assign(inBox);
+    shown_ = std::move(inBox);
+    shownVersion_ = buffer_.version();
+    return true;
+  }
+  // The engine wrote since the box was shown: the edit is made again on
+  // the buffer's current text, or dropped where the engine changed the same
+  // stretch. Either way the box catches up at its next showing.
+  if (auto merged = rebaseEdit(shown_, edit, buffer_.view())) buffer_.assign(*merged);
+  shown_ = std::move(inBox);
   return true;
 }
 

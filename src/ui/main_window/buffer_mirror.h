@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 #include "engine/text.h"
 #include "engine/text_buffer.h"
@@ -20,12 +21,26 @@ namespace kelvane::ui {
 // space becomes a space.
 QString boxForm(engine::TextView text);
 
-// The buffer text after an edit in the box: `shown` is the buffer text the
-// box was given, `edited` what the box holds now. Only the edited stretch
-// (between the longest common start and end) changes; the rest keeps its
-// exact characters, line ends included. A line break typed in the box
-// becomes CR LF, the line end of the display.
+// One stretch of a buffer text, [from, to), replaced by text.
+struct TextEdit {
+  size_t from = 0;
+  size_t to = 0;
+  engine::Text text;
+};
+
+// The edit the user made in the box: `shown` is the buffer text the box was
+// given, `edited` what the box holds now. Only the edited stretch (between
+// the longest common start and end) changes; the rest keeps its exact
+// characters, line ends included. A line break typed in the box becomes
+// CR LF, the line end of the display.
+TextEdit boxEdit(engine::TextView shown, const QString& edited);
+// The buffer text after an edit in the box, made on `shown`.
 engine::Text mergeBoxEdit(engine::TextView shown, const QString& edited);
+// An edit made on `shown` applied to `current`, the buffer's text now: the
+// engine may have written meanwhile. Where the engine changed the stretch
+// the user edited, nothing comes back and the engine's text stands.
+std::optional<engine::Text> rebaseEdit(engine::TextView shown, const TextEdit& edit,
+                                       engine::TextView current);
 
 class BufferMirror : public QObject {
  public:
@@ -36,8 +51,9 @@ class BufferMirror : public QObject {
   // drops only that front, anything else replaces the box's text. A box
   // holding an edit not yet taken is left as it is.
   void show();
-  // Takes an edit the user made in the box into the buffer; true when there
-  // was one.
+  // Takes an edit the user made in the box into the buffer, as an edit of
+  // the buffer's current text; true when there was one. An edit of a
+  // stretch the engine has changed since the box was shown is dropped.
   bool takeEdit();
   bool hasEdit() const { return edited_; }
   // Whether the box is behind the buffer.

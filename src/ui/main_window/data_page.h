@@ -3,6 +3,7 @@
 
 #include "ui/main_window/design.h"
 
+class QIcon;
 class QPlainTextEdit;
 class QWidget;
 
@@ -13,5 +14,9 @@ struct DataPage {
 };
 
 DataPage buildDataPage(QWidget* page, Design& design);
+
+// The mark a failed load puts on the "Data" tab: a red disc with a white
+// "!", drawn at the given size so it needs no image file.
+QIcon failureMark(int size);
 
 }  // namespace kelvane::ui

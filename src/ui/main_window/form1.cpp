@@ -133,17 +133,25 @@ void Form1::connectSignals() {
   connect(web_.Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
 
   auto& scheduler = timer1_->scheduler();
-  connect(setting_.Check1, &QCheckBox::stateChanged, this, [this, &scheduler](int) {
-    if (!syncingCheck1_) scheduler.setCheck1(checkValue(setting_.Check1));
+  onCheckStateChanged(setting_.Check1, this, [this, &scheduler] {
+    if (!syncingCheck1_) scheduler.setAutoUpdate(checkValue(setting_.Check1));
   });
   connect(setting_.Text4, &QLineEdit::textChanged, this,
-          [&scheduler](const QString& text) { scheduler.Text4_Change(text.toStdU16String()); });
+          [&scheduler](const QString& text) { scheduler.setIntervalText(text.toStdU16String()); });
   for (QLineEdit* box : {setting_.Text7, setting_.Text8, setting_.Text9, setting_.Text10}) {
     connect(box, &QLineEdit::textChanged, this, &Form1::updateTimeWindow);
   }
-  connect(setting_.TimeWindow, &QCheckBox::stateChanged, this, &Form1::updateTimeWindow);
-  connect(setting_.Check3, &QCheckBox::stateChanged, this,
-          [&scheduler](int state) { scheduler.setLogAutoWrite(state == Qt::Checked); });
+  onCheckStateChanged(setting_.TimeWindow, this, [this] { updateTimeWindow(); });
+  onCheckStateChanged(setting_.Check3, this, [this, &scheduler] {
+    scheduler.setLogAutoWrite(setting_.Check3->checkState() == Qt::Checked);
+  });
+  // A greyed state read from the settings lasts until the user clicks the
+  // box; from then on it is an ordinary two-state box.
+  for (QCheckBox* box : {setting_.Check1, setting_.Check3, setting_.TimeWindow}) {
+    connect(box, &QCheckBox::clicked, box, [box] {
+      if (box->checkState() != Qt::PartiallyChecked) box->setTristate(false);
+    });
+  }
 }
 
 void Form1::updateTimeWindow() {
@@ -188,11 +196,11 @@ void Form1::Form_Load() {
 
   SSTab1_->setCurrentIndex(static_cast<int>(Page::Data));
   auto& scheduler = timer1_->scheduler();
-  scheduler.Text4_Change(setting_.Text4->text().toStdU16String());
+  scheduler.setIntervalText(setting_.Text4->text().toStdU16String());
   timer1_->setTimerEnabled(true);
   scheduler.makeFirstTickDue();
-  scheduler.setTimerOnChecked(scheduler.check1() != 0);
-  menuItem("mnuTimerOn")->setChecked(scheduler.timerOnChecked());
+  scheduler.setMenuMarked(scheduler.autoUpdate() != 0);
+  menuItem("mnuTimerOn")->setChecked(scheduler.menuMarked());
 }
 
 // ---- layout ----------------------------------------------------------------
@@ -283,6 +291,9 @@ void Form1::placeWebBrowser() {
   const bool onItsPage = SSTab1_->currentIndex() == static_cast<int>(Page::Page);
   const int left = twipsToPixels(design_.rectOf(browser).left(), logicalDpiX());
   browser->move(onItsPage ? left : -browser->width() - 1000, browser->y());
+  // Out of sight it takes no keyboard focus either: Tab and Shift+Tab must
+  // not send keys into a page nobody sees.
+  browser->setEnabled(onItsPage);
   if (onItsPage) browser->raise();
 }
 
@@ -290,12 +301,35 @@ void Form1::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (!firstShow_) return;
   firstShow_ = false;
-  // The frame is known only once the window system has decorated the
-  // window: then the stored outer bounds and the smallest size are met.
-  QTimer::singleShot(0, this, [this] {
-    applyOuterGeometry();
-    Form_Resize();
-  });
+  // The stored bounds are the outer window, frame included, and the frame
+  // is known only once the window manager has put it around the window,
+  // some time after the window is shown: until then the inner size cannot
+  // be told. A window manager that draws no frame is given a moment.
+  sinceWindowShown_.start();
+  QTimer::singleShot(0, this, &Form1::placeOnceFramed);
+}
+
+void Form1::placeOnceFramed() {
+  constexpr qint64 kFrameWaitMs = 1000;
+  if (!frameKnown() && sinceWindowShown_.elapsed() < kFrameWaitMs) {
+    QTimer::singleShot(10, this, &Form1::placeOnceFramed);
+    return;
+  }
+  applyOuterGeometry();
+  Form_Resize();
+}
+
+bool Form1::frameKnown() const {
+  const QString platform = QGuiApplication::platformName();
+  return !platform::isTitleBarShown(this) || platform == QLatin1String("offscreen") ||
+         platform == QLatin1String("minimal") || frameGeometry() != geometry();
+}
+
+QMargins Form1::frameMargins() const {
+  const QRect outer = frameGeometry();
+  const QRect inner = geometry();
+  return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+          outer.bottom() - inner.bottom()};
 }
 
 void Form1::applyOuterGeometry() {
@@ -360,6 +394,9 @@ void Form1::Form_MouseUp(Qt::MouseButton button, const QPoint& globalPos) {
 }
 
 void Form1::mnuShowT_Click() {
+  // The frame goes away around the window and comes back the same: what it
+  // was is kept, so the stored outer bounds do not change meanwhile.
+  if (platform::isTitleBarShown(this)) hiddenFrame_ = frameMargins();
   platform::toggleTitleBar(this);
 }
 
@@ -394,11 +431,9 @@ void Form1::mnuVersion_Click() {
 // ---- ending ----------------------------------------------------------------
 
 void Form1::QuitBtn_Click() {
-  // Everything ends now: a run or a page wait in progress stops at its next
-  // look, nothing is saved, no window stays.
-  quitting_ = true;
-  engine_.stop();
-  timer1_->setTimerEnabled(false);
+  // Everything ends now: a run, a page load or a wait in progress ends at
+  // its next look, nothing is saved, no window stays.
+  endEverything();
   if (about_) about_->hide();
   hide();
   if (options_.quit) {
@@ -409,14 +444,18 @@ void Form1::QuitBtn_Click() {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-  // Form_Unload: the about box goes with the main window.
+  // Form_Unload: the about box goes with the main window, and so does
+  // whatever was going on: the program ends with its last window.
   if (about_) about_->close();
-  if (engine_.running() || loadDepth_ > 0) {
-    quitting_ = true;
-    engine_.stop();
-  }
-  timer1_->setTimerEnabled(false);
+  endEverything();
   event->accept();
+}
+
+void Form1::endEverything() {
+  quitting_ = true;
+  engine_.stop();
+  timer1_->shutDown();
+  emit ending();
 }
 
 }  // namespace kelvane::ui

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QMargins>
 #include <QPointer>
 #include <QWidget>
 #include <array>
@@ -63,6 +64,8 @@ struct StartOptions {
 // and back.
 int checkValue(const QCheckBox* box);
 void setCheckValue(QCheckBox* box, int value);
+// Calls react whenever the box's state changes, by the user or the program.
+void onCheckStateChanged(QCheckBox* box, QObject* context, std::function<void()> react);
 
 // The command-line text: the arguments after the program name joined by
 // single spaces, as they came (quotes the shell passed stay).
@@ -121,6 +124,10 @@ class Form1 : public QWidget, private engine::Host {
   // The settings as the window holds them now (what Command5 saves).
   settings::Settings currentSettings() const;
 
+ signals:
+  // The program is ending: pauses in progress end now.
+  void ending();
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -135,6 +142,8 @@ class Form1 : public QWidget, private engine::Host {
   void createEngineLinks();
   void connectSignals();
   void Form_Load();
+  // Quitting: runs, loads and waits end at their next look; no timer ticks.
+  void endEverything();
 
   // Settings and appearance.
   void readSettings();
@@ -150,6 +159,9 @@ class Form1 : public QWidget, private engine::Host {
   void openUrl(std::u16string_view url) override;
   void processEvents() override;
   void processEventsNow();
+  // A page-loading pause that keeps the window answering and ends early
+  // when the program ends.
+  void pause(int ms);
   void selectLine(int index) override;
   void setTimerEnabled(bool on) override;
   std::u16string timeText() override;
@@ -161,6 +173,9 @@ class Form1 : public QWidget, private engine::Host {
   void showBuffersIfDue();
   void showBuffers(bool evenHidden);
   void repaintForLoad();
+  // The mark on the "Data" tab that the last load failed, with when and why
+  // in its tooltip; no reason clears it.
+  void showLoadFailure(const std::optional<QString>& reason);
   // The log entry of an automatic run ("Log自動書込").
   void appendLogEntry();
   void message(const QString& text);
@@ -173,6 +188,10 @@ class Form1 : public QWidget, private engine::Host {
   int pixelsX(float twips) const;
   int pixelsY(float twips) const;
   QSize frameExtra() const;
+  QMargins frameMargins() const;
+  // Whether the window manager has told the window's frame yet.
+  bool frameKnown() const;
+  void placeOnceFramed();
   void placeWebBrowser();
 
   StartOptions options_;
@@ -198,10 +217,15 @@ class Form1 : public QWidget, private engine::Host {
   // Lines 1 to 4 of the settings, when the file held them: the outer bounds
   // in twips, applied again once the window frame is known.
   std::optional<QRectF> storedBounds_;
-  QElapsedTimer sinceShown_;
+  // The frame around the window while its title bar was shown.
+  QMargins hiddenFrame_;
+  QElapsedTimer sinceShown_;  // since the boxes last caught up
+  QElapsedTimer sinceWindowShown_;
   QElapsedTimer sinceEvents_;
   int pendingLine_ = -1;
   int loadDepth_ = 0;
+  // The current run was stopped by a page that did not load.
+  bool runStoppedByLoad_ = false;
   bool quitting_ = false;
   bool syncingCheck1_ = false;
   bool firstShow_ = true;

@@ -1,10 +1,13 @@
 // Form1 as the engine's host: runs, page loads, the update timer, and the
 // boxes that mirror the engine's buffers.
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QIcon>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineView>
 #include <chrono>
@@ -17,7 +20,9 @@
 #include "platform/web_engine_browser.h"
 #include "ui/main_window/buffer_mirror.h"
 #include "ui/main_window/form1.h"
+#include "ui/main_window/form_layout.h"
 #include "ui/main_window/lazy_browser.h"
+#include "ui/main_window/tab_control.h"
 
 namespace kelvane::ui {
 namespace {
@@ -60,13 +65,7 @@ void Form1::createEngineLinks() {
   browser_ = std::make_unique<LazyBrowser>([this, factory] { return factory(browserHolder()); });
 
   acquisition::PageHooks hooks = acquisition::qtPageHooks();
-  // A program that is ending waits for nothing more.
-  hooks.pause = [this, pause = hooks.pause](int ms) {
-    if (!quitting_) pause(ms);
-  };
-  hooks.now = [this, now = hooks.now] {
-    return quitting_ ? now() + std::chrono::hours(24) : now();
-  };
+  hooks.pause = [this](int ms) { pause(ms); };
   hooks.processEvents = [this] { processEventsNow(); };
   hooks.repaint = [this] { repaintForLoad(); };
   hooks.urlText = [this] { return toU16(web_.Text2->text()); };
@@ -74,6 +73,17 @@ void Form1::createEngineLinks() {
     web_.Text2->setText(QString::fromStdU16String(std::u16string(url)));
   };
   hooks.waitValueText = [this] { return toU16(setting_.WaitValue->text()); };
+  hooks.loadFailed = [this](std::u16string_view reason) {
+    showLoadFailure(QString::fromStdU16String(std::u16string(reason)));
+  };
+  hooks.timedOut = [this] {
+    showLoadFailure(QStringLiteral("%1秒たっても読み込みが終わりません (%2)")
+                        .arg(acquisition::kPageDeadline.count() / 1000)
+                        .arg(web_.Text2->text()));
+  };
+  hooks.loaded = [this] { showLoadFailure(std::nullopt); };
+  // A program that is ending waits for nothing more.
+  hooks.abandoned = [this] { return quitting_; };
   loader_ = std::make_unique<acquisition::PageLoader>(engine_, *browser_, std::move(hooks));
 
   timer1_ = std::make_unique<acquisition::UpdateTimer>(
@@ -82,12 +92,20 @@ void Form1::createEngineLinks() {
           .waitForPage =
               [this] {
                 LoadScope loading(loadDepth_);
-                loader_->WaitForPage();
+                loader_->waitWhileBusy();
               },
           .runScript = [this] { return Exec_Click(); },
           .appendLogEntry = [this] { appendLogEntry(); },
       },
       options_.clock, this);
+}
+
+void Form1::pause(int ms) {
+  if (quitting_ || ms <= 0) return;
+  QEventLoop loop;
+  QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+  connect(this, &Form1::ending, &loop, &QEventLoop::quit);
+  loop.exec();
 }
 
 bool Form1::browserCreated() const {
@@ -108,9 +126,17 @@ engine::RunOutcome Form1::Exec_Click() {
   timer1_->scheduler().runStarting();
   pendingLine_ = -1;
   sinceEvents_.invalidate();  // the first loop pass of a run always yields
+  runStoppedByLoad_ = false;
   const engine::RunOutcome outcome = engine_.run(toU16(setting_.ScriptPath->text()));
   takeEdits();
   showBuffers(true);
+  // One failed load must not end the automatic update: the run stopped, but
+  // the timer goes on when the user asked for it. A script error still
+  // leaves it off.
+  if (outcome == engine::RunOutcome::Stopped && runStoppedByLoad_ &&
+      timer1_->scheduler().autoUpdate() != 0) {
+    setTimerEnabled(true);
+  }
   return outcome;
 }
 
@@ -119,7 +145,7 @@ void Form1::Command3_Click() {
   if (loadDepth_ > 0 || quitting_) return;
   LoadScope loading(loadDepth_);
   takeEdits();
-  loader_->Command3_Click();
+  loader_->loadByHand();
   takeEdits();
   showBuffers();
 }
@@ -148,7 +174,10 @@ void Form1::openUrl(std::u16string_view url) {
   }
   LoadScope loading(loadDepth_);
   takeEdits();
+  const bool stoppedBefore = engine_.stopFlag();
   loader_->loadUrl(url);
+  // A stop that came with the load (not with a bad operand before it).
+  if (!stoppedBefore && engine_.stopFlag()) runStoppedByLoad_ = true;
   takeEdits();
   showBuffersIfDue();
 }
@@ -231,6 +260,22 @@ void Form1::repaintForLoad() {
   // load begins.
   showBuffers(true);
   repaint();
+}
+
+void Form1::showLoadFailure(const std::optional<QString>& reason) {
+  TabStrip* strip = SSTab1_->strip();
+  const int data = static_cast<int>(Page::Data);
+  if (!reason) {
+    strip->setTabIcon(data, QIcon());
+    strip->setTabToolTip(data, QString());
+    return;
+  }
+  // When, and why: the display keeps the last good text meanwhile.
+  const std::tm now = engine::localNow();
+  const QString when =
+      QString::fromStdU16String(engine::formatDate(now) + u" " + engine::formatTime(now));
+  strip->setTabIcon(data, failureMark(strip->iconSize().height()));
+  strip->setTabToolTip(data, QStringLiteral("読込失敗 %1\n%2").arg(when, *reason));
 }
 
 void Form1::appendLogEntry() {

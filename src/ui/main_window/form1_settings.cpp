@@ -9,6 +9,7 @@
 #include "acquisition/update_timer.h"
 #include "logging/log_writer.h"
 #include "platform/dialogs.h"
+#include "platform/title_bar.h"
 #include "settings/settings_place.h"
 #include "ui/main_window/form1.h"
 #include "ui/main_window/form_layout.h"
@@ -38,11 +39,20 @@ int checkValue(const QCheckBox* box) {
 }
 
 void setCheckValue(QCheckBox* box, int value) {
-  if (value == 2) box->setTristate(true);
+  // Only a greyed value makes the box three-state.
+  box->setTristate(value == 2);
   box->setCheckState(value == 1 ? Qt::Checked : value == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
 }
 
-namespace {}  // namespace
+void onCheckStateChanged(QCheckBox* box, QObject* context, std::function<void()> react) {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 7, 0)
+  QObject::connect(box, &QCheckBox::checkStateChanged, context,
+                   [react = std::move(react)](Qt::CheckState) { react(); });
+#else
+  QObject::connect(box, &QCheckBox::stateChanged, context,
+                   [react = std::move(react)](int) { react(); });
+#endif
+}
 
 void Form1::readSettings() {
   settings::Settings values = currentSettings();
@@ -68,7 +78,7 @@ void Form1::applySettings(const settings::Settings& v, const settings::ReadRepor
   if (v.autoUpdate != checkValue(setting_.Check1)) {
     // A different state runs the box's click reaction, as a click would.
     setCheck1Box(v.autoUpdate);
-    timer1_->scheduler().setCheck1(v.autoUpdate);
+    timer1_->scheduler().setAutoUpdate(v.autoUpdate);
   }
   setting_.Text5->setText(fromU16(v.logPath));
   setCheckValue(setting_.Check3, v.autoLog);
@@ -89,8 +99,10 @@ void Form1::applySettings(const settings::Settings& v, const settings::ReadRepor
 
 settings::Settings Form1::currentSettings() const {
   settings::Settings v;
-  // The outer bounds of the window in twips, whatever its state.
-  const QRect outer = frameGeometry();
+  // The outer bounds of the window in twips, whatever its state. With the
+  // title bar hidden they are those of the frame the window had.
+  const QRect outer =
+      platform::isTitleBarShown(this) ? frameGeometry() : geometry().marginsAdded(hiddenFrame_);
   v.windowWidth = twipsX(outer.width());
   v.windowHeight = twipsY(outer.height());
   v.windowTop = twipsY(outer.top());
@@ -146,9 +158,9 @@ void Form1::Command4_Click() {
 
 void Form1::mnuTimerOn_Click() {
   auto& scheduler = timer1_->scheduler();
-  scheduler.mnuTimerOn_Click();
-  setCheck1Box(scheduler.check1());
-  menuItem("mnuTimerOn")->setChecked(scheduler.timerOnChecked());
+  scheduler.toggleFromMenu();
+  setCheck1Box(scheduler.autoUpdate());
+  menuItem("mnuTimerOn")->setChecked(scheduler.menuMarked());
 }
 
 // ---- appearance ------------------------------------------------------------

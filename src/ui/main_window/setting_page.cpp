@@ -82,7 +82,7 @@ SettingPage buildSettingPage(QWidget* page, Design& d) {
   d.place(p.TimeWindow, 120, 315, 720, 270);
   p.Text7 = numberBox(f, "Text7");
   d.place(p.Text7, 900, 300, 360, 300);
-  L[2] = label(f, 3, QStringLiteral("："));
+  L[2] = label(f, 3, QStringLiteral(":"));
   L[2]->setAlignment(Qt::AlignCenter);
   d.place(L[2], 1260, 330, 150, 255);
   p.Text8 = numberBox(f, "Text8");
