@@ -5,7 +5,8 @@ packages="cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   libicu-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-webengine-dev libgl-dev
   fonts-ipaexfont-gothic xvfb xauth
-  qt6-svg-dev dpkg-dev file desktop-file-utils appstream lintian man-db"
+  qt6-svg-dev dpkg-dev file desktop-file-utils appstream lintian man-db
+  openbox xdotool imagemagick x11-utils python3"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -1,0 +1,392 @@
+#!/usr/bin/env python3
+"""Field harness: the real kelvane under a real window manager, against a
+local web server that misbehaves.
+
+Run it through run.sh, which starts an X server and openbox. It drives the
+window as a user would (right-click popup menu, keys, the frame's close
+button), reads the settings file and the log the program writes, and looks
+at screenshots. Every check that fails is listed at the end; the exit status
+is the number of failed checks (at most 100).
+"""
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import threading
+import time
+
+TWIPS_PER_PIXEL = 15  # 96 dots per inch, as Xvfb reports
+
+results = []  # (name, ok, detail)
+# One mouse and one keyboard: scenarios running side by side take turns.
+input_lock = threading.RLock()
+
+
+def check(name, ok, detail=""):
+    results.append((name, bool(ok), detail))
+    print("%s %s%s" % ("ok  " if ok else "FAIL", name, (": " + detail) if detail else ""),
+          flush=True)
+    return ok
+
+
+def out(*cmd):
+    return subprocess.run(cmd, capture_output=True, text=True, check=False).stdout
+
+
+def xdo(*args):
+    subprocess.run(("xdotool",) + args, capture_output=True, check=False)
+
+
+def settings_lines(bounds=(6000, 8000, 1200, 1500), url="", interval="1", auto_update=0,
+                   log="", auto_log=0, script="script.spt", wait="1"):
+    """The 22 lines of Kelvane.cnf, as the program writes them."""
+    def num(v):
+        return (" %s " % v) if v >= 0 else ("%s " % v)
+    width, height, top, left = bounds
+    return [num(width), num(height), num(top), num(left), url, interval, num(auto_update),
+            log, num(auto_log), num(0), "", "", "", "", num(9), script,
+            num(-2147483643), num(-2147483640), "IPAexGothic", "False", "False", wait]
+
+
+def read_lines(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    try:
+        text = data.decode("utf-8")
+    except UnicodeDecodeError:
+        text = data.decode("cp932")
+    return text.split("\r\n")
+
+
+def log_entries(path):
+    """The display of each entry of a log written with an empty memo and a
+    display of one line: each entry is the memo, CR LF, the display, CR LF."""
+    if not os.path.exists(path):
+        return []
+    return read_lines(path)[1::2]
+
+
+class Kelvane:
+    """One kelvane process in its own folder, and its main window."""
+
+    def __init__(self, folder, binary, name, settings=None, script=None):
+        self.folder = folder
+        os.makedirs(folder, exist_ok=True)
+        self.binary = os.path.join(folder, "kelvane")
+        if not os.path.exists(self.binary):
+            shutil.copy2(binary, self.binary)
+        if settings is not None:
+            self.write_settings(settings)
+        if script is not None:
+            self.write_script(script)
+        self.name = name
+        self.log = open(os.path.join(folder, name + ".out"), "w")
+        self.proc = subprocess.Popen([self.binary], cwd=folder, stdout=self.log,
+                                     stderr=subprocess.STDOUT)
+        self.win = None
+        self.find_window(30)
+        # The window is placed once its frame is known; let that settle.
+        last = None
+        for _ in range(30):
+            now = self.outer()
+            if now == last:
+                break
+            last = now
+            time.sleep(0.2)
+
+    def find_window(self, seconds):
+        """The main window. Qt makes it anew when the browser first comes
+        into it (its surface changes), so it is looked up again then."""
+        deadline = time.time() + seconds
+        while True:
+            found = out("xdotool", "search", "--all", "--onlyvisible", "--pid",
+                        str(self.proc.pid), "--name", "^Kelvane$").split()
+            self.win = found[0] if found else None
+            if self.win is not None and self.extents() is not None:
+                return
+            if time.time() > deadline or self.proc.poll() is not None:
+                raise RuntimeError("%s: no window" % self.name)
+            time.sleep(0.1)
+
+    def path(self, name):
+        return os.path.join(self.folder, name)
+
+    def write_settings(self, lines):
+        with open(self.path("Kelvane.cnf"), "w", encoding="utf-8", newline="") as f:
+            f.write("".join(line + "\r\n" for line in lines))
+
+    def write_script(self, lines):
+        with open(self.path("script.spt"), "w", encoding="utf-8", newline="") as f:
+            f.write("".join(line + "\r\n" for line in lines))
+
+    def client(self):
+        for attempt in range(2):
+            info = out("xwininfo", "-id", self.win)
+            values = [re.search(key + r":\s+(-?\d+)", info) for key in
+                      ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height")]
+            if all(values) and "IsViewable" in info:
+                return tuple(int(v.group(1)) for v in values)
+            self.find_window(10)
+        raise RuntimeError("%s: the window is gone" % self.name)
+
+    def extents(self):
+        if self.win is None:
+            return None
+        m = re.search(r"= (\d+), (\d+), (\d+), (\d+)",
+                      out("xprop", "-id", self.win, "_NET_FRAME_EXTENTS"))
+        return tuple(int(v) for v in m.groups()) if m else None
+
+    def outer(self):
+        """The window with its frame: left, top, width, height in pixels."""
+        x, y, w, h = self.client()
+        left, right, top, bottom = self.extents() or (0, 0, 0, 0)
+        return (x - left, y - top, w + left + right, h + top + bottom)
+
+    def menu(self, key):
+        """Chooses a popup-menu item by its access key."""
+        with input_lock:
+            x, y, w, _ = self.client()
+            xdo("mousemove", str(x + w - 12), str(y + 8))
+            xdo("click", "3")
+            time.sleep(0.4)
+            xdo("key", key)
+            time.sleep(0.3)
+
+    def shot(self, name):
+        path = self.path(name + ".png")
+        with input_lock:  # not while another window's popup menu is open
+            subprocess.run(["import", "-window", "root", path], capture_output=True, check=False)
+        return path
+
+    def mark_shown(self, name):
+        """Whether the failure mark (red) is on the "Data" tab in a screenshot."""
+        x, y, _, _ = self.client()
+        crop = "70x24+%d+%d" % (x, y)
+        text = out("convert", self.shot(name), "-crop", crop, "-depth", "8", "txt:-")
+        red = 0
+        for m in re.finditer(r"\((\d+),(\d+),(\d+)", text):
+            r, g, b = (int(v) for v in m.groups())
+            if r > 170 and g < 70 and b < 70:
+                red += 1
+        return red >= 6
+
+    def wait_for(self, condition, seconds):
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            if condition():
+                return True
+            time.sleep(0.25)
+        return condition()
+
+    def quit_and_time(self, how):
+        """Quits by the popup menu's 終了 or by the frame's close button;
+        the seconds until the process has ended."""
+        with input_lock:
+            if how == "menu":
+                x, y, w, _ = self.client()
+                xdo("mousemove", str(x + w - 12), str(y + 8))
+                xdo("click", "3")
+                time.sleep(0.4)
+                start = time.monotonic()
+                xdo("key", "x")
+            else:
+                ox, oy, ow, _ = self.outer()
+                xdo("mousemove", str(ox + ow - 10), str(oy + 10))
+                time.sleep(0.3)
+                start = time.monotonic()
+                xdo("click", "1")
+        try:
+            self.proc.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            self.shot("not-ended")
+            self.proc.kill()
+            self.proc.wait()
+            return 999.0
+        return time.monotonic() - start
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        self.log.close()
+
+
+def geometry_cycles(args, folder):
+    """Stored bounds and the window on the screen stay put over save + restart
+    cycles; a save with the title bar hidden stores the same bounds."""
+    bounds = (6000, 8010, 1215, 1500)  # 400 x 534 px at (100, 81)
+    expected = (bounds[3] // TWIPS_PER_PIXEL, bounds[2] // TWIPS_PER_PIXEL,
+                bounds[0] // TWIPS_PER_PIXEL, bounds[1] // TWIPS_PER_PIXEL)
+    for cycle in range(1, 6):
+        hide_title = cycle == 4
+        k = Kelvane(folder, args.kelvane, "geometry%d" % cycle,
+                    settings=settings_lines(bounds=bounds) if cycle == 1 else None)
+        try:
+            outer = k.outer()
+            check("geometry cycle %d: the window where the settings put it" % cycle,
+                  outer == expected, "frame %s, expected %s" % (outer, expected))
+            if hide_title:
+                client = k.client()
+                k.menu("b")
+                time.sleep(1.0)
+                check("title bar hidden: the window's inside stays put", k.client() == client,
+                      "%s, was %s" % (k.client(), client))
+            k.shot("geometry%d" % cycle)
+            k.menu("s")
+            stored = [float(v) for v in read_lines(k.path("Kelvane.cnf"))[:4]]
+            check("geometry cycle %d: stored bounds unchanged" % cycle,
+                  stored == [float(v) for v in bounds], "stored %s" % stored)
+            k.quit_and_time("menu")
+        finally:
+            k.stop()
+
+
+def quitting(args, folder, port):
+    """終了, or the frame's close button, ends the process at once in every
+    state; nothing is saved."""
+    base = "http://127.0.0.1:%d" % port
+    states = [
+        ("page load", "menu", [f'URL\t"{base}/hang"'], "1", 2.0),
+        ("page load, close button", "close", [f'URL\t"{base}/hang"'], "1", 2.0),
+        ("settle wait", "menu", [f'URL\t"{base}/page"'], "30", 3.0),
+        ("running loop", "menu", [f'URL\t"{base}/big"', 'LOOP\t"32767"',
+                                  'GETC\tHT\tV1\t"<nothere>"\t"</nothere>"', "LOOPEND"], "1", 4.0),
+    ]
+    times = {}
+    for name, how, script, wait, delay in states:
+        k = Kelvane(os.path.join(folder, "q-" + name.replace(" ", "-").replace(",", "")),
+                    args.kelvane, "quit", settings=settings_lines(wait=wait), script=script)
+        try:
+            with open(k.path("Kelvane.cnf"), "rb") as f:
+                stored = f.read()
+            k.menu("r")
+            time.sleep(delay)
+            alive = k.proc.poll() is None
+            times[name] = k.quit_and_time(how)
+            check("quit during %s: ends within 1 s" % name, alive and times[name] <= 1.0,
+                  "%.2f s" % times[name])
+            with open(k.path("Kelvane.cnf"), "rb") as f:
+                check("quit during %s: nothing saved" % name, f.read() == stored)
+        finally:
+            k.stop()
+    return times
+
+
+def automatic_run_quit(args, folder, port, times):
+    """The first timer tick (a minute after start) runs the script; 終了
+    during its hanging page load ends the process at once."""
+    script = ['URL\t"http://127.0.0.1:%d/hang"' % port]
+    k = Kelvane(folder, args.kelvane, "auto-quit",
+                settings=settings_lines(bounds=(4500, 3000, 10500, 14400), auto_update=1,
+                                        interval="1"), script=script)
+    try:
+        time.sleep(62.5)
+        times["automatic run"] = k.quit_and_time("menu")
+        check("quit during an automatic run: ends within 1 s", times["automatic run"] <= 1.0,
+              "%.2f s" % times["automatic run"])
+    finally:
+        k.stop()
+
+
+def failed_loads(args, folder, port, refused):
+    """Failed loads are marked on the "Data" tab, the display keeps its text,
+    the automatic update goes on, and a good load clears the mark."""
+    base = "http://127.0.0.1:%d" % port
+    log = os.path.join(folder, "display.log")
+
+    def script(url):
+        return [f'URL\t"{url}"', "CLEAR\tD", 'GETC\tHT\tD\t"<p>"\t"</p>"']
+
+    k = Kelvane(folder, args.kelvane, "failures",
+                settings=settings_lines(bounds=(6000, 8010, 900, 12000), auto_update=1,
+                                        interval="1", log=log),
+                script=script(base + "/changing"))
+    try:
+        started = time.monotonic()
+
+        def run_and_log(url, name):
+            k.write_script(script(url))
+            before = len(log_entries(log))
+            k.menu("r")
+            time.sleep(1.5)
+            k.menu("l")
+            k.wait_for(lambda: len(log_entries(log)) > before, 5)
+            entries = log_entries(log)
+            return entries[-1] if len(entries) > before else None
+
+        placed = k.outer()
+        good = run_and_log(base + "/changing", "good")
+        check("good load shows the page", good == "price 201", repr(good))
+        check("the window stays put when the browser first starts", k.outer() == placed,
+              "%s, was %s" % (k.outer(), placed))
+        check("good load: no failure mark", not k.mark_shown("good"))
+        for name, url in [("refused port", "http://127.0.0.1:%d/x" % refused),
+                          ("404", base + "/404"), ("500", base + "/500"),
+                          ("redirect to a refused port", base + "/redirect")]:
+            shown = run_and_log(url, name)
+            check("%s: the display keeps its text" % name, shown == good, repr(shown))
+            check("%s: failure mark on screen" % name, k.mark_shown("failed-" + name[:3]))
+        drip = run_and_log(base + "/drip", "drip")
+        check("slow drip loads whole", drip == "price 300", repr(drip))
+        check("slow drip clears the mark", not k.mark_shown("drip"))
+        # The last run by hand fails; the timer must go on all the same.
+        run_and_log(base + "/500", "last failure")
+        check("failure mark back", k.mark_shown("failed-again"))
+        k.write_script(script(base + "/changing"))
+        last_hand_run = time.monotonic()
+        # The next tick comes a minute after the run ended and runs the
+        # script: the page changed, and the mark goes.
+        cleared = k.wait_for(lambda: not k.mark_shown("waiting"), 75)
+        check("timer went on after a failed load: the next tick loaded the page", cleared,
+              "%.0f s after the last run by hand" % (time.monotonic() - last_hand_run))
+        k.menu("l")
+        k.wait_for(lambda: len(log_entries(log)) >= 9, 5)
+        entries = log_entries(log)
+        check("automatic run shows the changed page", entries and entries[-1] == "price 202",
+              repr(entries[-1:] if entries else None))
+        k.shot("end")
+        print("failure scenario took %.0f s" % (time.monotonic() - started))
+    finally:
+        k.stop()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--kelvane", required=True)
+    parser.add_argument("--out", required=True)
+    parser.add_argument("--ports-file", required=True)
+    args = parser.parse_args()
+    os.makedirs(args.out, exist_ok=True)
+    with open(args.ports_file) as f:
+        port, refused = (int(v) for v in f.read().split())
+
+    started = time.monotonic()
+    times = {}
+    # The two scenarios that wait for the minute timer run side by side.
+    waiting = [threading.Thread(target=automatic_run_quit,
+                                args=(args, os.path.join(args.out, "auto-quit"), port, times)),
+               threading.Thread(target=failed_loads,
+                                args=(args, os.path.join(args.out, "failures"), port, refused))]
+    for t in waiting:
+        t.start()
+    time.sleep(5)
+    geometry_cycles(args, os.path.join(args.out, "geometry"))
+    times.update(quitting(args, os.path.join(args.out, "quit"), port))
+    for t in waiting:
+        t.join()
+
+    failed = [r for r in results if not r[1]]
+    worst = max(times.items(), key=lambda kv: kv[1]) if times else ("-", 0)
+    print("quit times: " + ", ".join("%s %.2f s" % kv for kv in sorted(times.items())))
+    print("worst time from 終了 to exit: %.2f s (%s)" % (worst[1], worst[0]))
+    for name, _, detail in failed:
+        print("  failed: %s %s" % (name, detail))
+    print("harness took %.0f s; screenshots in %s" % (time.monotonic() - started, args.out))
+    print("field: %d passed, %d failed" % (len(results) - len(failed), len(failed)))
+    return min(len(failed), 100)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
