@@ -149,25 +149,33 @@ class Kelvane:
                    "--name", ".*").split()
 
     def open_menu(self):
-        """Opens the popup menu with a right click on the tab strip; a click
-        that another window's closing menu swallowed is made again."""
+        """Opens the popup menu with a right click on the tab strip, and
+        returns how many windows the program shows without it. A click that
+        another window's closing menu swallowed is made again."""
         for _ in range(3):
             before = len(self.windows())
             x, y, w, _ = self.client()
             xdo("mousemove", str(x + w - 12), str(y + 8))
             xdo("click", "3")
             if self.wait_for(lambda: len(self.windows()) > before, 1.5):
-                time.sleep(0.1)
-                return
+                time.sleep(0.2)  # the menu takes the keyboard once shown
+                return before
             xdo("key", "Escape")
         raise RuntimeError("%s: the popup menu does not open" % self.name)
 
     def menu(self, key):
-        """Chooses a popup-menu item by its access key."""
+        """Chooses a popup-menu item by its access key; a key the menu did
+        not get (it stays open) is given again."""
         with input_lock:
-            self.open_menu()
-            xdo("key", key)
-            time.sleep(0.3)
+            for _ in range(3):
+                before = self.open_menu()
+                xdo("key", key)
+                if self.wait_for(lambda: len(self.windows()) <= before, 1.5):
+                    time.sleep(0.2)
+                    return
+                xdo("key", "Escape")
+                time.sleep(0.3)
+            raise RuntimeError("%s: the popup menu took no key" % self.name)
 
     def shot(self, name):
         path = self.path(name + ".png")
