@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QGroupBox>
@@ -426,36 +425,6 @@ void Form1::mnuVersion_Click() {
   about_->show();
   about_->raise();
   about_->activateWindow();
-}
-
-// ---- ending ----------------------------------------------------------------
-
-void Form1::QuitBtn_Click() {
-  // Everything ends now: a run, a page load or a wait in progress ends at
-  // its next look, nothing is saved, no window stays.
-  endEverything();
-  if (about_) about_->hide();
-  hide();
-  if (options_.quit) {
-    options_.quit();
-  } else {
-    QCoreApplication::quit();
-  }
-}
-
-void Form1::closeEvent(QCloseEvent* event) {
-  // Form_Unload: the about box goes with the main window, and so does
-  // whatever was going on: the program ends with its last window.
-  if (about_) about_->close();
-  endEverything();
-  event->accept();
-}
-
-void Form1::endEverything() {
-  quitting_ = true;
-  engine_.stop();
-  timer1_->shutDown();
-  emit ending();
 }
 
 }  // namespace kelvane::ui

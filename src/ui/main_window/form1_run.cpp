@@ -1,5 +1,6 @@
-// Form1 as the engine's host: runs, page loads, the update timer, and the
-// boxes that mirror the engine's buffers.
+// Form1 as the engine's host: runs, page loads, the update timer, the boxes
+// that mirror the engine's buffers, and ending the program.
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QIcon>
@@ -18,6 +19,7 @@
 #include "engine/clock_text.h"
 #include "platform/dialogs.h"
 #include "platform/web_engine_browser.h"
+#include "ui/about/frm_splash.h"
 #include "ui/main_window/buffer_mirror.h"
 #include "ui/main_window/form1.h"
 #include "ui/main_window/form_layout.h"
@@ -285,6 +287,36 @@ void Form1::appendLogEntry() {
   autoLogMessageOpen_ = true;
   Command2_Click();
   autoLogMessageOpen_ = false;
+}
+
+// ---- ending ----------------------------------------------------------------
+
+void Form1::QuitBtn_Click() {
+  // Everything ends now: a run, a page load or a wait in progress ends at
+  // its next look, nothing is saved, no window stays.
+  endEverything();
+  if (about_) about_->hide();
+  hide();
+  if (options_.quit) {
+    options_.quit();
+  } else {
+    QCoreApplication::quit();
+  }
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+  // Form_Unload: the about box goes with the main window, and so does
+  // whatever was going on: the program ends with its last window.
+  if (about_) about_->close();
+  endEverything();
+  event->accept();
+}
+
+void Form1::endEverything() {
+  quitting_ = true;
+  engine_.stop();
+  timer1_->shutDown();
+  emit ending();
 }
 
 }  // namespace kelvane::ui
