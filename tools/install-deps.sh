@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs what Kelvane needs to build, test and run on Debian 12.
 set -eu
-packages="cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+packages="cmake ninja-build g++ clang clang-format libclang-rt-14-dev pkg-config
   libicu-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-webengine-dev libgl-dev
   fonts-ipaexfont-gothic xvfb xauth
