@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <new>
 #include <random>
 
 namespace kelvane::textfile {
@@ -20,6 +21,9 @@ namespace fs = std::filesystem;
 // Temporaries are named "." + the file's name + this + six letters or digits.
 constexpr std::string_view kTempInfix = ".tmp-";
 constexpr size_t kTempLetters = 6;
+// Files read whole are refused beyond this: scripts and pages are far
+// smaller, and reading such a file would exhaust memory.
+constexpr size_t kLargestWholeFile = size_t{1} << 30;
 // A temporary this old belongs to a save that died: saves take milliseconds.
 constexpr time_t kStaleSeconds = 10 * 60;
 
@@ -122,9 +126,9 @@ bool syncFolder(const std::string& folder) {
   return ::fsync(dir.get()) == 0 || errno == EINVAL;
 }
 
-}  // namespace
-
-std::optional<std::string> readFileHead(const std::string& path, size_t maxBytes, bool* more) {
+// At most maxBytes of a regular file's head; *more tells whether the file
+// goes on. Without `more`, a longer file is refused instead.
+std::optional<std::string> readRegularFile(const std::string& path, size_t maxBytes, bool* more) {
   if (more) *more = false;
   if (path.empty()) return std::nullopt;
   // Without O_NONBLOCK, opening a FIFO waits for a writer, possibly forever.
@@ -132,29 +136,40 @@ std::optional<std::string> readFileHead(const std::string& path, size_t maxBytes
   if (fd.get() < 0) return std::nullopt;
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  std::string bytes;
-  if (st.st_size > 0) bytes.reserve(std::min(static_cast<size_t>(st.st_size), maxBytes));
-  char chunk[1 << 16];
-  while (bytes.size() < maxBytes) {
-    const size_t want = std::min(sizeof chunk, maxBytes - bytes.size());
-    const ssize_t n = ::read(fd.get(), chunk, want);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::nullopt;
-    if (n == 0) return bytes;
-    bytes.append(chunk, static_cast<size_t>(n));
-  }
-  if (more) {
+  const auto size = static_cast<uint64_t>(st.st_size);
+  if (!more && size > maxBytes) return std::nullopt;
+  try {
+    std::string bytes;
+    bytes.reserve(static_cast<size_t>(std::min<uint64_t>(size, maxBytes)));
+    char chunk[1 << 16];
+    while (bytes.size() < maxBytes) {
+      const size_t want = std::min(sizeof chunk, maxBytes - bytes.size());
+      const ssize_t n = ::read(fd.get(), chunk, want);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return std::nullopt;
+      if (n == 0) return bytes;
+      bytes.append(chunk, static_cast<size_t>(n));
+    }
     char probe;
     ssize_t n;
     while ((n = ::read(fd.get(), &probe, 1)) < 0 && errno == EINTR) {
     }
-    *more = n > 0;
+    if (n > 0 && !more) return std::nullopt;  // the file grew while it was read
+    if (more) *more = n > 0;
+    return bytes;
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;  // more than this machine can hold
   }
-  return bytes;
+}
+
+}  // namespace
+
+std::optional<std::string> readFileHead(const std::string& path, size_t maxBytes, bool* more) {
+  return readRegularFile(path, maxBytes, more);
 }
 
 std::optional<std::string> readFileBytes(const std::string& path) {
-  return readFileHead(path, SIZE_MAX, nullptr);
+  return readRegularFile(path, kLargestWholeFile, nullptr);
 }
 
 std::optional<std::string> resolveLinks(const std::string& path) {

@@ -9,8 +9,9 @@
 namespace kelvane::textfile {
 
 // The bytes of a regular file, or nothing when it cannot be opened or read (a
-// missing file, no permission) or is no regular file (a folder, a FIFO, a
-// device): opening never waits for a writer at the other end of a pipe.
+// missing file, no permission), is no regular file (a folder, a FIFO, a
+// device: opening never waits for a writer at the other end of a pipe) or is
+// larger than 1 GiB.
 std::optional<std::string> readFileBytes(const std::string& path);
 
 // The same, but at most maxBytes of the file's head; *more tells whether the

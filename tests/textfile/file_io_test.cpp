@@ -54,6 +54,10 @@ TEST_F(FileIo, ReadsBytesExactlyAndRefusesWhatIsNoRegularFile) {
   EXPECT_FALSE(writeFileAtomically(at("fifo"), "x"));
   ::alarm(0);
   EXPECT_TRUE(fs::is_fifo(at("fifo")));
+  // A huge file is refused before anything is read (this one is sparse).
+  ASSERT_EQ(::truncate(at("a.bin").c_str(), (off_t{1} << 30) + 1), 0);
+  EXPECT_FALSE(readFileBytes(at("a.bin")));
+  EXPECT_EQ(readFileHead(at("a.bin"), 3, &more), std::string("x\0y", 3));
   for (const std::string& refused : {at("missing"), dir_.string(), std::string()}) {
     EXPECT_FALSE(readFileBytes(refused)) << refused;
   }
