@@ -1,0 +1,501 @@
+#include "textfile/web_charset.h"
+
+#include <array>
+
+#include "textfile/text_codec.h"
+
+namespace kelvane::textfile {
+namespace {
+
+using E = WebEncoding;
+
+struct Label {
+  std::string_view label;
+  WebEncoding encoding;
+};
+
+// Every label browsers accept, with the encoding it stands for.
+constexpr Label kLabels[] = {
+    {"unicode-1-1-utf-8", E::Utf8},
+    {"unicode11utf8", E::Utf8},
+    {"unicode20utf8", E::Utf8},
+    {"utf-8", E::Utf8},
+    {"utf8", E::Utf8},
+    {"x-unicode20utf8", E::Utf8},
+    {"866", E::Ibm866},
+    {"cp866", E::Ibm866},
+    {"csibm866", E::Ibm866},
+    {"ibm866", E::Ibm866},
+    {"csisolatin2", E::Iso8859_2},
+    {"iso-8859-2", E::Iso8859_2},
+    {"iso-ir-101", E::Iso8859_2},
+    {"iso8859-2", E::Iso8859_2},
+    {"iso88592", E::Iso8859_2},
+    {"iso_8859-2", E::Iso8859_2},
+    {"iso_8859-2:1987", E::Iso8859_2},
+    {"l2", E::Iso8859_2},
+    {"latin2", E::Iso8859_2},
+    {"csisolatin3", E::Iso8859_3},
+    {"iso-8859-3", E::Iso8859_3},
+    {"iso-ir-109", E::Iso8859_3},
+    {"iso8859-3", E::Iso8859_3},
+    {"iso88593", E::Iso8859_3},
+    {"iso_8859-3", E::Iso8859_3},
+    {"iso_8859-3:1988", E::Iso8859_3},
+    {"l3", E::Iso8859_3},
+    {"latin3", E::Iso8859_3},
+    {"csisolatin4", E::Iso8859_4},
+    {"iso-8859-4", E::Iso8859_4},
+    {"iso-ir-110", E::Iso8859_4},
+    {"iso8859-4", E::Iso8859_4},
+    {"iso88594", E::Iso8859_4},
+    {"iso_8859-4", E::Iso8859_4},
+    {"iso_8859-4:1988", E::Iso8859_4},
+    {"l4", E::Iso8859_4},
+    {"latin4", E::Iso8859_4},
+    {"csisolatincyrillic", E::Iso8859_5},
+    {"cyrillic", E::Iso8859_5},
+    {"iso-8859-5", E::Iso8859_5},
+    {"iso-ir-144", E::Iso8859_5},
+    {"iso8859-5", E::Iso8859_5},
+    {"iso88595", E::Iso8859_5},
+    {"iso_8859-5", E::Iso8859_5},
+    {"iso_8859-5:1988", E::Iso8859_5},
+    {"arabic", E::Iso8859_6},
+    {"asmo-708", E::Iso8859_6},
+    {"csiso88596e", E::Iso8859_6},
+    {"csiso88596i", E::Iso8859_6},
+    {"csisolatinarabic", E::Iso8859_6},
+    {"ecma-114", E::Iso8859_6},
+    {"iso-8859-6", E::Iso8859_6},
+    {"iso-8859-6-e", E::Iso8859_6},
+    {"iso-8859-6-i", E::Iso8859_6},
+    {"iso-ir-127", E::Iso8859_6},
+    {"iso8859-6", E::Iso8859_6},
+    {"iso88596", E::Iso8859_6},
+    {"iso_8859-6", E::Iso8859_6},
+    {"iso_8859-6:1987", E::Iso8859_6},
+    {"csisolatingreek", E::Iso8859_7},
+    {"ecma-118", E::Iso8859_7},
+    {"elot_928", E::Iso8859_7},
+    {"greek", E::Iso8859_7},
+    {"greek8", E::Iso8859_7},
+    {"iso-8859-7", E::Iso8859_7},
+    {"iso-ir-126", E::Iso8859_7},
+    {"iso8859-7", E::Iso8859_7},
+    {"iso88597", E::Iso8859_7},
+    {"iso_8859-7", E::Iso8859_7},
+    {"iso_8859-7:1987", E::Iso8859_7},
+    {"sun_eu_greek", E::Iso8859_7},
+    {"csiso88598e", E::Iso8859_8},
+    {"csisolatinhebrew", E::Iso8859_8},
+    {"hebrew", E::Iso8859_8},
+    {"iso-8859-8", E::Iso8859_8},
+    {"iso-8859-8-e", E::Iso8859_8},
+    {"iso-ir-138", E::Iso8859_8},
+    {"iso8859-8", E::Iso8859_8},
+    {"iso88598", E::Iso8859_8},
+    {"iso_8859-8", E::Iso8859_8},
+    {"iso_8859-8:1988", E::Iso8859_8},
+    {"visual", E::Iso8859_8},
+    {"csiso88598i", E::Iso8859_8I},
+    {"iso-8859-8-i", E::Iso8859_8I},
+    {"logical", E::Iso8859_8I},
+    {"csisolatin6", E::Iso8859_10},
+    {"iso-8859-10", E::Iso8859_10},
+    {"iso-ir-157", E::Iso8859_10},
+    {"iso8859-10", E::Iso8859_10},
+    {"iso885910", E::Iso8859_10},
+    {"l6", E::Iso8859_10},
+    {"latin6", E::Iso8859_10},
+    {"iso-8859-13", E::Iso8859_13},
+    {"iso8859-13", E::Iso8859_13},
+    {"iso885913", E::Iso8859_13},
+    {"iso-8859-14", E::Iso8859_14},
+    {"iso8859-14", E::Iso8859_14},
+    {"iso885914", E::Iso8859_14},
+    {"csisolatin9", E::Iso8859_15},
+    {"iso-8859-15", E::Iso8859_15},
+    {"iso8859-15", E::Iso8859_15},
+    {"iso885915", E::Iso8859_15},
+    {"iso_8859-15", E::Iso8859_15},
+    {"l9", E::Iso8859_15},
+    {"iso-8859-16", E::Iso8859_16},
+    {"cskoi8r", E::Koi8R},
+    {"koi", E::Koi8R},
+    {"koi8", E::Koi8R},
+    {"koi8-r", E::Koi8R},
+    {"koi8_r", E::Koi8R},
+    {"koi8-ru", E::Koi8U},
+    {"koi8-u", E::Koi8U},
+    {"csmacintosh", E::Macintosh},
+    {"mac", E::Macintosh},
+    {"macintosh", E::Macintosh},
+    {"x-mac-roman", E::Macintosh},
+    {"dos-874", E::Windows874},
+    {"iso-8859-11", E::Windows874},
+    {"iso8859-11", E::Windows874},
+    {"iso885911", E::Windows874},
+    {"tis-620", E::Windows874},
+    {"windows-874", E::Windows874},
+    {"cp1250", E::Windows1250},
+    {"windows-1250", E::Windows1250},
+    {"x-cp1250", E::Windows1250},
+    {"cp1251", E::Windows1251},
+    {"windows-1251", E::Windows1251},
+    {"x-cp1251", E::Windows1251},
+    {"ansi_x3.4-1968", E::Windows1252},
+    {"ascii", E::Windows1252},
+    {"cp1252", E::Windows1252},
+    {"cp819", E::Windows1252},
+    {"csisolatin1", E::Windows1252},
+    {"ibm819", E::Windows1252},
+    {"iso-8859-1", E::Windows1252},
+    {"iso-ir-100", E::Windows1252},
+    {"iso8859-1", E::Windows1252},
+    {"iso88591", E::Windows1252},
+    {"iso_8859-1", E::Windows1252},
+    {"iso_8859-1:1987", E::Windows1252},
+    {"l1", E::Windows1252},
+    {"latin1", E::Windows1252},
+    {"us-ascii", E::Windows1252},
+    {"windows-1252", E::Windows1252},
+    {"x-cp1252", E::Windows1252},
+    {"cp1253", E::Windows1253},
+    {"windows-1253", E::Windows1253},
+    {"x-cp1253", E::Windows1253},
+    {"cp1254", E::Windows1254},
+    {"csisolatin5", E::Windows1254},
+    {"iso-8859-9", E::Windows1254},
+    {"iso-ir-148", E::Windows1254},
+    {"iso8859-9", E::Windows1254},
+    {"iso88599", E::Windows1254},
+    {"iso_8859-9", E::Windows1254},
+    {"iso_8859-9:1989", E::Windows1254},
+    {"l5", E::Windows1254},
+    {"latin5", E::Windows1254},
+    {"windows-1254", E::Windows1254},
+    {"x-cp1254", E::Windows1254},
+    {"cp1255", E::Windows1255},
+    {"windows-1255", E::Windows1255},
+    {"x-cp1255", E::Windows1255},
+    {"cp1256", E::Windows1256},
+    {"windows-1256", E::Windows1256},
+    {"x-cp1256", E::Windows1256},
+    {"cp1257", E::Windows1257},
+    {"windows-1257", E::Windows1257},
+    {"x-cp1257", E::Windows1257},
+    {"cp1258", E::Windows1258},
+    {"windows-1258", E::Windows1258},
+    {"x-cp1258", E::Windows1258},
+    {"x-mac-cyrillic", E::MacCyrillic},
+    {"x-mac-ukrainian", E::MacCyrillic},
+    {"chinese", E::Gbk},
+    {"csgb2312", E::Gbk},
+    {"csiso58gb231280", E::Gbk},
+    {"gb2312", E::Gbk},
+    {"gb_2312", E::Gbk},
+    {"gb_2312-80", E::Gbk},
+    {"gbk", E::Gbk},
+    {"iso-ir-58", E::Gbk},
+    {"x-gbk", E::Gbk},
+    {"gb18030", E::Gb18030},
+    {"big5", E::Big5},
+    {"big5-hkscs", E::Big5},
+    {"cn-big5", E::Big5},
+    {"csbig5", E::Big5},
+    {"x-x-big5", E::Big5},
+    {"cseucpkdfmtjapanese", E::EucJp},
+    {"euc-jp", E::EucJp},
+    {"x-euc-jp", E::EucJp},
+    {"csiso2022jp", E::Iso2022Jp},
+    {"iso-2022-jp", E::Iso2022Jp},
+    {"csshiftjis", E::ShiftJis},
+    {"ms932", E::ShiftJis},
+    {"ms_kanji", E::ShiftJis},
+    {"shift-jis", E::ShiftJis},
+    {"shift_jis", E::ShiftJis},
+    {"sjis", E::ShiftJis},
+    {"windows-31j", E::ShiftJis},
+    {"x-sjis", E::ShiftJis},
+    {"cseuckr", E::EucKr},
+    {"csksc56011987", E::EucKr},
+    {"euc-kr", E::EucKr},
+    {"iso-ir-149", E::EucKr},
+    {"korean", E::EucKr},
+    {"ks_c_5601-1987", E::EucKr},
+    {"ks_c_5601-1989", E::EucKr},
+    {"ksc5601", E::EucKr},
+    {"ksc_5601", E::EucKr},
+    {"windows-949", E::EucKr},
+    {"csiso2022kr", E::Replacement},
+    {"hz-gb-2312", E::Replacement},
+    {"iso-2022-cn", E::Replacement},
+    {"iso-2022-cn-ext", E::Replacement},
+    {"iso-2022-kr", E::Replacement},
+    {"replacement", E::Replacement},
+    {"unicodefffe", E::Utf16Be},
+    {"utf-16be", E::Utf16Be},
+    {"csunicode", E::Utf16Le},
+    {"iso-10646-ucs-2", E::Utf16Le},
+    {"ucs-2", E::Utf16Le},
+    {"unicode", E::Utf16Le},
+    {"unicodefeff", E::Utf16Le},
+    {"utf-16", E::Utf16Le},
+    {"utf-16le", E::Utf16Le},
+    {"x-user-defined", E::UserDefined},
+};
+
+// Canonical names, in the order of the enumeration.
+constexpr std::string_view kNames[] = {
+    "UTF-8",        "UTF-16LE",       "UTF-16BE",       "Shift_JIS",
+    "EUC-JP",       "ISO-2022-JP",    "gb18030",        "GBK",
+    "Big5",         "EUC-KR",         "IBM866",         "ISO-8859-2",
+    "ISO-8859-3",   "ISO-8859-4",     "ISO-8859-5",     "ISO-8859-6",
+    "ISO-8859-7",   "ISO-8859-8",     "ISO-8859-8-I",   "ISO-8859-10",
+    "ISO-8859-13",  "ISO-8859-14",    "ISO-8859-15",    "ISO-8859-16",
+    "KOI8-R",       "KOI8-U",         "macintosh",      "windows-874",
+    "windows-1250", "windows-1251",   "windows-1252",   "windows-1253",
+    "windows-1254", "windows-1255",   "windows-1256",   "windows-1257",
+    "windows-1258", "x-mac-cyrillic", "x-user-defined", "replacement",
+};
+static_assert(std::size(kNames) == static_cast<size_t>(E::Replacement) + 1);
+
+// The white space of HTML: tab, line feed, form feed, carriage return, space.
+bool isSpace(char c) {
+  return c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
+}
+
+bool isAsciiAlpha(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+char lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+
+bool startsWithNoCase(std::string_view s, size_t pos, std::string_view prefix) {
+  if (s.size() - pos < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (lower(s[pos + i]) != prefix[i]) return false;
+  }
+  return true;
+}
+
+std::string_view trimmed(std::string_view s) {
+  while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
+  while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// The charset named in the content attribute of a <meta>: the first
+// "charset" followed by "=", its value quoted or up to a blank or ";".
+std::optional<WebEncoding> encodingFromMetaContent(std::string_view s) {
+  size_t pos = 0;
+  for (;;) {
+    size_t found = std::string_view::npos;
+    for (size_t i = pos; i + 7 <= s.size(); ++i) {
+      if (startsWithNoCase(s, i, "charset")) {
+        found = i;
+        break;
+      }
+    }
+    if (found == std::string_view::npos) return std::nullopt;
+    pos = found + 7;
+    while (pos < s.size() && isSpace(s[pos])) ++pos;
+    if (pos < s.size() && s[pos] == '=') break;
+  }
+  ++pos;
+  while (pos < s.size() && isSpace(s[pos])) ++pos;
+  if (pos >= s.size()) return std::nullopt;
+  if (s[pos] == '"' || s[pos] == '\'') {
+    const size_t close = s.find(s[pos], pos + 1);
+    if (close == std::string_view::npos) return std::nullopt;
+    return encodingForLabel(s.substr(pos + 1, close - pos - 1));
+  }
+  size_t end = pos;
+  while (end < s.size() && !isSpace(s[end]) && s[end] != ';') ++end;
+  return encodingForLabel(s.substr(pos, end - pos));
+}
+
+// Reads the attributes of a tag in the first bytes of a page, the way the
+// encoding prescan does: names and values lower-cased, no character
+// references. Running off the end of the bytes ends the whole prescan.
+class AttributeReader {
+ public:
+  explicit AttributeReader(std::string_view s) : s_(s) {}
+  bool atEnd() const { return pos_ >= s_.size(); }
+  size_t& pos() { return pos_; }
+
+  // False when there is no further attribute (a ">" or the end).
+  bool next(std::string& name, std::string& value) {
+    name.clear();
+    value.clear();
+    while (!atEnd() && (isSpace(s_[pos_]) || s_[pos_] == '/')) ++pos_;
+    if (atEnd() || s_[pos_] == '>') return false;
+    for (;; ++pos_) {
+      if (atEnd()) return false;
+      const char c = s_[pos_];
+      if (c == '=' && !name.empty()) {
+        ++pos_;
+        return readValue(value);
+      }
+      if (isSpace(c)) break;
+      if (c == '/' || c == '>') return true;
+      name.push_back(lower(c));
+    }
+    while (!atEnd() && isSpace(s_[pos_])) ++pos_;
+    if (atEnd()) return false;
+    if (s_[pos_] != '=') return true;
+    ++pos_;
+    return readValue(value);
+  }
+
+ private:
+  bool readValue(std::string& value) {
+    while (!atEnd() && isSpace(s_[pos_])) ++pos_;
+    if (atEnd()) return false;
+    const char quote = s_[pos_];
+    if (quote == '"' || quote == '\'') {
+      for (++pos_; !atEnd(); ++pos_) {
+        if (s_[pos_] == quote) {
+          ++pos_;
+          return true;
+        }
+        value.push_back(lower(s_[pos_]));
+      }
+      return false;
+    }
+    if (quote == '>') return true;
+    for (; !atEnd(); ++pos_) {
+      if (isSpace(s_[pos_]) || s_[pos_] == '>') return true;
+      value.push_back(lower(s_[pos_]));
+    }
+    return false;
+  }
+
+  std::string_view s_;
+  size_t pos_ = 0;
+};
+
+}  // namespace
+
+std::string_view encodingName(WebEncoding encoding) {
+  return kNames[static_cast<size_t>(encoding)];
+}
+
+std::optional<WebEncoding> encodingForLabel(std::string_view label) {
+  label = trimmed(label);
+  if (label.empty() || label.size() > 32) return std::nullopt;
+  std::string folded(label);
+  for (char& c : folded) c = lower(c);
+  for (const Label& l : kLabels) {
+    if (l.label == folded) return l.encoding;
+  }
+  return std::nullopt;
+}
+
+std::optional<WebEncoding> encodingFromContentType(std::string_view contentType) {
+  size_t semicolon = contentType.find(';');
+  while (semicolon != std::string_view::npos) {
+    const size_t next = contentType.find(';', semicolon + 1);
+    std::string_view parameter = trimmed(contentType.substr(semicolon + 1, next - semicolon - 1));
+    semicolon = next;
+    const size_t equals = parameter.find('=');
+    if (equals == std::string_view::npos) continue;
+    std::string_view name = trimmed(parameter.substr(0, equals));
+    if (name.size() != 7 || !startsWithNoCase(name, 0, "charset")) continue;
+    std::string_view value = trimmed(parameter.substr(equals + 1));
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+      value = value.substr(1, value.size() - 2);
+    }
+    return encodingForLabel(value);
+  }
+  return std::nullopt;
+}
+
+std::optional<WebEncoding> encodingFromBom(std::string_view bytes, size_t* bomLength) {
+  size_t length = 0;
+  std::optional<WebEncoding> found;
+  if (bytes.starts_with("\xEF\xBB\xBF")) {
+    length = 3;
+    found = E::Utf8;
+  } else if (bytes.starts_with("\xFE\xFF")) {
+    length = 2;
+    found = E::Utf16Be;
+  } else if (bytes.starts_with("\xFF\xFE")) {
+    length = 2;
+    found = E::Utf16Le;
+  }
+  if (bomLength) *bomLength = length;
+  return found;
+}
+
+std::optional<WebEncoding> encodingFromMeta(std::string_view bytes) {
+  const std::string_view s = bytes.substr(0, 1024);
+  AttributeReader reader(s);
+  size_t& pos = reader.pos();
+  std::string name, value;
+  for (; pos < s.size(); ++pos) {
+    if (s.compare(pos, 4, "<!--") == 0) {
+      const size_t end = s.find("-->", pos + 2);
+      if (end == std::string_view::npos) return std::nullopt;
+      pos = end + 2;
+    } else if (startsWithNoCase(s, pos, "<meta") && pos + 5 < s.size() &&
+               (isSpace(s[pos + 5]) || s[pos + 5] == '/')) {
+      pos += 5;
+      std::array<std::string, 8> seen;
+      size_t seenCount = 0;
+      bool gotPragma = false;
+      int needPragma = -1;  // unknown, no, yes
+      std::optional<WebEncoding> charset;
+      while (reader.next(name, value)) {
+        bool repeated = false;
+        for (size_t i = 0; i < seenCount; ++i) repeated = repeated || seen[i] == name;
+        if (repeated) continue;
+        if (seenCount < seen.size()) seen[seenCount++] = name;
+        if (name == "http-equiv") {
+          gotPragma = gotPragma || value == "content-type";
+        } else if (name == "content") {
+          if (charset) continue;
+          charset = encodingFromMetaContent(value);
+          if (charset) needPragma = 1;
+        } else if (name == "charset") {
+          charset = encodingForLabel(value);
+          needPragma = 0;
+        }
+      }
+      if (reader.atEnd()) return std::nullopt;
+      if (needPragma == -1 || (needPragma == 1 && !gotPragma) || !charset) continue;
+      if (*charset == E::Utf16Le || *charset == E::Utf16Be) return E::Utf8;
+      if (*charset == E::UserDefined) return E::Windows1252;
+      return charset;
+    } else if (s[pos] == '<' && pos + 1 < s.size() &&
+               (isAsciiAlpha(s[pos + 1]) ||
+                (s[pos + 1] == '/' && pos + 2 < s.size() && isAsciiAlpha(s[pos + 2])))) {
+      while (pos < s.size() && !isSpace(s[pos]) && s[pos] != '>') ++pos;
+      while (reader.next(name, value)) {
+      }
+      if (reader.atEnd()) return std::nullopt;
+    } else if (s.compare(pos, 2, "<!") == 0 || s.compare(pos, 2, "</") == 0 ||
+               s.compare(pos, 2, "<?") == 0) {
+      pos = s.find('>', pos + 2);
+      if (pos == std::string_view::npos) return std::nullopt;
+    }
+  }
+  return std::nullopt;
+}
+
+WebText decodeWebPage(std::string_view bytes, std::string_view contentType) {
+  size_t bomLength = 0;
+  if (const auto bom = encodingFromBom(bytes, &bomLength)) {
+    return {decodeAs(*bom, bytes.substr(bomLength)), *bom};
+  }
+  std::optional<WebEncoding> declared = encodingFromContentType(contentType);
+  if (!declared) declared = encodingFromMeta(bytes);
+  if (declared) return {decodeAs(*declared, bytes), *declared};
+  if (isValidUtf8(bytes)) return {decodeUtf8(bytes), E::Utf8};
+  return {decodeAs(E::ShiftJis, bytes), E::ShiftJis};
+}
+
+}  // namespace kelvane::textfile
