@@ -3,6 +3,7 @@
 set -eu
 packages="cmake ninja-build g++ clang clang-format libclang-rt-14-dev pkg-config
   libicu-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libcurl4-openssl-dev libgumbo-dev zlib1g-dev
   qt6-base-dev qt6-webengine-dev libgl-dev
   fonts-ipaexfont-gothic xvfb xauth
   qt6-svg-dev dpkg-dev file desktop-file-utils appstream lintian man-db

@@ -1,0 +1,27 @@
+// A fetched page's body markup as the browser writes it back out
+// (innerHTML of the body): the page is decoded as a browser decodes it,
+// parsed as HTML5, and the body's children serialised with the browser's
+// rules for names, quoting and escaping.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "textfile/web_charset.h"
+
+namespace kelvane::acquisition {
+
+struct BodyHtml {
+  std::u16string html;
+  textfile::WebEncoding encoding;
+};
+
+// The body markup of a page from its bytes and the server's Content-Type
+// (empty for a saved page). Any bytes give a result; a page without a body
+// (a frameset) gives an empty text.
+BodyHtml bodyHtmlFromBytes(std::string_view bytes, std::string_view contentType = {});
+
+// The body markup of a page that is already text.
+std::u16string bodyHtmlFromText(std::u16string_view page);
+
+}  // namespace kelvane::acquisition

@@ -1,0 +1,35 @@
+// The browser contract without a browser, for pages that need no scripts:
+// Navigate fetches the page over HTTP and reads its body markup as the
+// browser would write it, all before it returns, so the "browser" is never
+// busy afterwards and nothing in the page can change while it settles.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "acquisition/browser.h"
+#include "acquisition/direct/http_fetch.h"
+#include "textfile/web_charset.h"
+
+namespace kelvane::acquisition {
+
+class DirectBrowser : public Browser {
+ public:
+  explicit DirectBrowser(FetchLimits limits = {}) : fetcher_(limits) {}
+
+  void Navigate(std::u16string_view url) override;
+  bool Busy() const override { return false; }
+  std::optional<std::u16string> loadError() const override { return error_; }
+  std::optional<std::u16string> bodyHtml() override;
+
+  // How the last page was decoded.
+  textfile::WebEncoding encoding() const { return encoding_; }
+
+ private:
+  HttpFetcher fetcher_;
+  std::optional<std::u16string> error_;
+  std::u16string body_;
+  textfile::WebEncoding encoding_ = textfile::WebEncoding::Utf8;
+};
+
+}  // namespace kelvane::acquisition

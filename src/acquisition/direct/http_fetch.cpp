@@ -1,0 +1,161 @@
+#include "acquisition/direct/http_fetch.h"
+
+#include <curl/curl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <mutex>
+
+namespace kelvane::acquisition {
+namespace {
+
+// What the callbacks of one fetch share.
+struct Transfer {
+  const FetchLimits* limits;
+  std::string* body;
+  size_t headerBytes = 0;
+  // Which cap ended the fetch, if one did.
+  std::string capReason;
+};
+
+size_t onBody(char* data, size_t, size_t size, void* context) {
+  auto* t = static_cast<Transfer*>(context);
+  if (size > t->limits->maxBodyBytes - std::min(t->body->size(), t->limits->maxBodyBytes)) {
+    t->capReason =
+        "the page is larger than " + std::to_string(t->limits->maxBodyBytes >> 20) + " MiB";
+    return 0;  // ends the transfer
+  }
+  t->body->append(data, size);
+  return size;
+}
+
+size_t onHeader(char* data, size_t, size_t size, void* context) {
+  auto* t = static_cast<Transfer*>(context);
+  // Each response of a redirect chain has headers of its own.
+  if (size >= 5 && std::string_view(data, 5) == "HTTP/") t->headerBytes = 0;
+  t->headerBytes += size;
+  if (t->headerBytes > t->limits->maxHeaderBytes) {
+    t->capReason = "the server's headers are larger than " +
+                   std::to_string(t->limits->maxHeaderBytes >> 10) + " KiB";
+    return 0;
+  }
+  return size;
+}
+
+bool hasScheme(std::string_view typed) {
+  const size_t colon = typed.find("://");
+  if (colon == std::string_view::npos || colon == 0) return false;
+  return std::all_of(typed.begin(), typed.begin() + static_cast<long>(colon), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
+           c == '-' || c == '.';
+  });
+}
+
+std::string trimmed(std::string_view s) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+  return std::string(s);
+}
+
+}  // namespace
+
+struct HttpFetcher::Handle {
+  CURL* curl = nullptr;
+  ~Handle() {
+    if (curl) curl_easy_cleanup(curl);
+  }
+};
+
+HttpFetcher::HttpFetcher(FetchLimits limits)
+    : handle_(std::make_unique<Handle>()), limits_(limits) {
+  static std::once_flag initialised;
+  std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+  handle_->curl = curl_easy_init();
+}
+
+HttpFetcher::~HttpFetcher() = default;
+
+std::string HttpFetcher::resolveAddress(std::string_view typed) {
+  std::string text = trimmed(typed);
+  if (text.empty() || hasScheme(text)) return text;
+  struct stat info {};
+  if (::stat(text.c_str(), &info) == 0) {
+    if (text.front() == '/') return "file://" + text;
+    char* cwd = ::getcwd(nullptr, 0);
+    std::string path = std::string(cwd ? cwd : ".") + "/" + text;
+    std::free(cwd);
+    return "file://" + path;
+  }
+  return "http://" + text;
+}
+
+FetchResult HttpFetcher::fetch(std::string_view address) {
+  FetchResult result;
+  const std::string url = resolveAddress(address);
+  CURL* curl = handle_->curl;
+  if (!curl) {
+    result.error = "the HTTP client could not be started (" + url + ")";
+    return result;
+  }
+  if (url.empty()) {
+    result.error = "no address given";
+    return result;
+  }
+  Transfer transfer{&limits_, &result.body, 0, {}};
+  char errorText[CURL_ERROR_SIZE] = "";
+  // The handle is kept between fetches for its cookies and connections;
+  // the options of the last fetch are set afresh.
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https,file");
+  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, limits_.maxRedirects);
+  curl_easy_setopt(curl, CURLOPT_AUTOREFERER, 1L);
+  curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");  // every encoding libcurl can undo
+  curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");       // cookies kept in memory
+  curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(limits_.deadline.count()));
+  curl_easy_setopt(curl, CURLOPT_USERAGENT,
+                   "Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) "
+                   "Kelvane");
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onBody);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
+
+  const CURLcode code = curl_easy_perform(curl);
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
+  char* finalUrl = nullptr;
+  curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &finalUrl);
+  result.finalUrl = finalUrl ? finalUrl : url;
+  char* contentType = nullptr;
+  curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &contentType);
+  if (contentType) result.contentType = contentType;
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
+
+  std::string reason;
+  if (!transfer.capReason.empty()) {
+    reason = transfer.capReason;
+  } else if (code == CURLE_TOO_MANY_REDIRECTS) {
+    reason = "more than " + std::to_string(limits_.maxRedirects) + " redirects";
+  } else if (code == CURLE_OPERATION_TIMEDOUT) {
+    reason =
+        "the page did not load within " + std::to_string(limits_.deadline.count() / 1000) + " s";
+  } else if (code == CURLE_HTTP_RETURNED_ERROR) {
+    reason = "HTTP status " + std::to_string(result.status);
+  } else if (code != CURLE_OK) {
+    reason = errorText[0] ? errorText : curl_easy_strerror(code);
+  }
+  if (!reason.empty()) {
+    result.error = reason + " (" + url + ")";
+    std::string().swap(result.body);
+  }
+  return result;
+}
+
+}  // namespace kelvane::acquisition

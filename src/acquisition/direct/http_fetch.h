@@ -1,0 +1,56 @@
+// Fetching a page without a browser, over libcurl: redirects, compressed
+// bodies, TLS with the system's certificates, cookies kept between the
+// fetches of one fetcher. A server can send anything, so every fetch has
+// caps, and each cap that ends a fetch says which it was.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace kelvane::acquisition {
+
+struct FetchLimits {
+  // The body after decompression: a small gzip body can inflate to gigabytes.
+  size_t maxBodyBytes = size_t{64} << 20;
+  long maxRedirects = 20;
+  // All header lines of one response together.
+  size_t maxHeaderBytes = size_t{256} << 10;
+  // The whole fetch, redirects included: the browser's page deadline.
+  std::chrono::milliseconds deadline{90'000};
+};
+
+struct FetchResult {
+  // Empty when the fetch brought a page; else why not, naming the address
+  // ("HTTP status 404 (http://...)").
+  std::string error;
+  long status = 0;
+  std::string contentType;
+  std::string finalUrl;
+  std::string body;
+};
+
+class HttpFetcher {
+ public:
+  explicit HttpFetcher(FetchLimits limits = {});
+  ~HttpFetcher();
+  HttpFetcher(const HttpFetcher&) = delete;
+  HttpFetcher& operator=(const HttpFetcher&) = delete;
+
+  // Fetches an address as typed: a full URL as it stands, a name of an
+  // existing file as that file, anything else as an address bar reads it
+  // ("example.com" is http://example.com). Blocks until done or a cap ends it.
+  FetchResult fetch(std::string_view address);
+
+  // The address fetch goes to for what the user typed.
+  static std::string resolveAddress(std::string_view typed);
+
+ private:
+  struct Handle;
+  std::unique_ptr<Handle> handle_;
+  FetchLimits limits_;
+};
+
+}  // namespace kelvane::acquisition

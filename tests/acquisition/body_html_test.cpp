@@ -1,0 +1,39 @@
+#include "acquisition/direct/body_html.h"
+
+#include <gtest/gtest.h>
+
+namespace kelvane::acquisition {
+namespace {
+
+// What the browser comparison cannot show: hostile shapes and the decoding
+// that reaches the parser.
+TEST(BodyHtml, WritesTheBodyAsTheBrowserDoes) {
+  struct Case {
+    std::u16string page;
+    std::u16string body;
+  } cases[] = {
+      {u"<P CLASS=a>x&amp;y&nbsp;<BR>", u"<p class=\"a\">x&amp;y&nbsp;<br></p>"},
+      {u"<a title='\"&amp;<>'>t</a>", u"<a title=\"&quot;&amp;<>\">t</a>"},
+      {u"<p>x<noscript>a&b<i>c</i></noscript>", u"<p>x<noscript>a&b<i>c</i></noscript></p>"},
+      {u"<svg viewbox=0><clippath/></svg>", u"<svg viewBox=\"0\"><clipPath></clipPath></svg>"},
+      {u"<frameset><frame></frameset>", u""},
+      {u"", u""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(bodyHtmlFromText(c.page), c.body);
+}
+
+TEST(BodyHtml, DeepNestingIsWrittenWithoutRecursion) {
+  std::u16string page;
+  for (int i = 0; i < 3000; ++i) page += u"<span>";
+  const std::u16string body = bodyHtmlFromText(page);
+  EXPECT_EQ(body.size(), 3000u * (6 + 7));
+}
+
+TEST(BodyHtml, BytesAreDecodedBeforeParsing) {
+  const BodyHtml page = bodyHtmlFromBytes("<p>\xA4\xA2</p>", "text/html; charset=euc-jp");
+  EXPECT_EQ(page.html, u"<p>あ</p>");
+  EXPECT_EQ(page.encoding, textfile::WebEncoding::EucJp);
+}
+
+}  // namespace
+}  // namespace kelvane::acquisition

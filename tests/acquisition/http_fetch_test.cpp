@@ -1,0 +1,172 @@
+#include "acquisition/direct/http_fetch.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <zlib.h>
+
+#include <chrono>
+#include <thread>
+
+#include "acquisition/local_http_server.h"
+
+namespace kelvane::acquisition {
+namespace {
+
+using kelvane::testing::LocalHttpServer;
+using namespace std::chrono_literals;
+
+// A zlib stream (gzip framing when gzip is set) over data repeated `times`
+// times, handed out in pieces; false from sink stops it.
+template <typename Sink>
+void compress(std::string_view data, size_t times, bool gzip, Sink sink) {
+  z_stream z{};
+  deflateInit2(&z, 1, Z_DEFLATED, gzip ? 31 : 15, 8, Z_DEFAULT_STRATEGY);
+  std::string out(1 << 16, '\0');
+  for (size_t i = 0; i <= times; ++i) {
+    const bool last = i == times;
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = last ? 0 : static_cast<uInt>(data.size());
+    do {
+      z.next_out = reinterpret_cast<Bytef*>(out.data());
+      z.avail_out = static_cast<uInt>(out.size());
+      deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
+      if (!sink(std::string_view(out.data(), out.size() - z.avail_out))) {
+        deflateEnd(&z);
+        return;
+      }
+    } while (z.avail_out == 0);
+  }
+  deflateEnd(&z);
+}
+
+std::string compressed(std::string_view data, bool gzip) {
+  std::string out;
+  compress(data, 1, gzip, [&](std::string_view piece) {
+    out += piece;
+    return true;
+  });
+  return out;
+}
+
+// Well-behaved pages, and each way a server can misbehave.
+void serve(LocalHttpServer& server, int fd, const std::string& path, const std::string& head) {
+  using S = LocalHttpServer;
+  if (path == "/page") {
+    S::reply(fd, "200 OK", "Content-Type: text/html; charset=Shift_JIS\r\n", "<p>\x82\xA0</p>");
+  } else if (path == "/gzip" || path == "/deflate") {
+    S::reply(fd, "200 OK", "Content-Encoding: " + path.substr(1) + "\r\n",
+             compressed("<p>" + path.substr(1) + "</p>", path == "/gzip"));
+  } else if (path.starts_with("/hop/")) {
+    const int left = std::stoi(path.substr(5));
+    S::reply(fd, "302 Found",
+             "Location: " + (left > 0 ? "/hop/" + std::to_string(left - 1) : "/page") + "\r\n", "");
+  } else if (path == "/loop") {
+    S::reply(fd, "302 Found", "Location: /loop\r\n", "");
+  } else if (path == "/set-cookie") {
+    S::reply(fd, "200 OK", "Set-Cookie: session=abc; Path=/\r\n", "set");
+  } else if (path == "/cookie") {
+    const size_t at = head.find("Cookie: ");
+    S::reply(fd, "200 OK", "",
+             at == std::string::npos ? "" : head.substr(at + 8, head.find("\r\n", at) - at - 8));
+  } else if (path == "/headers") {
+    std::string headers = "HTTP/1.1 200 OK\r\n";
+    for (int i = 0; i < 300; ++i) headers += "X-Filler: " + std::string(1000, 'a') + "\r\n";
+    S::send(fd, headers + "Content-Length: 2\r\n\r\nok");
+  } else if (path == "/drip") {
+    S::send(fd, "HTTP/1.1 200 OK\r\nX-Slow: ");
+    while (!server.stopping() && S::send(fd, "a")) std::this_thread::sleep_for(50ms);
+  } else if (path == "/huge") {
+    constexpr size_t kSize = size_t{300} << 20;
+    S::send(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kSize) + "\r\n\r\n");
+    const std::string chunk(1 << 20, 'x');
+    for (size_t sent = 0; sent < kSize && S::send(fd, chunk);) sent += chunk.size();
+  } else if (path == "/bomb") {
+    // A gigabyte of zeros, compressed as it is sent.
+    S::send(fd, "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\n\r\n");
+    compress(std::string(1 << 20, '\0'), 1024, true,
+             [&](std::string_view piece) { return S::send(fd, piece); });
+  } else {
+    S::reply(fd, "404 Not Found", "", "<p>not here</p>");
+  }
+}
+
+class HttpFetchTest : public ::testing::Test {
+ protected:
+  LocalHttpServer server_{serve};
+};
+
+TEST_F(HttpFetchTest, BringsPagesAndSaysWhichFailureOrCapEndedTheFetch) {
+  struct Case {
+    std::string path;
+    std::string body;   // when the fetch succeeds
+    std::string error;  // else the reason, before the address
+    std::chrono::milliseconds deadline = 90s;
+  } cases[] = {
+      {"/page", "<p>\x82\xA0</p>", ""},
+      {"/gzip", "<p>gzip</p>", ""},
+      {"/deflate", "<p>deflate</p>", ""},
+      {"/hop/3", "<p>\x82\xA0</p>", ""},
+      {"/missing", "", "HTTP status 404"},
+      {"/loop", "", "more than 20 redirects"},
+      {"/headers", "", "the server's headers are larger than 256 KiB"},
+      {"/drip", "", "the page did not load within 1 s", 1s},
+      {"/huge", "", "the page is larger than 64 MiB"},
+      {"/bomb", "", "the page is larger than 64 MiB"},
+  };
+  for (const Case& c : cases) {
+    FetchLimits limits;
+    limits.deadline = c.deadline;
+    HttpFetcher fetcher(limits);
+    const FetchResult r = fetcher.fetch(server_.url(c.path));
+    if (c.error.empty()) {
+      EXPECT_EQ(r.error, "") << c.path;
+      EXPECT_EQ(r.body, c.body) << c.path;
+    } else {
+      EXPECT_EQ(r.error, c.error + " (" + server_.url(c.path) + ")") << c.path;
+      EXPECT_EQ(r.body, "") << c.path;
+    }
+  }
+  HttpFetcher fetcher;
+  const FetchResult page = fetcher.fetch(server_.url("/hop/2"));
+  EXPECT_EQ(page.finalUrl, server_.url("/page"));
+  EXPECT_EQ(page.contentType, "text/html; charset=Shift_JIS");
+}
+
+TEST_F(HttpFetchTest, OversizedBodiesNeverHoldMoreThanTheCapInMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's own memory hides the fetch's";
+#endif
+  HttpFetcher fetcher;
+  for (const char* path : {"/bomb", "/huge"}) {
+    EXPECT_NE(fetcher.fetch(server_.url(path)).error, "") << path;
+  }
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  EXPECT_LT(usage.ru_maxrss, 300 * 1024) << "peak resident KiB";
+}
+
+TEST_F(HttpFetchTest, CookiesLastForTheFetcherOnly) {
+  HttpFetcher fetcher;
+  EXPECT_EQ(fetcher.fetch(server_.url("/set-cookie")).body, "set");
+  EXPECT_EQ(fetcher.fetch(server_.url("/cookie")).body, "session=abc");
+  EXPECT_EQ(HttpFetcher().fetch(server_.url("/cookie")).body, "");
+}
+
+TEST(HttpFetch, RefusedConnectionNamesTheAddress) {
+  std::string url;
+  {
+    LocalHttpServer closed([](LocalHttpServer&, int, const std::string&, const std::string&) {});
+    url = closed.url("/");
+  }
+  const FetchResult r = HttpFetcher().fetch(url);
+  EXPECT_TRUE(r.error.ends_with(" (" + url + ")")) << r.error;
+}
+
+TEST(HttpFetch, TypedAddressesResolveAsAnAddressBarWould) {
+  EXPECT_EQ(HttpFetcher::resolveAddress(" http://a.example/x "), "http://a.example/x");
+  EXPECT_EQ(HttpFetcher::resolveAddress("a.example/x"), "http://a.example/x");
+  EXPECT_EQ(HttpFetcher::resolveAddress("/etc/hostname"), "file:///etc/hostname");
+}
+
+}  // namespace
+}  // namespace kelvane::acquisition
