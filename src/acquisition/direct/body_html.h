@@ -4,6 +4,8 @@
 // rules for names, quoting and escaping.
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +22,13 @@ struct BodyHtml {
 // (empty for a saved page). Any bytes give a result; a page without a body
 // (a frameset) gives an empty text.
 BodyHtml bodyHtmlFromBytes(std::string_view bytes, std::string_view contentType = {});
+
+// The same, worked out in a child process that is ended when the time is
+// up: the parser takes time that grows with the square of the nesting, so a
+// page of tens of thousands of unclosed elements could hold the run for
+// hours. Nothing when the time ran out or the child failed.
+std::optional<BodyHtml> bodyHtmlWithin(std::string_view bytes, std::string_view contentType,
+                                       std::chrono::milliseconds time);
 
 // The body markup of a page that is already text.
 std::u16string bodyHtmlFromText(std::u16string_view page);

@@ -6,6 +6,7 @@
 namespace kelvane::acquisition {
 
 void DirectBrowser::Navigate(std::u16string_view url) {
+  const auto start = std::chrono::steady_clock::now();
   error_.reset();
   body_.clear();
   FetchResult page = fetcher_.fetch(textfile::toUtf8(url));
@@ -13,10 +14,19 @@ void DirectBrowser::Navigate(std::u16string_view url) {
     error_ = textfile::fromUtf8(page.error);
     return;
   }
-  BodyHtml body = bodyHtmlFromBytes(page.body, page.contentType);
+  // Reading the page shares the fetch's deadline.
+  const auto left = limits_.deadline - std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           std::chrono::steady_clock::now() - start);
+  std::optional<BodyHtml> body = bodyHtmlWithin(page.body, page.contentType, left);
   std::string().swap(page.body);
-  body_ = std::move(body.html);
-  encoding_ = body.encoding;
+  if (!body) {
+    error_ = textfile::fromUtf8("the page could not be read within " +
+                                std::to_string(limits_.deadline.count() / 1000) + " s (" +
+                                page.finalUrl + ")");
+    return;
+  }
+  body_ = std::move(body->html);
+  encoding_ = body->encoding;
 }
 
 std::optional<std::u16string> DirectBrowser::bodyHtml() {

@@ -15,7 +15,7 @@ namespace kelvane::acquisition {
 
 class DirectBrowser : public Browser {
  public:
-  explicit DirectBrowser(FetchLimits limits = {}) : fetcher_(limits) {}
+  explicit DirectBrowser(FetchLimits limits = {}) : fetcher_(limits), limits_(limits) {}
 
   void Navigate(std::u16string_view url) override;
   bool Busy() const override { return false; }
@@ -27,6 +27,7 @@ class DirectBrowser : public Browser {
 
  private:
   HttpFetcher fetcher_;
+  FetchLimits limits_;
   std::optional<std::u16string> error_;
   std::u16string body_;
   textfile::WebEncoding encoding_ = textfile::WebEncoding::Utf8;
