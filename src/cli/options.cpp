@@ -52,6 +52,11 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
           },
           "", "NAME");
   app.add_option("--wait", o.wait, "the page-settle wait value (default 8)")->type_name("W");
+  app.add_option("--fetch", o.fetch,
+                 "how URL commands load pages: browser (default) or direct, an HTTP fetch "
+                 "without a browser for pages that need no scripts")
+      ->type_name("HOW")
+      ->check(CLI::IsMember({"browser", "direct"}));
   app.add_flag("--trace", o.trace, "each line run and the buffers it changed, on standard error");
   auto* log = app.add_option("--log", o.log, "after each normal run, append an entry to FILE")
                   ->type_name("FILE");

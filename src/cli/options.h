@@ -14,6 +14,9 @@ struct Options {
   // The buffer written to standard output afterwards, in capitals.
   std::string print = "D";
   std::string wait = "8";
+  // How URL commands load pages: "browser" (Qt WebEngine) or "direct" (an
+  // HTTP fetch read as the browser would, for pages that need no scripts).
+  std::string fetch = "browser";
   bool trace = false;
   // After each run that ends normally, one entry (memo, display) is appended
   // to this log, as the window's Log button does.

@@ -1,5 +1,6 @@
 #include "cli/run_host.h"
 
+#include "acquisition/page_loader.h"
 #include "cli/output.h"
 #include "engine/clock_text.h"
 #include "textfile/text_codec.h"
@@ -16,7 +17,31 @@ void RunHost::showMessage(std::u16string_view text) {
 
 // The page loader module is loaded on the first URL command only.
 void RunHost::openUrl(std::u16string_view url) {
-  pages_.openUrl(*engine_, url, waitValue_, err_);
+  if (directFetch_) {
+    openUrlDirectly(url);
+  } else {
+    pages_.openUrl(*engine_, url, waitValue_, err_);
+  }
+}
+
+// The same page loading as with the browser, over a fetch that has finished
+// when Navigate returns. No script runs in a fetched page, so there is
+// nothing to settle: the wait value is taken as 0.
+void RunHost::openUrlDirectly(std::u16string_view url) {
+  if (!direct_) direct_ = std::make_unique<acquisition::DirectBrowser>();
+  engine::Text urlBox;
+  acquisition::PageHooks hooks;
+  hooks.pause = [](int) {};
+  hooks.processEvents = [] {};
+  hooks.urlText = [&] { return urlBox; };
+  hooks.setUrlText = [&](std::u16string_view text) { urlBox.assign(text); };
+  hooks.waitValueText = [] { return engine::Text(u"0"); };
+  hooks.loadFailed = [this](std::u16string_view reason) {
+    writeLine(err_, "kelvane-run: cannot load URL: " + textfile::toUtf8(reason));
+  };
+  acquisition::PageLoader loader(*engine_, *direct_, std::move(hooks));
+  loader.loadUrl(url);
+  std::fflush(err_);
 }
 
 std::u16string RunHost::timeText() {

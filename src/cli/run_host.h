@@ -1,11 +1,14 @@
 // The engine's host in kelvane-run: messages go to standard error, URL
-// commands to the page loader module, and --trace follows every line.
+// commands to the page loader module (or to the direct fetch, which needs no
+// browser), and --trace follows every line.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
+#include "acquisition/direct/direct_browser.h"
 #include "cli/page_loader_client.h"
 #include "engine/engine.h"
 
@@ -16,7 +19,8 @@ inline constexpr engine::TextView kProgramTitle = u"Kelvane";
 
 class RunHost : public engine::Host {
  public:
-  RunHost(std::FILE* err, bool trace) : err_(err), trace_(trace) {}
+  RunHost(std::FILE* err, bool trace, bool directFetch = false)
+      : err_(err), trace_(trace), directFetch_(directFetch) {}
   void attach(engine::Engine* engine) { engine_ = engine; }
   void setWaitValue(engine::Text wait) { waitValue_ = std::move(wait); }
 
@@ -37,8 +41,12 @@ class RunHost : public engine::Host {
   static constexpr size_t kTraced = engine::kStoredBufferCount;
   std::array<uint64_t, kTraced> versions() const;
 
+  void openUrlDirectly(std::u16string_view url);
+
   std::FILE* err_;
   bool trace_;
+  bool directFetch_;
+  std::unique_ptr<acquisition::DirectBrowser> direct_;
   engine::Engine* engine_ = nullptr;
   PageLoaderClient pages_;
   engine::Text waitValue_ = u"8";

@@ -7,6 +7,7 @@
 #include "logging/log_writer.h"
 #include "textfile/file_io.h"
 #include "textfile/text_codec.h"
+#include "textfile/web_charset.h"
 
 #ifndef KELVANE_VERSION
 #define KELVANE_VERSION "unknown"
@@ -22,7 +23,7 @@ int run(const Options& options, std::FILE* out, std::FILE* err) {
     writeLine(err, "kelvane-run: cannot read script: " + options.script);
     return kExitUsage;
   }
-  RunHost host(err, options.trace);
+  RunHost host(err, options.trace, options.fetch == "direct");
   Engine engine(host);
   host.attach(&engine);
   host.setWaitValue(textfile::fromUtf8(options.wait));
@@ -33,7 +34,8 @@ int run(const Options& options, std::FILE* out, std::FILE* err) {
       writeLine(err, "kelvane-run: cannot read page: " + *options.page);
       return kExitUsage;
     }
-    engine.ht().take(textfile::decodeText(*bytes));
+    // A saved page is read as the browser reads a page from disk.
+    engine.ht().take(textfile::decodeWebPage(*bytes).text);
     std::string().swap(*bytes);  // the page's bytes are not needed any more
   }
   const Text scriptPath = textfile::fromUtf8(options.script);

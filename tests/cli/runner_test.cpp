@@ -26,6 +26,27 @@ TEST_F(Runner, PrintsTheDisplayAfterRunningOverThePage) {
   EXPECT_EQ(r.err, "");
 }
 
+TEST_F(Runner, SavedPagesAreDecodedAsTheBrowserDecodesThem) {
+  const auto script = write("s.spt", "");
+  const struct {
+    std::string bytes;
+    std::string ht;
+  } cases[] = {
+      {"<meta charset=euc-jp>\xA4\xA2", "<meta charset=euc-jp>\xE3\x81\x82"},
+      {"<META HTTP-EQUIV=Content-Type CONTENT='text/html;charset=Shift_JIS'>\x82\xA0",
+       "<META HTTP-EQUIV=Content-Type CONTENT='text/html;charset=Shift_JIS'>\xE3\x81\x82"},
+      {"<meta charset=iso-2022-jp>\x1B$B\x24\x22\x1B(B", "<meta charset=iso-2022-jp>\xE3\x81\x82"},
+      {std::string("\xFF\xFE\x42\x30", 4), "\xE3\x81\x82"},
+      {"<meta charset=gb18030>\x81\x30\x81\x31", "<meta charset=gb18030>\xC2\x81"},
+      {"\xEF\xBB\xBF\xE3\x81\x82", "\xE3\x81\x82"},
+      {"\x82\xA0", "\xE3\x81\x82"},  // nothing declared and not UTF-8
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(run({"--page", write("p.html", c.bytes), "--print", "HT", script}).out, c.ht)
+        << c.bytes;
+  }
+}
+
 TEST_F(Runner, PrintsTheNamedBufferExactly) {
   const auto script = write("s.spt", "PUT\t\"v\xE3\x81\x82\"\tV2\r\nPUT\t\" cap\"\tTITLE\r\n");
   EXPECT_EQ(run({"--print", "v2", script}).out, "v\xE3\x81\x82");
@@ -65,6 +86,7 @@ TEST_F(Runner, UsageErrorsAndUnreadableFilesExitWithTwo) {
       {{"--print", "V6", script}, "kelvane-run: --print: names one of HT, D, V1,"},
       {{"--print", "TIME", script}, "kelvane-run: --print: names one of"},
       {{"--bogus", script}, "kelvane-run: The following argument was not expected: --bogus"},
+      {{"--fetch", "curl", script}, "kelvane-run: --fetch: curl not in {browser,direct}"},
       {{"--page"}, "kelvane-run: --page: 1 required FILE missing"},
       {{script, script}, "kelvane-run: The following argument was not expected: "},
       {{"--memo", "m", script}, "kelvane-run: --memo requires --log"},

@@ -117,6 +117,31 @@ class KelvaneRunPagesTest : public QObject {
     QVERIFY2(r.out.startsWith("198</b>"), qPrintable(r.out));
   }
 
+  // --fetch direct: the browser's page text without the browser (the
+  // dynamic loader's own account), and a failed load told as with it.
+  void directFetchGivesTheBrowsersTextWithoutLoadingIt() {
+    server_.route("/static", {"<TABLE><tr><td>a&amp;b<td>\xE3\x81\x82</table><p>x&nbsp;<br>y"});
+    const QString page = writeScript("static.spt", "URL\t\"" + server_.url("/static") + "\"\r\n");
+    const Result browser = run({"--wait", "0", "--print", "HT", page});
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LD_DEBUG", "files");
+    const Result direct = run({"--fetch", "direct", "--print", "HT", page}, env);
+    QCOMPARE(direct.status, 0);
+    QCOMPARE(direct.out, browser.out);
+    QVERIFY(!direct.err.contains("libQt6"));
+    QVERIFY(!direct.err.contains("kelvane_pageloader"));
+
+    const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(TestServer::closedPort());
+    const QString down = writeScript(
+        "down.spt", "PUT\t\"before\"\tD\r\nURL\t\"" + url + "\"\r\nPUT\t\"after\"\tD\r\n");
+    const Result failed = run({"--fetch", "direct", down});
+    QCOMPARE(failed.out, QStringLiteral("before"));
+    QCOMPARE(failed.status, 1);
+    QVERIFY2(failed.err.startsWith("kelvane-run: cannot load URL: ") &&
+                 failed.err.endsWith(" (" + url + ")\n"),
+             qPrintable(failed.err));
+  }
+
   // The dynamic loader's own account of what it loaded.
   void browserIsLoadedOnlyForAUrlCommand() {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
