@@ -378,6 +378,19 @@ class AttributeReader {
   size_t pos_ = 0;
 };
 
+// Whether a tag leaves the browser still looking for a declaration: what a
+// head holds, and the start tags of html and head.
+bool keepsHead(std::string_view tag, bool endTag) {
+  std::string name;
+  for (char c : tag.substr(0, 9)) name.push_back(lower(c));
+  if (tag.size() > 9) return false;
+  for (std::string_view kept :
+       {"script", "noscript", "style", "link", "meta", "object", "title", "base"}) {
+    if (name == kept) return true;
+  }
+  return !endTag && (name == "html" || name == "head");
+}
+
 }  // namespace
 
 std::string_view encodingName(WebEncoding encoding) {
@@ -432,11 +445,15 @@ std::optional<WebEncoding> encodingFromBom(std::string_view bytes, size_t* bomLe
 }
 
 std::optional<WebEncoding> encodingFromMeta(std::string_view bytes) {
-  const std::string_view s = bytes.substr(0, 1024);
+  const std::string_view s = bytes;
   AttributeReader reader(s);
   size_t& pos = reader.pos();
   std::string name, value;
-  for (; pos < s.size(); ++pos) {
+  // The browser looks at the first 1024 bytes, and on for as long as it has
+  // seen nothing but what a head holds.
+  constexpr size_t kAlwaysSearched = 1024;
+  bool inHead = true;
+  for (; pos < s.size() && (inHead || pos < kAlwaysSearched); ++pos) {
     if (s.compare(pos, 4, "<!--") == 0) {
       const size_t end = s.find("-->", pos + 2);
       if (end == std::string_view::npos) return std::nullopt;
@@ -473,7 +490,10 @@ std::optional<WebEncoding> encodingFromMeta(std::string_view bytes) {
     } else if (s[pos] == '<' && pos + 1 < s.size() &&
                (isAsciiAlpha(s[pos + 1]) ||
                 (s[pos + 1] == '/' && pos + 2 < s.size() && isAsciiAlpha(s[pos + 2])))) {
+      const bool endTag = s[pos + 1] == '/';
+      const size_t nameStart = pos + (endTag ? 2 : 1);
       while (pos < s.size() && !isSpace(s[pos]) && s[pos] != '>') ++pos;
+      inHead = inHead && keepsHead(s.substr(nameStart, pos - nameStart), endTag);
       while (reader.next(name, value)) {
       }
       if (reader.atEnd()) return std::nullopt;

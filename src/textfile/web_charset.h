@@ -70,7 +70,8 @@ std::optional<WebEncoding> encodingFromContentType(std::string_view contentType)
 std::optional<WebEncoding> encodingFromBom(std::string_view bytes, size_t* bomLength = nullptr);
 
 // The encoding that <meta charset> or <meta http-equiv="Content-Type">
-// declares near the top of the page. A declared UTF-16 means UTF-8 (the
+// declares near the top of the page: in the first 1024 bytes, or later
+// while everything before it could stand in a head (as the browser does). A declared UTF-16 means UTF-8 (the
 // page could not have been read this far otherwise) and x-user-defined
 // means windows-1252.
 std::optional<WebEncoding> encodingFromMeta(std::string_view bytes);

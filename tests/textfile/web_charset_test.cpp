@@ -33,7 +33,8 @@ TEST(WebCharset, MetaDeclarationsNearTheTop) {
       {"<meta charset=utf-16le>", E::Utf8},
       {"<meta charset=x-user-defined>", E::Windows1252},
       {"<meta charset='sjis", std::nullopt},  // cut off
-      {std::string(1100, ' ') + "<meta charset=euc-jp>", std::nullopt},
+      {"<body>" + std::string(1100, ' ') + "<meta charset=euc-jp>", std::nullopt},
+      {"<title>" + std::string(1100, 'x') + "</title><meta charset=euc-jp>", E::EucJp},
   };
   for (const Case& c : cases) EXPECT_EQ(encodingFromMeta(c.page), c.found) << c.page;
 }
