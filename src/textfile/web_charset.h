@@ -71,9 +71,9 @@ std::optional<WebEncoding> encodingFromBom(std::string_view bytes, size_t* bomLe
 
 // The encoding that <meta charset> or <meta http-equiv="Content-Type">
 // declares near the top of the page: in the first 1024 bytes, or later
-// while everything before it could stand in a head (as the browser does). A declared UTF-16 means UTF-8 (the
-// page could not have been read this far otherwise) and x-user-defined
-// means windows-1252.
+// while everything before it could stand in a head (as the browser does). A declared UTF-16 means
+// UTF-8 (the page could not have been read this far otherwise) and x-user-defined means
+// windows-1252.
 std::optional<WebEncoding> encodingFromMeta(std::string_view bytes);
 
 // The bytes in the encoding, as a browser decodes them (no byte order mark

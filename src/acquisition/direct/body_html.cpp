@@ -1,16 +1,11 @@
 #include "acquisition/direct/body_html.h"
 
 #include <gumbo.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <bitset>
-#include <cstring>
 #include <memory>
 #include <vector>
 
+#include "acquisition/direct/control_disguise.h"
 #include "textfile/text_codec.h"
 
 namespace kelvane::acquisition {
@@ -313,98 +308,6 @@ const GumboNode* findBody(const GumboOutput& output) {
   return nullptr;
 }
 
-// The parser turns control characters and noncharacters into U+FFFD; the
-// browser keeps them. They cross the parser disguised as private-use
-// characters of a block the page does not use, and are put back after.
-class ControlDisguise {
- public:
-  // Disguises what needs it in text; false when nothing did.
-  bool apply(std::u16string& text) {
-    bool needed = false;
-    std::bitset<kBlocks> used;
-    forEachCodePoint(text, [&](char32_t c, size_t, size_t) {
-      needed = needed || slotOf(c) >= 0;
-      if (c >= kFirst) used.set((c - kFirst) >> 8);
-    });
-    if (!needed) return false;
-    size_t block = 0;
-    while (block < kBlocks && used.test(block)) ++block;
-    if (block == kBlocks) return false;  // every block taken: left to the parser
-    base_ = kFirst + static_cast<char32_t>(block << 8);
-    std::u16string out;
-    out.reserve(text.size() + 64);
-    forEachCodePoint(text, [&](char32_t c, size_t at, size_t units) {
-      const int slot = slotOf(c);
-      if (slot < 0) {
-        out.append(text, at, units);
-      } else {
-        appendCodePoint(out, base_ + static_cast<char32_t>(slot));
-      }
-    });
-    text.swap(out);
-    return true;
-  }
-
-  void undo(std::u16string& text) const {
-    std::u16string out;
-    out.reserve(text.size());
-    forEachCodePoint(text, [&](char32_t c, size_t at, size_t units) {
-      if (c >= base_ && c < base_ + 0x100) {
-        appendCodePoint(out, codePointOf(static_cast<int>(c - base_)));
-      } else {
-        out.append(text, at, units);
-      }
-    });
-    text.swap(out);
-  }
-
- private:
-  static constexpr char32_t kFirst = 0xF0000;  // planes 15 and 16: private use
-  static constexpr size_t kBlocks = 0x200;
-
-  // Slots: C0 controls by value, DEL and C1 from 0x20, U+FDD0..U+FDEF from
-  // 0x41, the two last code points of each plane from 0x61.
-  static int slotOf(char32_t c) {
-    if (c == 0 || c == 0x09 || c == 0x0A || c == 0x0C || c == 0x0D) return -1;
-    if (c < 0x20) return static_cast<int>(c);
-    if (c >= 0x7F && c <= 0x9F) return static_cast<int>(0x20 + c - 0x7F);
-    if (c >= 0xFDD0 && c <= 0xFDEF) return static_cast<int>(0x41 + c - 0xFDD0);
-    if ((c & 0xFFFE) == 0xFFFE) return static_cast<int>(0x61 + (c >> 16) * 2 + (c & 1));
-    return -1;
-  }
-  static char32_t codePointOf(int slot) {
-    if (slot < 0x20) return static_cast<char32_t>(slot);
-    if (slot < 0x41) return static_cast<char32_t>(0x7F + slot - 0x20);
-    if (slot < 0x61) return static_cast<char32_t>(0xFDD0 + slot - 0x41);
-    const int n = slot - 0x61;
-    return static_cast<char32_t>(((n / 2) << 16) | 0xFFFE | (n & 1));
-  }
-  template <typename F>
-  static void forEachCodePoint(const std::u16string& text, F f) {
-    for (size_t i = 0; i < text.size();) {
-      const char16_t u = text[i];
-      if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-          text[i + 1] <= 0xDFFF) {
-        f(0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (text[i + 1] - 0xDC00), i, 2);
-        i += 2;
-      } else {
-        f(u, i, 1);
-        ++i;
-      }
-    }
-  }
-  static void appendCodePoint(std::u16string& out, char32_t c) {
-    if (c < 0x10000) {
-      out.push_back(static_cast<char16_t>(c));
-    } else {
-      out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-    }
-  }
-
-  char32_t base_ = 0;
-};
-
 std::u16string bodyHtmlFromUtf8(std::string_view source) {
   GumboOptions options = kGumboDefaultOptions;
   options.max_errors = 0;  // the errors are of no use here, and a hostile page has many
@@ -437,85 +340,6 @@ std::u16string bodyHtmlFromText(std::u16string_view page) {
 BodyHtml bodyHtmlFromBytes(std::string_view bytes, std::string_view contentType) {
   textfile::WebText text = textfile::decodeWebPage(bytes, contentType);
   return {bodyHtmlOf(std::move(text.text)), text.encoding};
-}
-
-}  // namespace kelvane::acquisition
-
-namespace kelvane::acquisition {
-namespace {
-
-bool writeAll(int fd, const void* data, size_t size) {
-  const char* p = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t n = ::write(fd, p, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-}  // namespace
-
-std::optional<BodyHtml> bodyHtmlWithin(std::string_view bytes, std::string_view contentType,
-                                       std::chrono::milliseconds time) {
-  const auto deadline = std::chrono::steady_clock::now() + time;
-  int fds[2];
-  if (::pipe(fds) != 0) return bodyHtmlFromBytes(bytes, contentType);
-  const pid_t child = ::fork();
-  if (child < 0) {
-    ::close(fds[0]);
-    ::close(fds[1]);
-    return bodyHtmlFromBytes(bytes, contentType);
-  }
-  if (child == 0) {
-    ::close(fds[0]);
-    const BodyHtml body = bodyHtmlFromBytes(bytes, contentType);
-    const auto encoding = static_cast<uint8_t>(body.encoding);
-    const uint64_t size = body.html.size() * sizeof(char16_t);
-    const bool ok = writeAll(fds[1], &encoding, 1) && writeAll(fds[1], &size, sizeof size) &&
-                    writeAll(fds[1], body.html.data(), size);
-    ::_exit(ok ? 0 : 1);
-  }
-  ::close(fds[1]);
-  // Header (encoding, size), then the text.
-  std::string received;
-  char buffer[1 << 16];
-  bool complete = false;
-  for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) break;
-    pollfd p{fds[0], POLLIN, 0};
-    const int ready = ::poll(&p, 1, static_cast<int>(std::min<int64_t>(left.count(), 1'000'000)));
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) break;
-    const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      complete = true;
-      break;
-    }
-    received.append(buffer, static_cast<size_t>(n));
-  }
-  ::close(fds[0]);
-  if (!complete) ::kill(child, SIGKILL);
-  int status = 0;
-  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  constexpr size_t kHead = 1 + sizeof(uint64_t);
-  if (!complete || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || received.size() < kHead) {
-    return std::nullopt;
-  }
-  uint64_t size = 0;
-  std::memcpy(&size, received.data() + 1, sizeof size);
-  if (received.size() != kHead + size || size % sizeof(char16_t) != 0) return std::nullopt;
-  BodyHtml body;
-  body.encoding = static_cast<textfile::WebEncoding>(received[0]);
-  body.html.resize(size / sizeof(char16_t));
-  std::memcpy(body.html.data(), received.data() + kHead, size);
-  return body;
 }
 
 }  // namespace kelvane::acquisition
