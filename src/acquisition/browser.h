@@ -4,11 +4,22 @@
 // tests use fakes.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace kelvane::acquisition {
+
+// How calm the page shown has been, for the settle wait that ends once the
+// page has settled.
+struct PageActivity {
+  // How long neither the document has changed nor any request the page
+  // made has been in flight.
+  std::chrono::milliseconds quietFor{0};
+  // The document runs scripts of its own.
+  bool scripted = false;
+};
 
 class Browser {
  public:
@@ -25,6 +36,12 @@ class Browser {
   // writes it; empty when there is no document or no body. Nothing when the
   // page did not answer at all.
   virtual std::optional<std::u16string> bodyHtml() = 0;
+  // From the next navigation on, follow the document's changes and the
+  // page's requests, for activity().
+  virtual void watchActivity() {}
+  // What the browser has seen of the page shown since watchActivity();
+  // nothing when it cannot tell, and then the settle wait runs to its cap.
+  virtual std::optional<PageActivity> activity() { return std::nullopt; }
 };
 
 }  // namespace kelvane::acquisition

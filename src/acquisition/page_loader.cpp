@@ -47,12 +47,19 @@ PageLoader::Wait PageLoader::waitWhileBusy() {
   return Wait::Done;
 }
 
-void PageLoader::settle() {
+void PageLoader::settle(SettleMode mode) {
+  if (mode == SettleMode::Auto) {
+    hooks_.settled(settleUntilQuiet(browser_, hooks_, waitValueNumber(hooks_.waitValueText())));
+    return;
+  }
+  const auto start = hooks_.now();
   const int64_t passes = settlePassCount(waitValueNumber(hooks_.waitValueText()));
   for (int64_t pass = 0; pass < passes && !hooks_.abandoned(); ++pass) {
     hooks_.pause(settlePauseMs(waitValueNumber(hooks_.waitValueText())));
     hooks_.processEvents();
   }
+  const auto used = std::chrono::duration_cast<std::chrono::milliseconds>(hooks_.now() - start);
+  hooks_.settled({SettleMode::Fixed, used, used, false});
 }
 
 std::optional<std::u16string> PageLoader::failedLoad() const {
@@ -62,11 +69,13 @@ std::optional<std::u16string> PageLoader::failedLoad() const {
 PageLoader::Wait PageLoader::load() {
   const engine::Text kept(engine_.d().view());
   engine_.d().assign(kLoadingNotice);
+  const SettleMode mode = hooks_.settleMode();
+  if (mode == SettleMode::Auto) browser_.watchActivity();
   browser_.Navigate(hooks_.urlText());
   const Wait wait = waitWhileBusy();
   // A navigation that failed leaves the browser showing its own error page:
   // nothing there is worth settling or extracting from.
-  if (wait != Wait::Abandoned && !failedLoad()) settle();
+  if (wait != Wait::Abandoned && !failedLoad()) settle(mode);
   engine_.d().assign(kept);
   // A program that is ending reads nothing more from the browser.
   if (hooks_.abandoned()) {

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "acquisition/browser.h"
+#include "acquisition/settle.h"
 #include "engine/engine.h"
 
 namespace kelvane::acquisition {
@@ -64,6 +65,10 @@ struct PageHooks {
   // True once the program is ending: every wait ends at once, nothing more
   // is read from the browser and nothing is reported.
   std::function<bool()> abandoned = [] { return false; };
+  // The settle wait's kind, read at the start of every load.
+  std::function<SettleMode()> settleMode = [] { return SettleMode::Fixed; };
+  // Told how long the settle wait lasted.
+  std::function<void(const SettleReport&)> settled = [](const SettleReport&) {};
 };
 
 class PageLoader {
@@ -92,7 +97,7 @@ class PageLoader {
 
  private:
   Wait load();
-  void settle();
+  void settle(SettleMode mode);
   // Why the navigation failed, once the browser has finished with it.
   std::optional<std::u16string> failedLoad() const;
 

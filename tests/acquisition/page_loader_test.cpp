@@ -27,6 +27,10 @@ class FakeBrowser : public Browser {
     int passes = 2;
   };
 
+  void watchActivity() override { addresses.emplace_back(u"(watch)"); }
+  std::optional<PageActivity> activity() override {
+    return activityNow ? activityNow() : std::nullopt;
+  }
   void Navigate(std::u16string_view url) override {
     addresses.emplace_back(url);
     const auto it = pages.find(std::u16string(url));
@@ -48,6 +52,7 @@ class FakeBrowser : public Browser {
 
   std::map<std::u16string, Page> pages;
   std::vector<std::u16string> addresses;
+  std::function<std::optional<PageActivity>()> activityNow;
   Page current{u"", std::nullopt, 0};
   int passesLeft = 0;
   int bodyReads = 0;
@@ -80,6 +85,8 @@ class PageLoaderTest : public ::testing::Test {
     h.waitValueText = [this] { return waitValue; };
     h.loadFailed = [this](std::u16string_view reason) { failures.emplace_back(reason); };
     h.timedOut = [this] { ++timeOuts; };
+    h.settleMode = [this] { return settleMode; };
+    h.settled = [this](const SettleReport& r) { settles.push_back(r); };
     return h;
   }
 
@@ -100,6 +107,8 @@ class PageLoaderTest : public ::testing::Test {
   std::vector<std::pair<std::u16string, std::u16string>> repaints;  // URL box, HT
   std::vector<std::u16string> failures;
   int timeOuts = 0;
+  SettleMode settleMode = SettleMode::Fixed;
+  std::vector<SettleReport> settles;
   PageLoader loader{bench.engine, browser, hooks()};
 };
 
@@ -149,6 +158,68 @@ TEST_F(PageLoaderTest, SettlePassCountIsFixedButEachPassReadsTheWaitAgain) {
   onPass = [this] { waitValue = u"2"; };
   loader.loadByHand();
   EXPECT_EQ(pauses, (std::vector<int>{8, 30, 30, 30, 30, 30}));
+}
+
+// The auto wait against pages that change their document or keep a request
+// going for a while after the load (times in ms after the load).
+TEST_F(PageLoaderTest, AutoSettleEndsOnceThePageHasSettledAndNeverAfterTheFixedWait) {
+  struct Case {
+    const char* name;
+    SettleMode mode;
+    std::u16string wait;
+    bool tells;        // the browser can tell how the page behaves
+    bool scripted;     // the document runs scripts
+    int lastChange;    // the document's last change
+    int changeEvery;   // or a change every so often, for good
+    int requestUntil;  // a request in flight until then
+    int used;
+    bool settled;
+  };
+  const std::vector<Case> cases = {
+      {"still page", SettleMode::Auto, u"8", true, false, 0, 0, 0, 300, true},
+      {"change while settling", SettleMode::Auto, u"8", true, false, 200, 0, 0, 500, true},
+      {"scripted page", SettleMode::Auto, u"8", true, true, 200, 0, 0, 1000, true},
+      {"scripted, later change", SettleMode::Auto, u"8", true, true, 900, 0, 0, 1200, true},
+      {"slow request", SettleMode::Auto, u"8", true, false, 0, 0, 1200, 1500, true},
+      {"request, then a change", SettleMode::Auto, u"8", true, false, 1240, 0, 1200, 1540, true},
+      {"never still", SettleMode::Auto, u"8", true, false, 0, 200, 0, 9720, false},
+      {"cap before quiet", SettleMode::Auto, u"1", true, false, 0, 0, 0, 165, false},
+      {"wait 0", SettleMode::Auto, u"0", true, false, 0, 0, 0, 0, false},
+      {"negative wait", SettleMode::Auto, u"-1", true, false, 0, 0, 0, 0, false},
+      {"browser cannot tell", SettleMode::Auto, u"2", false, false, 0, 0, 0, 630, false},
+      {"fixed wait", SettleMode::Fixed, u"2", true, false, 0, 0, 0, 630, false},
+  };
+  browser.pages[u"p"] = {u"x", std::nullopt, 0};
+  urlBox = u"p";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    settleMode = c.mode;
+    waitValue = c.wait;
+    pauses.clear();
+    settles.clear();
+    browser.addresses.clear();
+    const auto loaded = clock;  // the fake page loads at once
+    browser.activityNow = [&]() -> std::optional<PageActivity> {
+      if (!c.tells) return std::nullopt;
+      const int t = static_cast<int>((clock - loaded) / 1ms);
+      int last = c.changeEvery       ? t / c.changeEvery * c.changeEvery
+                 : t >= c.lastChange ? c.lastChange
+                                     : 0;
+      if (c.requestUntil) last = std::max(last, std::min(t, c.requestUntil));
+      return PageActivity{std::chrono::milliseconds(t - last), c.scripted};
+    };
+    loader.loadByHand();
+    ASSERT_EQ(settles.size(), 1u);
+    EXPECT_EQ(settles[0].used.count(), c.used);
+    EXPECT_EQ(settles[0].settled, c.settled);
+    EXPECT_EQ(clock - loaded, std::chrono::milliseconds(c.used));
+    const std::vector<std::u16string> sent = c.mode == SettleMode::Auto
+                                                 ? std::vector<std::u16string>{u"(watch)", u"p"}
+                                                 : std::vector<std::u16string>{u"p"};
+    EXPECT_EQ(browser.addresses, sent);
+  }
+  EXPECT_EQ(describeSettle({SettleMode::Auto, 412ms, 9720ms, true}),
+            "auto, 412 ms of at most 9720: the page had settled");
 }
 
 TEST_F(PageLoaderTest, DisplayShowsTheNoticeDuringTheLoadAndItsOldTextAfter) {
