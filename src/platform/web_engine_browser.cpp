@@ -1,5 +1,7 @@
 #include "platform/web_engine_browser.h"
 
+#include "platform/page_activity.h"
+
 #include <signal.h>
 
 #include <QDir>
@@ -111,6 +113,18 @@ WebEngineBrowser::~WebEngineBrowser() {
 void WebEngineBrowser::attach() {
   connect(view_->page(), &QWebEnginePage::loadingChanged, this,
           &WebEngineBrowser::onLoadingChanged);
+  if (activity_) activity_->attach(view_->page());
+}
+
+void WebEngineBrowser::watchActivity() {
+  if (activity_ || !view_) return;
+  activity_ = new PageActivityWatch(this);
+  activity_->attach(view_->page());
+}
+
+std::optional<acquisition::PageActivity> WebEngineBrowser::activity() {
+  if (!activity_) return std::nullopt;
+  return activity_->activity();
 }
 
 void WebEngineBrowser::Navigate(std::u16string_view text) {
@@ -149,6 +163,7 @@ void WebEngineBrowser::Navigate(std::u16string_view text) {
   // to the navigation it replaced.
   awaitingStart_ = !busy_;
   busy_ = true;
+  if (activity_) activity_->reset();
   page->load(*url);
 }
 

@@ -18,6 +18,9 @@
 #include "acquisition/browser.h"
 
 class QWebEngineLoadingInfo;
+namespace kelvane::platform {
+class PageActivityWatch;
+}
 class QWebEngineProfile;
 
 namespace kelvane::platform {
@@ -49,6 +52,8 @@ class WebEngineBrowser : public QObject, public acquisition::Browser {
   bool Busy() const override { return busy_; }
   std::optional<std::u16string> loadError() const override { return error_; }
   std::optional<std::u16string> bodyHtml() override;
+  void watchActivity() override;
+  std::optional<acquisition::PageActivity> activity() override;
 
   // Puts an empty page in the view in place of the one shown, so that the
   // browser frees the document, its scripts and its renderer process.
@@ -76,6 +81,8 @@ class WebEngineBrowser : public QObject, public acquisition::Browser {
   // The last navigation failed: the view shows the browser's error page.
   bool errorShown_ = false;
   std::chrono::milliseconds answerTimeout_{30'000};
+  // Made by the first watchActivity(); follows every page shown after.
+  PageActivityWatch* activity_ = nullptr;
 };
 
 }  // namespace kelvane::platform

@@ -43,6 +43,8 @@ class PageLoadingTest : public QObject {
     std::u16string wait = u"0";
     std::vector<std::u16string> displaySeen;
     std::vector<std::u16string> failures;
+    kelvane::acquisition::SettleMode settle = kelvane::acquisition::SettleMode::Fixed;
+    std::vector<kelvane::acquisition::SettleReport> settles;
     std::unique_ptr<PageLoader> loader;
 
     Run(WebEngineBrowser& browser, std::chrono::milliseconds deadline) {
@@ -56,6 +58,8 @@ class PageLoadingTest : public QObject {
       hooks.setUrlText = [this](std::u16string_view t) { urlBox.assign(t); };
       hooks.waitValueText = [this] { return wait; };
       hooks.loadFailed = [this](std::u16string_view r) { failures.emplace_back(r); };
+      hooks.settleMode = [this] { return settle; };
+      hooks.settled = [this](const kelvane::acquisition::SettleReport& r) { settles.push_back(r); };
       loader = std::make_unique<PageLoader>(bench.engine, browser, std::move(hooks));
       bench.host.onOpenUrl = [this](std::u16string_view url) { loader->loadUrl(url); };
     }
@@ -216,6 +220,52 @@ class PageLoadingTest : public QObject {
     QVERIFY2(elapsed.elapsed() < 5000, qPrintable(QString::number(elapsed.elapsed())));
     QCOMPARE(r->ht(), ht);
     QCOMPARE(r->d(), QStringLiteral("next"));
+  }
+
+  // The settle wait that ends once the page has settled waits for what a
+  // page adds after its load, and runs to its cap on a page that never
+  // stops changing.
+  void autoSettle_data() {
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<QString>("wait");
+    QTest::addColumn<QString>("added");  // must be in HT (and not in the page's source)
+    QTest::addColumn<bool>("settled");
+    QTest::newRow("still page") << QByteArray("<p>still</p>") << "8"
+                                << "<p>still</p>" << true;
+    QTest::newRow("timer") << QByteArray(
+                                  "<p>x</p><script>onload=function(){setTimeout(function(){"
+                                  "document.body.insertAdjacentHTML('beforeend','<em>ti'+'mer"
+                                  "</em>')},700)}</script>")
+                           << "8"
+                           << "<em>timer</em>" << true;
+    QTest::newRow("slow request")
+        << QByteArray(
+               "<p>x</p><script>onload=function(){fetch('/data').then(function(r){"
+               "return r.text()}).then(function(t){document.body.insertAdjacentHTML("
+               "'beforeend','<em>'+t+'</em>')})}</script>")
+        << "8"
+        << "<em>fresh</em>" << true;
+    QTest::newRow("never still") << QByteArray(
+                                        "<p>x</p><script>setInterval(function(){document."
+                                        "body.title=Date.now()},50)</script>")
+                                 << "2"
+                                 << "<p>x</p>" << false;
+  }
+
+  void autoSettle() {
+    QFETCH(QByteArray, page);
+    QFETCH(QString, wait);
+    QFETCH(QString, added);
+    QFETCH(bool, settled);
+    server_.route("/data", {"fresh", "text/plain", 200, 1200});
+    server_.route("/settle", {"<body>" + page + "</body>"});
+    auto r = newRun();
+    r->settle = kelvane::acquisition::SettleMode::Auto;
+    r->wait = u16(wait);
+    QCOMPARE(r->run({urlLine(server_.url("/settle"))}), RunOutcome::Normal);
+    QVERIFY2(r->ht().contains(added), qPrintable(r->ht()));
+    QCOMPARE(r->settles.size(), size_t{1});
+    QCOMPARE(r->settles[0].settled, settled);
   }
 
   void documentWithoutBodyGivesEmptyMarkup() {
