@@ -108,6 +108,14 @@ extern "C" __attribute__((visibility("default"))) int kelvane_pageloader_open_ur
     report(KELVANE_PAGE_LOAD_FAILED, toQString(reason.data(), reason.size()));
   };
   hooks.timedOut = [&] { report(KELVANE_PAGE_TIMED_OUT, toQString(urlBox.data(), urlBox.size())); };
+  hooks.settleMode = [request] {
+    return request->settleAuto ? kelvane::acquisition::SettleMode::Auto
+                               : kelvane::acquisition::SettleMode::Fixed;
+  };
+  hooks.settled = [&](const kelvane::acquisition::SettleReport& settled) {
+    report(KELVANE_PAGE_SETTLED,
+           QString::fromStdString(kelvane::acquisition::describeSettle(settled)));
+  };
 
   PageLoader loader(*request->engine, *s.browser, std::move(hooks));
   loader.loadUrl(std::u16string_view(request->url, request->urlLength));

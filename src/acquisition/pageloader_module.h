@@ -13,7 +13,7 @@ class Engine;
 
 extern "C" {
 
-#define KELVANE_PAGELOADER_ABI 2
+#define KELVANE_PAGELOADER_ABI 3
 #define KELVANE_PAGELOADER_ENTRY "kelvane_pageloader_open_url"
 #define KELVANE_PAGELOADER_LEAVE "kelvane_pageloader_leave_page"
 #define KELVANE_PAGELOADER_END "kelvane_pageloader_end"
@@ -23,6 +23,7 @@ extern "C" {
 enum KelvanePageEvent {
   KELVANE_PAGE_LOAD_FAILED = 1,  // text: the reason
   KELVANE_PAGE_TIMED_OUT = 2,    // text: the address
+  KELVANE_PAGE_SETTLED = 3,      // text: how long the settle wait lasted, and why
 };
 
 struct KelvanePageRequest {
@@ -33,6 +34,7 @@ struct KelvanePageRequest {
   size_t urlLength;
   const char16_t* waitValue;  // the --wait text, read as the wait value box
   size_t waitValueLength;
+  int settleAuto;  // 1: the settle wait ends once the page has settled
   void* context;
   void (*report)(void* context, int event, const char* utf8Text);
 };

@@ -57,6 +57,12 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
                  "without a browser for pages that need no scripts")
       ->type_name("HOW")
       ->check(CLI::IsMember({"browser", "direct"}));
+  app.add_option_function<std::string>(
+         "--settle", [&o](const std::string& mode) { o.settleAuto = mode == "auto"; },
+         "fixed: the wait value's passes (default); auto: until the page has settled, at most "
+         "as long")
+      ->type_name("MODE")
+      ->check(CLI::IsMember({"fixed", "auto"}));
   app.add_flag("--trace", o.trace, "each line run and the buffers it changed, on standard error");
   auto* log = app.add_option("--log", o.log, "after each normal run, append an entry to FILE")
                   ->type_name("FILE");

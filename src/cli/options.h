@@ -17,6 +17,9 @@ struct Options {
   // How URL commands load pages: "browser" (Qt WebEngine) or "direct" (an
   // HTTP fetch read as the browser would, for pages that need no scripts).
   std::string fetch = "browser";
+  // --settle auto: the settle wait ends once the page has settled, never
+  // later than the fixed wait (--settle fixed, the default).
+  bool settleAuto = false;
   bool trace = false;
   // After each run that ends normally, one entry (memo, display) is appended
   // to this log, as the window's Log button does.

@@ -14,15 +14,22 @@ void writeLine(std::FILE* f, const std::string& text) {
   std::fputc('\n', f);
 }
 
-void report(void* context, int event, const char* utf8Text) {
-  auto* err = static_cast<std::FILE*>(context);
+}  // namespace
+
+// What the module tells besides filling HT, as lines on standard error.
+void PageLoaderClient::report(void* context, int event, const char* utf8Text) {
+  auto* self = static_cast<PageLoaderClient*>(context);
   if (event == KELVANE_PAGE_LOAD_FAILED) {
-    writeLine(err, std::string("kelvane-run: cannot load URL: ") + utf8Text);
+    writeLine(self->err_, std::string("kelvane-run: cannot load URL: ") + utf8Text);
   } else if (event == KELVANE_PAGE_TIMED_OUT) {
-    writeLine(err,
+    writeLine(self->err_,
               std::string("kelvane-run: the page did not finish loading in time: ") + utf8Text);
+  } else if (event == KELVANE_PAGE_SETTLED && self->trace_) {
+    writeLine(self->err_, std::string("    settle: ") + utf8Text);
   }
 }
+
+namespace {
 
 std::string executableDir() {
   char buffer[PATH_MAX];
@@ -85,9 +92,17 @@ void PageLoaderClient::openUrl(engine::Engine& engine, std::u16string_view url,
     engine.stop();
     return;
   }
-  const KelvanePageRequest request{
-      KELVANE_PAGELOADER_ABI, sizeof(engine::Engine), &engine, url.data(), url.size(),
-      waitValue.data(),       waitValue.size(),       err,     report};
+  err_ = err;
+  const KelvanePageRequest request{KELVANE_PAGELOADER_ABI,
+                                   sizeof(engine::Engine),
+                                   &engine,
+                                   url.data(),
+                                   url.size(),
+                                   waitValue.data(),
+                                   waitValue.size(),
+                                   settleAuto_ ? 1 : 0,
+                                   this,
+                                   &PageLoaderClient::report};
   const char* error = nullptr;
   started_ = true;
   if (entry_(&request, &error) != 0) {

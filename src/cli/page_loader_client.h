@@ -26,6 +26,12 @@ class PageLoaderClient {
   void openUrl(engine::Engine& engine, std::u16string_view url, std::u16string_view waitValue,
                std::FILE* err);
 
+  // The settle wait ends once the page has settled (never later than the
+  // fixed wait) instead of after the fixed passes.
+  void setSettleAuto(bool on) { settleAuto_ = on; }
+  // Writes how long each settle wait lasted to err.
+  void setTrace(bool on) { trace_ = on; }
+
   // A run has ended: the browser lets go of the page it holds.
   void runEnded();
 
@@ -35,11 +41,15 @@ class PageLoaderClient {
 
  private:
   bool load(std::string* reason);
+  static void report(void* context, int event, const char* utf8Text);
 
   KelvanePageLoaderEntry entry_ = nullptr;
   KelvanePageLoaderLeave leave_ = nullptr;
   KelvanePageLoaderEnd end_ = nullptr;
   bool started_ = false;
+  bool settleAuto_ = false;
+  bool trace_ = false;
+  std::FILE* err_ = stderr;
 };
 
 }  // namespace kelvane::cli

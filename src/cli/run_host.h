@@ -20,9 +20,12 @@ inline constexpr engine::TextView kProgramTitle = u"Kelvane";
 class RunHost : public engine::Host {
  public:
   RunHost(std::FILE* err, bool trace, bool directFetch = false)
-      : err_(err), trace_(trace), directFetch_(directFetch) {}
+      : err_(err), trace_(trace), directFetch_(directFetch) {
+    pages_.setTrace(trace);
+  }
   void attach(engine::Engine* engine) { engine_ = engine; }
   void setWaitValue(engine::Text wait) { waitValue_ = std::move(wait); }
+  void setSettleAuto(bool on) { pages_.setSettleAuto(on); }
 
   void showMessage(std::u16string_view text) override;
   void setTitle(std::u16string_view) override {}

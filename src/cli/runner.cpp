@@ -27,6 +27,7 @@ int run(const Options& options, std::FILE* out, std::FILE* err) {
   Engine engine(host);
   host.attach(&engine);
   host.setWaitValue(textfile::fromUtf8(options.wait));
+  host.setSettleAuto(options.settleAuto);
   engine.title().assign(kProgramTitle);
   if (options.page) {
     auto bytes = textfile::readFileBytes(*options.page);

@@ -85,6 +85,7 @@ TEST_F(Runner, UsageErrorsAndUnreadableFilesExitWithTwo) {
       {{"--runs", "0", script}, "kelvane-run: --runs: Value 0 not in range"},
       {{"--print", "V6", script}, "kelvane-run: --print: names one of HT, D, V1,"},
       {{"--print", "TIME", script}, "kelvane-run: --print: names one of"},
+      {{"--settle", "soon", script}, "kelvane-run: --settle: soon not in {fixed,auto}"},
       {{"--bogus", script}, "kelvane-run: The following argument was not expected: --bogus"},
       {{"--fetch", "curl", script}, "kelvane-run: --fetch: curl not in {browser,direct}"},
       {{"--page"}, "kelvane-run: --page: 1 required FILE missing"},

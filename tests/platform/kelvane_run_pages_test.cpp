@@ -95,6 +95,26 @@ class KelvaneRunPagesTest : public QObject {
     QCOMPARE(r.status, 0);
   }
 
+  // --settle auto waits for what a timer adds after the load, ends once the
+  // page has settled, and --trace tells the settle time either way.
+  void settleOptionAndItsTrace() {
+    server_.route("/timer", {"<body><p>x</p><script>onload=function(){setTimeout(function(){"
+                             "document.body.insertAdjacentHTML('beforeend','<em>la'+'te</em>')},"
+                             "700)}</script></body>"});
+    const QString script = writeScript("timer.spt", "URL\t\"" + server_.url("/timer") + "\"\r\n");
+    const Result settled = run({"--settle", "auto", "--trace", "--print", "HT", script});
+    QCOMPARE(settled.status, 0);
+    QVERIFY2(settled.out.contains("<em>late</em>"), qPrintable(settled.out));
+    QVERIFY2(
+        QRegularExpression("\n    settle: auto, \\d+ ms of at most 9720: the page had settled\n")
+            .match(settled.err)
+            .hasMatch(),
+        qPrintable(settled.err));
+    const Result fixed = run({"--wait", "1", "--trace", script});
+    QVERIFY2(QRegularExpression("\n    settle: fixed, \\d+ ms\n").match(fixed.err).hasMatch(),
+             qPrintable(fixed.err));
+  }
+
   void failedLoadIsReportedAndStopsTheRun() {
     const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(TestServer::closedPort());
     const QString script = writeScript(
