@@ -40,7 +40,8 @@ RunOutcome Engine::runLoaded(const std::function<void()>& load) {
   const int last = lineCount() - 1;
   for (int i = 0; i <= last; ++i) {
     // Tested before each line: a stop raised by the last line goes unseen.
-    if (stopFlag_) {
+    if (stopFlag_ || interruptRequested()) {
+      stopFlag_ = true;
       running_ = false;
       return RunOutcome::Stopped;
     }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -31,6 +32,26 @@ class Operand {
   // only TIME and DATE need it.
   std::unique_ptr<Text> owned_;
   TextView view_;
+};
+
+// A marker search of an extraction or DEL line that found nothing, as the
+// line saw it. The views hold only during the call.
+struct SearchMiss {
+  int line = 0;
+  TextView command;  // the command word as written
+  TextView source;   // the text's parameter as written; "HT" for GHC
+  TextView text;     // the whole text searched
+  size_t from = 0;   // where the search began: after the start marker, or 0
+  TextView marker;   // the marker not found (as resolved, before upper-casing)
+  TextView after;    // the start marker, when the end marker is the one missing
+};
+
+// Told of every search that found nothing; only set by tools that explain
+// misses, so a run without one pays nothing more than a null test.
+class SearchObserver {
+ public:
+  virtual ~SearchObserver() = default;
+  virtual void markerNotFound(const SearchMiss& miss) = 0;
 };
 
 enum class RunOutcome {
@@ -109,10 +130,16 @@ class Engine {
   // that did not load) and for tests.
   void stop() { stopFlag_ = true; }
   bool running() const { return running_; }
+  // Asks the run to end before its next line and page waits to give up, for
+  // good (kelvane-run on SIGTERM). Safe to call from a signal handler.
+  void requestInterrupt() { interrupted_.store(true, std::memory_order_relaxed); }
+  bool interruptRequested() const { return interrupted_.load(std::memory_order_relaxed); }
   // Clears the loop state, as the window does when it is loaded.
   void resetLoop() { loop_ = LoopState{}; }
 
   void setMaxBufferLength(size_t n) { maxBufferLength_ = n; }
+  // Null (the default) for no observer.
+  void setSearchObserver(SearchObserver* observer) { searchObserver_ = observer; }
 
   // One row of the command table: a command word and its handler.
   struct Command {
@@ -137,6 +164,10 @@ class Engine {
   bool fits(size_t oldSize, size_t added);
   void assignHT(TextView piece);
   Text& slot(int k) { return params_[static_cast<size_t>(k - 1)]; }
+  // Tell the observer when marker (or, for two markers, either one) is not
+  // found in text; `source` names the text for the report.
+  void noteSearch(int16_t line, TextView source, TextView text, TextView marker);
+  void noteSearch(int16_t line, TextView source, TextView text, TextView start, TextView end);
 
   // Command handlers (one per row of the command table).
   void cmdClear(int16_t);
@@ -175,6 +206,9 @@ class Engine {
   bool stopFlag_ = false;
   bool running_ = false;
   size_t maxBufferLength_ = kDefaultMaxBufferLength;
+  SearchObserver* searchObserver_ = nullptr;
+  static_assert(std::atomic<bool>::is_always_lock_free);
+  std::atomic<bool> interrupted_{false};
 };
 
 }  // namespace kelvane::engine

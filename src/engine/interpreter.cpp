@@ -183,30 +183,52 @@ void Engine::cmdClear(int16_t) {
   replaceDest({}, slot(1));
 }
 
+void Engine::noteSearch(int16_t line, TextView source, TextView text, TextView marker) {
+  if (findMarker(text, marker) != 0) return;
+  searchObserver_->markerNotFound({line, commandWord_, source, text, 0, marker, {}});
+}
+
+void Engine::noteSearch(int16_t line, TextView source, TextView text, TextView start,
+                        TextView end) {
+  const size_t a = findMarker(text, start);
+  if (a == 0) {
+    searchObserver_->markerNotFound({line, commandWord_, source, text, 0, start, {}});
+    return;
+  }
+  const size_t from = std::min(a - 1 + start.size(), text.size());
+  if (findMarker(text.substr(from), end) != 0) return;
+  searchObserver_->markerNotFound({line, commandWord_, source, text, from, end, start});
+}
+
 template <TextView (*Primitive)(TextView, TextView)>
-void Engine::cmdGet(int16_t) {
+void Engine::cmdGet(int16_t line) {
   const Operand text = operand(1);
   const Operand marker = operand(3);
+  if (searchObserver_) noteSearch(line, slot(1), text.view(), marker.view());
   replaceDest(Primitive(text.view(), marker.view()), slot(2));
 }
 
 template <TextView (Engine::*Primitive)(TextView, TextView)>
-void Engine::cmdGetHT(int16_t) {
+void Engine::cmdGetHT(int16_t line) {
   const Operand text = operand(1);
   const Operand marker = operand(3);
+  // Before the primitive: it replaces HT, which the text may be a view of.
+  if (searchObserver_) noteSearch(line, slot(1), text.view(), marker.view());
   replaceDest((this->*Primitive)(text.view(), marker.view()), slot(2));
 }
 
-void Engine::cmdGetBetween(int16_t) {
+void Engine::cmdGetBetween(int16_t line) {
   const Operand text = operand(1);
   const Operand start = operand(3);
   const Operand end = operand(4);
+  if (searchObserver_) noteSearch(line, slot(1), text.view(), start.view(), end.view());
   replaceDest(GetBetween(text.view(), start.view(), end.view()), slot(2));
 }
 
-void Engine::cmdTakeBetween(int16_t) {
+void Engine::cmdTakeBetween(int16_t line) {
   const Operand start = operand(2);
   const Operand end = operand(3);
+  if (searchObserver_) noteSearch(line, u"HT", ht_.view(), start.view(), end.view());
   appendToDest(TakeBetweenHT(start.view(), end.view()), slot(1));
 }
 
@@ -251,9 +273,10 @@ void Engine::cmdPutTab(int16_t) {
   appendToDest(u"\t", slot(1));
 }
 
-void Engine::cmdDel(int16_t) {
+void Engine::cmdDel(int16_t line) {
   const Operand text = operand(1);
   const Operand marker = operand(2);
+  if (searchObserver_) noteSearch(line, slot(1), text.view(), marker.view());
   replaceDest(DeleteFirst(text.view(), marker.view()), slot(1));
 }
 
