@@ -2,7 +2,7 @@
 # Installs what Kelvane needs to build, test and run on Debian 12.
 set -eu
 packages="cmake ninja-build g++ clang clang-format libclang-rt-14-dev pkg-config
-  libicu-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libicu-dev libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev libgumbo-dev zlib1g-dev
   qt6-base-dev qt6-webengine-dev libgl-dev
   fonts-ipaexfont-gothic xvfb xauth

@@ -36,22 +36,25 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
   app.get_formatter()->column_width(28);
   auto* script = app.add_option("SCRIPT", o.script, "the script file (.spt)")->type_name("");
   app.add_option("--page", o.page, "HT starts as the text of FILE")->type_name("FILE");
-  app.add_option("--runs", o.runs, "run the script N times, as N presses of the update button")
-      ->type_name("N")
-      ->check(CLI::Range(1, 1000000));
-  app.add_option("--print", o.print, "the buffer written out afterwards: " + printableNames())
-      ->type_name("NAME")
-      ->transform(
-          [](const std::string& value) {
-            const std::string name = storedBufferName(value);
-            if (name.empty()) {
-              throw CLI::ValidationError("names one of " + printableNames() + ", not '" + value +
-                                         "'");
-            }
-            return name;
-          },
-          "", "NAME");
-  app.add_option("--wait", o.wait, "the page-settle wait value (default 8)")->type_name("W");
+  auto* runs =
+      app.add_option("--runs", o.runs, "run the script N times, as N presses of the update button")
+          ->type_name("N")
+          ->check(CLI::Range(1, 1000000));
+  auto* print =
+      app.add_option("--print", o.print, "the buffer written out afterwards: " + printableNames())
+          ->type_name("NAME")
+          ->transform(
+              [](const std::string& value) {
+                const std::string name = storedBufferName(value);
+                if (name.empty()) {
+                  throw CLI::ValidationError("names one of " + printableNames() + ", not '" +
+                                             value + "'");
+                }
+                return name;
+              },
+              "", "NAME");
+  auto* wait =
+      app.add_option("--wait", o.wait, "the page-settle wait value (default 8)")->type_name("W");
   app.add_option("--fetch", o.fetch,
                  "how URL commands load pages: browser (default) or direct, an HTTP fetch "
                  "without a browser for pages that need no scripts")
@@ -64,11 +67,26 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
       ->type_name("MODE")
       ->check(CLI::IsMember({"fixed", "auto"}));
   app.add_flag("--trace", o.trace, "each line run and the buffers it changed, on standard error");
+  app.add_flag("--explain", o.explain,
+               "after each run, why marker searches found nothing, on standard error");
+  auto* state = app.add_option("--state", o.state,
+                               "compare the display with the one kept in FILE, then keep it; "
+                               "exit 3 when it changed")
+                    ->type_name("FILE");
+  app.add_flag("--diff", o.diff, "print a unified diff of a changed display instead")->needs(state);
+  app.add_option("--record", o.record, "append one JSON line per run to FILE")->type_name("FILE");
   auto* log = app.add_option("--log", o.log, "after each normal run, append an entry to FILE")
                   ->type_name("FILE");
-  app.add_option("--memo", o.memo, "the memo text of the log entries")
-      ->type_name("TEXT")
-      ->needs(log);
+  auto* memo =
+      app.add_option("--memo", o.memo, "the memo text of the log entries")->type_name("TEXT");
+  auto* watch = app.add_option("--watch", o.watch,
+                               "update automatically as the window does, from a settings file")
+                    ->type_name("SETTINGS")
+                    ->excludes(script)
+                    ->excludes(runs)
+                    ->excludes(print)
+                    ->excludes(log);
+
   app.add_option("--settings", o.settings, "print the fields of a settings file and exit")
       ->type_name("FILE")
       ->excludes(script);
@@ -82,7 +100,13 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
   } catch (const CLI::ParseError& e) {
     return {std::nullopt, std::string("kelvane-run: ") + e.what() + "\n" + kMoreHelp, 2};
   }
-  if (!o.version && !o.settings && o.script.empty()) {
+  o.waitGiven = wait->count() > 0;
+  // The log of a watch is the settings file's; --memo heads its entries.
+  if (memo->count() > 0 && log->count() == 0 && watch->count() == 0) {
+    return {std::nullopt,
+            std::string("kelvane-run: --memo requires --log or --watch\n") + kMoreHelp, 2};
+  }
+  if (!o.version && !o.settings && !o.watch && o.script.empty()) {
     return {std::nullopt, std::string("kelvane-run: no script given\n") + kMoreHelp, 2};
   }
   return {std::move(o), {}, 0};

@@ -20,11 +20,24 @@ struct Options {
   // --settle auto: the settle wait ends once the page has settled, never
   // later than the fixed wait (--settle fixed, the default).
   bool settleAuto = false;
+  bool waitGiven = false;  // --wait was given (a watch otherwise takes the settings')
   bool trace = false;
   // After each run that ends normally, one entry (memo, display) is appended
   // to this log, as the window's Log button does.
   std::optional<std::string> log;
   std::string memo;
+  // After each run, the lines whose marker search found nothing, with the
+  // nearest candidates, on standard error.
+  bool explain = false;
+  // The display is compared with the one kept in this file, then kept there.
+  std::optional<std::string> state;
+  // A unified diff of a changed display instead of the printed buffer.
+  bool diff = false;
+  // One JSON object per run appended to this file.
+  std::optional<std::string> record;
+  // Instead of running once: the window's automatic update, driven by this
+  // settings file.
+  std::optional<std::string> watch;
   // Instead of running a script: print the fields of this settings file.
   std::optional<std::string> settings;
   // Instead of running anything: print the version.

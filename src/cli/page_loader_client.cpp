@@ -3,7 +3,9 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <climits>
+#include <optional>
 #include <filesystem>
 
 namespace kelvane::cli {
@@ -14,6 +16,18 @@ void writeLine(std::FILE* f, const std::string& text) {
   std::fputc('\n', f);
 }
 
+// The milliseconds of a settle line ("auto, 412 ms of at most 9720: ..."):
+// the first number in it.
+std::optional<int64_t> settleMilliseconds(std::string_view text) {
+  const size_t at = text.find_first_of("0123456789");
+  if (at == std::string_view::npos) return std::nullopt;
+  int64_t ms = 0;
+  if (std::from_chars(text.data() + at, text.data() + text.size(), ms).ec != std::errc()) {
+    return std::nullopt;
+  }
+  return ms;
+}
+
 }  // namespace
 
 // What the module tells besides filling HT, as lines on standard error.
@@ -21,11 +35,14 @@ void PageLoaderClient::report(void* context, int event, const char* utf8Text) {
   auto* self = static_cast<PageLoaderClient*>(context);
   if (event == KELVANE_PAGE_LOAD_FAILED) {
     writeLine(self->err_, std::string("kelvane-run: cannot load URL: ") + utf8Text);
+    self->load_->error = utf8Text;
   } else if (event == KELVANE_PAGE_TIMED_OUT) {
     writeLine(self->err_,
               std::string("kelvane-run: the page did not finish loading in time: ") + utf8Text);
-  } else if (event == KELVANE_PAGE_SETTLED && self->trace_) {
-    writeLine(self->err_, std::string("    settle: ") + utf8Text);
+    self->load_->error = "the page did not finish loading in time";
+  } else if (event == KELVANE_PAGE_SETTLED) {
+    if (self->trace_) writeLine(self->err_, std::string("    settle: ") + utf8Text);
+    self->load_->settleMs = settleMilliseconds(utf8Text);
   }
 }
 
@@ -85,14 +102,17 @@ PageLoaderClient::~PageLoaderClient() {
 }
 
 void PageLoaderClient::openUrl(engine::Engine& engine, std::u16string_view url,
-                               std::u16string_view waitValue, std::FILE* err) {
+                               std::u16string_view waitValue, std::FILE* err, LoadReport* load) {
+  load->fetch = "browser";
   std::string reason;
-  if (!load(&reason)) {
-    writeLine(err, "kelvane-run: page loading is not available: " + reason);
+  if (!this->load(&reason)) {
+    load->error = "page loading is not available: " + reason;
+    writeLine(err, "kelvane-run: " + load->error);
     engine.stop();
     return;
   }
   err_ = err;
+  load_ = load;
   const KelvanePageRequest request{KELVANE_PAGELOADER_ABI,
                                    sizeof(engine::Engine),
                                    &engine,
@@ -106,10 +126,12 @@ void PageLoaderClient::openUrl(engine::Engine& engine, std::u16string_view url,
   const char* error = nullptr;
   started_ = true;
   if (entry_(&request, &error) != 0) {
-    writeLine(err, std::string("kelvane-run: page loading is not available: ") +
-                       (error ? error : "the module refused the request"));
+    load->error = std::string("page loading is not available: ") +
+                  (error ? error : "the module refused the request");
+    writeLine(err, "kelvane-run: " + load->error);
     engine.stop();
   }
+  load_ = nullptr;
   std::fflush(err);
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "acquisition/pageloader_module.h"
+#include "cli/run_record.h"
 #include "engine/engine.h"
 
 namespace kelvane::cli {
@@ -22,9 +23,10 @@ class PageLoaderClient {
   ~PageLoaderClient();
 
   // Loads url into HT as the URL command does, with waitValue as the
-  // settle wait. Failures are written to err, one line each, and stop the run.
+  // settle wait. Failures are written to err, one line each, and stop the
+  // run; what the loader tells of the load goes into *load.
   void openUrl(engine::Engine& engine, std::u16string_view url, std::u16string_view waitValue,
-               std::FILE* err);
+               std::FILE* err, LoadReport* load);
 
   // The settle wait ends once the page has settled (never later than the
   // fixed wait) instead of after the fixed passes.
@@ -50,6 +52,7 @@ class PageLoaderClient {
   bool settleAuto_ = false;
   bool trace_ = false;
   std::FILE* err_ = stderr;
+  LoadReport* load_ = nullptr;  // the load under way
 };
 
 }  // namespace kelvane::cli

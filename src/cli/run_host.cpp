@@ -1,5 +1,7 @@
 #include "cli/run_host.h"
 
+#include <chrono>
+
 #include "acquisition/page_loader.h"
 #include "cli/output.h"
 #include "engine/clock_text.h"
@@ -12,23 +14,34 @@ using engine::kBufferNames;
 using engine::TextView;
 
 void RunHost::showMessage(std::u16string_view text) {
-  writeLine(err_, textfile::encodeUtf8(text));
+  std::string line = textfile::encodeUtf8(text);
+  writeLine(err_, line);
+  if (firstMessage_.empty()) firstMessage_ = std::move(line);
 }
 
 // The page loader module is loaded on the first URL command only.
 void RunHost::openUrl(std::u16string_view url) {
+  LoadReport load;
+  load.url = textfile::encodeUtf8(url);
+  const auto start = std::chrono::steady_clock::now();
   if (directFetch_) {
-    openUrlDirectly(url);
+    openUrlDirectly(url, &load);
   } else {
-    pages_.openUrl(*engine_, url, waitValue_, err_);
+    pages_.openUrl(*engine_, url, waitValue_, err_, &load);
   }
+  load.loadMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    std::chrono::steady_clock::now() - start)
+                    .count();
+  if (!load.error.empty() && firstMessage_.empty()) firstMessage_ = load.error;
+  loads_.push_back(std::move(load));
 }
 
 // The same page loading as with the browser, over a fetch that has finished
 // when Navigate returns. No script runs in a fetched page, so there is
 // nothing to settle: the wait value is taken as 0.
-void RunHost::openUrlDirectly(std::u16string_view url) {
+void RunHost::openUrlDirectly(std::u16string_view url, LoadReport* load) {
   if (!direct_) direct_ = std::make_unique<acquisition::DirectBrowser>();
+  load->fetch = "direct";
   engine::Text urlBox;
   acquisition::PageHooks hooks;
   hooks.pause = [](int) {};
@@ -36,12 +49,25 @@ void RunHost::openUrlDirectly(std::u16string_view url) {
   hooks.urlText = [&] { return urlBox; };
   hooks.setUrlText = [&](std::u16string_view text) { urlBox.assign(text); };
   hooks.waitValueText = [] { return engine::Text(u"0"); };
-  hooks.loadFailed = [this](std::u16string_view reason) {
-    writeLine(err_, "kelvane-run: cannot load URL: " + textfile::toUtf8(reason));
+  hooks.loadFailed = [this, load](std::u16string_view reason) {
+    load->error = textfile::toUtf8(reason);
+    writeLine(err_, "kelvane-run: cannot load URL: " + load->error);
   };
   acquisition::PageLoader loader(*engine_, *direct_, std::move(hooks));
   loader.loadUrl(url);
+  const acquisition::DirectBrowser::Fetched& fetched = direct_->fetched();
+  if (fetched.status != 0) load->status = static_cast<int>(fetched.status);
+  load->finalUrl = fetched.finalUrl;
+  if (fetched.bytes) load->bytes = static_cast<int64_t>(*fetched.bytes);
+  if (fetched.encoding) load->charset = std::string(textfile::encodingName(*fetched.encoding));
+  load->settleMs = 0;
   std::fflush(err_);
+}
+
+void RunHost::beginRun() {
+  loads_.clear();
+  linesRun_ = 0;
+  firstMessage_.clear();
 }
 
 std::u16string RunHost::timeText() {
@@ -59,6 +85,7 @@ std::array<uint64_t, RunHost::kTraced> RunHost::versions() const {
 }
 
 void RunHost::lineStarting(int index) {
+  ++linesRun_;
   if (!trace_) return;
   const auto& lines = engine_->scriptLines();
   const TextView line =

@@ -7,9 +7,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "acquisition/direct/direct_browser.h"
 #include "cli/page_loader_client.h"
+#include "cli/run_record.h"
 #include "engine/engine.h"
 
 namespace kelvane::cli {
@@ -40,11 +43,18 @@ class RunHost : public engine::Host {
   void lineStarting(int index) override;
   void lineFinished(int index) override;
 
+  // What a run did, for its record: forgotten when the next run begins.
+  void beginRun();
+  const std::vector<LoadReport>& loads() const { return loads_; }
+  int64_t linesRun() const { return linesRun_; }
+  // The first message of the run (the engine's or the page loader's).
+  const std::string& firstMessage() const { return firstMessage_; }
+
  private:
   static constexpr size_t kTraced = engine::kStoredBufferCount;
   std::array<uint64_t, kTraced> versions() const;
 
-  void openUrlDirectly(std::u16string_view url);
+  void openUrlDirectly(std::u16string_view url, LoadReport* load);
 
   std::FILE* err_;
   bool trace_;
@@ -54,6 +64,9 @@ class RunHost : public engine::Host {
   PageLoaderClient pages_;
   engine::Text waitValue_ = u"8";
   std::array<uint64_t, kTraced> before_{};
+  std::vector<LoadReport> loads_;
+  int64_t linesRun_ = 0;
+  std::string firstMessage_;
 };
 
 }  // namespace kelvane::cli

@@ -14,10 +14,11 @@ namespace kelvane::cli {
 constexpr int kExitNormal = 0;
 constexpr int kExitStopped = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitChanged = 3;  // --state found the display changed
 
-// Runs the options' script, writing the printed buffer to out and messages
-// to err; returns the exit status. A log entry that cannot be written prints
-// the window's message and makes the status 1.
+// Runs the options' script, writing the printed buffer (or, with --diff, the
+// changes) to out and messages to err; returns the exit status. A log entry,
+// state or record that cannot be written makes the status 1.
 int run(const Options& options, std::FILE* out, std::FILE* err);
 
 // The whole program: arguments in, exit status out.

@@ -1,0 +1,36 @@
+// kelvane-run --state and --diff: the display kept between runs in a file,
+// and a unified diff of its lines.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "engine/text.h"
+
+namespace kelvane::cli {
+
+// What a state file held.
+struct StoredState {
+  enum class Kind {
+    Nothing,  // missing or empty: no run has stored a display yet
+    Display,  // a display stored by a previous run
+    Foreign,  // a file that is not a state file: never overwritten
+    Unreadable,
+  };
+  Kind kind = Kind::Nothing;
+  engine::Text display;
+};
+
+StoredState readState(const std::string& path);
+
+// Stores the display through a temporary file renamed over the old one;
+// false when that failed (the old file is then intact).
+bool writeState(const std::string& path, engine::TextView display);
+
+// The lines of `before` and `after` compared, as a unified diff with three
+// lines of context; empty when they are equal. A line keeps its end (CR LF,
+// CR, LF or none) for the comparison; the diff ends every line with LF and
+// marks a last line that had no end.
+std::string unifiedDiff(engine::TextView before, engine::TextView after);
+
+}  // namespace kelvane::cli

@@ -1,0 +1,102 @@
+#include "cli/run_record.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <nlohmann/json.hpp>
+
+#include "textfile/text_codec.h"
+
+namespace kelvane::cli {
+
+std::string isoLocalTime(std::chrono::system_clock::time_point t) {
+  using namespace std::chrono;
+  const auto ms = duration_cast<milliseconds>(t.time_since_epoch()).count();
+  const std::time_t seconds = static_cast<std::time_t>(ms / 1000 - (ms % 1000 < 0 ? 1 : 0));
+  std::tm local{};
+  ::localtime_r(&seconds, &local);
+  char text[64];
+  const size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+  const long offset = local.tm_gmtoff / 60;
+  const long absOffset = offset < 0 ? -offset : offset;
+  std::snprintf(text + n, sizeof text - n, ".%03d%c%02ld:%02ld",
+                static_cast<int>(((ms % 1000) + 1000) % 1000), offset < 0 ? '-' : '+',
+                absOffset / 60, absOffset % 60);
+  return text;
+}
+
+std::string recordLine(const RunSummary& run) {
+  nlohmann::ordered_json j;
+  j["start"] = isoLocalTime(run.start);
+  j["duration_ms"] = run.durationMs;
+  j["outcome"] = run.outcome == engine::RunOutcome::Normal ? "normal" : "stopped";
+  if (!run.message.empty()) j["message"] = run.message;
+  j["loads"] = nlohmann::ordered_json::array();
+  for (const LoadReport& load : run.loads) {
+    nlohmann::ordered_json l;
+    l["url"] = load.url;
+    if (!load.finalUrl.empty()) l["final_url"] = load.finalUrl;
+    l["fetch"] = load.fetch;
+    if (!load.error.empty()) {
+      l["error"] = load.error;
+    } else if (load.status) {
+      l["status"] = *load.status;
+    }
+    l["load_ms"] = load.loadMs;
+    if (load.settleMs) l["settle_ms"] = *load.settleMs;
+    if (load.bytes) l["bytes"] = *load.bytes;
+    if (!load.charset.empty()) l["charset"] = load.charset;
+    j["loads"].push_back(std::move(l));
+  }
+  j["lines_run"] = run.linesRun;
+  j["misses"] = nlohmann::ordered_json::array();
+  if (run.misses) {
+    for (const auto& [line, miss] : *run.misses) {
+      j["misses"].push_back({{"line", line},
+                             {"command", textfile::toUtf8(miss.command)},
+                             {"marker", textfile::toUtf8(miss.marker)}});
+    }
+  }
+  j["display_chars"] = run.displayChars;
+  if (run.changed) j["changed"] = *run.changed;
+  // Text that is not valid UTF-8 cannot reach here (every text went through
+  // the encoder), but a replacement beats an exception.
+  return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+bool appendRecordLine(const std::string& path, const std::string& line, std::string* reason) {
+  // Opened without waiting: a FIFO with no reader fails at once.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (fd < 0) {
+    *reason = std::strerror(errno);
+    return false;
+  }
+  struct stat before {};
+  const bool regular = ::fstat(fd, &before) == 0 && S_ISREG(before.st_mode);
+  if (!regular) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  ssize_t written;
+  do {
+    written = ::write(fd, line.data(), line.size());
+  } while (written < 0 && errno == EINTR);
+  bool ok = written == static_cast<ssize_t>(line.size());
+  if (!ok) {
+    *reason = written < 0 ? std::strerror(errno) : "the disk took only part of the line";
+    // Take a partial line back, unless another writer has appended since.
+    struct stat after {};
+    if (written > 0 && regular && ::fstat(fd, &after) == 0 &&
+        after.st_size == before.st_size + written) {
+      if (::ftruncate(fd, before.st_size) != 0) *reason += "; a part of the line stays";
+    }
+  }
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    *reason = std::strerror(errno);
+  }
+  return ok;
+}
+
+}  // namespace kelvane::cli

@@ -1,0 +1,159 @@
+#include "cli/run_session.h"
+
+#include <chrono>
+
+#include "cli/display_state.h"
+#include "cli/output.h"
+#include "cli/run_record.h"
+#include "cli/runner.h"
+#include "cli/stop_signals.h"
+#include "logging/log_writer.h"
+#include "textfile/file_io.h"
+#include "textfile/text_codec.h"
+#include "textfile/web_charset.h"
+
+namespace kelvane::cli {
+
+using engine::RunOutcome;
+using engine::Text;
+using engine::TextView;
+
+RunSession::RunSession(const Options& options, std::FILE* out, std::FILE* err)
+    : options_(options),
+      out_(out),
+      err_(err),
+      host_(err, options.trace, options.fetch == "direct"),
+      engine_(host_),
+      explainer_(options.explain) {
+  host_.attach(&engine_);
+  host_.setWaitValue(textfile::fromUtf8(options.wait));
+  host_.setSettleAuto(options.settleAuto);
+  engine_.title().assign(kProgramTitle);
+  scriptPath_ = textfile::fromUtf8(options.script);
+  // The record lists the misses too, without the candidates.
+  if (options.explain || options.record) engine_.setSearchObserver(&explainer_);
+  interruptOnStopSignal(&engine_);
+}
+
+RunSession::~RunSession() {
+  interruptOnStopSignal(nullptr);
+}
+
+std::optional<int> RunSession::prepare() {
+  if (options_.page) {
+    auto bytes = textfile::readFileBytes(*options_.page);
+    if (!bytes) {
+      writeLine(err_, "kelvane-run: cannot read page: " + *options_.page);
+      return kExitUsage;
+    }
+    // A saved page is read as the browser reads a page from disk.
+    engine_.ht().take(textfile::decodeWebPage(*bytes).text);
+    std::string().swap(*bytes);  // the page's bytes are not needed any more
+  }
+  if (options_.state) {
+    switch (readState(*options_.state).kind) {
+      case StoredState::Kind::Foreign:
+        writeLine(err_, "kelvane-run: " + *options_.state +
+                            " is not a state file written by kelvane-run; it is left alone");
+        return kExitUsage;
+      case StoredState::Kind::Unreadable:
+        writeLine(err_, "kelvane-run: cannot read state: " + *options_.state);
+        return kExitUsage;
+      default:
+        break;
+    }
+  }
+  if (options_.record) {
+    std::string reason;
+    if (!appendRecordLine(*options_.record, {}, &reason)) {
+      writeLine(err_, "kelvane-run: cannot write record: " + *options_.record + ": " + reason);
+      return kExitUsage;
+    }
+  }
+  return std::nullopt;
+}
+
+RunSession::Change RunSession::compareState(bool* failed) {
+  const TextView display = engine_.d().view();
+  if (!options_.state) {
+    if (!compareInMemory_) return Change::Unknown;
+    const Change change = !previousDisplay_              ? Change::First
+                          : *previousDisplay_ == display ? Change::Same
+                                                         : Change::Changed;
+    previousDisplay_.emplace(display);
+    return change;
+  }
+  const std::string& path = *options_.state;
+  const StoredState stored = readState(path);
+  Change change = Change::First;
+  if (stored.kind == StoredState::Kind::Display) {
+    change = stored.display == display ? Change::Same : Change::Changed;
+  } else if (stored.kind != StoredState::Kind::Nothing) {
+    // The file changed hands since the start: it is not overwritten.
+    writeLine(err_,
+              "kelvane-run: the state in " + path + " can no longer be read; it is left alone");
+    *failed = true;
+    return Change::Unknown;
+  }
+  if (change == Change::Changed && options_.diff) {
+    const std::string diff = unifiedDiff(stored.display, display);
+    std::fwrite(diff.data(), 1, diff.size(), out_);
+    std::fflush(out_);
+  }
+  if (change != Change::Same && !writeState(path, display)) {
+    writeLine(err_, "kelvane-run: cannot write state: " + path);
+    *failed = true;
+  }
+  return change;
+}
+
+RunSession::Result RunSession::runOnce(bool more) {
+  host_.beginRun();
+  explainer_.clear();
+  const auto wallStart = std::chrono::system_clock::now();
+  const auto start = std::chrono::steady_clock::now();
+  Result result;
+  result.outcome = engine_.run(scriptPath_);
+  const auto durationMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::steady_clock::now() - start)
+                              .count();
+  if (more) host_.runEnded();
+  if (options_.explain) explainer_.write(err_);
+  // A stopped run leaves the state alone.
+  if (result.outcome == RunOutcome::Normal) result.change = compareState(&result.writeFailed);
+  if (options_.record) {
+    RunSummary summary;
+    summary.start = wallStart;
+    summary.durationMs = durationMs;
+    summary.outcome = result.outcome;
+    summary.message = host_.firstMessage();
+    if (summary.message.empty() && engine_.interruptRequested()) {
+      summary.message = "interrupted by a signal";
+    }
+    summary.loads = host_.loads();
+    summary.linesRun = host_.linesRun();
+    summary.misses = &explainer_.misses();
+    summary.displayChars = engine_.d().size();
+    if (options_.state && result.change != Change::Unknown) {
+      summary.changed = result.change == Change::Changed;
+    }
+    std::string reason;
+    if (!appendRecordLine(*options_.record, recordLine(summary), &reason)) {
+      writeLine(err_, "kelvane-run: cannot write record: " + *options_.record + ": " + reason);
+      result.writeFailed = true;
+    }
+  }
+  if (result.outcome == RunOutcome::Normal && options_.log &&
+      !appendLog(*options_.log, textfile::fromUtf8(options_.memo))) {
+    result.writeFailed = true;
+  }
+  return result;
+}
+
+bool RunSession::appendLog(const std::string& path, TextView memo) {
+  if (logging::appendEntry(path, memo, engine_.d().view())) return true;
+  writeLine(err_, textfile::toUtf8(logging::cannotWriteMessage()));
+  return false;
+}
+
+}  // namespace kelvane::cli

@@ -1,0 +1,150 @@
+#include "cli/watch.h"
+
+#include <poll.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "cli/output.h"
+#include "cli/run_record.h"
+#include "cli/run_session.h"
+#include "cli/runner.h"
+#include "cli/stop_signals.h"
+#include "engine/clock_text.h"
+#include "settings/settings.h"
+#include "textfile/file_io.h"
+#include "textfile/text_codec.h"
+
+namespace kelvane::cli {
+
+using acquisition::Scheduler;
+using engine::RunOutcome;
+
+acquisition::LocalMinute SystemWatchClock::localMinute() {
+  const std::tm now = engine::localNow();
+  return {now.tm_hour, now.tm_min};
+}
+
+bool SystemWatchClock::waitTick(std::chrono::milliseconds period) {
+  const auto deadline = std::chrono::steady_clock::now() + period;
+  while (!stopSignal()) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return true;
+    pollfd wake{stopSignalDescriptor(), POLLIN, 0};
+    ::poll(&wake, wake.fd >= 0 ? 1 : 0, static_cast<int>(left.count()));
+  }
+  return false;
+}
+
+namespace {
+
+constexpr std::chrono::milliseconds kTickPeriod{60'000};
+
+// A path from the settings file, read as the window reads it: relative to
+// the folder of the settings file, which is the program's folder there.
+std::string besideSettings(const std::string& settingsPath, engine::TextView path) {
+  const std::filesystem::path p(textfile::toUtf8(path));
+  if (p.empty() || p.is_absolute()) return p.string();
+  std::error_code ec;
+  const auto folder = std::filesystem::absolute(settingsPath, ec).parent_path();
+  return (folder / p).string();
+}
+
+const char* changeText(RunSession::Change change) {
+  switch (change) {
+    case RunSession::Change::First:
+      return ", first display";
+    case RunSession::Change::Same:
+      return ", display unchanged";
+    case RunSession::Change::Changed:
+      return ", display changed";
+    case RunSession::Change::Unknown:
+      break;
+  }
+  return "";
+}
+
+// The window's side of the scheduler, without a window: the timer is the
+// watch loop, the browser is only ever busy inside a run.
+class WatchDelegate : public acquisition::SchedulerDelegate {
+ public:
+  WatchDelegate(RunSession& session, std::FILE* err, std::string logPath, engine::Text memo)
+      : session_(session), err_(err), logPath_(std::move(logPath)), memo_(std::move(memo)) {}
+  void attach(Scheduler* scheduler) { scheduler_ = scheduler; }
+
+  void setTimerEnabled(bool) override {}
+  bool browserBusy() override { return false; }
+  void WaitForPage() override {}
+  RunOutcome Exec_Click() override {
+    scheduler_->runStarting();
+    const RunSession::Result result = session_.runOnce();
+    const bool normal = result.outcome == RunOutcome::Normal;
+    writeLine(err_, "kelvane-run: " + isoLocalTime(std::chrono::system_clock::now()) +
+                        (normal ? " normal" : " stopped") +
+                        (normal ? changeText(result.change) : ""));
+    std::fflush(err_);
+    return result.outcome;
+  }
+  void appendLogEntry() override { session_.appendLog(logPath_, memo_); }
+
+ private:
+  RunSession& session_;
+  std::FILE* err_;
+  Scheduler* scheduler_ = nullptr;
+  std::string logPath_;
+  engine::Text memo_;
+};
+
+}  // namespace
+
+int watch(const Options& options, std::FILE* out, std::FILE* err, WatchClock& clock) {
+  const std::string& settingsPath = *options.watch;
+  settings::Settings values;
+  if (!settings::readSettingsFile(settingsPath, values)) {
+    writeLine(err, "kelvane-run: cannot read settings: " + settingsPath);
+    return kExitUsage;
+  }
+  if (values.autoUpdate == 0) {
+    writeLine(err, "kelvane-run: the automatic update is off in " + settingsPath + " (line 7)");
+    return kExitUsage;
+  }
+  const std::string script = besideSettings(settingsPath, values.scriptPath);
+  if (!textfile::readFileBytes(script)) {
+    writeLine(err, "kelvane-run: cannot read script: " +
+                       (script.empty() ? settingsPath + " names none (line 16)" : script));
+    return kExitUsage;
+  }
+  RunSession session(options, out, err);
+  session.setScriptPath(textfile::fromUtf8(script));
+  session.setWaitValue(options.waitGiven ? textfile::fromUtf8(options.wait) : values.wait);
+  session.compareInMemory(true);
+  if (const auto status = session.prepare()) return *status;
+
+  WatchDelegate delegate(session, err, besideSettings(settingsPath, values.logPath),
+                         textfile::fromUtf8(options.memo));
+  Scheduler scheduler(delegate, [&clock] { return clock.localMinute(); });
+  delegate.attach(&scheduler);
+  scheduler.Text4_Change(values.interval);
+  scheduler.setTimeWindow({values.startHour, values.startMinute, values.endHour, values.endMinute,
+                           values.timeWindow == 1});
+  scheduler.setLogAutoWrite(values.autoLog != 0);
+  scheduler.setCheck1(values.autoUpdate);
+  std::string intro = "kelvane-run: watching " + script + " every " +
+                      std::to_string(scheduler.intervalMinutes()) + " min";
+  if (values.timeWindow == 1) {
+    intro += " between " + textfile::toUtf8(values.startHour) + ":" +
+             textfile::toUtf8(values.startMinute) + " and " + textfile::toUtf8(values.endHour) +
+             ":" + textfile::toUtf8(values.endMinute);
+  }
+  writeLine(err, intro);
+  std::fflush(err);
+  // The first tick comes at once and finds a run due, as the window's first
+  // tick after start-up does.
+  scheduler.makeFirstTickDue();
+  scheduler.Timer1_Timer();
+  while (!stopSignal() && clock.waitTick(kTickPeriod)) scheduler.Timer1_Timer();
+  return kExitNormal;
+}
+
+}  // namespace kelvane::cli

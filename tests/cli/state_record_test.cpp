@@ -1,0 +1,183 @@
+// kelvane-run --state, --diff and --record.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <nlohmann/json.hpp>
+#include <random>
+#include <sstream>
+
+#include "cli/display_state.h"
+#include "run_fixture.h"
+#include "textfile/file_io.h"
+#include "textfile/text_codec.h"
+
+namespace kelvane::cli {
+namespace {
+
+using State = testing::RunFixture;
+using nlohmann::json;
+
+std::string fileText(const std::string& path) {
+  return textfile::readFileBytes(path).value_or("<unreadable>");
+}
+
+TEST_F(State, ExitStatusAndDiffFollowASequenceOfPages) {
+  const auto script = write("s.spt", "CLEAR\tD\r\nPUT\tHT\tD\r\n");
+  const auto state = (dir_ / "d.state").string();
+  const struct {
+    const char* page;
+    int status;
+    const char* diff;
+  } steps[] = {
+      {"a\r\nb\r\n", kExitNormal, ""},  // nothing kept yet
+      {"a\r\nb\r\n", kExitNormal, ""},
+      {"a\r\nB\r\n", kExitChanged, "--- previous\n+++ current\n@@ -1,2 +1,2 @@\n a\n-b\n+B\n"},
+      {"", kExitChanged, "--- previous\n+++ current\n@@ -1,2 +0,0 @@\n-a\n-B\n"},
+      {"", kExitNormal, ""},  // an empty display is a display, not nothing
+      {"x", kExitChanged,
+       "--- previous\n+++ current\n@@ -0,0 +1 @@\n+x\n\\ No newline at end of file\n"},
+      {"x\r\n", kExitChanged,
+       "--- previous\n+++ current\n@@ -1 +1 @@\n-x\n\\ No newline at end of file\n+x\n"},
+  };
+  for (const auto& step : steps) {
+    const testing::Result r =
+        run({"--state", state, "--diff", "--page", write("p", step.page), script});
+    EXPECT_EQ(r.status, step.status) << step.page;
+    EXPECT_EQ(r.out, step.diff) << step.page;
+    EXPECT_EQ(r.err, "");
+  }
+  // Without --diff the buffer is printed as usual.
+  EXPECT_EQ(run({"--state", state, "--page", write("p", "y"), script}).out, "y");
+
+  // A stopped run leaves the state alone.
+  const std::string kept = fileText(state);
+  const testing::Result stopped =
+      run({"--state", state, write("bad.spt", "CLEAR\tD\r\nPUT\tbad\tD\r\nPUT\t\"z\"\tD\r\n")});
+  EXPECT_EQ(stopped.status, kExitStopped);
+  EXPECT_EQ(fileText(state), kept);
+
+  // A file that is not a state file is never overwritten.
+  const auto other = write("notes.txt", "my notes");
+  const testing::Result foreign = run({"--state", other, script});
+  EXPECT_EQ(foreign.status, kExitUsage);
+  EXPECT_EQ(foreign.err, "kelvane-run: " + other +
+                             " is not a state file written by kelvane-run; it is left alone\n");
+  EXPECT_EQ(fileText(other), "my notes");
+}
+
+// Applies a unified diff to the lines of `before` (LF ends only).
+std::string applyDiff(const std::string& before, const std::string& diff) {
+  std::vector<std::string> lines, out;
+  std::istringstream in(before), patch(diff);
+  for (std::string l; std::getline(in, l);) lines.push_back(l);
+  size_t next = 0;  // first line of `before` not yet copied
+  std::string l;
+  std::getline(patch, l), std::getline(patch, l);  // --- and +++
+  while (std::getline(patch, l)) {
+    if (l.rfind("@@ -", 0) == 0) {
+      size_t start = std::stoul(l.substr(4));
+      const size_t comma = l.find(',');
+      const bool empty = comma < l.find(' ', 4) && std::stoul(l.substr(comma + 1)) == 0;
+      if (!empty) --start;  // 1-based, and an empty range names the line before
+      while (next < start) out.push_back(lines.at(next++));
+    } else if (l[0] == ' ' || l[0] == '-') {
+      EXPECT_EQ(lines.at(next), l.substr(1));
+      if (l[0] == ' ') out.push_back(lines[next]);
+      ++next;
+    } else if (l[0] == '+') {
+      out.push_back(l.substr(1));
+    }
+  }
+  while (next < lines.size()) out.push_back(lines[next++]);
+  std::string joined;
+  for (const auto& s : out) joined += s + "\n";
+  return joined;
+}
+
+TEST(UnifiedDiff, TakesTheOldLinesToTheNewOnes) {
+  std::mt19937 random(7);
+  const auto randomLines = [&](int count) {
+    std::string s;
+    for (int i = 0; i < count; ++i)
+      s += std::string(1, static_cast<char>('a' + random() % 4)) + "\n";
+    return s;
+  };
+  std::vector<std::pair<std::string, std::string>> pairs;
+  for (int i = 0; i < 300; ++i)
+    pairs.emplace_back(randomLines(random() % 30), randomLines(random() % 30));
+  // Too different for the shortest script: removed and added whole.
+  std::string many, others;
+  for (int i = 0; i < 3000; ++i)
+    many += "a" + std::to_string(i) + "\n", others += "b" + std::to_string(i) + "\n";
+  pairs.emplace_back("head\n" + many + "tail\n", "head\n" + others + "tail\n");
+  for (const auto& [before, after] : pairs) {
+    const std::u16string a = textfile::fromUtf8(before), b = textfile::fromUtf8(after);
+    const std::string diff = unifiedDiff(a, b);
+    EXPECT_EQ(diff.empty(), before == after);
+    EXPECT_EQ(applyDiff(before, diff), after) << before << "->\n" << after << diff;
+  }
+}
+
+TEST_F(State, RecordHoldsOneJsonLinePerRun) {
+  const auto record = (dir_ / "runs.jsonl").string();
+  const auto state = (dir_ / "d.state").string();
+  const auto page = write("p.html", "<li>1</li><li>2</li>");
+  const auto script = write("s.spt",
+                            "CLEAR\tD\r\nLOOP\t\"3\"\r\nGHC\tD\t\"<li>\"\t\"</li>\"\r\nLOOPEND\r\n"
+                            "DEL-U\tD\t\"q\"\r\n");
+  EXPECT_EQ(run({"--record", record, "--state", state, "--page", page, script}).status,
+            kExitNormal);
+  EXPECT_EQ(run({"--record", record, "--state", state, "--runs", "2", "--page", page,
+                 write("t.spt", "PUT\t\"x\"\tD\r\nPUT\tbad\tD\r\nCR\tD\r\n")})
+                .status,
+            kExitStopped);
+  EXPECT_EQ(
+      run({"--record", record, write("u.spt", "URL\t\"http://127.0.0.1:9/\"\r\nCR\tD\r\n")}).status,
+      kExitStopped);
+
+  std::vector<json> runs;
+  std::istringstream lines(fileText(record));
+  for (std::string line; std::getline(lines, line);) runs.push_back(json::parse(line));
+  ASSERT_EQ(runs.size(), 4u);
+  for (const json& r : runs) {
+    EXPECT_TRUE(r["start"].get<std::string>().find('T') == 10) << r;
+    EXPECT_GE(r["duration_ms"].get<int>(), 0);
+  }
+  // CLEAR, LOOP, 3 x (GHC, LOOPEND), DEL-U: 9 lines; the third GHC and DEL-U miss.
+  EXPECT_EQ(runs[0]["outcome"], "normal");
+  EXPECT_FALSE(runs[0].contains("message"));
+  EXPECT_EQ(runs[0]["lines_run"], 9);
+  EXPECT_EQ(runs[0]["misses"], json::parse(R"([{"line":2,"command":"GHC","marker":"<li>"},
+                                                {"line":4,"command":"DEL-U","marker":"q"}])"));
+  EXPECT_EQ(runs[0]["display_chars"], 2);
+  EXPECT_EQ(runs[0]["changed"], false);
+  EXPECT_EQ(runs[0]["loads"], json::array());
+  for (const json& r : {runs[1], runs[2]}) {
+    EXPECT_EQ(r["outcome"], "stopped");
+    EXPECT_EQ(r["message"],
+              "Source指定の誤り:第 1パラメータの文字列はダブルクオーツで囲んでください．BAD");
+    EXPECT_FALSE(r.contains("changed"));  // a stopped run compares nothing
+    EXPECT_EQ(r["lines_run"], 2);
+  }
+  EXPECT_EQ(runs[2]["display_chars"], 2);
+  const json& load = runs[3]["loads"].at(0);
+  EXPECT_EQ(load["url"], "http://127.0.0.1:9/");
+  EXPECT_EQ(load["fetch"], "browser");
+  EXPECT_EQ(load["error"].get<std::string>().rfind("page loading is not available: ", 0), 0u);
+  EXPECT_EQ(runs[3]["message"], load["error"]);
+}
+
+TEST_F(State, ARecordThatCannotBeWrittenIsAUsageErrorBeforeAnyRun) {
+  const auto fifo = (dir_ / "fifo").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const auto script = write("s.spt", "PUT\t\"x\"\tD\r\n");
+  for (const std::string& path : {fifo, (dir_ / "no" / "such.jsonl").string()}) {
+    const testing::Result r = run({"--record", path, script});  // never waits for a reader
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind("kelvane-run: cannot write record: " + path + ": ", 0), 0u) << r.err;
+  }
+}
+
+}  // namespace
+}  // namespace kelvane::cli
