@@ -32,6 +32,7 @@ void RunHost::openUrl(std::u16string_view url) {
   load.loadMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                     std::chrono::steady_clock::now() - start)
                     .count();
+  if (load.error.empty() && engine_->interruptRequested()) load.error = "interrupted by a signal";
   if (!load.error.empty() && firstMessage_.empty()) firstMessage_ = load.error;
   loads_.push_back(std::move(load));
 }

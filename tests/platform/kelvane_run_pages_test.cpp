@@ -1,6 +1,7 @@
 // kelvane-run with URL commands, end to end, against pages served here; and
 // the proof that a script without one never loads the browser.
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -160,6 +161,36 @@ class KelvaneRunPagesTest : public QObject {
     QVERIFY2(failed.err.startsWith("kelvane-run: cannot load URL: ") &&
                  failed.err.endsWith(" (" + url + ")\n"),
              qPrintable(failed.err));
+  }
+
+  // SIGTERM while the page still loads: the wait gives up at once, the run
+  // counts as stopped, and the program ends by the signal within a second.
+  void sigtermEndsAWatchInTheMiddleOfALoad() {
+    server_.route("/endless", {"<p>never all of it</p>", "text/html", 200, 0, true});
+    writeScript("endless.spt", "URL\t\"" + server_.url("/endless") + "\"\r\nPUT\t\"x\"\tD\r\n");
+    const QString settings = dir_.filePath("Kelvane.cnf");
+    QFile file(settings);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    // Interval 1, automatic update on, the script beside the settings.
+    file.write(" 3915 \r\n 7410 \r\n 0 \r\n 0 \r\n\r\n1\r\n 1 \r\n\r\n 0 \r\n 0 \r\n\r\n\r\n"
+               "\r\n\r\n 9 \r\nendless.spt\r\n 0 \r\n 0 \r\nX\r\nFalse\r\nFalse\r\n8\r\n");
+    file.close();
+    const QString record = dir_.filePath("runs.jsonl");
+    QProcess process;
+    process.start(QStringLiteral(KELVANE_RUN), {"--watch", settings, "--record", record});
+    QTRY_VERIFY_WITH_TIMEOUT(server_.requests("/endless") > 0, 60'000);
+    QTest::qWait(500);
+    QElapsedTimer sent;
+    sent.start();
+    process.terminate();
+    QVERIFY(process.waitForFinished(5'000));
+    QVERIFY2(sent.elapsed() < 1'000, qPrintable(QString::number(sent.elapsed())));
+    QCOMPARE(process.exitStatus(), QProcess::CrashExit);  // ended by the signal
+    QFile lines(record);
+    QVERIFY(lines.open(QIODevice::ReadOnly));
+    const QByteArray text = lines.readAll();
+    QCOMPARE(text.count('\n'), 1);
+    QVERIFY2(text.contains("\"outcome\":\"stopped\""), text.constData());
   }
 
   // The dynamic loader's own account of what it loaded.
