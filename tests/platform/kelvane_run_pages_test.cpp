@@ -172,8 +172,9 @@ class KelvaneRunPagesTest : public QObject {
     QFile file(settings);
     QVERIFY(file.open(QIODevice::WriteOnly));
     // Interval 1, automatic update on, the script beside the settings.
-    file.write(" 3915 \r\n 7410 \r\n 0 \r\n 0 \r\n\r\n1\r\n 1 \r\n\r\n 0 \r\n 0 \r\n\r\n\r\n"
-               "\r\n\r\n 9 \r\nendless.spt\r\n 0 \r\n 0 \r\nX\r\nFalse\r\nFalse\r\n8\r\n");
+    file.write(
+        " 3915 \r\n 7410 \r\n 0 \r\n 0 \r\n\r\n1\r\n 1 \r\n\r\n 0 \r\n 0 \r\n\r\n\r\n"
+        "\r\n\r\n 9 \r\nendless.spt\r\n 0 \r\n 0 \r\nX\r\nFalse\r\nFalse\r\n8\r\n");
     file.close();
     const QString record = dir_.filePath("runs.jsonl");
     QProcess process;
