@@ -116,6 +116,16 @@ extern "C" __attribute__((visibility("default"))) int kelvane_pageloader_open_ur
     report(KELVANE_PAGE_SETTLED,
            QString::fromStdString(kelvane::acquisition::describeSettle(settled)));
   };
+  // SIGTERM interrupts the engine: every wait ends at once, and a long
+  // settle pause is taken in pieces so that it is seen within a second.
+  kelvane::engine::Engine& engine = *request->engine;
+  hooks.abandoned = [&engine] { return engine.interruptRequested(); };
+  hooks.pause = [&engine](int ms) {
+    constexpr int kPiece = 250;
+    for (; ms > 0 && !engine.interruptRequested(); ms -= kPiece) {
+      kelvane::acquisition::pauseWithEvents(ms < kPiece ? ms : kPiece);
+    }
+  };
 
   PageLoader loader(*request->engine, *s.browser, std::move(hooks));
   loader.loadUrl(std::u16string_view(request->url, request->urlLength));
