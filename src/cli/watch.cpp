@@ -75,8 +75,8 @@ class WatchDelegate : public acquisition::SchedulerDelegate {
 
   void setTimerEnabled(bool) override {}
   bool browserBusy() override { return false; }
-  void WaitForPage() override {}
-  RunOutcome Exec_Click() override {
+  void waitForPage() override {}
+  RunOutcome runScript() override {
     scheduler_->runStarting();
     const RunSession::Result result = session_.runOnce();
     const bool normal = result.outcome == RunOutcome::Normal;
@@ -125,11 +125,11 @@ int watch(const Options& options, std::FILE* out, std::FILE* err, WatchClock& cl
                          textfile::fromUtf8(options.memo));
   Scheduler scheduler(delegate, [&clock] { return clock.localMinute(); });
   delegate.attach(&scheduler);
-  scheduler.Text4_Change(values.interval);
+  scheduler.setIntervalText(values.interval);
   scheduler.setTimeWindow({values.startHour, values.startMinute, values.endHour, values.endMinute,
                            values.timeWindow == 1});
   scheduler.setLogAutoWrite(values.autoLog != 0);
-  scheduler.setCheck1(values.autoUpdate);
+  scheduler.setAutoUpdate(values.autoUpdate);
   std::string intro = "kelvane-run: watching " + script + " every " +
                       std::to_string(scheduler.intervalMinutes()) + " min";
   if (values.timeWindow == 1) {
@@ -142,8 +142,8 @@ int watch(const Options& options, std::FILE* out, std::FILE* err, WatchClock& cl
   // The first tick comes at once and finds a run due, as the window's first
   // tick after start-up does.
   scheduler.makeFirstTickDue();
-  scheduler.Timer1_Timer();
-  while (!stopSignal() && clock.waitTick(kTickPeriod)) scheduler.Timer1_Timer();
+  scheduler.tick();
+  while (!stopSignal() && clock.waitTick(kTickPeriod)) scheduler.tick();
   return kExitNormal;
 }
 
