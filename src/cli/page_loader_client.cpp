@@ -5,8 +5,8 @@
 
 #include <charconv>
 #include <climits>
-#include <optional>
 #include <filesystem>
+#include <optional>
 
 namespace kelvane::cli {
 namespace {
