@@ -35,6 +35,21 @@ TEST(BodyHtml, BytesAreDecodedBeforeParsing) {
   EXPECT_EQ(page.encoding, textfile::WebEncoding::EucJp);
 }
 
+// The tree built in an arena, whether it fits, fills the region halfway
+// through the parse (the rest from the heap, freed block by block), or has
+// no region at all, gives the same text as the heap.
+TEST(BodyHtml, AnArenaOfAnySizeGivesWhatTheHeapGives) {
+  std::string page = "<table>";
+  for (int i = 0; i < 500; ++i) page += "<tr><td class=x>" + std::to_string(i) + "<b><i>&amp;";
+  const std::u16string heap = bodyHtmlFromBytes(page).html;
+  ASSERT_GT(heap.size(), 10000u);
+  for (const size_t region : {size_t{0}, size_t{64} << 10, ParseArena::regionFor(page.size())}) {
+    ParseArena arena(region);
+    EXPECT_EQ(bodyHtmlFromBytes(page, "", &arena).html, heap) << region;
+    EXPECT_EQ(arena.holdsEverything(), region > (size_t{64} << 10)) << region;
+  }
+}
+
 // Tens of thousands of unclosed elements take the parser minutes.
 TEST(BodyHtml, APageTooSlowToParseIsGivenUpWhenTheTimeIsUp) {
   std::string nested;

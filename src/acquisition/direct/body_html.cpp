@@ -2,7 +2,6 @@
 
 #include <gumbo.h>
 
-#include <memory>
 #include <vector>
 
 #include "acquisition/direct/control_disguise.h"
@@ -10,12 +9,6 @@
 
 namespace kelvane::acquisition {
 namespace {
-
-struct OutputDeleter {
-  void operator()(GumboOutput* output) const {
-    gumbo_destroy_output(&kGumboDefaultOptions, output);
-  }
-};
 
 // SVG element names with capitals, as the browser's parser writes them: it
 // knows feDropShadow, and leaves the retired altGlyph family and glyphRef in
@@ -308,25 +301,48 @@ const GumboNode* findBody(const GumboOutput& output) {
   return nullptr;
 }
 
-std::u16string bodyHtmlFromUtf8(std::string_view source) {
-  GumboOptions options = kGumboDefaultOptions;
-  options.max_errors = 0;  // the errors are of no use here, and a hostile page has many
-  std::unique_ptr<GumboOutput, OutputDeleter> output(
-      gumbo_parse_with_options(&options, source.data(), source.size()));
-  if (!output) return {};
-  const GumboNode* body = findBody(*output);
+// The parser's output, freed with the options it was made with; a tree that
+// lies whole in an arena goes with the arena's region instead.
+class ParsedTree {
+ public:
+  ParsedTree(std::string_view source, ParseArena* arena) : arena_(arena) {
+    options_.max_errors = 0;  // the errors are of no use here, and a hostile page has many
+    if (arena) {
+      options_.allocator = &ParseArena::allocate;
+      options_.deallocator = &ParseArena::deallocate;
+      options_.userdata = arena;
+    }
+    output_ = gumbo_parse_with_options(&options_, source.data(), source.size());
+  }
+  ~ParsedTree() {
+    if (output_ && !(arena_ && arena_->holdsEverything())) gumbo_destroy_output(&options_, output_);
+  }
+  ParsedTree(const ParsedTree&) = delete;
+  ParsedTree& operator=(const ParsedTree&) = delete;
+  const GumboOutput* output() const { return output_; }
+
+ private:
+  GumboOptions options_ = kGumboDefaultOptions;
+  ParseArena* arena_;
+  GumboOutput* output_ = nullptr;
+};
+
+std::u16string bodyHtmlFromUtf8(std::string_view source, ParseArena* arena) {
+  const ParsedTree tree(source, arena);
+  if (!tree.output()) return {};
+  const GumboNode* body = findBody(*tree.output());
   if (!body) return {};
   const std::string html = serializeChildren(body, source);
   return textfile::decodeUtf8(html);
 }
 
 // Parses and serialises a page that is text; consumes it.
-std::u16string bodyHtmlOf(std::u16string&& page) {
+std::u16string bodyHtmlOf(std::u16string&& page, ParseArena* arena = nullptr) {
   ControlDisguise disguise;
   const bool disguised = disguise.apply(page);
   std::string utf8 = textfile::encodeUtf8(page);
   std::u16string().swap(page);
-  std::u16string html = bodyHtmlFromUtf8(utf8);
+  std::u16string html = bodyHtmlFromUtf8(utf8, arena);
   if (disguised) disguise.undo(html);
   return html;
 }
@@ -337,9 +353,10 @@ std::u16string bodyHtmlFromText(std::u16string_view page) {
   return bodyHtmlOf(std::u16string(page));
 }
 
-BodyHtml bodyHtmlFromBytes(std::string_view bytes, std::string_view contentType) {
+BodyHtml bodyHtmlFromBytes(std::string_view bytes, std::string_view contentType,
+                           ParseArena* arena) {
   textfile::WebText text = textfile::decodeWebPage(bytes, contentType);
-  return {bodyHtmlOf(std::move(text.text)), text.encoding};
+  return {bodyHtmlOf(std::move(text.text), arena), text.encoding};
 }
 
 }  // namespace kelvane::acquisition

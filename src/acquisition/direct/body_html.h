@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "acquisition/direct/parse_arena.h"
 #include "textfile/web_charset.h"
 
 namespace kelvane::acquisition {
@@ -20,8 +21,10 @@ struct BodyHtml {
 
 // The body markup of a page from its bytes and the server's Content-Type
 // (empty for a saved page). Any bytes give a result; a page without a body
-// (a frameset) gives an empty text.
-BodyHtml bodyHtmlFromBytes(std::string_view bytes, std::string_view contentType = {});
+// (a frameset) gives an empty text. The parser's tree is built in arena when
+// one is given, else on the heap.
+BodyHtml bodyHtmlFromBytes(std::string_view bytes, std::string_view contentType = {},
+                           ParseArena* arena = nullptr);
 
 // The same, worked out in a child process that is ended when the time is
 // up: the parser takes time that grows with the square of the nesting, so a

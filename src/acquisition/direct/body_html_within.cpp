@@ -40,7 +40,9 @@ std::optional<BodyHtml> bodyHtmlWithin(std::string_view bytes, std::string_view 
   }
   if (child == 0) {
     ::close(fds[0]);
-    const BodyHtml body = bodyHtmlFromBytes(bytes, contentType);
+    // The process ends once the text is written: the tree is never freed.
+    ParseArena arena(ParseArena::regionFor(bytes.size()));
+    const BodyHtml body = bodyHtmlFromBytes(bytes, contentType, &arena);
     const auto encoding = static_cast<uint8_t>(body.encoding);
     const uint64_t size = body.html.size() * sizeof(char16_t);
     const bool ok = writeAll(fds[1], &encoding, 1) && writeAll(fds[1], &size, sizeof size) &&
