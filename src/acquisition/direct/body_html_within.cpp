@@ -6,12 +6,15 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+#include <new>
 
 #include "acquisition/direct/body_html.h"
 
 namespace kelvane::acquisition {
 namespace {
+
+// More than the child can write for the largest page fetched.
+constexpr uint64_t kMostTextBytes = uint64_t{4} << 30;
 
 bool writeAll(int fd, const void* data, size_t size) {
   const char* p = static_cast<const char*>(data);
@@ -50,42 +53,54 @@ std::optional<BodyHtml> bodyHtmlWithin(std::string_view bytes, std::string_view 
     ::_exit(ok ? 0 : 1);
   }
   ::close(fds[1]);
-  // Header (encoding, size), then the text.
-  std::string received;
-  char buffer[1 << 16];
-  bool complete = false;
-  for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) break;
-    pollfd p{fds[0], POLLIN, 0};
-    const int ready = ::poll(&p, 1, static_cast<int>(std::min<int64_t>(left.count(), 1'000'000)));
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) break;
-    const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      complete = true;
-      break;
+  // Reads up to size bytes, waiting at most until the deadline: how many
+  // were read, 0 at the end of the pipe, -1 when the time ran out.
+  const auto readSome = [&](void* into, size_t size) -> ssize_t {
+    for (;;) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return -1;
+      pollfd p{fds[0], POLLIN, 0};
+      const int ready = ::poll(&p, 1, static_cast<int>(std::min<int64_t>(left.count(), 1'000'000)));
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready <= 0) return -1;
+      const ssize_t n = ::read(fds[0], into, size);
+      if (n < 0 && errno == EINTR) continue;
+      return n < 0 ? -1 : n;
     }
-    received.append(buffer, static_cast<size_t>(n));
+  };
+  const auto readFully = [&](void* into, size_t size) {
+    for (char* at = static_cast<char*>(into); size > 0;) {
+      const ssize_t n = readSome(at, size);
+      if (n <= 0) return false;
+      at += n;
+      size -= static_cast<size_t>(n);
+    }
+    return true;
+  };
+  // The encoding and the text's size, then the text, read straight into
+  // its place; then the end of the pipe.
+  BodyHtml body;
+  uint8_t encoding = 0;
+  uint64_t size = 0;
+  bool complete = readFully(&encoding, 1) && readFully(&size, sizeof size) &&
+                  size % sizeof(char16_t) == 0 && size <= kMostTextBytes;
+  if (complete) {
+    try {
+      body.html.resize(size / sizeof(char16_t));
+    } catch (const std::bad_alloc&) {
+      complete = false;
+    }
   }
+  char more = 0;
+  complete = complete && readFully(body.html.data(), size) && readSome(&more, 1) == 0;
   ::close(fds[0]);
   if (!complete) ::kill(child, SIGKILL);
   int status = 0;
   while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
-  constexpr size_t kHead = 1 + sizeof(uint64_t);
-  if (!complete || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || received.size() < kHead) {
-    return std::nullopt;
-  }
-  uint64_t size = 0;
-  std::memcpy(&size, received.data() + 1, sizeof size);
-  if (received.size() != kHead + size || size % sizeof(char16_t) != 0) return std::nullopt;
-  BodyHtml body;
-  body.encoding = static_cast<textfile::WebEncoding>(received[0]);
-  body.html.resize(size / sizeof(char16_t));
-  std::memcpy(body.html.data(), received.data() + kHead, size);
+  if (!complete || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+  body.encoding = static_cast<textfile::WebEncoding>(encoding);
   return body;
 }
 

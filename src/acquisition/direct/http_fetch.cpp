@@ -13,6 +13,7 @@ namespace {
 
 // What the callbacks of one fetch share.
 struct Transfer {
+  CURL* curl;
   const FetchLimits* limits;
   std::string* body;
   size_t headerBytes = 0;
@@ -22,6 +23,14 @@ struct Transfer {
 
 size_t onBody(char* data, size_t, size_t size, void* context) {
   auto* t = static_cast<Transfer*>(context);
+  curl_off_t announced = 0;
+  if (t->body->empty() &&
+      curl_easy_getinfo(t->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK &&
+      announced > 0) {
+    // Room for the length the server announced, up to the cap, spares
+    // growing the body step by step.
+    t->body->reserve(std::min(static_cast<size_t>(announced), t->limits->maxBodyBytes));
+  }
   if (size > t->limits->maxBodyBytes - std::min(t->body->size(), t->limits->maxBodyBytes)) {
     t->capReason =
         "the page is larger than " + std::to_string(t->limits->maxBodyBytes >> 20) + " MiB";
@@ -104,7 +113,7 @@ FetchResult HttpFetcher::fetch(std::string_view address) {
     result.error = "no address given";
     return result;
   }
-  Transfer transfer{&limits_, &result.body, 0, {}};
+  Transfer transfer{curl, &limits_, &result.body, 0, {}};
   char errorText[CURL_ERROR_SIZE] = "";
   // The handle is kept between fetches for its cookies and connections;
   // the options of the last fetch are set afresh.
