@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +20,15 @@ struct PageActivity {
   std::chrono::milliseconds quietFor{0};
   // The document runs scripts of its own.
   bool scripted = false;
+};
+
+// What the browser can tell of the last page it loaded, for a record of the
+// load. What it cannot tell stays empty.
+struct LoadFacts {
+  std::string finalUrl;          // the address shown after redirects
+  int status = 0;                // the HTTP status, 0 when not known
+  std::string charset;           // the encoding the page was read in
+  std::optional<int64_t> bytes;  // the page as it came, decompressed
 };
 
 class Browser {
@@ -42,6 +52,8 @@ class Browser {
   // What the browser has seen of the page shown since watchActivity();
   // nothing when it cannot tell, and then the settle wait runs to its cap.
   virtual std::optional<PageActivity> activity() { return std::nullopt; }
+  // What is known of the last navigation once it has finished.
+  virtual LoadFacts loadFacts() const { return {}; }
 };
 
 }  // namespace kelvane::acquisition

@@ -129,6 +129,14 @@ extern "C" __attribute__((visibility("default"))) int kelvane_pageloader_open_ur
 
   PageLoader loader(*request->engine, *s.browser, std::move(hooks));
   loader.loadUrl(std::u16string_view(request->url, request->urlLength));
+  if (!engine.interruptRequested()) {
+    const kelvane::acquisition::LoadFacts facts = s.browser->loadFacts();
+    if (!facts.finalUrl.empty()) {
+      report(KELVANE_PAGE_FINAL_URL, QString::fromStdString(facts.finalUrl));
+    }
+    if (facts.status != 0) report(KELVANE_PAGE_STATUS, QString::number(facts.status));
+    if (!facts.charset.empty()) report(KELVANE_PAGE_CHARSET, QString::fromStdString(facts.charset));
+  }
   return 0;
 }
 

@@ -24,6 +24,10 @@ enum KelvanePageEvent {
   KELVANE_PAGE_LOAD_FAILED = 1,  // text: the reason
   KELVANE_PAGE_TIMED_OUT = 2,    // text: the address
   KELVANE_PAGE_SETTLED = 3,      // text: how long the settle wait lasted, and why
+  // After the load, what the browser could tell of it (only what it knows):
+  KELVANE_PAGE_FINAL_URL = 4,  // text: the address shown after redirects
+  KELVANE_PAGE_STATUS = 5,     // text: the HTTP status, in decimal
+  KELVANE_PAGE_CHARSET = 6,    // text: the encoding the page was read in
 };
 
 struct KelvanePageRequest {

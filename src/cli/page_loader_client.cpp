@@ -43,6 +43,16 @@ void PageLoaderClient::report(void* context, int event, const char* utf8Text) {
   } else if (event == KELVANE_PAGE_SETTLED) {
     if (self->trace_) writeLine(self->err_, std::string("    settle: ") + utf8Text);
     self->load_->settleMs = settleMilliseconds(utf8Text);
+  } else if (event == KELVANE_PAGE_FINAL_URL) {
+    self->load_->finalUrl = utf8Text;
+  } else if (event == KELVANE_PAGE_STATUS) {
+    int status = 0;
+    const std::string_view text(utf8Text);
+    if (std::from_chars(text.data(), text.data() + text.size(), status).ec == std::errc()) {
+      self->load_->status = status;
+    }
+  } else if (event == KELVANE_PAGE_CHARSET) {
+    self->load_->charset = utf8Text;
   }
 }
 

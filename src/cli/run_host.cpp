@@ -56,11 +56,11 @@ void RunHost::openUrlDirectly(std::u16string_view url, LoadReport* load) {
   };
   acquisition::PageLoader loader(*engine_, *direct_, std::move(hooks));
   loader.loadUrl(url);
-  const acquisition::DirectBrowser::Fetched& fetched = direct_->fetched();
-  if (fetched.status != 0) load->status = static_cast<int>(fetched.status);
-  load->finalUrl = fetched.finalUrl;
-  if (fetched.bytes) load->bytes = static_cast<int64_t>(*fetched.bytes);
-  if (fetched.encoding) load->charset = std::string(textfile::encodingName(*fetched.encoding));
+  const acquisition::LoadFacts facts = direct_->loadFacts();
+  if (facts.status != 0) load->status = facts.status;
+  load->finalUrl = facts.finalUrl;
+  load->bytes = facts.bytes;
+  load->charset = facts.charset;
   load->settleMs = 0;
   std::fflush(err_);
 }

@@ -41,11 +41,9 @@ std::string recordLine(const RunSummary& run) {
     l["url"] = load.url;
     if (!load.finalUrl.empty()) l["final_url"] = load.finalUrl;
     l["fetch"] = load.fetch;
-    if (!load.error.empty()) {
-      l["error"] = load.error;
-    } else if (load.status) {
-      l["status"] = *load.status;
-    }
+    // An HTTP error status is told as the status and as the error.
+    if (load.status) l["status"] = *load.status;
+    if (!load.error.empty()) l["error"] = load.error;
     l["load_ms"] = load.loadMs;
     if (load.settleMs) l["settle_ms"] = *load.settleMs;
     if (load.bytes) l["bytes"] = *load.bytes;

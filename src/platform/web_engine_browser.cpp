@@ -39,7 +39,8 @@ std::u16string toU16(const QString& s) {
 // runs in a world of its own, so the page's scripts cannot change what it
 // sees of the script engine.
 constexpr char kBodyScript[] =
-    "(function(){var b=document.body;return b?String(b.innerHTML):'';})()";
+    "(function(){var b=document.body;"
+    "return [b?String(b.innerHTML):'',String(document.characterSet)];})()";
 
 // The browser's HTTP cache stays in memory and small: a page watched is
 // loaded afresh anyway, and a watcher of many pages would otherwise keep
@@ -129,6 +130,7 @@ std::optional<acquisition::PageActivity> WebEngineBrowser::activity() {
 
 void WebEngineBrowser::Navigate(std::u16string_view text) {
   const QString typed = QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+  facts_ = {};
   QString reason;
   auto url = resolveAddress(typed, QDir::currentPath(), &reason);
   if (url && !view_) {
@@ -174,12 +176,14 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
       busy_ = true;
       awaitingStart_ = false;
       error_.reset();
+      facts_ = {};
       return;
     case QWebEngineLoadingInfo::LoadSucceededStatus:
       if (awaitingStart_) return;
       busy_ = false;
       errorShown_ = false;
       error_.reset();
+      facts_.finalUrl = info.url().toString().toStdString();
       return;
     case QWebEngineLoadingInfo::LoadStoppedStatus:
     case QWebEngineLoadingInfo::LoadFailedStatus: {
@@ -188,7 +192,9 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
       errorShown_ = true;
       const QString address = info.url().toDisplayString();
       QString reason;
+      facts_.finalUrl = info.url().toString().toStdString();
       if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain) {
+        facts_.status = info.errorCode();
         reason = QStringLiteral("HTTP status %1").arg(info.errorCode());
       } else if (!info.errorString().isEmpty()) {
         reason = info.errorString();
@@ -232,7 +238,11 @@ std::optional<std::u16string> WebEngineBrowser::bodyHtml() {
   }
   answer->loop = nullptr;
   if (!answer->arrived || !answer->value.isValid()) return std::nullopt;
-  return toU16(answer->value.toString());
+  // The markup, then the encoding the page was read in.
+  const QVariantList parts = answer->value.toList();
+  if (parts.size() != 2) return std::nullopt;
+  facts_.charset = parts[1].toString().toStdString();
+  return toU16(parts[0].toString());
 }
 
 void WebEngineBrowser::leavePage() {

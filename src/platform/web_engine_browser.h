@@ -54,6 +54,9 @@ class WebEngineBrowser : public QObject, public acquisition::Browser {
   std::optional<std::u16string> bodyHtml() override;
   void watchActivity() override;
   std::optional<acquisition::PageActivity> activity() override;
+  // The address after redirects, an HTTP error status, and the encoding
+  // (known once bodyHtml has read the page).
+  acquisition::LoadFacts loadFacts() const override { return facts_; }
 
   // Puts an empty page in the view in place of the one shown, so that the
   // browser frees the document, its scripts and its renderer process.
@@ -78,6 +81,7 @@ class WebEngineBrowser : public QObject, public acquisition::Browser {
   // Navigate was called on an idle browser and its start has not come yet.
   bool awaitingStart_ = false;
   std::optional<std::u16string> error_;
+  acquisition::LoadFacts facts_;
   // The last navigation failed: the view shows the browser's error page.
   bool errorShown_ = false;
   std::chrono::milliseconds answerTimeout_{30'000};

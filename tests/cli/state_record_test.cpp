@@ -134,11 +134,17 @@ TEST_F(State, RecordHoldsOneJsonLinePerRun) {
   EXPECT_EQ(
       run({"--record", record, write("u.spt", "URL\t\"http://127.0.0.1:9/\"\r\nCR\tD\r\n")}).status,
       kExitStopped);
+  // The direct fetch reads a file name as that file.
+  write("e.html", "<meta charset=euc-jp><p>\xA4\xA2</p>");
+  EXPECT_EQ(run({"--record", record, "--fetch", "direct",
+                 write("f.spt", "URL\t\"" + (dir_ / "e.html").string() + "\"\r\n")})
+                .status,
+            kExitNormal);
 
   std::vector<json> runs;
   std::istringstream lines(fileText(record));
   for (std::string line; std::getline(lines, line);) runs.push_back(json::parse(line));
-  ASSERT_EQ(runs.size(), 4u);
+  ASSERT_EQ(runs.size(), 5u);
   for (const json& r : runs) {
     EXPECT_TRUE(r["start"].get<std::string>().find('T') == 10) << r;
     EXPECT_GE(r["duration_ms"].get<int>(), 0);
@@ -165,6 +171,11 @@ TEST_F(State, RecordHoldsOneJsonLinePerRun) {
   EXPECT_EQ(load["fetch"], "browser");
   EXPECT_EQ(load["error"].get<std::string>().rfind("page loading is not available: ", 0), 0u);
   EXPECT_EQ(runs[3]["message"], load["error"]);
+  const json& fetched = runs[4]["loads"].at(0);
+  EXPECT_EQ(fetched["fetch"], "direct");
+  EXPECT_EQ(fetched["bytes"], 30);
+  EXPECT_EQ(fetched["charset"], "EUC-JP");
+  EXPECT_EQ(fetched["final_url"].get<std::string>().rfind("file://", 0), 0u) << fetched;
 }
 
 TEST_F(State, ARecordThatCannotBeWrittenIsAUsageErrorBeforeAnyRun) {

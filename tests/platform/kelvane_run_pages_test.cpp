@@ -3,6 +3,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -161,6 +164,37 @@ class KelvaneRunPagesTest : public QObject {
     QVERIFY2(failed.err.startsWith("kelvane-run: cannot load URL: ") &&
                  failed.err.endsWith(" (" + url + ")\n"),
              qPrintable(failed.err));
+  }
+
+  // What each way of loading can tell of a load goes into the record: the
+  // encoding from the HTTP header, the address shown, an error status.
+  void recordTellsWhatEachFetchKnowsOfItsLoads() {
+    server_.route("/sjis", {"<p>\x82\xA0</p>", "text/html; charset=Shift_JIS"});
+    const QString script =
+        writeScript("two.spt", "URL\t\"" + server_.url("/sjis") + "\"\r\nURL\t\"" +
+                                   server_.url("/gone") + "\"\r\n");
+    const QString record = dir_.filePath("loads.jsonl");
+    for (const char* fetch : {"browser", "direct"}) {
+      run({"--wait", "0", "--fetch", fetch, "--record", record, script});
+    }
+    QFile file(record);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().trimmed().split('\n');
+    QCOMPARE(lines.size(), 2);
+    for (const QByteArray& line : lines) {
+      const QJsonArray loads = QJsonDocument::fromJson(line).object()["loads"].toArray();
+      QCOMPARE(loads.size(), 2);
+      const QJsonObject page = loads[0].toObject(), gone = loads[1].toObject();
+      QCOMPARE(page["final_url"].toString(), server_.url("/sjis"));
+      QCOMPARE(page["charset"].toString(), QStringLiteral("Shift_JIS"));
+      QVERIFY2(!page.contains("error"), line.constData());
+      QCOMPARE(gone["status"].toInt(), 404);
+      QVERIFY2(gone["error"].toString().startsWith("HTTP status 404"), line.constData());
+    }
+    // Only the direct fetch sees the response itself.
+    const QJsonObject direct = QJsonDocument::fromJson(lines[1]).object()["loads"][0].toObject();
+    QCOMPARE(direct["status"].toInt(), 200);
+    QCOMPARE(direct["bytes"].toInt(), 9);
   }
 
   // SIGTERM while the page still loads: the wait gives up at once, the run

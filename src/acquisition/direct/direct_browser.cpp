@@ -10,7 +10,7 @@ void DirectBrowser::Navigate(std::u16string_view url) {
   error_.reset();
   body_.clear();
   FetchResult page = fetcher_.fetch(textfile::toUtf8(url));
-  fetched_ = {page.status, page.finalUrl, std::nullopt, std::nullopt};
+  facts_ = {page.finalUrl, static_cast<int>(page.status), {}, std::nullopt};
   if (!page.error.empty()) {
     error_ = textfile::fromUtf8(page.error);
     return;
@@ -18,7 +18,7 @@ void DirectBrowser::Navigate(std::u16string_view url) {
   // Reading the page shares the fetch's deadline.
   const auto left = limits_.deadline - std::chrono::duration_cast<std::chrono::milliseconds>(
                                            std::chrono::steady_clock::now() - start);
-  fetched_.bytes = page.body.size();
+  facts_.bytes = static_cast<int64_t>(page.body.size());
   std::optional<BodyHtml> body = bodyHtmlWithin(page.body, page.contentType, left);
   std::string().swap(page.body);
   if (!body) {
@@ -29,7 +29,7 @@ void DirectBrowser::Navigate(std::u16string_view url) {
   }
   body_ = std::move(body->html);
   encoding_ = body->encoding;
-  fetched_.encoding = encoding_;
+  facts_.charset = std::string(textfile::encodingName(encoding_));
 }
 
 std::optional<std::u16string> DirectBrowser::bodyHtml() {

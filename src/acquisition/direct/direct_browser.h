@@ -25,15 +25,7 @@ class DirectBrowser : public Browser {
   // How the last page was decoded.
   textfile::WebEncoding encoding() const { return encoding_; }
 
-  // What the last fetch told of itself, for a record of the load; a field
-  // stays empty (status 0) when the fetch did not get that far.
-  struct Fetched {
-    long status = 0;
-    std::string finalUrl;
-    std::optional<size_t> bytes;  // the body, after decompression
-    std::optional<textfile::WebEncoding> encoding;
-  };
-  const Fetched& fetched() const { return fetched_; }
+  LoadFacts loadFacts() const override { return facts_; }
 
  private:
   HttpFetcher fetcher_;
@@ -41,7 +33,7 @@ class DirectBrowser : public Browser {
   std::optional<std::u16string> error_;
   std::u16string body_;
   textfile::WebEncoding encoding_ = textfile::WebEncoding::Utf8;
-  Fetched fetched_;
+  LoadFacts facts_;
 };
 
 }  // namespace kelvane::acquisition
