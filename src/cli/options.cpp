@@ -61,7 +61,11 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
       ->type_name("HOW")
       ->check(CLI::IsMember({"browser", "direct"}));
   app.add_option_function<std::string>(
-         "--settle", [&o](const std::string& mode) { o.settleAuto = mode == "auto"; },
+         "--settle",
+         [&o](const std::string& mode) {
+           o.settleAuto = mode == "auto";
+           o.settleGiven = true;
+         },
          "fixed: the wait value's passes (default); auto: until the page has settled, at most "
          "as long")
       ->type_name("MODE")

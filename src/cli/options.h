@@ -20,7 +20,8 @@ struct Options {
   // --settle auto: the settle wait ends once the page has settled, never
   // later than the fixed wait (--settle fixed, the default).
   bool settleAuto = false;
-  bool waitGiven = false;  // --wait was given (a watch otherwise takes the settings')
+  bool settleGiven = false;  // --settle was given (a watch otherwise takes the settings')
+  bool waitGiven = false;    // --wait was given (a watch otherwise takes the settings')
   bool trace = false;
   // After each run that ends normally, one entry (memo, display) is appended
   // to this log, as the window's Log button does.

@@ -19,10 +19,11 @@ int printSettings(const std::string& path, std::FILE* out, std::FILE* err) {
   for (const settings::FieldSpec& field : settings::kFields) {
     const int line = static_cast<int>(field.line);
     const LineStatus status = report->status(field.line);
-    // Text boxes start empty and the wait box shows "8"; every other field
-    // has a start value of the window that this program does not know.
-    const bool startKnown =
-        field.kind == settings::Kind::Text || field.kind == settings::Kind::Wait;
+    // Text boxes start empty, the wait box shows "8" and the lines after the
+    // 22nd start as off; every other field has a start value of the window
+    // that this program does not know.
+    const bool startKnown = field.kind == settings::Kind::Text ||
+                            field.kind == settings::Kind::Wait || line > settings::kBaseFieldCount;
     const std::string value = status == LineStatus::Read || startKnown
                                   ? textfile::toUtf8(settings::shownValue(values, field.line))
                                   : "(start value)";
@@ -31,7 +32,10 @@ int printSettings(const std::string& path, std::FILE* out, std::FILE* err) {
       writeLine(err, "kelvane-run: line " + std::to_string(line) +
                          " was refused; the field keeps its start value");
     }
-    if (status == LineStatus::Missing && missingFrom == 0) missingFrom = line;
+    // A file of the 22 lines alone is whole.
+    if (status == LineStatus::Missing && missingFrom == 0 && line <= settings::kBaseFieldCount) {
+      missingFrom = line;
+    }
   }
   if (missingFrom != 0) {
     writeLine(err, "kelvane-run: the file ends before line " + std::to_string(missingFrom) +

@@ -6,7 +6,7 @@
 
 namespace kelvane::cli {
 
-// Prints the 22 fields of a settings file as the reader understands them, one
+// Prints the fields of a settings file as the reader understands them, one
 // per line as "N: value"; 2 when the file cannot be read.
 int printSettings(const std::string& path, std::FILE* out, std::FILE* err);
 

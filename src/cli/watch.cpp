@@ -118,6 +118,9 @@ int watch(const Options& options, std::FILE* out, std::FILE* err, WatchClock& cl
   RunSession session(options, out, err);
   session.setScriptPath(textfile::fromUtf8(script));
   session.setWaitValue(options.waitGiven ? textfile::fromUtf8(options.wait) : values.wait);
+  const bool settleAuto =
+      options.settleGiven ? options.settleAuto : values.settleMode == settings::kSettleAuto;
+  session.setSettleAuto(settleAuto);
   session.compareInMemory(true);
   if (const auto status = session.prepare()) return *status;
 
@@ -137,6 +140,7 @@ int watch(const Options& options, std::FILE* out, std::FILE* err, WatchClock& cl
              textfile::toUtf8(values.startMinute) + " and " + textfile::toUtf8(values.endHour) +
              ":" + textfile::toUtf8(values.endMinute);
   }
+  if (settleAuto) intro += ", pages read once they have settled";
   writeLine(err, intro);
   std::fflush(err);
   // The first tick comes at once and finds a run due, as the window's first

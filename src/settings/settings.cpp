@@ -114,8 +114,10 @@ constexpr size_t memberIndex(Kind kind) {
     case Kind::Text:
     case Kind::FontName:
     case Kind::Wait:
+    case Kind::SettleMode:
       return 1;
     case Kind::CheckState:
+    case Kind::Switch:
       return 2;
     case Kind::Color:
       return 3;
@@ -165,6 +167,13 @@ bool applyLine(const FieldSpec& field, TextView line, Settings& v, const ReadRul
       return store(v, field, int32From(line));
     case Kind::Boolean:
       return store(v, field, booleanFrom(line));
+    case Kind::Switch: {
+      auto state = checkStateFrom(line);
+      if (state == 2) state.reset();
+      return store(v, field, state);
+    }
+    case Kind::SettleMode:
+      return store(v, field, settleModeFrom(line));
   }
   return false;
 }
@@ -276,6 +285,14 @@ std::optional<bool> booleanFrom(TextView line) {
 Text waitFrom(TextView line) {
   if (!(numbers::numericPrefix(line) >= 1)) return u"8";
   return Text(line);
+}
+
+std::optional<Text> settleModeFrom(TextView line) {
+  const TextView word = trimmed(line);
+  for (const TextView mode : {kSettleFixed, kSettleAuto}) {
+    if (equalsIgnoringCase(word, mode)) return Text(mode);
+  }
+  return std::nullopt;
 }
 
 ReadReport applySettings(std::string_view bytes, Settings& values, const ReadRules& rules) {

@@ -1,5 +1,7 @@
-// Kelvane.cnf: the window's settings as 22 lines in a fixed order, with the
-// reader and the writer that mirror each other.
+// Kelvane.cnf: the window's settings as lines in a fixed order, with the
+// reader and the writer that mirror each other. Every Kelvane.cnf has the
+// first 22; lines 23 and 24 hold two switches of this program's own, after
+// them, so that a reader of the 22 lines reads the same file as before.
 #pragma once
 
 #include <array>
@@ -23,30 +25,39 @@ enum class Field : int {
   WindowHeight,
   WindowTop,
   WindowLeft,
-  Url,          // Text2
-  Interval,     // Text4
-  AutoUpdate,   // Check1 state
-  LogPath,      // Text5
-  AutoLog,      // Check3 state
-  TimeWindow,   // TimeWindow state
-  StartHour,    // Text7
-  StartMinute,  // Text8
-  EndHour,      // Text9
-  EndMinute,    // Text10
-  FontSize,     // Text3 font size, points
-  ScriptPath,   // ScriptPath
-  BackColor,    // Text3 background colour code
-  ForeColor,    // Text3 text colour code
-  FontName,     // Text3 font face name
-  Bold,         // Text3 bold
-  Italic,       // Text3 italic
-  Wait,         // WaitValue
+  Url,           // Text2
+  Interval,      // Text4
+  AutoUpdate,    // Check1 state
+  LogPath,       // Text5
+  AutoLog,       // Check3 state
+  TimeWindow,    // TimeWindow state
+  StartHour,     // Text7
+  StartMinute,   // Text8
+  EndHour,       // Text9
+  EndMinute,     // Text10
+  FontSize,      // Text3 font size, points
+  ScriptPath,    // ScriptPath
+  BackColor,     // Text3 background colour code
+  ForeColor,     // Text3 text colour code
+  FontName,      // Text3 font face name
+  Bold,          // Text3 bold
+  Italic,        // Text3 italic
+  Wait,          // WaitValue
+  ChangeNotice,  // the popup item that notifies of a changed display: 0 off, 1 on
+  SettleMode,    // the popup item that ends the settle wait early: "fixed" or "auto"
 };
-constexpr int kFieldCount = 22;
+constexpr int kFieldCount = 24;
+// The lines every Kelvane.cnf holds; a file that ends after them is whole,
+// and the lines after them start as off.
+constexpr int kBaseFieldCount = 22;
 
 // System colour codes (top bit set) of the display's start colours.
 constexpr int32_t kSystemWindowColor = INT32_MIN + 5;      // &H80000005
 constexpr int32_t kSystemWindowTextColor = INT32_MIN + 8;  // &H80000008
+
+// Line 24's two values.
+inline constexpr TextView kSettleFixed = u"fixed";
+inline constexpr TextView kSettleAuto = u"auto";
 
 // Every stored setting of the main window, in file order. The member
 // initialisers are the start values of a window that has read no file; the
@@ -75,6 +86,8 @@ struct Settings {
   bool bold = false;
   bool italic = false;
   Text wait = u"8";
+  int16_t changeNotice = 0;
+  Text settleMode = Text(kSettleFixed);
 
   bool operator==(const Settings&) const = default;
 };
@@ -89,6 +102,8 @@ enum class Kind {
   CheckState,  // 0, 1 or 2, read back as the nearest integer of the prefix
   Color,       // a 32-bit colour code: the whole line must be an integer
   Boolean,     // "True" or "False", read back also from a number
+  Switch,      // 0 or 1, read back as the nearest integer of the prefix
+  SettleMode,  // "fixed" or "auto", read back in any letter case, blanks around
 };
 
 // The member of Settings that holds a field.
@@ -127,6 +142,8 @@ inline constexpr std::array<FieldSpec, kFieldCount> kFields{{
     {Field::Bold, "bold", Kind::Boolean, &Settings::bold},
     {Field::Italic, "italic", Kind::Boolean, &Settings::italic},
     {Field::Wait, "wait", Kind::Wait, &Settings::wait},
+    {Field::ChangeNotice, "changeNotice", Kind::Switch, &Settings::changeNotice},
+    {Field::SettleMode, "settleMode", Kind::SettleMode, &Settings::settleMode},
 }};
 
 constexpr const FieldSpec& fieldSpec(Field f) {
@@ -173,9 +190,11 @@ struct ReadRules {
 // value skips only its own field: a number beyond single precision, a check-
 // box state other than 0, 1 and 2, a font size not above 0 or above 2048
 // points, an unavailable font name, a colour line that is not a whole 32-bit
-// number, a Boolean line that is neither "True"/"False" nor a number. Lines beyond the end of a
-// short file leave their fields as they were; line 22 becomes "8" when its number is below 1;
-// anything after line 22 is ignored. Never fails.
+// number, a Boolean line that is neither "True"/"False" nor a number, a
+// switch other than 0 and 1, a settle mode other than "fixed" and "auto".
+// Lines beyond the end of a short file leave their fields as they were;
+// line 22 becomes "8" when its number is below 1; anything after line 24 is
+// ignored. Never fails.
 ReadReport applySettings(std::string_view bytes, Settings& values, const ReadRules& rules = {});
 
 // Reads the file at path over the values; nothing when it cannot be read or
@@ -184,7 +203,7 @@ ReadReport applySettings(std::string_view bytes, Settings& values, const ReadRul
 std::optional<ReadReport> readSettingsFile(const std::string& path, Settings& values,
                                            const ReadRules& rules = {});
 
-// The 22 lines of the file, each ended by CR LF: CP932 when every character
+// The lines of the file, each ended by CR LF: CP932 when every character
 // fits (and those bytes would not read back as UTF-8), UTF-8 otherwise.
 std::string settingsBytes(const Settings& values);
 
@@ -220,5 +239,7 @@ std::optional<bool> booleanFrom(TextView line);
 std::optional<float> singleFrom(TextView line);
 // Line 22 as WaitValue shows it: the line, or "8" when its number is below 1.
 Text waitFrom(TextView line);
+// Line 24: "fixed" or "auto".
+std::optional<Text> settleModeFrom(TextView line);
 
 }  // namespace kelvane::settings

@@ -25,13 +25,14 @@ TEST_F(SettingsAndLogOptions, PrintsTheFieldsAsTheReaderUnderstandsThem) {
             " 5 \r\n 1 \r\nlog.txt\r\n 0 \r\n 2 \r\n9\r\n00\r\n17\r\n30\r\n 10.5 \r\n"
             "s.spt\r\n-2147483643 \r\n 255 \r\n"
             "\x82\x6C\x82\x72\x20\x82\x6F\x83\x53\x83\x56\x83\x62\x83\x4E\r\n"
-            "True\r\n1\r\n 3 word\r\nignored\r\n");
+            "True\r\n1\r\n 3 word\r\n 1 \r\nAuto\r\nignored\r\n");
   const Result r = run({"--settings", cnf});
   EXPECT_EQ(r.status, kExitNormal);
   EXPECT_EQ(r.out,
             "1: 9600\n2: 7200.5\n3: -15\n4: 1E+07\n5: http://x/日本 a,\"b\"\n6:  5 \n7: 1\n"
             "8: log.txt\n9: 0\n10: 2\n11: 9\n12: 00\n13: 17\n14: 30\n15: 10.5\n16: s.spt\n"
-            "17: -2147483643\n18: 255\n19: ＭＳ Ｐゴシック\n20: True\n21: True\n22:  3 word\n");
+            "17: -2147483643\n18: 255\n19: ＭＳ Ｐゴシック\n20: True\n21: True\n22:  3 word\n"
+            "23: 1\n24: auto\n");
   EXPECT_EQ(r.err, "");
 }
 
@@ -43,7 +44,7 @@ TEST_F(SettingsAndLogOptions, RefusedAndMissingLinesShowTheirStartValues) {
             "1: 0\n2: 1\n3: 0\n4: 0\n5: u\n6: \n7: (start value)\n8: \n9: (start value)\n"
             "10: (start value)\n11: \n12: \n13: \n14: \n15: (start value)\n16: \n"
             "17: (start value)\n18: (start value)\n19: (start value)\n20: (start value)\n"
-            "21: (start value)\n22: 8\n");
+            "21: (start value)\n22: 8\n23: 0\n24: fixed\n");
   EXPECT_EQ(r.err,
             "kelvane-run: line 7 was refused; the field keeps its start value\n"
             "kelvane-run: the file ends before line 8; the later fields keep their start values\n");

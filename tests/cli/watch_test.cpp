@@ -104,6 +104,7 @@ TEST_F(WatchRun, RunsOnTheSchedulersTicksInsideTheTimeWindow) {
     s.timeWindow = c.window ? 1 : 0;
     s.startHour = c.startHour, s.startMinute = c.startMinute;
     s.endHour = c.endHour, s.endMinute = c.endMinute;
+    s.settleMode = c.window ? u"auto" : u"fixed";  // line 24 counts without --settle
     const auto record = (dir_ / "runs.jsonl").string();
     std::filesystem::remove(record);
     std::filesystem::remove(dir_ / "log.txt");
@@ -120,6 +121,7 @@ TEST_F(WatchRun, RunsOnTheSchedulersTicksInsideTheTimeWindow) {
     std::string line;
     std::getline(lines, line);
     EXPECT_EQ(line.rfind("kelvane-run: watching " + (dir_ / "w.spt").string() + " every ", 0), 0u);
+    EXPECT_EQ(line.ends_with(", pages read once they have settled"), c.window) << line;
     const std::regex run(
         R"(kelvane-run: \d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d normal, )");
     for (size_t k = 0; k < c.runTicks.size(); ++k) {
