@@ -81,7 +81,15 @@ class FakeBrowser : public acquisition::Browser {
     return it->second;
   }
 
+  // The settle wait that ends once the page has settled asks for the
+  // page's activity; this page is always quiet.
+  void watchActivity() override { ++activityWatches; }
+  std::optional<acquisition::PageActivity> activity() override {
+    return acquisition::PageActivity{std::chrono::hours(1), false};
+  }
+
   std::vector<std::u16string> navigations;
+  int activityWatches = 0;
   std::u16string hangingUrl;
   mutable int busyPolls = 0;
   int bodyReads = 0;

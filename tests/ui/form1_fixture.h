@@ -78,6 +78,8 @@ class Form1Fixture {
   // Puts widgets into WebBrowser1 where the real view would be.
   std::function<void(QWidget*)> fillBrowserHolder_;
   int quits_ = 0;
+  // The change notices the window gave: summary, then body.
+  std::vector<QStringList> notices_;
 
   std::unique_ptr<Form1> start(const QString& commandLine = {}) {
     StartOptions options;
@@ -91,6 +93,9 @@ class Form1Fixture {
       return browser;
     };
     options.quit = [this] { ++quits_; };
+    options.notify = [this](const QString& summary, const QString& body) {
+      notices_.push_back({summary, body});
+    };
     return std::make_unique<Form1>(std::move(options));
   }
 
@@ -105,6 +110,21 @@ class Form1Fixture {
   }
   QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
 
+  // Chooses a popup item as the user does: a right click on the tab strip
+  // opens the menu, a click on the item chooses it.
+  static void choose(Form1& form, const char* item) {
+    if (!form.isVisible()) {
+      form.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&form));
+    }
+    QWidget* strip = form.SSTab1()->strip();
+    QTest::mouseClick(strip, Qt::RightButton, {}, QPoint(strip->width() - 5, 5));
+    QMenu* menu = form.mnuPop();
+    QTRY_VERIFY(menu->isVisible());
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(form.menuItem(item)).center());
+    QTRY_VERIFY(!menu->isVisible());
+  }
+
   // Every test starts from an empty folder and fresh fakes.
   void reset() {
     if (!dir_.isValid()) qFatal("no temporary folder");
@@ -114,5 +134,6 @@ class Form1Fixture {
     browser_ = nullptr;
     fillBrowserHolder_ = nullptr;
     quits_ = 0;
+    notices_.clear();
   }
 };

@@ -315,6 +315,58 @@ class Form1RunTest : public QObject, protected Form1Fixture {
     QCOMPARE(readAll(path("auto.log")), QByteArray("m\r\nauto\r\n"));
     QVERIFY(form->timer1().timerEnabled());
   }
+
+  // "変化を通知": an automatic run whose display differs from the previous
+  // run's tells the desktop; a run by hand, an unchanged display, a stopped
+  // run or the item off do not.
+  void changeNoticeAfterAnAutomaticRunThatChangedTheDisplay() {
+    auto form = start(path("n.spt"));
+    child<QLineEdit>(*form, "Text4")->setText("0");
+    child<QCheckBox>(*form, "Check1")->click();
+    choose(*form, "mnuChangeNotice");
+    const struct {
+      const char* put;  // what the script puts into the display
+      bool automatic;
+      const char* toggle;  // the item chosen before the run
+      bool notice;
+    } steps[] = {
+        {"a", true, nullptr, false},                // the first run: nothing to compare
+        {"a", true, nullptr, false},                // unchanged
+        {"b", true, nullptr, true},                 // changed
+        {"c", false, nullptr, false},               // by hand
+        {"c", true, nullptr, false},                // the same as the run by hand
+        {"d", true, "mnuChangeNotice", false},      // the item off
+        {"\tbad", true, "mnuChangeNotice", false},  // stopped by a script error
+        {"d", true, nullptr, false},                // the same as the last run that ended normally
+        {"e", true, nullptr, true},
+    };
+    size_t notices = 0;
+    for (const auto& step : steps) {
+      writeScript(path("n.spt"), {"CLEAR\tD", QString("PUT\t\"%1\"\tD").arg(step.put), "REM"});
+      if (step.toggle) choose(*form, step.toggle);
+      if (step.automatic) {
+        form->timer1().scheduler().tick();
+      } else {
+        child<QPushButton>(*form, "Exec")->click();
+      }
+      if (step.notice) ++notices;
+      QCOMPARE(notices_.size(), notices);
+    }
+    QCOMPARE(notices_.back(), QStringList({"表示が変わりました: Kelvane", "e"}));
+  }
+
+  // "待ち時間を自動調整": the settle wait follows the page's activity.
+  void settleItemEndsTheWaitOnceThePageHasSettled() {
+    pages_[u"p.html"] = u"<p>x</p>";
+    writeScript(path("p.spt"), {"URL\t\"p.html\""});
+    auto form = start(path("p.spt"));
+    child<QLineEdit>(*form, "WaitValue")->setText("0");
+    form->Exec_Click();
+    QCOMPARE(browser_->activityWatches, 0);
+    choose(*form, "mnuAutoSettle");
+    form->Exec_Click();
+    QCOMPARE(browser_->activityWatches, 1);
+  }
 };
 
 QTEST_MAIN(Form1RunTest)

@@ -144,10 +144,25 @@ class Form1Test : public QObject, protected Form1Fixture {
       child<QLineEdit>(*form, "ScriptPath")->setText("job.spt");
       child<QLineEdit>(*form, "WaitValue")->setText("2");
       form->mnuTimerOn_Click();
+      choose(*form, "mnuChangeNotice");
+      choose(*form, "mnuAutoSettle");
       form->mnuSetting_Click();
       QVERIFY(dialogs_->messages.isEmpty());
+      // After the 22 lines of every Kelvane.cnf.
+      const QStringList lines = settingsLines(path("Kelvane.cnf"));
+      QCOMPARE(lines.mid(21, 3), QStringList({"2", "1", "auto"}));
     }
     auto again = start();
+    QVERIFY(again->menuItem("mnuChangeNotice")->isChecked());
+    QVERIFY(again->menuItem("mnuAutoSettle")->isChecked());
+    // A file of the 22 lines alone leaves both off.
+    QByteArray classic = readAll(path("Kelvane.cnf"));
+    classic.chop(classic.size() - classic.indexOf(" 1 \r\nauto\r\n"));
+    writeAll(path("Kelvane.cnf"), classic);
+    auto classicStart = start();
+    QCOMPARE(text(*classicStart, "WaitValue"), QString("2"));
+    QVERIFY(!classicStart->menuItem("mnuChangeNotice")->isChecked());
+    QVERIFY(!classicStart->menuItem("mnuAutoSettle")->isChecked());
     QCOMPARE(text(*again, "Text2"), QString("http://127.0.0.1:1/page"));
     QCOMPARE(text(*again, "Text4"), QString("5"));
     QCOMPARE(text(*again, "Text5"), QString("logs/kelvane.log"));
@@ -255,8 +270,9 @@ class Form1Test : public QObject, protected Form1Fixture {
   void popupMenuItemsInOrder() {
     auto form = start();
     const QList<QAction*> items = form->mnuPop()->actions();
-    const QStringList names = {"mnuReflesh", "mnuExit", "mnuSetting", "mnuLog",       "mnuShowT",
-                               "mnuTimerOn", "mnuFont", "mnuColor",   "mnuBackColor", "mnuVersion"};
+    const QStringList names = {"mnuReflesh",   "mnuExit",    "mnuSetting",      "mnuLog",
+                               "mnuShowT",     "mnuTimerOn", "mnuFont",         "mnuColor",
+                               "mnuBackColor", "mnuVersion", "mnuChangeNotice", "mnuAutoSettle"};
     const QStringList captions = {"更新(&R)",
                                   "終了(&X)",
                                   "設定記憶(&S)",
@@ -266,13 +282,16 @@ class Form1Test : public QObject, protected Form1Fixture {
                                   "フォント(&F)",
                                   "Font色指定(&C)",
                                   "背景色(&A)",
-                                  "Kelvaneについて(&V)"};
-    QCOMPARE(items.size(), 10);
-    for (int i = 0; i < 10; ++i) {
+                                  "Kelvaneについて(&V)",
+                                  "変化を通知(&N)",
+                                  "待ち時間を自動調整(&W)"};
+    QCOMPARE(items.size(), 12);
+    for (int i = 0; i < 12; ++i) {
       QCOMPARE(items[i]->objectName(), names[i]);
       QCOMPARE(items[i]->text(), captions[i]);
       QVERIFY(!items[i]->isSeparator());
-      QCOMPARE(items[i]->isCheckable(), names[i] == "mnuTimerOn");
+      QCOMPARE(items[i]->isCheckable(), names[i] == "mnuTimerOn" || i >= 10);
+      QVERIFY(!items[i]->isChecked());
     }
   }
 

@@ -100,10 +100,17 @@ void Form1::createPopupMenu() {
   for (size_t i = 0; i < kPopupItems.size(); ++i) {
     QAction* item = mnuPop_->addAction(QString::fromUtf8(kPopupItems[i].caption));
     item->setObjectName(QString::fromLatin1(kPopupItems[i].name));
-    const Handler handler = kHandlers[i];
-    connect(item, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    if (kPopupItems[i].toolTip) item->setToolTip(QString::fromUtf8(kPopupItems[i].toolTip));
+    if (i < kHandlers.size()) {
+      const Handler handler = kHandlers[i];
+      connect(item, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    } else {
+      // A switch: its check mark is the setting, read where it acts.
+      item->setCheckable(true);
+    }
     menuItems_[i] = item;
   }
+  mnuPop_->setToolTipsVisible(true);
   menuItem("mnuTimerOn")->setCheckable(true);
 }
 

@@ -18,8 +18,10 @@
 #include "settings/settings.h"
 #include "ui/about/frm_splash.h"
 #include "ui/main_window/appearance.h"
+#include "ui/main_window/change_notice.h"
 #include "ui/main_window/data_page.h"
 #include "ui/main_window/design.h"
+#include "ui/main_window/popup_menu.h"
 #include "ui/main_window/setting_page.h"
 #include "ui/main_window/web_page.h"
 
@@ -58,6 +60,9 @@ struct StartOptions {
   acquisition::Scheduler::Clock clock;
   // Ends the program (QuitBtn, mnuExit); quits the event loop when empty.
   std::function<void()> quit;
+  // Tells the desktop that an automatic run changed the display; a desktop
+  // notification when empty.
+  std::function<void(const QString& summary, const QString& body)> notify;
 };
 
 // A check box's value as the settings store it (0 off, 1 on, 2 greyed),
@@ -178,6 +183,8 @@ class Form1 : public QWidget, private engine::Host {
   void showLoadFailure(const std::optional<QString>& reason);
   // The log entry of an automatic run ("Log自動書込").
   void appendLogEntry();
+  // An automatic run (a Timer1 tick), as Exec_Click, then the change notice.
+  engine::RunOutcome runAutomatically();
   void message(const QString& text);
   QWidget* browserHolder() const { return web_.WebBrowser1; }
   void ensureBrowser();
@@ -203,7 +210,7 @@ class Form1 : public QWidget, private engine::Host {
   SettingPage setting_;
   WebPage web_;
   QMenu* mnuPop_ = nullptr;
-  std::array<QAction*, 10> menuItems_{};
+  std::array<QAction*, kPopupItems.size()> menuItems_{};
   QPointer<frmSplash> about_;
 
   std::unique_ptr<BufferMirror> text3Mirror_;
@@ -230,6 +237,8 @@ class Form1 : public QWidget, private engine::Host {
   bool syncingCheck1_ = false;
   bool firstShow_ = true;
   bool autoLogMessageOpen_ = false;
+  bool automaticRun_ = false;
+  ChangeNotice changeNotice_;
 };
 
 }  // namespace kelvane::ui

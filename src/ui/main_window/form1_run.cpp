@@ -15,8 +15,10 @@
 
 #include "acquisition/page_loader.h"
 #include "acquisition/qt_page_hooks.h"
+#include "acquisition/settle.h"
 #include "acquisition/update_timer.h"
 #include "engine/clock_text.h"
+#include "platform/desktop_notice.h"
 #include "platform/dialogs.h"
 #include "platform/web_engine_browser.h"
 #include "ui/about/frm_splash.h"
@@ -33,6 +35,8 @@ namespace {
 constexpr qint64 kMirrorIntervalMs = 100;
 // A run's loop passes yield to the event loop at most this often.
 constexpr qint64 kEventIntervalMs = 5;
+// How much of the display a change notice shows.
+constexpr qsizetype kNoticeBodyChars = 300;
 
 std::u16string toU16(const QString& text) {
   return text.toStdU16String();
@@ -84,6 +88,10 @@ void Form1::createEngineLinks() {
                         .arg(web_.Text2->text()));
   };
   hooks.loaded = [this] { showLoadFailure(std::nullopt); };
+  hooks.settleMode = [this] {
+    return menuItem("mnuAutoSettle")->isChecked() ? acquisition::SettleMode::Auto
+                                                  : acquisition::SettleMode::Fixed;
+  };
   // A program that is ending waits for nothing more.
   hooks.abandoned = [this] { return quitting_; };
   loader_ = std::make_unique<acquisition::PageLoader>(engine_, *browser_, std::move(hooks));
@@ -96,7 +104,7 @@ void Form1::createEngineLinks() {
                 LoadScope loading(loadDepth_);
                 loader_->waitWhileBusy();
               },
-          .runScript = [this] { return Exec_Click(); },
+          .runScript = [this] { return runAutomatically(); },
           .appendLogEntry = [this] { appendLogEntry(); },
       },
       options_.clock, this);
@@ -139,6 +147,25 @@ engine::RunOutcome Form1::Exec_Click() {
       timer1_->scheduler().autoUpdate() != 0) {
     setTimerEnabled(true);
   }
+  const ChangeNotice::Run run{automaticRun_, outcome == engine::RunOutcome::Normal,
+                              engine_.d().view()};
+  if (changeNotice_.runEnded(run, menuItem("mnuChangeNotice")->isChecked())) {
+    // The caption names what is watched; the body is the display's beginning.
+    const QString summary = QStringLiteral("表示が変わりました: %1").arg(windowTitle());
+    const QString body = data_.Text3->toPlainText().left(kNoticeBodyChars);
+    if (options_.notify) {
+      options_.notify(summary, body);
+    } else {
+      platform::showDesktopNotice(summary, body);
+    }
+  }
+  return outcome;
+}
+
+engine::RunOutcome Form1::runAutomatically() {
+  automaticRun_ = true;
+  const engine::RunOutcome outcome = Exec_Click();
+  automaticRun_ = false;
   return outcome;
 }
 

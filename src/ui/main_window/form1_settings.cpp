@@ -95,6 +95,8 @@ void Form1::applySettings(const settings::Settings& v, const settings::ReadRepor
   appearance_.bold = v.bold;
   appearance_.italic = v.italic;
   setting_.WaitValue->setText(fromU16(v.wait));
+  menuItem("mnuChangeNotice")->setChecked(v.changeNotice == 1);
+  menuItem("mnuAutoSettle")->setChecked(v.settleMode == settings::kSettleAuto);
 }
 
 settings::Settings Form1::currentSettings() const {
@@ -125,6 +127,9 @@ settings::Settings Form1::currentSettings() const {
   v.bold = appearance_.bold;
   v.italic = appearance_.italic;
   v.wait = toU16(setting_.WaitValue->text());
+  v.changeNotice = menuItem("mnuChangeNotice")->isChecked() ? 1 : 0;
+  v.settleMode = std::u16string(menuItem("mnuAutoSettle")->isChecked() ? settings::kSettleAuto
+                                                                       : settings::kSettleFixed);
   return v;
 }
 
