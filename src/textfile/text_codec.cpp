@@ -4,6 +4,7 @@
 #include <unicode/ucnv_cb.h>
 #include <unicode/ucnv_err.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -382,6 +383,14 @@ std::optional<std::string> encodeCp932(std::u16string_view text) {
     else if (b == 0x1C)
       b = 0x7F;
   }
+  // ICU always applies its one-way mappings to private-use characters
+  // (U+F86F comes out as 87 82, which reads back as U+2116): text with such
+  // characters fits only when it reads back as itself.
+  const auto privateUse = [](char16_t c) {
+    return (c >= 0xE000 && c <= 0xF8FF) || (c >= 0xDB80 && c <= 0xDBFF);
+  };
+  if (std::any_of(text.begin(), text.end(), privateUse) && decodeCp932(out) != text)
+    return std::nullopt;
   return out;
 }
 

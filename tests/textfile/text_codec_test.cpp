@@ -96,8 +96,9 @@ TEST(EncodeCp932, EncodesWhatFitsAndRefusesWhatDoesNot) {
   EXPECT_EQ(encodeCp932(u""), std::optional<std::string>(""));
   EXPECT_FALSE(encodeCp932(u"emoji \U0001F600"));
   // Nothing without a CP932 form is dropped, default-ignorable characters
-  // included.
-  for (const char16_t* text : {u"\u00E9", u"a\u00ADb", u"a\u200Bb", u"\uFEFFa", u"\uFFA0"})
+  // included; and nothing becomes another character (U+F86F would be №).
+  for (const char16_t* text :
+       {u"\u00E9", u"a\u00ADb", u"a\u200Bb", u"\uFEFFa", u"\uFFA0", u"\uF8F2\uF86F"})
     EXPECT_FALSE(encodeCp932(text)) << encodeUtf8(text);
 }
 
