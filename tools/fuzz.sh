@@ -5,7 +5,8 @@
 #       corpus (fuzz/corpus/<target>/), SECONDS in all (default 280) shared
 #       equally; new inputs go to $BUILD/corpus/<target>/, findings to $BUILD/.
 #   tools/fuzz.sh merge [TARGET...]   minimise fuzz/corpus/<target>/ together
-#       with what the runs added, in place (then commit it).
+#       with what the runs added, in place (then commit it). Entries with a
+#       name of their own (sample inputs, past findings) are always kept.
 #
 # Targets are the folders of fuzz/corpus; the program for target T is
 # $BUILD/fuzz/T_fuzz. BUILD defaults to build-fuzz.
@@ -52,7 +53,10 @@ for t in "${targets[@]}"; do
       exit 1
     fi
   else
+    # Named entries (sample inputs, past findings) stay; the rest, named by
+    # their hash, is minimised to what adds coverage beyond them.
     merged=$(mktemp -d)
+    find "fuzz/corpus/$t" -type f ! -regex '.*/[0-9a-f]\{40\}' -exec cp {} "$merged"/ \;
     "$program" "${limits[@]}" -merge=1 "$merged" "fuzz/corpus/$t" "$build/corpus/$t" 2>&1 |
       grep -E 'MERGE-OUTER: [0-9]+ new files' || true
     rm -f "fuzz/corpus/$t"/*
