@@ -271,6 +271,9 @@ void Form1::showBuffers() {
 }
 
 void Form1::showBuffers(bool evenHidden) {
+  // Quitting: no window is left to show them in, and a megabyte page would
+  // take a second to put into its box.
+  if (quitting_) return;
   sinceShown_.start();
   // A box on a page that is not shown catches up when its page is shown.
   for (BufferMirror* mirror : {text3Mirror_.get(), text6Mirror_.get()}) {
