@@ -14,6 +14,7 @@
 #include "acquisition/page_loader.h"
 #include "acquisition/qt_page_hooks.h"
 #include "engine/engine.h"
+#include "platform/measurement_knobs.h"
 #include "platform/web_engine_browser.h"
 
 namespace {
@@ -56,6 +57,7 @@ Session& startSession() {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(quietMessages);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (kelvane::platform::measureSwitchedOff("KELVANE_WITHOUT_ONE_RENDERER")) session->argc = 2;
     session->app = std::make_unique<QApplication>(session->argc, session->argv);
   }
   session->browser = std::make_unique<WebEngineBrowser>();
@@ -143,7 +145,9 @@ extern "C" __attribute__((visibility("default"))) int kelvane_pageloader_open_ur
 // The run has ended: nothing will read the page any more, so the browser
 // lets go of it. A script address in a later run runs in an empty page.
 extern "C" __attribute__((visibility("default"))) void kelvane_pageloader_leave_page() {
-  if (session) session->browser->leavePage();
+  if (session && !kelvane::platform::measureSwitchedOff("KELVANE_WITHOUT_LEAVING_PAGE")) {
+    session->browser->leavePage();
+  }
 }
 
 // The browser goes down before the application, and both before the

@@ -1,5 +1,6 @@
 #include "platform/web_engine_browser.h"
 
+#include "platform/measurement_knobs.h"
 #include "platform/page_activity.h"
 
 #include <signal.h>
@@ -52,6 +53,7 @@ constexpr qint64 kRendererExitMs = 2000;
 
 void limitCache(QWebEngineProfile* profile) {
   if (!profile->isOffTheRecord()) return;  // a stored profile keeps its own settings
+  if (measureSwitchedOff("KELVANE_WITHOUT_CACHE_CAP")) return;
   profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
   profile->setHttpCacheMaximumSize(kHttpCacheBytes);
 }
