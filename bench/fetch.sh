@@ -31,20 +31,23 @@ sed "s/ITEMS/$items/" "$here/job-a.spt" > "$work/walk.spt"
 median() { sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 measure() {  # name, then the command; appends seconds and peak kB
   local name=$1; shift
-  /usr/bin/time -f "%e %M" -o "$work/tm" "$@" > "$work/out-$name" 2> /dev/null || true
-  read -r s kb < "$work/tm"
+  /usr/bin/time -f "%e %M %U %S" -o "$work/tm" "$@" > "$work/out-$name" 2> /dev/null || true
+  read -r s kb user sys < "$work/tm"
   echo "$s" >> "$work/s-$name"; echo "$kb" >> "$work/kb-$name"
+  echo "$user $sys" | awk '{print $1 + $2}' >> "$work/cpu-$name"
 }
+load_before=$(cut -d' ' -f1 /proc/loadavg)
 for ((i = 0; i < repeats; i++)); do
   measure direct "$run" --fetch direct --wait 0 "$work/url.spt"
   measure browser "$run" --fetch browser --wait 0 "$work/url.spt"
   measure page "$run" --page "$work/page.html" "$work/walk.spt"
 done
 bytes=$(stat -c %s "$work/page.html")
-echo "page: $bytes bytes, $items items; $repeats interleaved runs each, medians"
+echo "page: $bytes bytes, $items items; $repeats interleaved runs each, medians;" \
+  "load average before and after: $load_before / $(cut -d' ' -f1 /proc/loadavg)"
 for name in direct browser page; do
-  echo "  $name: $(median < "$work/s-$name") s whole process, peak RSS $(median < "$work/kb-$name") kB," \
-    "$(wc -c < "$work/out-$name") bytes printed"
+  echo "  $name: $(median < "$work/s-$name") s whole process ($(median < "$work/cpu-$name") s CPU)," \
+    "peak RSS $(median < "$work/kb-$name") kB, $(wc -c < "$work/out-$name") bytes printed"
 done
 if cmp -s "$work/out-direct" "$work/out-browser"; then
   echo "  --fetch direct prints the same as --fetch browser"
