@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
+#include "acquisition/direct/direct_browser.h"
+
 namespace kelvane::acquisition {
 namespace {
 
@@ -15,6 +19,9 @@ TEST(BodyHtml, WritesTheBodyAsTheBrowserDoes) {
       {u"<P CLASS=a>x&amp;y&nbsp;<BR>", u"<p class=\"a\">x&amp;y&nbsp;<br></p>"},
       {u"<a title='\"&amp;<>'>t</a>", u"<a title=\"&quot;&amp;<>\">t</a>"},
       {u"<p>x<noscript>a&b<i>c</i></noscript>", u"<p>x<noscript>a&b<i>c</i></noscript></p>"},
+      // Unclosed, the first noscript's text runs to the end of the page;
+      // what the parser here made of that text is not written again.
+      {u"<p><noscript>a</p><p><noscript>b", u"<p><noscript>a</p><p><noscript>b</noscript></p>"},
       {u"<svg viewbox=0><clippath/></svg>", u"<svg viewBox=\"0\"><clipPath></clipPath></svg>"},
       {u"<frameset><frame></frameset>", u"<frame>"},  // the frameset stands for the body
       {u"", u""},
@@ -48,6 +55,35 @@ TEST(BodyHtml, AnArenaOfAnySizeGivesWhatTheHeapGives) {
     EXPECT_EQ(bodyHtmlFromBytes(page, "", &arena).html, heap) << region;
     EXPECT_EQ(arena.holdsEverything(), region > (size_t{64} << 10)) << region;
   }
+}
+
+// Formatting elements left open are reopened in every paragraph after
+// them, so the tree grows with the square of the page: these 27 KB would
+// take the parser 1.7 GB. The parse ends at the allowance, on the heap or in
+// an arena it outgrows; ordinary markup as dense is read.
+TEST(BodyHtml, MarkupThatMultipliesItselfEndsAtTheAllowance) {
+  std::string multiplying = "<p>";
+  for (int i = 0; i < 2000; ++i) multiplying += "<b id=" + std::to_string(i) + ">";
+  multiplying += "</p>";
+  for (int i = 0; i < 2000; ++i) multiplying += "<p>x";
+  std::string dense;
+  for (int i = 0; i < 3000; ++i) dense += "<font>x<p><table><b><td><a>";
+  constexpr ParseAllowance allowance{size_t{1} << 20, 256};
+  const BodyHtml heap = bodyHtmlFromBytes(multiplying, "", nullptr, allowance);
+  EXPECT_TRUE(heap.tooLarge);
+  EXPECT_TRUE(heap.html.empty());
+  ParseArena arena(size_t{64} << 10);
+  EXPECT_TRUE(bodyHtmlFromBytes(multiplying, "", &arena, allowance).tooLarge);
+  EXPECT_FALSE(bodyHtmlFromBytes(dense, "", nullptr, allowance).tooLarge);
+
+  // The direct fetch says which cap ended the load.
+  const std::string path = ::testing::TempDir() + "multiplying.html";
+  std::ofstream(path) << multiplying;
+  DirectBrowser browser;
+  browser.Navigate(std::u16string(path.begin(), path.end()));
+  const std::string url = "file://" + path;
+  EXPECT_EQ(browser.loadError(), u"the page's markup makes a tree too large to read (" +
+                                     std::u16string(url.begin(), url.end()) + u")");
 }
 
 // Tens of thousands of unclosed elements take the parser minutes.

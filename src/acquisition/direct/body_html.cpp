@@ -1,9 +1,8 @@
 #include "acquisition/direct/body_html.h"
 
-#include <gumbo.h>
-
 #include <vector>
 
+#include "acquisition/direct/bounded_parse.h"
 #include "acquisition/direct/control_disguise.h"
 #include "textfile/text_codec.h"
 
@@ -200,12 +199,30 @@ void appendStartTag(std::string& out, const GumboElement& e, const std::string& 
   out.push_back('>');
 }
 
+// Where the browser's raw text of a noscript that starts at begin ends: at
+// the next end tag of a noscript, whatever the parser here made of what lies
+// between, else at the end of the page.
+const char* noscriptTextEnd(const char* begin, std::string_view source) {
+  constexpr std::string_view kEndTag = "</noscript";
+  const char* const last = source.data() + source.size();
+  for (const char* p = begin; last - p > static_cast<ptrdiff_t>(kEndTag.size()); ++p) {
+    if (p[0] != '<' || p[1] != '/') continue;
+    bool same = true;
+    for (size_t i = 2; i < kEndTag.size() && same; ++i) {
+      same = (p[i] | 0x20) == kEndTag[i];  // letters in either case
+    }
+    const char after = p[kEndTag.size()];
+    if (same && (after == '>' || after == '/' || after == ' ' || after == '\t' || after == '\n' ||
+                 after == '\f' || after == '\r')) {
+      return p;
+    }
+  }
+  return last;
+}
+
 // A noscript's content as the source gives it: the browser reads it as raw
 // text where the parser here reads markup. Line ends are made line feeds.
-void appendNoscriptSource(std::string& out, const GumboElement& e, std::string_view source) {
-  const char* begin = e.original_tag.data + e.original_tag.length;
-  const char* end =
-      e.original_end_tag.length > 0 ? e.original_end_tag.data : source.data() + source.size();
+void appendNoscriptSource(std::string& out, const char* begin, const char* end) {
   for (const char* p = begin; p < end; ++p) {
     if (*p == '\r') {
       out.push_back('\n');
@@ -223,6 +240,18 @@ bool hasSourceTag(const GumboElement& e, std::string_view source) {
          e.original_tag.data + e.original_tag.length <= source.data() + source.size();
 }
 
+// Where a node starts in the source; null for one the parser made up (an
+// implied element, a reopened formatting element).
+const char* sourceStart(const GumboNode* node, std::string_view source) {
+  if (node->type == GUMBO_NODE_DOCUMENT) return nullptr;
+  const bool element = node->type == GUMBO_NODE_ELEMENT || node->type == GUMBO_NODE_TEMPLATE;
+  const GumboStringPiece& piece =
+      element ? node->v.element.original_tag : node->v.text.original_text;
+  const bool inSource =
+      piece.length > 0 && piece.data >= source.data() && piece.data < source.data() + source.size();
+  return inSource ? piece.data : nullptr;
+}
+
 // The children of root, written without recursion: a hostile page may nest
 // elements hundreds of thousands deep.
 std::string serializeChildren(const GumboNode* root, std::string_view source) {
@@ -234,11 +263,17 @@ std::string serializeChildren(const GumboNode* root, std::string_view source) {
   };
   std::vector<Frame> stack;
   stack.push_back({root, {}, 0});
+  // The source up to here went out as a noscript's raw text: what the
+  // parser made of it is not written again (a page of unclosed noscripts
+  // would be written once for each). After raw text that ran to the end of
+  // the page, nothing more is.
+  const char* rawUntil = source.data();
+  bool rawToEnd = false;
   while (!stack.empty()) {
     Frame& frame = stack.back();
     const GumboNode* node = frame.node;
     const GumboVector& children = node->v.element.children;
-    if (frame.next == children.length) {
+    if (frame.next == children.length || rawToEnd) {
       if (stack.size() > 1) {
         out += "</";
         out += frame.name;
@@ -248,6 +283,8 @@ std::string serializeChildren(const GumboNode* root, std::string_view source) {
       continue;
     }
     const auto* child = static_cast<const GumboNode*>(children.data[frame.next++]);
+    const char* start = sourceStart(child, source);
+    if (start && start < rawUntil) continue;
     switch (child->type) {
       case GUMBO_NODE_ELEMENT:
       case GUMBO_NODE_TEMPLATE: {
@@ -257,7 +294,10 @@ std::string serializeChildren(const GumboNode* root, std::string_view source) {
         if (isVoid(e)) break;
         if (e.tag == GUMBO_TAG_NOSCRIPT && e.tag_namespace == GUMBO_NAMESPACE_HTML &&
             hasSourceTag(e, source)) {
-          appendNoscriptSource(out, e, source);
+          const char* begin = e.original_tag.data + e.original_tag.length;
+          rawUntil = noscriptTextEnd(begin, source);
+          rawToEnd = rawUntil == source.data() + source.size();
+          appendNoscriptSource(out, begin, rawUntil);
           out += "</noscript>";
           break;
         }
@@ -301,62 +341,41 @@ const GumboNode* findBody(const GumboOutput& output) {
   return nullptr;
 }
 
-// The parser's output, freed with the options it was made with; a tree that
-// lies whole in an arena goes with the arena's region instead.
-class ParsedTree {
- public:
-  ParsedTree(std::string_view source, ParseArena* arena) : arena_(arena) {
-    options_.max_errors = 0;  // the errors are of no use here, and a hostile page has many
-    if (arena) {
-      options_.allocator = &ParseArena::allocate;
-      options_.deallocator = &ParseArena::deallocate;
-      options_.userdata = arena;
-    }
-    output_ = gumbo_parse_with_options(&options_, source.data(), source.size());
-  }
-  ~ParsedTree() {
-    if (output_ && !(arena_ && arena_->holdsEverything())) gumbo_destroy_output(&options_, output_);
-  }
-  ParsedTree(const ParsedTree&) = delete;
-  ParsedTree& operator=(const ParsedTree&) = delete;
-  const GumboOutput* output() const { return output_; }
-
- private:
-  GumboOptions options_ = kGumboDefaultOptions;
-  ParseArena* arena_;
-  GumboOutput* output_ = nullptr;
-};
-
-std::u16string bodyHtmlFromUtf8(std::string_view source, ParseArena* arena) {
-  const ParsedTree tree(source, arena);
-  if (!tree.output()) return {};
-  const GumboNode* body = findBody(*tree.output());
-  if (!body) return {};
+// Nothing when the parser needed more than its allowance.
+std::optional<std::u16string> bodyHtmlFromUtf8(std::string_view source, ParseArena* arena,
+                                               ParseAllowance allowance) {
+  const BoundedParse parse(source, allowance.forPage(source.size()), arena);
+  if (!parse.output()) return std::nullopt;
+  const GumboNode* body = findBody(*parse.output());
+  if (!body) return std::u16string();
   const std::string html = serializeChildren(body, source);
   return textfile::decodeUtf8(html);
 }
 
 // Parses and serialises a page that is text; consumes it.
-std::u16string bodyHtmlOf(std::u16string&& page, ParseArena* arena = nullptr) {
+std::optional<std::u16string> bodyHtmlOf(std::u16string&& page, ParseArena* arena = nullptr,
+                                         ParseAllowance allowance = {}) {
   ControlDisguise disguise;
   const bool disguised = disguise.apply(page);
   std::string utf8 = textfile::encodeUtf8(page);
   std::u16string().swap(page);
-  std::u16string html = bodyHtmlFromUtf8(utf8, arena);
-  if (disguised) disguise.undo(html);
+  std::optional<std::u16string> html = bodyHtmlFromUtf8(utf8, arena, allowance);
+  if (html && disguised) disguise.undo(*html);
   return html;
 }
 
 }  // namespace
 
 std::u16string bodyHtmlFromText(std::u16string_view page) {
-  return bodyHtmlOf(std::u16string(page));
+  return bodyHtmlOf(std::u16string(page)).value_or(std::u16string());
 }
 
-BodyHtml bodyHtmlFromBytes(std::string_view bytes, std::string_view contentType,
-                           ParseArena* arena) {
+BodyHtml bodyHtmlFromBytes(std::string_view bytes, std::string_view contentType, ParseArena* arena,
+                           ParseAllowance allowance) {
   textfile::WebText text = textfile::decodeWebPage(bytes, contentType);
-  return {bodyHtmlOf(std::move(text.text), arena), text.encoding};
+  std::optional<std::u16string> html = bodyHtmlOf(std::move(text.text), arena, allowance);
+  if (!html) return {{}, text.encoding, true};
+  return {std::move(*html), text.encoding};
 }
 
 }  // namespace kelvane::acquisition

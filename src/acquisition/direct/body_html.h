@@ -17,6 +17,23 @@ namespace kelvane::acquisition {
 struct BodyHtml {
   std::u16string html;
   textfile::WebEncoding encoding;
+  // The parser needed more than the page's allowance; html is empty.
+  bool tooLarge = false;
+};
+
+// What the parser may take for a page, in all: a fixed part and a part for
+// each byte of the page's text (as UTF-8), up to a ceiling. The densest
+// ordinary markup (an unclosed <font> and a <p> every ten bytes) takes 117
+// bytes a byte; a page of 64 MiB of ordinary text, 1 to 2 GiB.
+struct ParseAllowance {
+  size_t fixedBytes = size_t{64} << 20;
+  size_t bytesPerPageByte = 256;
+  size_t mostBytes = size_t{4} << 30;
+  size_t forPage(size_t pageBytes) const {
+    return pageBytes > (mostBytes - fixedBytes) / bytesPerPageByte
+               ? mostBytes
+               : fixedBytes + bytesPerPageByte * pageBytes;
+  }
 };
 
 // The body markup of a page from its bytes and the server's Content-Type
@@ -24,7 +41,7 @@ struct BodyHtml {
 // (a frameset) gives an empty text. The parser's tree is built in arena when
 // one is given, else on the heap.
 BodyHtml bodyHtmlFromBytes(std::string_view bytes, std::string_view contentType = {},
-                           ParseArena* arena = nullptr);
+                           ParseArena* arena = nullptr, ParseAllowance allowance = {});
 
 // The same, worked out in a child process that is ended when the time is
 // up: the parser takes time that grows with the square of the nesting, so a
@@ -33,7 +50,8 @@ BodyHtml bodyHtmlFromBytes(std::string_view bytes, std::string_view contentType 
 std::optional<BodyHtml> bodyHtmlWithin(std::string_view bytes, std::string_view contentType,
                                        std::chrono::milliseconds time);
 
-// The body markup of a page that is already text.
+// The body markup of a page that is already text (empty also when the
+// parser needed more than the allowance).
 std::u16string bodyHtmlFromText(std::u16string_view page);
 
 }  // namespace kelvane::acquisition

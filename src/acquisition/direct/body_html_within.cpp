@@ -46,9 +46,9 @@ std::optional<BodyHtml> bodyHtmlWithin(std::string_view bytes, std::string_view 
     // The process ends once the text is written: the tree is never freed.
     ParseArena arena(ParseArena::regionFor(bytes.size()));
     const BodyHtml body = bodyHtmlFromBytes(bytes, contentType, &arena);
-    const auto encoding = static_cast<uint8_t>(body.encoding);
+    const uint8_t head[2] = {static_cast<uint8_t>(body.encoding), body.tooLarge};
     const uint64_t size = body.html.size() * sizeof(char16_t);
-    const bool ok = writeAll(fds[1], &encoding, 1) && writeAll(fds[1], &size, sizeof size) &&
+    const bool ok = writeAll(fds[1], head, sizeof head) && writeAll(fds[1], &size, sizeof size) &&
                     writeAll(fds[1], body.html.data(), size);
     ::_exit(ok ? 0 : 1);
   }
@@ -78,12 +78,13 @@ std::optional<BodyHtml> bodyHtmlWithin(std::string_view bytes, std::string_view 
     }
     return true;
   };
-  // The encoding and the text's size, then the text, read straight into
-  // its place; then the end of the pipe.
+  // The encoding, whether the page was too large to read and the text's
+  // size, then the text, read straight into its place; then the end of the
+  // pipe.
   BodyHtml body;
-  uint8_t encoding = 0;
+  uint8_t head[2] = {};
   uint64_t size = 0;
-  bool complete = readFully(&encoding, 1) && readFully(&size, sizeof size) &&
+  bool complete = readFully(head, sizeof head) && readFully(&size, sizeof size) &&
                   size % sizeof(char16_t) == 0 && size <= kMostTextBytes;
   if (complete) {
     try {
@@ -100,7 +101,8 @@ std::optional<BodyHtml> bodyHtmlWithin(std::string_view bytes, std::string_view 
   while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
   if (!complete || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-  body.encoding = static_cast<textfile::WebEncoding>(encoding);
+  body.encoding = static_cast<textfile::WebEncoding>(head[0]);
+  body.tooLarge = head[1] != 0;
   return body;
 }
 

@@ -27,6 +27,13 @@ void DirectBrowser::Navigate(std::u16string_view url) {
                                 page.finalUrl + ")");
     return;
   }
+  if (body->tooLarge) {
+    // Markup that multiplies itself: formatting elements left open are
+    // reopened in every paragraph that follows.
+    error_ = textfile::fromUtf8("the page's markup makes a tree too large to read (" +
+                                page.finalUrl + ")");
+    return;
+  }
   body_ = std::move(body->html);
   encoding_ = body->encoding;
   facts_.charset = std::string(textfile::encodingName(encoding_));
