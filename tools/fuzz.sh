@@ -3,7 +3,8 @@
 #
 #   tools/fuzz.sh run [SECONDS] [TARGET...]   fuzz each target from its kept
 #       corpus (fuzz/corpus/<target>/), SECONDS in all (default 280) shared
-#       equally; new inputs go to $BUILD/corpus/<target>/, findings to $BUILD/.
+#       equally, with fuzz/<target>.dict when there is one; new inputs go to
+#       $BUILD/corpus/<target>/, findings to $BUILD/.
 #   tools/fuzz.sh merge [TARGET...]   minimise fuzz/corpus/<target>/ together
 #       with what the runs added, in place (then commit it). Entries with a
 #       name of their own (sample inputs, past findings) are always kept.
@@ -39,11 +40,13 @@ for t in "${targets[@]}"; do
   program="$build/fuzz/${t}_fuzz"
   [ -x "$program" ] || { echo "fuzz.sh: $program is not built" >&2; exit 2; }
   mkdir -p "$build/corpus/$t"
+  dict=()
+  [ -f "fuzz/$t.dict" ] && dict=(-dict="fuzz/$t.dict")
   if [ "$mode" = run ]; then
     log="$build/fuzz-$t.log"
     echo "== $t: $((seconds / ${#targets[@]})) s"
     status=0
-    "$program" "${limits[@]}" -max_total_time=$((seconds / ${#targets[@]})) \
+    "$program" "${limits[@]}" "${dict[@]}" -max_total_time=$((seconds / ${#targets[@]})) \
       -print_final_stats=1 -artifact_prefix="$build/" "$build/corpus/$t" "fuzz/corpus/$t" \
       >"$log" 2>&1 || status=$?
     grep -E '^(#[0-9]+[[:space:]]+DONE|stat::(number_of|average|new_units|peak))' "$log" || true
