@@ -153,6 +153,8 @@ class Form1 : public QWidget, private engine::Host {
   // Settings and appearance.
   void readSettings();
   void applySettings(const settings::Settings& values, const settings::ReadReport& report);
+  struct FieldPlaces;
+  FieldPlaces fieldPlaces() const;
   void applyAppearance();
   void applyOuterGeometry();
   void setCheck1Box(int value);

@@ -5,6 +5,10 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <array>
+#include <type_traits>
+#include <utility>
+#include <variant>
 
 #include "acquisition/update_timer.h"
 #include "logging/log_writer.h"
@@ -63,6 +67,59 @@ void Form1::readSettings() {
   applyAppearance();
 }
 
+// Where the window keeps each stored field. The settings table gives the
+// fields, their lines and their types; this gives each field its place. The
+// bounds and Check1 (which also drives the timer) have code of their own.
+struct Form1::FieldPlaces {
+  using Field = settings::Field;
+  using AppearanceMember =
+      std::variant<float Appearance::*, int32_t Appearance::*, bool Appearance::*>;
+  std::array<std::pair<Field, QLineEdit*>, 9> textBoxes;
+  std::array<std::pair<Field, QCheckBox*>, 2> checkBoxes;
+  std::array<std::pair<Field, AppearanceMember>, 5> appearance;  // and fontName, a QString
+  std::array<std::pair<Field, QAction*>, 2> menuItems;
+};
+
+Form1::FieldPlaces Form1::fieldPlaces() const {
+  using Field = settings::Field;
+  return {
+      .textBoxes = {{{Field::Url, web_.Text2},
+                     {Field::Interval, setting_.Text4},
+                     {Field::LogPath, setting_.Text5},
+                     {Field::StartHour, setting_.Text7},
+                     {Field::StartMinute, setting_.Text8},
+                     {Field::EndHour, setting_.Text9},
+                     {Field::EndMinute, setting_.Text10},
+                     {Field::ScriptPath, setting_.ScriptPath},
+                     {Field::Wait, setting_.WaitValue}}},
+      .checkBoxes = {{{Field::AutoLog, setting_.Check3}, {Field::TimeWindow, setting_.TimeWindow}}},
+      .appearance = {{{Field::FontSize, &Appearance::fontSize},
+                      {Field::BackColor, &Appearance::backColor},
+                      {Field::ForeColor, &Appearance::foreColor},
+                      {Field::Bold, &Appearance::bold},
+                      {Field::Italic, &Appearance::italic}}},
+      .menuItems = {{{Field::ChangeNotice, menuItem("mnuChangeNotice")},
+                     {Field::SettleMode, menuItem("mnuAutoSettle")}}},
+  };
+}
+
+namespace {
+
+// A menu item's check mark as its field stores it, and back.
+bool switchedOn(const settings::Settings& v, settings::Field f) {
+  if (f == settings::Field::SettleMode) return v.settleMode == settings::kSettleAuto;
+  return v.changeNotice == 1;
+}
+void storeSwitch(settings::Settings& v, settings::Field f, bool on) {
+  if (f == settings::Field::SettleMode) {
+    v.settleMode = std::u16string(on ? settings::kSettleAuto : settings::kSettleFixed);
+  } else {
+    v.changeNotice = on ? 1 : 0;
+  }
+}
+
+}  // namespace
+
 void Form1::applySettings(const settings::Settings& v, const settings::ReadReport& report) {
   using settings::Field;
   using settings::LineStatus;
@@ -73,30 +130,30 @@ void Form1::applySettings(const settings::Settings& v, const settings::ReadRepor
     storedBounds_ = QRectF(v.windowLeft, v.windowTop, v.windowWidth, v.windowHeight);
     applyOuterGeometry();
   }
-  web_.Text2->setText(fromU16(v.url));
-  setting_.Text4->setText(fromU16(v.interval));
+  settings::Settings values = v;
+  const FieldPlaces places = fieldPlaces();
+  for (const auto& [field, box] : places.textBoxes) {
+    box->setText(fromU16(*settings::valueOf<settings::Text>(values, field)));
+  }
+  for (const auto& [field, box] : places.checkBoxes) {
+    setCheckValue(box, *settings::valueOf<int16_t>(values, field));
+  }
+  for (const auto& [field, member] : places.appearance) {
+    std::visit(
+        [&](auto Appearance::*m) {
+          using T = std::remove_cvref_t<decltype(appearance_.*m)>;
+          appearance_.*m = *settings::valueOf<T>(values, field);
+        },
+        member);
+  }
+  appearance_.fontName = fromU16(v.fontName);
+  for (const auto& [field, item] : places.menuItems) item->setChecked(switchedOn(v, field));
+  // Last, with every box filled in: a different state runs the box's click
+  // reaction, as a click would.
   if (v.autoUpdate != checkValue(setting_.Check1)) {
-    // A different state runs the box's click reaction, as a click would.
     setCheck1Box(v.autoUpdate);
     timer1_->scheduler().setAutoUpdate(v.autoUpdate);
   }
-  setting_.Text5->setText(fromU16(v.logPath));
-  setCheckValue(setting_.Check3, v.autoLog);
-  setCheckValue(setting_.TimeWindow, v.timeWindow);
-  setting_.Text7->setText(fromU16(v.startHour));
-  setting_.Text8->setText(fromU16(v.startMinute));
-  setting_.Text9->setText(fromU16(v.endHour));
-  setting_.Text10->setText(fromU16(v.endMinute));
-  setting_.ScriptPath->setText(fromU16(v.scriptPath));
-  appearance_.fontSize = v.fontSize;
-  appearance_.backColor = v.backColor;
-  appearance_.foreColor = v.foreColor;
-  appearance_.fontName = fromU16(v.fontName);
-  appearance_.bold = v.bold;
-  appearance_.italic = v.italic;
-  setting_.WaitValue->setText(fromU16(v.wait));
-  menuItem("mnuChangeNotice")->setChecked(v.changeNotice == 1);
-  menuItem("mnuAutoSettle")->setChecked(v.settleMode == settings::kSettleAuto);
 }
 
 settings::Settings Form1::currentSettings() const {
@@ -109,27 +166,24 @@ settings::Settings Form1::currentSettings() const {
   v.windowHeight = twipsY(outer.height());
   v.windowTop = twipsY(outer.top());
   v.windowLeft = twipsX(outer.left());
-  v.url = toU16(web_.Text2->text());
-  v.interval = toU16(setting_.Text4->text());
   v.autoUpdate = static_cast<int16_t>(checkValue(setting_.Check1));
-  v.logPath = toU16(setting_.Text5->text());
-  v.autoLog = static_cast<int16_t>(checkValue(setting_.Check3));
-  v.timeWindow = static_cast<int16_t>(checkValue(setting_.TimeWindow));
-  v.startHour = toU16(setting_.Text7->text());
-  v.startMinute = toU16(setting_.Text8->text());
-  v.endHour = toU16(setting_.Text9->text());
-  v.endMinute = toU16(setting_.Text10->text());
-  v.fontSize = appearance_.fontSize;
-  v.scriptPath = toU16(setting_.ScriptPath->text());
-  v.backColor = appearance_.backColor;
-  v.foreColor = appearance_.foreColor;
+  const FieldPlaces places = fieldPlaces();
+  for (const auto& [field, box] : places.textBoxes) {
+    *settings::valueOf<settings::Text>(v, field) = toU16(box->text());
+  }
+  for (const auto& [field, box] : places.checkBoxes) {
+    *settings::valueOf<int16_t>(v, field) = static_cast<int16_t>(checkValue(box));
+  }
+  for (const auto& [field, member] : places.appearance) {
+    std::visit(
+        [&](auto Appearance::*m) {
+          using T = std::remove_cvref_t<decltype(appearance_.*m)>;
+          *settings::valueOf<T>(v, field) = appearance_.*m;
+        },
+        member);
+  }
   v.fontName = toU16(appearance_.fontName);
-  v.bold = appearance_.bold;
-  v.italic = appearance_.italic;
-  v.wait = toU16(setting_.WaitValue->text());
-  v.changeNotice = menuItem("mnuChangeNotice")->isChecked() ? 1 : 0;
-  v.settleMode = std::u16string(menuItem("mnuAutoSettle")->isChecked() ? settings::kSettleAuto
-                                                                       : settings::kSettleFixed);
+  for (const auto& [field, item] : places.menuItems) storeSwitch(v, field, item->isChecked());
   return v;
 }
 
