@@ -197,8 +197,10 @@ class KelvaneRunPagesTest : public QObject {
     QCOMPARE(direct["bytes"].toInt(), 9);
   }
 
-  // SIGTERM while the page still loads: the wait gives up at once, the run
-  // counts as stopped, and the program ends by the signal within a second.
+  // SIGTERM while the page still loads: the wait gives up at once (not at
+  // the load's 90 s deadline), the run counts as stopped, and the program
+  // ends by the signal. It takes well under a second on an idle machine; the
+  // bound here leaves room for a loaded one.
   void sigtermEndsAWatchInTheMiddleOfALoad() {
     server_.route("/endless", {"<p>never all of it</p>", "text/html", 200, 0, true});
     writeScript("endless.spt", "URL\t\"" + server_.url("/endless") + "\"\r\nPUT\t\"x\"\tD\r\n");
@@ -218,8 +220,7 @@ class KelvaneRunPagesTest : public QObject {
     QElapsedTimer sent;
     sent.start();
     process.terminate();
-    QVERIFY(process.waitForFinished(5'000));
-    QVERIFY2(sent.elapsed() < 1'000, qPrintable(QString::number(sent.elapsed())));
+    QVERIFY2(process.waitForFinished(10'000), qPrintable(QString::number(sent.elapsed())));
     QCOMPARE(process.exitStatus(), QProcess::CrashExit);  // ended by the signal
     QFile lines(record);
     QVERIFY(lines.open(QIODevice::ReadOnly));
