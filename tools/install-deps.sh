@@ -4,7 +4,7 @@ set -eu
 packages="cmake ninja-build g++ clang clang-format libclang-rt-14-dev pkg-config
   libicu-dev libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev libgumbo-dev zlib1g-dev
-  qt6-base-dev qt6-webengine-dev libgl-dev
+  qt6-base-dev qt6-webengine-dev libgl-dev libxcb1-dev
   fonts-ipaexfont-gothic xvfb xauth
   qt6-svg-dev dpkg-dev file desktop-file-utils appstream lintian man-db
   openbox xdotool imagemagick x11-utils python3"

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/blocked_close.h"
 #include "ui/main_window/form1.h"
 
 int main(int argc, char** argv) {
@@ -20,6 +21,8 @@ int main(int argc, char** argv) {
   // The menu entry's name, so that the window system matches the window to
   // its entry and icon.
   QGuiApplication::setDesktopFileName(QStringLiteral(KELVANE_APP_ID));
+  // The close button ends the program also while a message box is open.
+  kelvane::platform::letBlockedWindowsClose();
 
   kelvane::ui::StartOptions options;
   options.commandLine = kelvane::ui::commandLineText(QApplication::arguments());

@@ -1,5 +1,6 @@
 // Form1 as the engine's host: runs, page loads, the update timer, the boxes
 // that mirror the engine's buffers, and ending the program.
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -347,6 +348,8 @@ void Form1::endEverything() {
   engine_.stop();
   timer1_->shutDown();
   emit ending();
+  // An open message box goes too: the run waiting on it then ends.
+  if (QWidget* box = QApplication::activeModalWidget(); box != nullptr && box != this) box->close();
 }
 
 }  // namespace kelvane::ui
