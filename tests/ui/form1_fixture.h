@@ -112,7 +112,8 @@ class Form1Fixture {
 
   // Chooses a popup item as the user does: a right click on the tab strip
   // opens the menu, a click on the item chooses it.
-  static void choose(Form1& form, const char* item) {
+  static void choose(Form1& form, const char* name) { choose(form, form.menuItem(name)); }
+  static void choose(Form1& form, QAction* item) {
     if (!form.isVisible()) {
       form.show();
       QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -121,7 +122,7 @@ class Form1Fixture {
     QTest::mouseClick(strip, Qt::RightButton, {}, QPoint(strip->width() - 5, 5));
     QMenu* menu = form.mnuPop();
     QTRY_VERIFY(menu->isVisible());
-    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(form.menuItem(item)).center());
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
     QTRY_VERIFY(!menu->isVisible());
   }
 
