@@ -1,6 +1,6 @@
 // The main window at work: runs through the update button and the timer,
 // page loads and failed loads, edits during a run, the log, and quitting
-// from every state.
+// from every state, and what each popup item does.
 #include "ui/form1_fixture.h"
 
 class Form1RunTest : public QObject, protected Form1Fixture {
@@ -61,9 +61,65 @@ class Form1RunTest : public QObject, protected Form1Fixture {
     QCOMPARE(list->currentRow(), 5);  // the list followed the run to its last line
     QVERIFY(form->timer1().timerEnabled());
     QCOMPARE(form->timer1().scheduler().minuteCount(), int64_t(0));
-    // The popup item runs the same.
-    form->mnuReflesh_Click();
-    QCOMPARE(child<QPlainTextEdit>(*form, "Text3")->toPlainText(), QString("行\n行\n行\nend"));
+  }
+
+  // Each popup item in its place, chosen by its caption as the user does
+  // (a click where the item is shown), has its own effect: two items
+  // swapped in the menu fail two rows.
+  void popupItemsThroughTheMenu() {
+    using Check = std::function<bool(Form1RunTest&, Form1&)>;
+    const QColor blue(0, 0, 255);
+    const struct {
+      const char* name;
+      const char* caption;
+      bool checkable;
+      Check done;
+    } items[] = {
+        {"mnuReflesh", "更新(&R)", false,
+         [](auto&, Form1& f) { return child<QPlainTextEdit>(f, "Text3")->toPlainText() == "ran"; }},
+        {"mnuExit", "終了(&X)", false, [](auto& t, Form1&) { return t.quits_ == 1; }},
+        {"mnuSetting", "設定記憶(&S)", false,
+         [](auto& t, Form1&) { return QFile::exists(t.path("Kelvane.cnf")); }},
+        {"mnuLog", "Log書込(&L)", false,
+         [](auto& t, Form1&) { return QFile::exists(t.path("k.log")); }},
+        {"mnuShowT", "タイトルバー表示切替(&B)", false,
+         [](auto&, Form1& f) { return !platform::isTitleBarShown(&f); }},
+        {"mnuTimerOn", "タイマーON(&T)", true,
+         [](auto&, Form1& f) { return child<QCheckBox>(f, "Check1")->isChecked(); }},
+        {"mnuFont", "フォント(&F)", false,
+         [](auto& t, Form1&) { return t.dialogs_->fontPresets.size() == 1; }},
+        {"mnuColor", "Font色指定(&C)", false,
+         [=](auto&, Form1& f) {
+           return child<QPlainTextEdit>(f, "Text3")->palette().color(QPalette::Text) == blue;
+         }},
+        {"mnuBackColor", "背景色(&A)", false,
+         [=](auto&, Form1& f) {
+           return child<QPlainTextEdit>(f, "Text3")->palette().color(QPalette::Base) == blue;
+         }},
+        {"mnuVersion", "Kelvaneについて(&V)", false,
+         [](auto&, Form1& f) { return f.aboutBox() && f.aboutBox()->isVisible(); }},
+        {"mnuChangeNotice", "変化を通知(&N)", true,
+         [](auto&, Form1& f) { return f.currentSettings().changeNotice == 1; }},
+        {"mnuAutoSettle", "待ち時間を自動調整(&W)", true,
+         [](auto&, Form1& f) { return f.currentSettings().settleMode == settings::kSettleAuto; }},
+    };
+    for (size_t i = 0; i < std::size(items); ++i) {
+      reset();
+      QFile::remove(path("k.log"));
+      writeScript(path("r.spt"), {"CLEAR\tD", "PUT\t\"ran\"\tD"});
+      auto form = start(path("r.spt"));
+      const QList<QAction*> actions = form->mnuPop()->actions();
+      QCOMPARE(actions.size(), qsizetype(std::size(items)));
+      QAction* item = actions[qsizetype(i)];
+      QCOMPARE(item->text(), QString(items[i].caption));
+      QCOMPARE(item->objectName(), QString(items[i].name));
+      QCOMPARE(item->isCheckable(), items[i].checkable);
+      QVERIFY(!item->isSeparator() && !item->isChecked());
+      child<QLineEdit>(*form, "Text5")->setText(path("k.log"));
+      dialogs_->colors = {blue};
+      choose(*form, item);
+      QVERIFY2(items[i].done(*this, *form), items[i].caption);
+    }
   }
 
   void secondStartDuringARunIsIgnored() {
