@@ -284,10 +284,8 @@ class Form1Test : public QObject, protected Form1Fixture {
     QWidget* strip = form->SSTab1()->strip();
     QTest::mouseClick(strip, Qt::LeftButton, {}, QPoint(strip->width() - 5, 5));
     QVERIFY(!form->mnuPop()->isVisible());
-    QTest::mouseClick(strip, Qt::RightButton, {}, QPoint(strip->width() - 5, 5));
-    QTRY_VERIFY(form->mnuPop()->isVisible());
-    form->mnuPop()->hide();
-    // A free spot of a page does the same.
+    // A right click there opens it (every popup item test chooses that way),
+    // and so does one on a free spot of a page.
     form->SSTab1()->setCurrentIndex(1);
     QWidget* page = form->SSTab1()->page(1);
     QTest::mouseClick(page, Qt::RightButton, {}, QPoint(page->width() - 3, page->height() - 3));
