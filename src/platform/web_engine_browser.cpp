@@ -271,15 +271,4 @@ void WebEngineBrowser::leavePage() {
   }
 }
 
-void WebEngineBrowser::setSizeTwips(double widthTwips, double heightTwips) {
-  if (!view_) return;
-  const double dpiX = view_->logicalDpiX();
-  const double dpiY = view_->logicalDpiY();
-  const auto px = [](double twips, double dpi) {
-    const double v = twips * dpi / 1440.0;
-    return v <= 0 ? 0 : v >= 1e6 ? 1000000 : static_cast<int>(v + 0.5);
-  };
-  view_->resize(px(widthTwips, dpiX), px(heightTwips, dpiY));
-}
-
 }  // namespace kelvane::platform

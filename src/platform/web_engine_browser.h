@@ -64,15 +64,12 @@ class WebEngineBrowser : public QObject, public acquisition::Browser {
   void leavePage();
 
   QWebEngineView* view() const { return view_; }
-  // The layout gives the view its size in twips (1440 per inch).
-  void setSizeTwips(double widthTwips, double heightTwips);
   // How long bodyHtml waits for the page's answer.
   void setAnswerTimeout(std::chrono::milliseconds timeout) { answerTimeout_ = timeout; }
 
  private:
   void attach();
   void onLoadingChanged(const QWebEngineLoadingInfo& info);
-  void onLoadStarted();
 
   QPointer<QWebEngineView> view_;
   std::unique_ptr<QWebEngineProfile> ownProfile_;
