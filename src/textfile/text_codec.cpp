@@ -219,13 +219,13 @@ bool decodeUtf8Into(std::string_view bytes, char16_t* o) {
   return true;
 }
 
+}  // namespace
+
 std::optional<std::u16string> tryDecodeUtf8(std::string_view bytes) {
   std::u16string out(utf16Length(bytes), u'\0');
   if (!decodeUtf8Into(bytes, out.data())) return std::nullopt;
   return out;
 }
-
-}  // namespace
 
 std::u16string decodeUtf8(std::string_view bytes) {
   auto text = tryDecodeUtf8(bytes);

@@ -28,6 +28,10 @@ std::string_view withoutSplitUtf8Tail(std::string_view head);
 // Well-formed UTF-8 to UTF-16 (call only after isValidUtf8).
 std::u16string decodeUtf8(std::string_view bytes);
 
+// UTF-8 to UTF-16 in one pass that also checks the bytes, or nothing when
+// they are not valid UTF-8 (the same bytes that isValidUtf8 refuses).
+std::optional<std::u16string> tryDecodeUtf8(std::string_view bytes);
+
 // CP932 to UTF-16 as Windows maps it, the single bytes 0x80, 0xA0 and
 // 0xFD-0xFF included; bytes it cannot map become U+FFFD.
 std::u16string decodeCp932(std::string_view bytes);

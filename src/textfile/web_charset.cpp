@@ -1,6 +1,7 @@
 #include "textfile/web_charset.h"
 
 #include <array>
+#include <utility>
 
 #include "textfile/text_codec.h"
 #include "textfile/web_labels.h"
@@ -278,7 +279,7 @@ WebText decodeWebPage(std::string_view bytes, std::string_view contentType) {
   std::optional<WebEncoding> declared = encodingFromContentType(contentType);
   if (!declared) declared = encodingFromMeta(bytes);
   if (declared) return {decodeAs(*declared, bytes), *declared};
-  if (isValidUtf8(bytes)) return {decodeUtf8(bytes), E::Utf8};
+  if (auto text = tryDecodeUtf8(bytes)) return {std::move(*text), E::Utf8};
   return {decodeAs(E::ShiftJis, bytes), E::ShiftJis};
 }
 

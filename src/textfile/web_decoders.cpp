@@ -9,6 +9,7 @@
 #include <array>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include "textfile/text_codec.h"
 #include "textfile/web_charset.h"
@@ -147,7 +148,8 @@ std::u16string decodeUserDefined(std::string_view bytes) {
 std::u16string decodeAs(WebEncoding encoding, std::string_view bytes) {
   switch (encoding) {
     case E::Utf8:
-      return isValidUtf8(bytes) ? decodeUtf8(bytes) : decodeWithIcu("UTF-8", bytes);
+      if (auto text = tryDecodeUtf8(bytes)) return std::move(*text);
+      return decodeWithIcu("UTF-8", bytes);
     case E::Utf16Le:
       return decodeWithIcu("UTF-16LE", bytes);
     case E::Utf16Be:
