@@ -1,15 +1,64 @@
 #include "acquisition/direct/http_fetch.h"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <mutex>
 
 namespace kelvane::acquisition {
 namespace {
+
+// libcurl is opened on the first fetch: linked into kelvane-run, it and the
+// TLS, LDAP and Kerberos libraries under it cost every run a few
+// milliseconds of start-up, also the many runs that never fetch.
+struct Libcurl {
+  decltype(&curl_global_init) globalInit = nullptr;
+  decltype(&curl_easy_init) init = nullptr;
+  decltype(&curl_easy_setopt) setopt = nullptr;
+  decltype(&curl_easy_perform) perform = nullptr;
+  decltype(&curl_easy_getinfo) getinfo = nullptr;
+  decltype(&curl_easy_strerror) strerror = nullptr;
+  decltype(&curl_easy_cleanup) cleanup = nullptr;
+  std::string error;  // why it could not be opened
+};
+
+template <typename F>
+void bind(void* library, const char* name, F& function) {
+  function = reinterpret_cast<F>(::dlsym(library, name));
+}
+
+// Null when libcurl (its 4th ABI, the one of every libcurl since 7.16) is
+// missing; the reason is then in the error.
+const Libcurl& libcurl() {
+  static const Libcurl loaded = [] {
+    Libcurl l;
+    void* library = ::dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+      const char* reason = ::dlerror();
+      l.error = reason ? reason : "libcurl.so.4 cannot be opened";
+      return l;
+    }
+    bind(library, "curl_global_init", l.globalInit);
+    bind(library, "curl_easy_init", l.init);
+    bind(library, "curl_easy_setopt", l.setopt);
+    bind(library, "curl_easy_perform", l.perform);
+    bind(library, "curl_easy_getinfo", l.getinfo);
+    bind(library, "curl_easy_strerror", l.strerror);
+    bind(library, "curl_easy_cleanup", l.cleanup);
+    if (!l.globalInit || !l.init || !l.setopt || !l.perform || !l.getinfo || !l.strerror ||
+        !l.cleanup) {
+      l = Libcurl{};
+      l.error = "libcurl.so.4 lacks the functions of its interface";
+      return l;
+    }
+    l.globalInit(CURL_GLOBAL_DEFAULT);
+    return l;
+  }();
+  return loaded;
+}
 
 // What the callbacks of one fetch share.
 struct Transfer {
@@ -25,7 +74,7 @@ size_t onBody(char* data, size_t, size_t size, void* context) {
   auto* t = static_cast<Transfer*>(context);
   curl_off_t announced = 0;
   if (t->body->empty() &&
-      curl_easy_getinfo(t->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK &&
+      libcurl().getinfo(t->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK &&
       announced > 0) {
     // Room for the length the server announced, up to the cap, spares
     // growing the body step by step.
@@ -74,15 +123,13 @@ std::string trimmed(std::string_view s) {
 struct HttpFetcher::Handle {
   CURL* curl = nullptr;
   ~Handle() {
-    if (curl) curl_easy_cleanup(curl);
+    if (curl) libcurl().cleanup(curl);
   }
 };
 
 HttpFetcher::HttpFetcher(FetchLimits limits)
     : handle_(std::make_unique<Handle>()), limits_(limits) {
-  static std::once_flag initialised;
-  std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-  handle_->curl = curl_easy_init();
+  if (libcurl().init) handle_->curl = libcurl().init();
 }
 
 HttpFetcher::~HttpFetcher() = default;
@@ -106,7 +153,9 @@ FetchResult HttpFetcher::fetch(std::string_view address) {
   const std::string url = resolveAddress(address);
   CURL* curl = handle_->curl;
   if (!curl) {
-    result.error = "the HTTP client could not be started (" + url + ")";
+    const std::string& why = libcurl().error;
+    result.error =
+        "the HTTP client could not be started" + (why.empty() ? "" : ": " + why) + " (" + url + ")";
     return result;
   }
   if (url.empty()) {
@@ -114,38 +163,39 @@ FetchResult HttpFetcher::fetch(std::string_view address) {
     return result;
   }
   Transfer transfer{curl, &limits_, &result.body, 0, {}};
+  const Libcurl& api = libcurl();
   char errorText[CURL_ERROR_SIZE] = "";
   // The handle is kept between fetches for its cookies and connections;
   // the options of the last fetch are set afresh.
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https,file");
-  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, limits_.maxRedirects);
-  curl_easy_setopt(curl, CURLOPT_AUTOREFERER, 1L);
-  curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");  // every encoding libcurl can undo
-  curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");       // cookies kept in memory
-  curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(limits_.deadline.count()));
-  curl_easy_setopt(curl, CURLOPT_USERAGENT,
-                   "Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) "
-                   "Kelvane");
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onBody);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
-  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
-  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
+  api.setopt(curl, CURLOPT_URL, url.c_str());
+  api.setopt(curl, CURLOPT_ERRORBUFFER, errorText);
+  api.setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  api.setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https,file");
+  api.setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  api.setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  api.setopt(curl, CURLOPT_MAXREDIRS, limits_.maxRedirects);
+  api.setopt(curl, CURLOPT_AUTOREFERER, 1L);
+  api.setopt(curl, CURLOPT_ACCEPT_ENCODING, "");  // every encoding libcurl can undo
+  api.setopt(curl, CURLOPT_COOKIEFILE, "");       // cookies kept in memory
+  api.setopt(curl, CURLOPT_FAILONERROR, 1L);
+  api.setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(limits_.deadline.count()));
+  api.setopt(curl, CURLOPT_USERAGENT,
+             "Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) "
+             "Kelvane");
+  api.setopt(curl, CURLOPT_WRITEFUNCTION, onBody);
+  api.setopt(curl, CURLOPT_WRITEDATA, &transfer);
+  api.setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
+  api.setopt(curl, CURLOPT_HEADERDATA, &transfer);
 
-  const CURLcode code = curl_easy_perform(curl);
-  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
+  const CURLcode code = api.perform(curl);
+  api.getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
   char* finalUrl = nullptr;
-  curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &finalUrl);
+  api.getinfo(curl, CURLINFO_EFFECTIVE_URL, &finalUrl);
   result.finalUrl = finalUrl ? finalUrl : url;
   char* contentType = nullptr;
-  curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &contentType);
+  api.getinfo(curl, CURLINFO_CONTENT_TYPE, &contentType);
   if (contentType) result.contentType = contentType;
-  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
+  api.setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
 
   std::string reason;
   if (!transfer.capReason.empty()) {
@@ -158,7 +208,7 @@ FetchResult HttpFetcher::fetch(std::string_view address) {
   } else if (code == CURLE_HTTP_RETURNED_ERROR) {
     reason = "HTTP status " + std::to_string(result.status);
   } else if (code != CURLE_OK) {
-    reason = errorText[0] ? errorText : curl_easy_strerror(code);
+    reason = errorText[0] ? errorText : api.strerror(code);
   }
   if (!reason.empty()) {
     result.error = reason + " (" + url + ")";
