@@ -1,9 +1,9 @@
 // Fuzzes the settings reader and writer. Any bytes are a settings file:
 // reading them never fails, reading them from a file gives what reading them
 // from memory gives, and what the writer makes of the values read back as
-// the same 22 fields, every line accepted. Single-precision numbers are
-// written with at most 7 significant digits, so they come back within that
-// precision, and exactly from the second save on.
+// the same fields (all 24 lines), every line accepted. Single-precision
+// numbers are written with at most 7 significant digits, so they come back
+// within that precision, and exactly from the second save on.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
