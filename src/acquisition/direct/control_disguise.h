@@ -8,7 +8,9 @@ namespace kelvane::acquisition {
 
 // The parser turns control characters and noncharacters into U+FFFD; the
 // browser keeps them. They cross the parser disguised as private-use
-// characters of a block the page does not use, and are put back after.
+// characters of a block the page does not use, nor name by a numeric
+// character reference (&#xF0001; is its character after the parser), and
+// are put back after.
 class ControlDisguise {
  public:
   // Disguises what needs it in text; false when nothing did.
@@ -20,6 +22,9 @@ class ControlDisguise {
       if (c >= kFirst) used.set((c - kFirst) >> 8);
     });
     if (!needed) return false;
+    forEachReference(text, [&](char32_t c) {
+      if (c >= kFirst) used.set((c - kFirst) >> 8);
+    });
     size_t block = 0;
     while (block < kBlocks && used.test(block)) ++block;
     if (block == kBlocks) return false;  // every block taken: left to the parser
@@ -84,6 +89,30 @@ class ControlDisguise {
         f(u, i, 1);
         ++i;
       }
+    }
+  }
+  // The code point of each numeric character reference ("&#" and decimal
+  // digits, or "&#x" and hex digits; the ";" may be missing), up to
+  // U+10FFFF: a larger one is U+FFFD.
+  template <typename F>
+  static void forEachReference(const std::u16string& text, F f) {
+    for (size_t i = 0; i + 2 < text.size(); ++i) {
+      if (text[i] != u'&' || text[i + 1] != u'#') continue;
+      size_t at = i + 2;
+      const bool hex = text[at] == u'x' || text[at] == u'X';
+      if (hex) ++at;
+      char32_t value = 0;
+      for (; at < text.size(); ++at) {
+        const char16_t d = text[at];
+        int digit = -1;
+        if (d >= u'0' && d <= u'9') digit = d - u'0';
+        if (hex && (d | 0x20) >= u'a' && (d | 0x20) <= u'f') digit = (d | 0x20) - u'a' + 10;
+        if (digit < 0) break;
+        value = value * (hex ? 16 : 10) + static_cast<char32_t>(digit);
+        if (value > 0x10FFFF) value = 0x110000;  // stays out of range however long
+      }
+      if (value <= 0x10FFFF) f(value);
+      i = at - 1;
     }
   }
   static void appendCodePoint(std::u16string& out, char32_t c) {
