@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "acquisition/pageloader_module.h"
 #include "cli/run_record.h"
 #include "engine/engine.h"
+#include "pageloader/module.h"
 
 namespace kelvane::cli {
 

@@ -1,7 +1,7 @@
 // The page loader module of kelvane-run: an offscreen application with an
 // invisible browser, made on the first URL command and kept for the rest of
 // the process, running the same page loading as the window.
-#include "acquisition/pageloader_module.h"
+#include "pageloader/module.h"
 
 #include <QApplication>
 #include <QString>
