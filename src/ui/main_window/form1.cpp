@@ -19,8 +19,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "acquisition/page_loader.h"
 #include "acquisition/update_timer.h"
+#include "engine/engine.h"
 #include "platform/dialogs.h"
 #include "platform/message_box.h"
 #include "platform/title_bar.h"
@@ -28,9 +28,9 @@
 #include "ui/about/frm_splash.h"
 #include "ui/main_window/buffer_mirror.h"
 #include "ui/main_window/form_layout.h"
-#include "ui/main_window/lazy_browser.h"
 #include "ui/main_window/popup_menu.h"
 #include "ui/main_window/tab_control.h"
+#include "ui/run/run_controller.h"
 
 namespace kelvane::ui {
 namespace {
@@ -48,7 +48,7 @@ QString commandLineText(const QStringList& arguments) {
 }
 
 Form1::Form1(StartOptions options, QWidget* parent)
-    : QWidget(parent), options_(std::move(options)), engine_(*this) {
+    : QWidget(parent), options_(std::move(options)) {
   dialogs_ = options_.dialogs ? options_.dialogs : std::make_shared<platform::QtDialogs>();
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QString::fromUtf8(platform::kApplicationTitle));
@@ -60,7 +60,7 @@ Form1::Form1(StartOptions options, QWidget* parent)
 
   createPages();
   createPopupMenu();
-  createEngineLinks();
+  createRunController();
   connectSignals();
   Form_Load();
 }
@@ -138,7 +138,7 @@ void Form1::connectSignals() {
   connect(setting_.QuitBtn, &QPushButton::clicked, this, &Form1::QuitBtn_Click);
   connect(web_.Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
 
-  auto& scheduler = timer1_->scheduler();
+  auto& scheduler = run_->timer().scheduler();
   onCheckStateChanged(setting_.Check1, this, [this, &scheduler] {
     if (!syncingCheck1_) scheduler.setAutoUpdate(checkValue(setting_.Check1));
   });
@@ -161,7 +161,7 @@ void Form1::connectSignals() {
 }
 
 void Form1::updateTimeWindow() {
-  timer1_->scheduler().setTimeWindow({
+  run_->timer().scheduler().setTimeWindow({
       .startHour = setting_.Text7->text().toStdU16String(),
       .startMinute = setting_.Text8->text().toStdU16String(),
       .endHour = setting_.Text9->text().toStdU16String(),
@@ -187,23 +187,24 @@ void Form1::Form_Load() {
   const auto place = settings::chooseSettingsPlace(settings::probePlaceFacts(appDir.toStdString()));
   settingsPath_ = QString::fromStdString(place.settingsPath);
   if (!place.currentDir.empty()) QDir::setCurrent(QString::fromStdString(place.currentDir));
-  engine_.resetLoop();
+  engine::Engine& engine = run_->engine();
+  engine.resetLoop();
   setting_.WaitValue->setText(QStringLiteral("8"));
   for (QLineEdit* box : {web_.Text2, setting_.Text4, setting_.Text5, setting_.Text7, setting_.Text8,
                          setting_.Text9, setting_.Text10}) {
     box->clear();
   }
-  engine_.d().clear();
-  engine_.ht().clear();
-  showBuffers(true);
+  engine.d().clear();
+  engine.ht().clear();
+  run_->showBuffers(true);
 
   readSettings();
   if (!options_.commandLine.isEmpty()) setting_.ScriptPath->setText(options_.commandLine);
 
   SSTab1_->setCurrentIndex(static_cast<int>(Page::Data));
-  auto& scheduler = timer1_->scheduler();
+  auto& scheduler = run_->timer().scheduler();
   scheduler.setIntervalText(setting_.Text4->text().toStdU16String());
-  timer1_->setTimerEnabled(true);
+  run_->timer().setTimerEnabled(true);
   scheduler.makeFirstTickDue();
   scheduler.setMenuMarked(scheduler.autoUpdate() != 0);
   menuItem("mnuTimerOn")->setChecked(scheduler.menuMarked());
@@ -369,9 +370,9 @@ void Form1::SSTab1_Click(int /*previousTab*/) {
   setting_.ScriptList->setVisible(shown.scriptList);
   setting_.QuitBtn->setVisible(shown.quitBtn);
   placeWebBrowser();
-  if (page == static_cast<int>(Page::Page)) ensureBrowser();
+  if (page == static_cast<int>(Page::Page)) run_->ensureBrowser();
   // The page now shown catches up with the engine at once.
-  showBuffers(false);
+  run_->showBuffers(false);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {

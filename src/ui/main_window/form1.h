@@ -1,7 +1,7 @@
 // Form1, the main window: the "Data", "Setting" and "Page" pages, the popup
-// menu, start-up, the engine's host (the boxes mirror the engine's buffers),
-// page loading, the update timer, the settings, the log and the display's
-// appearance.
+// menu, start-up, the settings, the log and the display's appearance. Its
+// run controller hosts the engine; Form1 is the controller's view (the boxes
+// mirror the engine's buffers).
 #pragma once
 
 #include <QElapsedTimer>
@@ -14,16 +14,15 @@
 
 #include "acquisition/browser.h"
 #include "acquisition/scheduler.h"
-#include "engine/engine.h"
 #include "settings/settings.h"
 #include "ui/about/frm_splash.h"
 #include "ui/main_window/appearance.h"
-#include "ui/main_window/change_notice.h"
 #include "ui/main_window/data_page.h"
 #include "ui/main_window/design.h"
 #include "ui/main_window/popup_menu.h"
 #include "ui/main_window/setting_page.h"
 #include "ui/main_window/web_page.h"
+#include "ui/run/run_view.h"
 
 class QAction;
 class QCheckBox;
@@ -33,14 +32,17 @@ namespace kelvane::platform {
 class Dialogs;
 }
 namespace kelvane::acquisition {
-class PageLoader;
 class UpdateTimer;
-}  // namespace kelvane::acquisition
+}
+namespace kelvane::engine {
+class Engine;
+enum class RunOutcome;
+}  // namespace kelvane::engine
 
 namespace kelvane::ui {
 
 class BufferMirror;
-class LazyBrowser;
+class RunController;
 class TabControl;
 
 // What the window starts from. Everything has a default; tests and the
@@ -76,14 +78,14 @@ void onCheckStateChanged(QCheckBox* box, QObject* context, std::function<void()>
 // single spaces, as they came (quotes the shell passed stay).
 QString commandLineText(const QStringList& arguments);
 
-class Form1 : public QWidget, private engine::Host {
+class Form1 : public QWidget, private RunView {
   Q_OBJECT
 
  public:
   explicit Form1(StartOptions options = {}, QWidget* parent = nullptr);
   ~Form1() override;
 
-  // Runs of the script.
+  // Runs of the script (the run controller's runByHand).
   engine::RunOutcome Exec_Click();
   void mnuReflesh_Click() { Exec_Click(); }
   // The script file and the log file choosers.
@@ -117,21 +119,17 @@ class Form1 : public QWidget, private engine::Host {
   // Brings the boxes up to date with the engine's buffers at once.
   void showBuffers();
 
-  engine::Engine& engine() { return engine_; }
+  engine::Engine& engine();
   QMenu* mnuPop() const { return mnuPop_; }
   QAction* menuItem(const char* name) const;
   const Appearance& appearance() const { return appearance_; }
   const QString& settingsPath() const { return settingsPath_; }
-  acquisition::UpdateTimer& timer1() { return *timer1_; }
+  acquisition::UpdateTimer& timer1();
   TabControl* SSTab1() const { return SSTab1_; }
   bool browserCreated() const;
   frmSplash* aboutBox() const { return about_; }
   // The settings as the window holds them now (what Command5 saves).
   settings::Settings currentSettings() const;
-
- signals:
-  // The program is ending: pauses in progress end now.
-  void ending();
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -144,7 +142,7 @@ class Form1 : public QWidget, private engine::Host {
   // Construction, in order.
   void createPages();
   void createPopupMenu();
-  void createEngineLinks();
+  void createRunController();
   void connectSignals();
   void Form_Load();
   // Quitting: runs, loads and waits end at their next look; no timer ticks.
@@ -160,36 +158,26 @@ class Form1 : public QWidget, private engine::Host {
   void setCheck1Box(int value);
   void updateTimeWindow();
 
-  // The engine's host.
-  void showMessage(std::u16string_view text) override;
-  void setTitle(std::u16string_view caption) override;
-  void openUrl(std::u16string_view url) override;
-  void processEvents() override;
-  void processEventsNow();
-  // A page-loading pause that keeps the window answering and ends early
-  // when the program ends.
-  void pause(int ms);
-  void selectLine(int index) override;
-  void setTimerEnabled(bool on) override;
-  std::u16string timeText() override;
-  std::u16string dateText() override;
-  void scriptLoaded() override;
-
-  // Mirroring.
-  void takeEdits();
-  void showBuffersIfDue();
-  void showBuffers(bool evenHidden);
-  void repaintForLoad();
-  // The mark on the "Data" tab that the last load failed, with when and why
-  // in its tooltip; no reason clears it.
-  void showLoadFailure(const std::optional<QString>& reason);
-  // The log entry of an automatic run ("Log自動書込").
-  void appendLogEntry();
-  // An automatic run (a Timer1 tick), as Exec_Click, then the change notice.
-  engine::RunOutcome runAutomatically();
-  void message(const QString& text);
-  QWidget* browserHolder() const { return web_.WebBrowser1; }
-  void ensureBrowser();
+  // The run controller's view.
+  void takeEdits() override;
+  void showBuffers(bool evenHidden) override;
+  QString displayText() const override;
+  void showScriptLines(const std::vector<engine::Text>& lines) override;
+  bool showLine(int index, bool evenHidden) override;
+  void showMessage(const QString& text) override;
+  QString caption() const override { return windowTitle(); }
+  void setCaption(const QString& caption) override { SetTitle(caption); }
+  QString scriptPath() const override;
+  QString urlText() const override;
+  void setUrlText(const QString& url) override;
+  QString waitValueText() const override;
+  void showLoadFailure(const std::optional<QString>& note) override;
+  void repaintNow() override { repaint(); }
+  bool changeNoticeOn() const override;
+  bool autoSettleOn() const override;
+  void notifyChange(const QString& summary, const QString& body) override;
+  void appendLogEntry() override { Command2_Click(); }
+  std::unique_ptr<acquisition::Browser> createBrowser() override;
 
   // Pixels and twips at this window's DPI.
   float twipsX(int pixels) const;
@@ -205,7 +193,6 @@ class Form1 : public QWidget, private engine::Host {
 
   StartOptions options_;
   std::shared_ptr<platform::Dialogs> dialogs_;
-  engine::Engine engine_;
   Design design_;
   TabControl* SSTab1_ = nullptr;
   DataPage data_;
@@ -215,11 +202,9 @@ class Form1 : public QWidget, private engine::Host {
   std::array<QAction*, kPopupItems.size()> menuItems_{};
   QPointer<frmSplash> about_;
 
+  std::unique_ptr<RunController> run_;
   std::unique_ptr<BufferMirror> text3Mirror_;
   std::unique_ptr<BufferMirror> text6Mirror_;
-  std::unique_ptr<LazyBrowser> browser_;
-  std::unique_ptr<acquisition::PageLoader> loader_;
-  std::unique_ptr<acquisition::UpdateTimer> timer1_;
 
   QString settingsPath_;
   Appearance appearance_;
@@ -228,19 +213,9 @@ class Form1 : public QWidget, private engine::Host {
   std::optional<QRectF> storedBounds_;
   // The frame around the window while its title bar was shown.
   QMargins hiddenFrame_;
-  QElapsedTimer sinceShown_;  // since the boxes last caught up
   QElapsedTimer sinceWindowShown_;
-  QElapsedTimer sinceEvents_;
-  int pendingLine_ = -1;
-  int loadDepth_ = 0;
-  // The current run was stopped by a page that did not load.
-  bool runStoppedByLoad_ = false;
-  bool quitting_ = false;
   bool syncingCheck1_ = false;
   bool firstShow_ = true;
-  bool autoLogMessageOpen_ = false;
-  bool automaticRun_ = false;
-  ChangeNotice changeNotice_;
 };
 
 }  // namespace kelvane::ui

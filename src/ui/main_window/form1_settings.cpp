@@ -11,12 +11,14 @@
 #include <variant>
 
 #include "acquisition/update_timer.h"
+#include "engine/engine.h"
 #include "logging/log_writer.h"
 #include "platform/dialogs.h"
 #include "platform/title_bar.h"
 #include "settings/settings_place.h"
 #include "ui/main_window/form1.h"
 #include "ui/main_window/form_layout.h"
+#include "ui/run/run_controller.h"
 
 namespace kelvane::ui {
 namespace {
@@ -152,7 +154,7 @@ void Form1::applySettings(const settings::Settings& v, const settings::ReadRepor
   // reaction, as a click would.
   if (v.autoUpdate != checkValue(setting_.Check1)) {
     setCheck1Box(v.autoUpdate);
-    timer1_->scheduler().setAutoUpdate(v.autoUpdate);
+    run_->timer().scheduler().setAutoUpdate(v.autoUpdate);
   }
 }
 
@@ -190,7 +192,7 @@ settings::Settings Form1::currentSettings() const {
 void Form1::Command5_Click() {
   const std::string path = settingsPath_.toStdString();
   if (!settings::makeSettingsFolder(path) || !settings::saveSettings(path, currentSettings())) {
-    message(fromU16(settings::cannotWriteMessage()));
+    showMessage(fromU16(settings::cannotWriteMessage()));
   }
 }
 
@@ -198,8 +200,8 @@ void Form1::Command2_Click() {
   takeEdits();
   const QString path = setting_.Text5->text();
   if (!logging::appendEntry(path.toStdString(), toU16(setting_.MemoText->text()),
-                            engine_.d().view())) {
-    message(fromU16(logging::cannotWriteMessage()));
+                            run_->engine().d().view())) {
+    showMessage(fromU16(logging::cannotWriteMessage()));
   }
 }
 
@@ -216,7 +218,7 @@ void Form1::Command4_Click() {
 }
 
 void Form1::mnuTimerOn_Click() {
-  auto& scheduler = timer1_->scheduler();
+  auto& scheduler = run_->timer().scheduler();
   scheduler.toggleFromMenu();
   setCheck1Box(scheduler.autoUpdate());
   menuItem("mnuTimerOn")->setChecked(scheduler.menuMarked());

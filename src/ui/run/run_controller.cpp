@@ -1,0 +1,258 @@
+#include "ui/run/run_controller.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include "acquisition/page_loader.h"
+#include "acquisition/qt_page_hooks.h"
+#include "acquisition/settle.h"
+#include "acquisition/update_timer.h"
+#include "engine/clock_text.h"
+#include "ui/run/lazy_browser.h"
+
+namespace kelvane::ui {
+namespace {
+
+QString fromU16(std::u16string_view text) {
+  return QString::fromStdU16String(std::u16string(text));
+}
+
+// Counts a page load in progress for as long as it lives.
+class LoadScope {
+ public:
+  explicit LoadScope(int& depth) : depth_(depth) { ++depth_; }
+  ~LoadScope() { --depth_; }
+  LoadScope(const LoadScope&) = delete;
+  LoadScope& operator=(const LoadScope&) = delete;
+
+ private:
+  int& depth_;
+};
+
+}  // namespace
+
+RunController::RunController(RunView& view, acquisition::Scheduler::Clock clock, QObject* parent)
+    : QObject(parent), view_(view), engine_(*this) {
+  browser_ = std::make_unique<LazyBrowser>([this] { return view_.createBrowser(); });
+
+  acquisition::PageHooks hooks = acquisition::qtPageHooks();
+  hooks.pause = [this](int ms) { pause(ms); };
+  hooks.processEvents = [this] { processEventsNow(); };
+  hooks.repaint = [this] { repaintForLoad(); };
+  hooks.urlText = [this] { return view_.urlText().toStdU16String(); };
+  hooks.setUrlText = [this](std::u16string_view url) { view_.setUrlText(fromU16(url)); };
+  hooks.waitValueText = [this] { return view_.waitValueText().toStdU16String(); };
+  hooks.loadFailed = [this](std::u16string_view reason) { showLoadFailure(fromU16(reason)); };
+  hooks.timedOut = [this] {
+    showLoadFailure(QStringLiteral("%1秒たっても読み込みが終わりません (%2)")
+                        .arg(acquisition::kPageDeadline.count() / 1000)
+                        .arg(view_.urlText()));
+  };
+  hooks.loaded = [this] { showLoadFailure(std::nullopt); };
+  hooks.settleMode = [this] {
+    return view_.autoSettleOn() ? acquisition::SettleMode::Auto : acquisition::SettleMode::Fixed;
+  };
+  // A program that is ending waits for nothing more.
+  hooks.abandoned = [this] { return quitting_; };
+  loader_ = std::make_unique<acquisition::PageLoader>(engine_, *browser_, std::move(hooks));
+
+  timer_ = std::make_unique<acquisition::UpdateTimer>(
+      acquisition::UpdateTimer::Hooks{
+          .browserBusy = [this] { return browser_->Busy(); },
+          .waitForPage =
+              [this] {
+                LoadScope loading(loadDepth_);
+                loader_->waitWhileBusy();
+              },
+          .runScript = [this] { return runAutomatically(); },
+          .appendLogEntry = [this] { appendAutomaticLogEntry(); },
+      },
+      std::move(clock), this);
+}
+
+RunController::~RunController() = default;
+
+void RunController::pause(int ms) {
+  if (quitting_ || ms <= 0) return;
+  QEventLoop loop;
+  QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+  connect(this, &RunController::ending, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+bool RunController::browserCreated() const {
+  return browser_->created();
+}
+
+void RunController::ensureBrowser() {
+  browser_->ensure();
+}
+
+// ---- runs ------------------------------------------------------------------
+
+engine::RunOutcome RunController::runByHand() {
+  // A run started while one is going, or while a page is still loading,
+  // would pull the page and the display from under it: it is ignored.
+  if (engine_.running() || loadDepth_ > 0 || quitting_) return engine::RunOutcome::Ignored;
+  view_.takeEdits();
+  timer_->scheduler().runStarting();
+  pendingLine_ = -1;
+  sinceEvents_.invalidate();  // the first loop pass of a run always yields
+  runStoppedByLoad_ = false;
+  const engine::RunOutcome outcome = engine_.run(view_.scriptPath().toStdU16String());
+  view_.takeEdits();
+  showBuffers(true);
+  // One failed load must not end the automatic update: the run stopped, but
+  // the timer goes on when the user asked for it. A script error still
+  // leaves it off.
+  if (outcome == engine::RunOutcome::Stopped && runStoppedByLoad_ &&
+      timer_->scheduler().autoUpdate() != 0) {
+    setTimerEnabled(true);
+  }
+  const ChangeNotice::Run run{automaticRun_, outcome == engine::RunOutcome::Normal,
+                              engine_.d().view()};
+  if (changeNotice_.runEnded(run, view_.changeNoticeOn())) {
+    // The caption names what is watched; the body is the display's beginning.
+    view_.notifyChange(QStringLiteral("表示が変わりました: %1").arg(view_.caption()),
+                       view_.displayText().left(kNoticeBodyChars));
+  }
+  return outcome;
+}
+
+engine::RunOutcome RunController::runAutomatically() {
+  automaticRun_ = true;
+  const engine::RunOutcome outcome = runByHand();
+  automaticRun_ = false;
+  return outcome;
+}
+
+void RunController::loadPageByHand() {
+  // One load at a time: a second one would restore the wrong display.
+  if (loadDepth_ > 0 || quitting_) return;
+  LoadScope loading(loadDepth_);
+  view_.takeEdits();
+  loader_->loadByHand();
+  view_.takeEdits();
+  showBuffers(true);
+}
+
+void RunController::appendAutomaticLogEntry() {
+  // An automatic entry whose message box is still open does not pile a
+  // second box on it.
+  if (autoLogMessageOpen_) return;
+  autoLogMessageOpen_ = true;
+  view_.appendLogEntry();
+  autoLogMessageOpen_ = false;
+}
+
+void RunController::endEverything() {
+  quitting_ = true;
+  engine_.stop();
+  timer_->shutDown();
+  emit ending();
+}
+
+// ---- the engine's host --------------------------------------------------------
+
+void RunController::showMessage(std::u16string_view text) {
+  if (quitting_) return;
+  // The user sees what the run has done so far behind the message.
+  showBuffers(true);
+  view_.showMessage(fromU16(text));
+}
+
+void RunController::setTitle(std::u16string_view caption) {
+  view_.setCaption(fromU16(caption));
+}
+
+void RunController::openUrl(std::u16string_view url) {
+  if (quitting_) {
+    engine_.stop();
+    return;
+  }
+  LoadScope loading(loadDepth_);
+  view_.takeEdits();
+  const bool stoppedBefore = engine_.stopFlag();
+  loader_->loadUrl(url);
+  // A stop that came with the load (not with a bad operand before it).
+  if (!stoppedBefore && engine_.stopFlag()) runStoppedByLoad_ = true;
+  view_.takeEdits();
+  showBuffersIfDue();
+}
+
+void RunController::processEvents() {
+  // A loop pass yields to the event loop, but a tight loop of thousands of
+  // passes does so at most every few milliseconds: the window answers just
+  // as quickly and the run is not slowed by empty passes.
+  if (sinceEvents_.isValid() && sinceEvents_.elapsed() < kEventIntervalMs) return;
+  processEventsNow();
+}
+
+void RunController::processEventsNow() {
+  QCoreApplication::processEvents();
+  sinceEvents_.start();
+  // A safe point: what the user typed into the boxes meanwhile becomes the
+  // buffers' text before the next line runs.
+  view_.takeEdits();
+  showBuffersIfDue();
+}
+
+void RunController::selectLine(int index) {
+  pendingLine_ = index;
+}
+
+void RunController::setTimerEnabled(bool on) {
+  timer_->setTimerEnabled(on && !quitting_);
+}
+
+std::u16string RunController::timeText() {
+  return engine::formatTime(engine::localNow());
+}
+std::u16string RunController::dateText() {
+  return engine::formatDate(engine::localNow());
+}
+
+void RunController::scriptLoaded() {
+  view_.showScriptLines(engine_.scriptLines());
+}
+
+// ---- mirroring -------------------------------------------------------------
+
+void RunController::showBuffersIfDue() {
+  if (sinceShown_.isValid() && sinceShown_.elapsed() < kMirrorIntervalMs) return;
+  showBuffers(false);
+}
+
+void RunController::showBuffers(bool evenHidden) {
+  // Quitting: no window is left to show them in, and a megabyte page would
+  // take a second to put into its box.
+  if (quitting_) return;
+  sinceShown_.start();
+  view_.showBuffers(evenHidden);
+  // The line a finished run ended on is shown once; the user may then
+  // choose another.
+  if (pendingLine_ >= 0 && view_.showLine(pendingLine_, evenHidden) && !engine_.running()) {
+    pendingLine_ = -1;
+  }
+}
+
+void RunController::repaintForLoad() {
+  // The new URL and the emptied page text are on the screen before the
+  // load begins.
+  showBuffers(true);
+  view_.repaintNow();
+}
+
+void RunController::showLoadFailure(const std::optional<QString>& reason) {
+  if (!reason) {
+    view_.showLoadFailure(std::nullopt);
+    return;
+  }
+  // When, and why: the display keeps the last good text meanwhile.
+  const std::tm now = engine::localNow();
+  const QString when = fromU16(engine::formatDate(now) + u" " + engine::formatTime(now));
+  view_.showLoadFailure(QStringLiteral("読込失敗 %1\n%2").arg(when, *reason));
+}
+
+}  // namespace kelvane::ui

@@ -1,0 +1,109 @@
+// The engine's host in the window program: runs of the script by hand and
+// by the timer, the event-loop passes a run yields, when the boxes catch up
+// with the buffers, page loads, the update timer, the change notice, the
+// failed-load mark, and ending everything when the program quits. It owns
+// the engine, the browser (made on first use), the page loader and the
+// timer, and reaches the window only through a RunView.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <memory>
+#include <optional>
+
+#include "acquisition/scheduler.h"
+#include "engine/engine.h"
+#include "ui/run/change_notice.h"
+#include "ui/run/run_view.h"
+
+namespace kelvane::acquisition {
+class PageLoader;
+class UpdateTimer;
+}  // namespace kelvane::acquisition
+
+namespace kelvane::ui {
+
+class LazyBrowser;
+
+class RunController : public QObject, private engine::Host {
+  Q_OBJECT
+
+ public:
+  // During a long run the boxes catch up with the engine at most this often.
+  static constexpr qint64 kMirrorIntervalMs = 100;
+  // A run's loop passes yield to the event loop at most this often.
+  static constexpr qint64 kEventIntervalMs = 5;
+  // How much of the display a change notice shows.
+  static constexpr qsizetype kNoticeBodyChars = 300;
+
+  explicit RunController(RunView& view, acquisition::Scheduler::Clock clock = {},
+                         QObject* parent = nullptr);
+  ~RunController() override;
+
+  // One run of the script in the script path box (the update button,
+  // Exec_Click). A run started while one is going, while a page loads or
+  // while the program ends is ignored.
+  engine::RunOutcome runByHand();
+  // A run by the timer: the same, then the change notice.
+  engine::RunOutcome runAutomatically();
+  // Loads the URL box's page into HT (the page button, Command3_Click).
+  void loadPageByHand();
+  // Appends the log entry of an automatic run, one box at a time when the
+  // log cannot be written.
+  void appendAutomaticLogEntry();
+  // The boxes and the script list catch up with the engine now.
+  void showBuffers(bool evenHidden);
+  // Quitting: a run, a page load or a wait in progress ends at its next
+  // look, and nothing starts any more.
+  void endEverything();
+  bool quitting() const { return quitting_; }
+
+  engine::Engine& engine() { return engine_; }
+  acquisition::UpdateTimer& timer() { return *timer_; }
+  // The browser, made now if it does not exist yet.
+  void ensureBrowser();
+  bool browserCreated() const;
+
+ signals:
+  // The program is ending: pauses in progress end now.
+  void ending();
+
+ private:
+  // engine::Host
+  void showMessage(std::u16string_view text) override;
+  void setTitle(std::u16string_view caption) override;
+  void openUrl(std::u16string_view url) override;
+  void processEvents() override;
+  void selectLine(int index) override;
+  void setTimerEnabled(bool on) override;
+  std::u16string timeText() override;
+  std::u16string dateText() override;
+  void scriptLoaded() override;
+
+  void processEventsNow();
+  // A page-loading pause that keeps the window answering and ends early
+  // when the program ends.
+  void pause(int ms);
+  void showBuffersIfDue();
+  void repaintForLoad();
+  // The failed-load mark: when, and why; no reason clears it.
+  void showLoadFailure(const std::optional<QString>& reason);
+
+  RunView& view_;
+  engine::Engine engine_;
+  std::unique_ptr<LazyBrowser> browser_;
+  std::unique_ptr<acquisition::PageLoader> loader_;
+  std::unique_ptr<acquisition::UpdateTimer> timer_;
+  ChangeNotice changeNotice_;
+  QElapsedTimer sinceShown_;  // since the boxes last caught up
+  QElapsedTimer sinceEvents_;
+  int pendingLine_ = -1;
+  int loadDepth_ = 0;
+  // The current run was stopped by a page that did not load.
+  bool runStoppedByLoad_ = false;
+  bool quitting_ = false;
+  bool autoLogMessageOpen_ = false;
+  bool automaticRun_ = false;
+};
+
+}  // namespace kelvane::ui
