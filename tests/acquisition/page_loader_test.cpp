@@ -9,54 +9,14 @@
 #include <vector>
 
 #include "engine/fake_host.h"
+#include "support/fake_browser.h"
 
 namespace kelvane::acquisition {
 namespace {
 
 using engine::RunOutcome;
+using kelvane::testing::FakeBrowser;
 using namespace std::chrono_literals;
-
-// A browser that finishes a navigation after a number of event passes
-// (never, when negative) and then shows the body or the error set for its
-// address.
-class FakeBrowser : public Browser {
- public:
-  struct Page {
-    std::optional<std::u16string> body;
-    std::optional<std::u16string> error;
-    int passes = 2;
-  };
-
-  void watchActivity() override { addresses.emplace_back(u"(watch)"); }
-  std::optional<PageActivity> activity() override {
-    return activityNow ? activityNow() : std::nullopt;
-  }
-  void Navigate(std::u16string_view url) override {
-    addresses.emplace_back(url);
-    const auto it = pages.find(std::u16string(url));
-    current = it == pages.end() ? Page{u"", u"net::ERR_NAME_NOT_RESOLVED", 1} : it->second;
-    passesLeft = current.passes;
-  }
-  bool Busy() const override { return passesLeft != 0; }
-  std::optional<std::u16string> loadError() const override {
-    return Busy() ? std::nullopt : current.error;
-  }
-  std::optional<std::u16string> bodyHtml() override {
-    ++bodyReads;
-    return current.body;
-  }
-  // One pass of the event loop.
-  void pass() {
-    if (passesLeft > 0) --passesLeft;
-  }
-
-  std::map<std::u16string, Page> pages;
-  std::vector<std::u16string> addresses;
-  std::function<std::optional<PageActivity>()> activityNow;
-  Page current{u"", std::nullopt, 0};
-  int passesLeft = 0;
-  int bodyReads = 0;
-};
 
 // The engine, the fake browser and hooks on a fake clock that only moves
 // when the loader pauses.
@@ -197,7 +157,7 @@ TEST_F(PageLoaderTest, AutoSettleEndsOnceThePageHasSettledAndNeverAfterTheFixedW
     waitValue = c.wait;
     pauses.clear();
     settles.clear();
-    browser.addresses.clear();
+    browser.calls.clear();
     const auto loaded = clock;  // the fake page loads at once
     browser.activityNow = [&]() -> std::optional<PageActivity> {
       if (!c.tells) return std::nullopt;
@@ -216,7 +176,7 @@ TEST_F(PageLoaderTest, AutoSettleEndsOnceThePageHasSettledAndNeverAfterTheFixedW
     const std::vector<std::u16string> sent = c.mode == SettleMode::Auto
                                                  ? std::vector<std::u16string>{u"(watch)", u"p"}
                                                  : std::vector<std::u16string>{u"p"};
-    EXPECT_EQ(browser.addresses, sent);
+    EXPECT_EQ(browser.calls, sent);
   }
   EXPECT_EQ(describeSettle({SettleMode::Auto, 412ms, 9720ms, true}),
             "auto, 412 ms of at most 9720: the page had settled");
@@ -239,13 +199,13 @@ TEST_F(PageLoaderTest, TwoPagesInTurn) {
             RunOutcome::Normal);
   EXPECT_EQ(bench.d(), u"<b>A</b><b>B</b>");
   EXPECT_EQ(bench.ht(), u"<b>B</b>");
-  EXPECT_EQ(browser.addresses, (std::vector<std::u16string>{u"http://a/", u"http://b/"}));
+  EXPECT_EQ(browser.navigations, (std::vector<std::u16string>{u"http://a/", u"http://b/"}));
 }
 
 TEST_F(PageLoaderTest, UrlFromABufferGoesToTheBrowserUnchanged) {
   browser.pages[u" http://a/ x"] = {u"ok", std::nullopt, 1};
   EXPECT_EQ(bench.run({u"PUT\t\" http://a/ x\"\tV1", u"URL\tV1"}), RunOutcome::Normal);
-  EXPECT_EQ(browser.addresses.back(), u" http://a/ x");
+  EXPECT_EQ(browser.navigations.back(), u" http://a/ x");
   EXPECT_EQ(bench.ht(), u"ok");
 }
 

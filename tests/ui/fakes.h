@@ -1,17 +1,15 @@
-// Dialogs that answer with the choices a test queued, and a browser that
-// serves pages from a table, for driving Form1 without real dialogs or a
-// browser engine.
+// Dialogs that answer with the choices a test queued, and the fake browser,
+// for driving Form1 without real dialogs or a browser engine.
 #pragma once
 
 #include <QColor>
 #include <QString>
 #include <deque>
 #include <functional>
-#include <map>
 #include <vector>
 
-#include "acquisition/browser.h"
 #include "platform/dialogs.h"
+#include "support/fake_browser.h"
 
 namespace kelvane::testing {
 
@@ -56,47 +54,6 @@ class FakeDialogs : public platform::Dialogs {
     }
     return answer;
   }
-};
-
-class FakeBrowser : public acquisition::Browser {
- public:
-  explicit FakeBrowser(std::map<std::u16string, std::u16string> pages) : pages_(std::move(pages)) {}
-  void Navigate(std::u16string_view url) override {
-    navigations.emplace_back(url);
-    current_ = std::u16string(url);
-  }
-  // A page at hangingUrl never finishes, as a server that never answers.
-  bool Busy() const override {
-    ++busyPolls;
-    return !hangingUrl.empty() && current_ == hangingUrl;
-  }
-  std::optional<std::u16string> loadError() const override {
-    if (current_.empty() || pages_.count(current_)) return std::nullopt;
-    return u"no such page";
-  }
-  std::optional<std::u16string> bodyHtml() override {
-    ++bodyReads;
-    const auto it = pages_.find(current_);
-    if (it == pages_.end()) return std::nullopt;
-    return it->second;
-  }
-
-  // The settle wait that ends once the page has settled asks for the
-  // page's activity; this page is always quiet.
-  void watchActivity() override { ++activityWatches; }
-  std::optional<acquisition::PageActivity> activity() override {
-    return acquisition::PageActivity{std::chrono::hours(1), false};
-  }
-
-  std::vector<std::u16string> navigations;
-  int activityWatches = 0;
-  std::u16string hangingUrl;
-  mutable int busyPolls = 0;
-  int bodyReads = 0;
-
- private:
-  std::map<std::u16string, std::u16string> pages_;
-  std::u16string current_;
 };
 
 }  // namespace kelvane::testing
