@@ -36,13 +36,13 @@ class AppearanceTest : public QObject {
   void systemColours_data() {
     QTest::addColumn<qint32>("code");
     QTest::addColumn<int>("role");
-    // As the settings file holds them: negative numbers.
-    QTest::newRow("window -2147483643") << qint32(-2147483643) << int(QPalette::Base);
-    QTest::newRow("window text") << systemColorCode(kColorWindowText) << int(QPalette::Text);
-    QTest::newRow("button face") << systemColorCode(kColorButtonFace) << int(QPalette::Button);
-    QTest::newRow("highlight") << systemColorCode(kColorHighlight) << int(QPalette::Highlight);
-    QTest::newRow("highlight text")
-        << systemColorCode(kColorHighlightText) << int(QPalette::HighlightedText);
+    // As the settings file holds them: 0x80000000 plus the colour's index.
+    QTest::newRow("window") << qint32(-2147483643) << int(QPalette::Base);
+    QTest::newRow("window text") << qint32(-2147483640) << int(QPalette::Text);
+    QTest::newRow("button face") << qint32(-2147483633) << int(QPalette::Button);
+    QTest::newRow("button text") << qint32(-2147483630) << int(QPalette::ButtonText);
+    QTest::newRow("highlight") << qint32(-2147483635) << int(QPalette::Highlight);
+    QTest::newRow("highlight text") << qint32(-2147483634) << int(QPalette::HighlightedText);
   }
 
   void systemColours() {
@@ -56,7 +56,7 @@ class AppearanceTest : public QObject {
   }
 
   void unknownSystemColour() {
-    QCOMPARE(colorFromCode(systemColorCode(99), QPalette()), std::nullopt);
+    QCOMPARE(colorFromCode(-2147483549, QPalette()), std::nullopt);  // index 99
     QCOMPARE(roleOfSystemColor(0x0000FF), std::nullopt);
     QCOMPARE(systemColorOfRole(QPalette::Link), std::nullopt);
   }
@@ -65,8 +65,8 @@ class AppearanceTest : public QObject {
     const Appearance start;
     QCOMPARE(start.fontName, QStringLiteral("ＭＳ Ｐゴシック"));
     QCOMPARE(start.fontSize, 9.0f);
-    QCOMPARE(start.backColor, qint32(0x80000005));
-    QCOMPARE(start.foreColor, qint32(0x80000008));
+    QCOMPARE(start.backColor, qint32(-2147483643));
+    QCOMPARE(start.foreColor, qint32(-2147483640));
   }
 
   void paletteFollowsCodes() {
@@ -87,7 +87,7 @@ class AppearanceTest : public QObject {
     QCOMPARE(p.color(QPalette::Button), base.color(QPalette::Button));
 
     // A code naming no known colour leaves its role as it was.
-    a.backColor = systemColorCode(77);
+    a.backColor = -2147483571;  // index 77
     p = displayPalette(a, base);
     QCOMPARE(p.color(QPalette::Base), QColor(1, 2, 3));
   }
