@@ -12,7 +12,7 @@ class Form1RunTest : public QObject, protected Form1Fixture {
   void quitEndsWithoutSaving() {
     auto form = start();
     child<QLineEdit>(*form, "Text2")->setText("not saved");
-    form->mnuExit_Click();
+    choose(*form, "mnuExit");
     QCOMPARE(quits_, 1);
     QVERIFY(!QFile::exists(path("Kelvane.cnf")));
     auto again = start();
@@ -221,11 +221,11 @@ class Form1RunTest : public QObject, protected Form1Fixture {
 
   void timerMenuItemSwitchesTheUpdate() {
     auto form = start();
-    form->mnuTimerOn_Click();
+    choose(*form, "mnuTimerOn");
     QCOMPARE(child<QCheckBox>(*form, "Check1")->checkState(), Qt::Checked);
     QVERIFY(form->menuItem("mnuTimerOn")->isChecked());
     QVERIFY(form->timer1().timerEnabled());
-    form->mnuTimerOn_Click();
+    choose(*form, "mnuTimerOn");
     QCOMPARE(child<QCheckBox>(*form, "Check1")->checkState(), Qt::Unchecked);
     QVERIFY(!form->menuItem("mnuTimerOn")->isChecked());
     QVERIFY(!form->timer1().timerEnabled());

@@ -144,10 +144,10 @@ class Form1Test : public QObject, protected Form1Fixture {
       child<QLineEdit>(*form, "Text7")->setText("22");
       child<QLineEdit>(*form, "ScriptPath")->setText("job.spt");
       child<QLineEdit>(*form, "WaitValue")->setText("2");
-      form->mnuTimerOn_Click();
+      choose(*form, "mnuTimerOn");
       choose(*form, "mnuChangeNotice");
       choose(*form, "mnuAutoSettle");
-      form->mnuSetting_Click();
+      choose(*form, "mnuSetting");
       QVERIFY(dialogs_->messages.isEmpty());
       // After the 22 lines of every Kelvane.cnf.
       const QStringList lines = settingsLines(path("Kelvane.cnf"));
@@ -299,7 +299,7 @@ class Form1Test : public QObject, protected Form1Fixture {
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     const Qt::WindowFlags flags = form->windowFlags();
     const QRect geometry = form->geometry();
-    form->mnuShowT_Click();
+    choose(*form, "mnuShowT");
     QVERIFY(!platform::isTitleBarShown(form.get()));
     QVERIFY(form->isVisible());
     QCOMPARE(form->geometry(), geometry);
@@ -338,9 +338,9 @@ class Form1Test : public QObject, protected Form1Fixture {
 
     // Cancelling changes nothing.
     const Appearance before = form->appearance();
-    form->mnuFont_Click();
-    form->mnuColor_Click();
-    form->mnuBackColor_Click();
+    choose(*form, "mnuFont");
+    choose(*form, "mnuColor");
+    choose(*form, "mnuBackColor");
     QCOMPARE(form->appearance(), before);
     // The dialogs opened with the current values.
     QCOMPARE(dialogs_->fontPresets.back().pointSize, 9.0);
@@ -350,9 +350,9 @@ class Form1Test : public QObject, protected Form1Fixture {
     const QString family = QFontDatabase::families().value(0);
     dialogs_->fonts = {platform::FontChoice{family, 14, true, true}};
     dialogs_->colors = {QColor(0, 0, 255), QColor(255, 255, 0)};
-    form->mnuFont_Click();
-    form->mnuColor_Click();
-    form->mnuBackColor_Click();
+    choose(*form, "mnuFont");
+    choose(*form, "mnuColor");
+    choose(*form, "mnuBackColor");
     QCOMPARE(text3->font().pointSizeF(), 14.0);
     QVERIFY(text3->font().bold());
     QVERIFY(text3->font().italic());
@@ -380,10 +380,10 @@ class Form1Test : public QObject, protected Form1Fixture {
     QCOMPARE(lines.value(16), QString("-2147483643"));  // the system's window colour
     QCOMPARE(lines.value(17), QString("-2147483640"));  // and window-text colour
     // Confirming the font dialog unchanged keeps the name too.
-    form->mnuFont_Click();  // cancelled: only the preset is seen
+    choose(*form, "mnuFont");  // cancelled: only the preset is seen
     const platform::FontChoice preset = dialogs_->fontPresets.back();
     dialogs_->fonts = {preset};
-    form->mnuFont_Click();
+    choose(*form, "mnuFont");
     QCOMPARE(form->appearance().fontName, QString("ＭＳ Ｐゴシック"));
   }
 
@@ -405,10 +405,10 @@ class Form1Test : public QObject, protected Form1Fixture {
   void aboutBox() {
     auto form = start();
     form->show();
-    form->mnuVersion_Click();
+    choose(*form, "mnuVersion");
     QPointer<frmSplash> box = form->aboutBox();
     QVERIFY(box && box->isVisible());
-    form->mnuVersion_Click();
+    choose(*form, "mnuVersion");
     QCOMPARE(form->aboutBox(), box.data());
     QCOMPARE(form->findChildren<frmSplash*>().size(), 1);
     QCOMPARE(box->findChild<QLabel*>("lblVersion")->text(), QString("Version 1.1.7"));
