@@ -236,6 +236,18 @@ void Form1::resizeEvent(QResizeEvent* event) {
   Form_Resize();
 }
 
+// A window restored from minimised is laid out again: the size it was given
+// while minimised (which the layout skipped) may be new, and a restore that
+// keeps the size brings no resize event.
+void Form1::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange &&
+      (static_cast<QWindowStateChangeEvent*>(event)->oldState() & Qt::WindowMinimized) &&
+      !isMinimized()) {
+    Form_Resize();
+  }
+}
+
 void Form1::Form_Resize() {
   if (isMinimized()) return;
   // The smallest outer window, whatever frame the window system draws.

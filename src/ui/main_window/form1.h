@@ -133,6 +133,7 @@ class Form1 : public QWidget, private RunView {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
