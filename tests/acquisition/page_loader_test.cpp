@@ -349,16 +349,10 @@ TEST_F(PageLoaderTest, AbandonedLoadEndsEveryWaitAtOnce) {
   }
 }
 
-TEST(WaitValueTest, WholeTextMustBeANumber) {
-  EXPECT_EQ(waitValueNumber(u"8"), 8);
-  EXPECT_EQ(waitValueNumber(u" -0.5\t"), -0.5);
-  EXPECT_EQ(waitValueNumber(u"+.5"), 0.5);
-  EXPECT_EQ(waitValueNumber(u"１．５"), 1.5);
-  EXPECT_EQ(waitValueNumber(u"2E1"), 20);
-  for (std::u16string_view text :
-       {u"", u"  ", u".", u"-", u"8 8", u"1e", u"0x10", u"1,5", u"８秒"}) {
-    EXPECT_EQ(waitValueNumber(text), 0) << "text of " << text.size() << " units";
-  }
+// The wait value's grammar is the typed-number one (its cases are in
+// decimal_test; SettlePassesFollowTheWaitValue shows the loader uses it);
+// here only the bounds of what a huge or negative value gives.
+TEST(WaitValueTest, HugeAndNegativeValuesAreBounded) {
   EXPECT_EQ(settlePassCount(1e300), 1'000'000'000'000'000);
   EXPECT_EQ(settlePauseMs(1e300), INT_MAX);
   EXPECT_EQ(settlePauseMs(-3), 0);
