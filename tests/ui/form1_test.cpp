@@ -272,7 +272,7 @@ class Form1Test : public QObject, protected Form1Fixture {
                  child<QLabel>(*form, "Label5")->text(),
              QString(":-:"));
     form->SSTab1()->setCurrentIndex(0);
-    QVERIFY(!shown("Command3") && !shown("QuitBtn"));
+    QVERIFY(!shown("Command3") && !shown("QuitBtn") && !shown("Command4") && !shown("ScriptList"));
     // Away from its page the browser is out of sight but not hidden, so the
     // page it holds keeps running.
     QVERIFY(!browserInView());
@@ -413,8 +413,6 @@ class Form1Test : public QObject, protected Form1Fixture {
     choose(*form, "mnuVersion");
     QCOMPARE(form->aboutBox(), box.data());
     QCOMPARE(form->findChildren<frmSplash*>().size(), 1);
-    QCOMPARE(box->findChild<QLabel*>("lblVersion")->text(), QString("Version 1.1.7"));
-    QCOMPARE(box->findChild<QLabel*>("lblProductName")->text(), QString("Kelvane"));
     // Closing the main window closes the about box.
     form->close();
     QTRY_VERIFY(!box || !box->isVisible());

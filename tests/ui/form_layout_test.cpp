@@ -1,5 +1,5 @@
 // The layout arithmetic: the resize rules, their floors, the smallest window
-// and the tab visibility table.
+// and twips to pixels (the tabs' visibility is checked on the window).
 #include <QTest>
 
 #include "ui/main_window/form_layout.h"
@@ -91,13 +91,6 @@ class FormLayoutTest : public QObject {
     QCOMPARE(twipsRectToPixels(50, 330, v.text3Width, v.text3Height, 96, 96).size(), QSize(0, 0));
   }
 
-  void singlePrecision() {
-    // 1/3 of a twip survives as a float computation would give it.
-    const LayoutValues v = computeLayout(input(3915.333f, 7410.5f));
-    QCOMPARE(v.text3Width, 3915.333f - 110.0f);
-    QCOMPARE(v.text6Height, 7410.5f - 5460.0f - 100.0f);
-  }
-
   void minimumWindow_data() {
     QTest::addColumn<float>("width");
     QTest::addColumn<float>("height");
@@ -146,26 +139,6 @@ class FormLayoutTest : public QObject {
     const QRect a = twipsRectToPixels(50, 0, 3185, 300, 96, 96);
     const QRect b = twipsRectToPixels(3235, 0, 550, 300, 96, 96);
     QCOMPARE(a.right() + 1, b.left());
-  }
-
-  void tabVisibility_data() {
-    QTest::addColumn<int>("page");
-    QTest::addColumn<bool>("command3");
-    QTest::addColumn<bool>("command4");
-    QTest::addColumn<bool>("scriptList");
-    QTest::addColumn<bool>("quitBtn");
-    QTest::newRow("Data") << 0 << false << false << false << false;
-    QTest::newRow("Setting") << 1 << false << true << true << true;
-    QTest::newRow("Page") << 2 << true << false << false << false;
-  }
-
-  void tabVisibility() {
-    QFETCH(int, page);
-    const TabVisibility shown = kelvane::ui::tabVisibility(page);
-    QTEST(shown.command3, "command3");
-    QTEST(shown.command4, "command4");
-    QTEST(shown.scriptList, "scriptList");
-    QTEST(shown.quitBtn, "quitBtn");
   }
 };
 
