@@ -119,17 +119,6 @@ class PageLoadingTest : public QObject {
     QCOMPARE(r->ht(), q(text));
   }
 
-  void displayShowsTheNoticeDuringTheLoadAndItsOldTextAfter() {
-    server_.route("/slow", {"<body>slow</body>", "text/html", 200, 400});
-    auto r = newRun();
-    QCOMPARE(r->run({u"PUT\t\"old display\"\tD", urlLine(server_.url("/slow"))}),
-             RunOutcome::Normal);
-    QVERIFY(r->displaySeen.size() >= 5);  // 400 ms of 20 ms turns
-    for (const auto& seen : r->displaySeen) QCOMPARE(q(seen), q(kLoadingNotice));
-    QCOMPARE(r->d(), QStringLiteral("old display"));
-    QCOMPARE(r->ht(), QStringLiteral("slow"));
-  }
-
   void neverFinishingServerStopsTheRunAtTheDeadline() {
     server_.route("/hang", {"<body><p>first half</p>" + QByteArray(2000, ' ') + "</body>",
                             "text/html", 200, 0, /*neverFinish=*/true});
