@@ -1,3 +1,5 @@
+// kelvane-run's options, inputs and failures; what a script prints, its
+// messages and exit status are script cases under tests/scripts.
 #include "cli/runner.h"
 #include "run_fixture.h"
 
@@ -15,16 +17,6 @@ namespace fs = std::filesystem;
 
 using testing::Result;
 using Runner = testing::RunFixture;
-
-TEST_F(Runner, PrintsTheDisplayAfterRunningOverThePage) {
-  const auto page = write("p.html", "<li>a</li><li>b</li>");
-  const auto script =
-      write("s.spt", "LOOP\t\"2\"\r\nGHC\tD\t\"<li>\"\t\"</li>\"\r\nCR\tD\r\nLOOPEND\r\n");
-  const Result r = run({"--page", page, script});
-  EXPECT_EQ(r.status, kExitNormal);
-  EXPECT_EQ(r.out, "a\r\nb\r\n");
-  EXPECT_EQ(r.err, "");
-}
 
 TEST_F(Runner, SavedPagesAreDecodedAsTheBrowserDecodesThem) {
   const auto script = write("s.spt", "");
@@ -45,34 +37,6 @@ TEST_F(Runner, SavedPagesAreDecodedAsTheBrowserDecodesThem) {
     EXPECT_EQ(run({"--page", write("p.html", c.bytes), "--print", "HT", script}).out, c.ht)
         << c.bytes;
   }
-}
-
-TEST_F(Runner, PrintsTheNamedBufferExactly) {
-  const auto script = write("s.spt", "PUT\t\"v\xE3\x81\x82\"\tV2\r\nPUT\t\" cap\"\tTITLE\r\n");
-  EXPECT_EQ(run({"--print", "v2", script}).out, "v\xE3\x81\x82");
-  EXPECT_EQ(run({"--print=TITLE", script}).out, "cap");
-  // Before any TITLE command the caption is the program's, as in the window.
-  EXPECT_EQ(run({"--print", "title", write("n.spt", "")}).out, "Kelvane");
-}
-
-TEST_F(Runner, AnUnpairedSurrogateIsPrintedAsTheReplacementCharacter) {
-  // One character of an emoji: GETN cuts the surrogate pair in two.
-  const auto script = write("s.spt", "PUT\t\"\xF0\x9F\x98\x80\"\tV1\r\nGETN\tV1\tD\t1\r\n");
-  EXPECT_EQ(run({script}).out, "\xEF\xBF\xBD");
-}
-
-TEST_F(Runner, MessagesGoToStandardErrorAndAStopExitsWithOne) {
-  const auto script = write("s.spt", "PUT\t\"a\"\tD\r\nPUT\tbad\tD\r\nPUT\t\"c\"\tD\r\n");
-  const Result r = run({script});
-  EXPECT_EQ(r.status, kExitStopped);
-  EXPECT_EQ(r.out, "a");
-  EXPECT_EQ(r.err,
-            "Source指定の誤り:第 1パラメータの文字列はダブルクオーツで囲んでください．BAD\n");
-}
-
-TEST_F(Runner, RunsRepeatAsPressesOfTheUpdateButtonWould) {
-  const auto script = write("s.spt", "PUT\t\"x\"\tD\r\n");
-  EXPECT_EQ(run({"--runs", "3", script}).out, "xxx");
 }
 
 TEST_F(Runner, UsageErrorsAndUnreadableFilesExitWithTwo) {
@@ -105,17 +69,6 @@ TEST_F(Runner, UsageErrorsAndUnreadableFilesExitWithTwo) {
   EXPECT_EQ(help.status, kExitNormal);
   EXPECT_NE(help.out.find("--log FILE"), std::string::npos);
   EXPECT_EQ(run({"--version"}).out, "kelvane-run " KELVANE_VERSION "\n");
-}
-
-TEST_F(Runner, TraceShowsEachLineAndTheBuffersItChanged) {
-  const auto page = write("p.html", "<b>x</b>rest");
-  const auto script = write("s.spt", "GHC\tV1\t\"<b>\"\t\"</b>\"\r\nREM\tnothing\r\n");
-  const Result r = run({"--trace", "--page", page, script});
-  EXPECT_EQ(r.err,
-            "[0] GHC\\tV1\\t\\\"<b>\\\"\\t\\\"</b>\\\"\n"
-            "    HT (4) \"rest\"\n"
-            "    V1 (1) \"x\"\n"
-            "[1] REM\\tnothing\n");
 }
 
 // The test program has no page loader module beside it: a URL command says

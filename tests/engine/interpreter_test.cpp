@@ -37,37 +37,6 @@ TEST(Interpreter, ExtractionCommandsAndTheirUpperCaseTwins) {
   }
 }
 
-TEST(Interpreter, GetBetweenReadsFourParameters) {
-  for (const std::u16string word : {u"GETC", u"getc-u"}) {
-    Bench b;
-    b.engine.ht().assign(kPage);
-    b.run({word + u"\tHT\tD\t\"<li>\"\t\"</LI>\""});
-    EXPECT_EQ(b.d(), u"One");
-  }
-}
-
-TEST(Interpreter, UnrecognisedWordsShowTheLineAndTheWordAsWritten) {
-  struct Case {
-    std::u16string word, message;
-    int index;
-  } cases[] = {
-      {u"GETX", u"コマンド記述エラー:line= 2  Cmnd=GETX", 2},
-      {u"GETA ", u"コマンド記述エラー:line= 2  Cmnd=GETA ", 2},
-      {u"rem lower", u"コマンド記述エラー:line= 2  Cmnd=rem lower", 2},
-  };
-  for (const auto& c : cases) {
-    Bench b;
-    EXPECT_EQ(b.run({u"", u"REM", c.word + u"\tx", u"PUT\t\"no\"\tD"}), RunOutcome::Stopped);
-    ASSERT_EQ(b.host.messages.size(), 1u);
-    EXPECT_EQ(b.host.messages[0], c.message);
-    EXPECT_EQ(b.d(), u"");
-  }
-  Bench eleventh;
-  eleventh.run({u"", u"", u"", u"", u"", u"", u"", u"", u"", u"", u"Oops"});
-  ASSERT_EQ(eleventh.host.messages.size(), 1u);
-  EXPECT_EQ(eleventh.host.messages[0], u"コマンド記述エラー:line= 10  Cmnd=Oops");
-}
-
 TEST(Interpreter, UrlSetsTheAddressAndHandsItToTheHost) {
   Bench b;
   b.engine.ht().assign(u"http://example.test/");
