@@ -44,7 +44,7 @@ class RunFixture : public ::testing::Test {
 
   std::filesystem::path dir_;
 
- private:
+  // What was written to f, which is closed.
   static std::string slurp(std::FILE* f) {
     std::string s;
     std::rewind(f);

@@ -69,14 +69,7 @@ class WatchRun : public Watch {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
     const int status = watch(*parsed.options, out, err, clock);
-    return {status, read(out), read(err)};
-  }
-  static std::string read(std::FILE* f) {
-    std::string s(static_cast<size_t>(std::ftell(f)), '\0');
-    std::rewind(f);
-    s.resize(std::fread(s.data(), 1, s.size(), f));
-    std::fclose(f);
-    return s;
+    return {status, slurp(out), slurp(err)};
   }
 };
 

@@ -266,15 +266,6 @@ class PageLoadingTest : public QObject {
     QCOMPARE(r->d(), QStringLiteral("next"));
   }
 
-  void busyFromNavigateUntilTheLoadHasFinished() {
-    server_.route("/later", {"<body>later</body>", "text/html", 200, 300});
-    browser_->Navigate(u16(server_.url("/later")));
-    QVERIFY(browser_->Busy());
-    QTRY_VERIFY_WITH_TIMEOUT(!browser_->Busy(), 20000);
-    QVERIFY(!browser_->loadError());
-    QCOMPARE(q(browser_->bodyHtml().value_or(u"?")), QStringLiteral("later"));
-  }
-
   void relativeFileNameResolvesAgainstTheCurrentDirectory() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());

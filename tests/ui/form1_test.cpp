@@ -125,15 +125,6 @@ class Form1Test : public QObject, protected Form1Fixture {
     QVERIFY(desktop.contains(form->frameGeometry().center()));
   }
 
-  void emptyIntervalLineGivesZero() {
-    settings::Settings stored;
-    stored.interval = u"abc";
-    writeAll(path("Kelvane.cnf"), QByteArray::fromStdString(settings::settingsBytes(stored)));
-    auto form = start();
-    QCOMPARE(form->timer1().scheduler().intervalMinutes(), int16_t(0));
-    QCOMPARE(form->timer1().scheduler().minuteCount(), int64_t(0));
-  }
-
   void settingsSavedAndReadBackAtNextStart() {
     {
       auto form = start();
