@@ -209,50 +209,49 @@ TEST_F(PageLoaderTest, UrlFromABufferGoesToTheBrowserUnchanged) {
   EXPECT_EQ(bench.ht(), u"ok");
 }
 
-TEST_F(PageLoaderTest, BusyPastTheDeadlineStopsTheRunSilentlyWithWhateverPageIsShown) {
-  browser.pages[u"http://slow/"] = {u"<p>partial</p>", std::nullopt, -1};
-  EXPECT_EQ(bench.run({u"URL\t\"http://slow/\"", u"PUT\t\"next line\"\tD"}), RunOutcome::Stopped);
-  EXPECT_TRUE(bench.engine.stopFlag());
-  EXPECT_EQ(bench.d(), u"");  // the next line never ran; the display is back
-  EXPECT_EQ(bench.ht(), u"<p>partial</p>");
+// The deadline of the busy wait, and of the second wait after the settle
+// passes: a time-out stops the run silently, with whatever page is shown.
+TEST_F(PageLoaderTest, TheDeadlineStopsTheRunSilentlyWithWhateverPageIsShown) {
+  struct Case {
+    const char* name;
+    int passes;      // -1: the page never finishes
+    bool busyAgain;  // while it settles, the page starts a navigation that never ends
+    std::chrono::milliseconds deadline;
+    int turns;  // 20 ms turns of the busy waits in all
+  };
+  const std::vector<Case> cases = {
+      {"never finishes", -1, false, 90s, 2 * 4500},
+      {"busy again while settling", 1, true, 90s, 1 + 4500},
+      {"finishes just before", 4499, false, 90s, 4499},
+      {"shortened deadline", -1, false, 100ms, 2 * 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PageHooks h = hooks();
+    h.deadline = c.deadline;
+    PageLoader timed(bench.engine, browser, h);
+    bench.host.onOpenUrl = [&](std::u16string_view url) { timed.loadUrl(url); };
+    browser.pages[u"http://p/"] = {u"<p>P</p>", std::nullopt, c.passes};
+    onPass = [&] {
+      if (c.busyAgain && !browser.Busy()) browser.passesLeft = -1;
+    };
+    bench.engine.d().assign(u"");
+    pauses.clear();
+    timeOuts = 0;
+    const auto start = clock;
+    const bool timesOut = c.passes < 0 || c.busyAgain;
+    EXPECT_EQ(bench.run({u"URL\t\"http://p/\"", u"PUT\t\"next\"\tD"}),
+              timesOut ? RunOutcome::Stopped : RunOutcome::Normal);
+    EXPECT_EQ(bench.engine.stopFlag(), timesOut);
+    EXPECT_EQ(bench.d(), timesOut ? u"" : u"next");  // the display is back, the next line not run
+    EXPECT_EQ(bench.ht(), u"<p>P</p>");
+    EXPECT_EQ(timeOuts, timesOut ? 1 : 0);
+    EXPECT_EQ(pausesOf(20), c.turns);
+    EXPECT_EQ(pausesOf(0), 1);  // the one settle pass of wait value 0
+    EXPECT_EQ(clock - start, 20ms * c.turns);
+  }
   EXPECT_TRUE(bench.host.messages.empty());
   EXPECT_TRUE(failures.empty());
-  EXPECT_EQ(timeOuts, 1);
-  // 90 s of 20 ms turns, the settle pass, and the second wait.
-  EXPECT_EQ(pausesOf(20), 2 * 4500);
-  EXPECT_EQ(pausesOf(0), 1);
-  EXPECT_EQ(clock - std::chrono::steady_clock::time_point{}, 180s);
-}
-
-TEST_F(PageLoaderTest, PageThatKeepsTheBrowserBusyAfterItsLoadIsToldAsATimeOut) {
-  browser.pages[u"http://a/"] = {u"<p>A</p>", std::nullopt, 1};
-  waitValue = u"0.1";
-  // While it settles, the page starts a navigation that never ends.
-  onPass = [this] {
-    if (!browser.Busy()) browser.passesLeft = -1;
-  };
-  EXPECT_EQ(bench.run({u"URL\t\"http://a/\"", u"PUT\t\"next\"\tD"}), RunOutcome::Stopped);
-  EXPECT_EQ(bench.ht(), u"<p>A</p>");
-  EXPECT_EQ(timeOuts, 1);
-  EXPECT_EQ(pausesOf(20), 1 + 4500);
-}
-
-TEST_F(PageLoaderTest, PageThatFinishesJustBeforeTheDeadlineIsNotATimeOut) {
-  browser.pages[u"http://slow/"] = {u"<p>all</p>", std::nullopt, 4499};
-  EXPECT_EQ(bench.run({u"URL\t\"http://slow/\"", u"PUT\t\"next\"\tD"}), RunOutcome::Normal);
-  EXPECT_EQ(bench.d(), u"next");
-  EXPECT_EQ(timeOuts, 0);
-}
-
-TEST_F(PageLoaderTest, ShortenedDeadline) {
-  PageHooks h = hooks();
-  h.deadline = 100ms;
-  PageLoader quick(bench.engine, browser, h);
-  browser.pages[u"http://slow/"] = {u"<p>partial</p>", std::nullopt, -1};
-  urlBox = u"http://slow/";
-  quick.loadByHand();
-  EXPECT_TRUE(bench.engine.stopFlag());
-  EXPECT_EQ(pausesOf(20), 5);
 }
 
 TEST_F(PageLoaderTest, FailedLoadIsNotAPage) {
