@@ -7,7 +7,7 @@
 #include <chrono>
 #include <thread>
 
-#include "acquisition/local_http_server.h"
+#include "support/local_http_server.h"
 
 namespace kelvane::acquisition {
 namespace {
@@ -153,11 +153,7 @@ TEST_F(HttpFetchTest, CookiesLastForTheFetcherOnly) {
 }
 
 TEST(HttpFetch, RefusedConnectionNamesTheAddress) {
-  std::string url;
-  {
-    LocalHttpServer closed([](LocalHttpServer&, int, const std::string&, const std::string&) {});
-    url = closed.url("/");
-  }
+  const std::string url = "http://127.0.0.1:" + std::to_string(LocalHttpServer::closedPort()) + "/";
   const FetchResult r = HttpFetcher().fetch(url);
   EXPECT_TRUE(r.error.ends_with(" (" + url + ")")) << r.error;
 }

@@ -1,19 +1,20 @@
-// A small HTTP server on 127.0.0.1 for page tests: each path gets a fixed
-// reply, sent at once, after a delay, or begun and never finished.
+// The page tests' server on 127.0.0.1: each path gets a fixed reply, sent at
+// once, after a delay, or begun and never finished; other paths get a 404.
 #pragma once
 
 #include <QByteArray>
-#include <QHash>
-#include <QHostAddress>
-#include <QPointer>
 #include <QString>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTimer>
+#include <chrono>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "support/local_http_server.h"
 
 namespace kelvane::testing {
 
-class TestServer : public QObject {
+class TestServer {
  public:
   struct Reply {
     QByteArray body;
@@ -24,64 +25,48 @@ class TestServer : public QObject {
     bool neverFinish = false;
   };
 
-  TestServer() {
-    server_.listen(QHostAddress::LocalHost, 0);
-    connect(&server_, &QTcpServer::newConnection, this, [this] {
-      while (QTcpSocket* socket = server_.nextPendingConnection()) serve(socket);
-    });
+  void route(const QString& path, Reply reply) {
+    const std::lock_guard lock(mutex_);
+    routes_[path.toStdString()] = std::move(reply);
   }
-
-  void route(const QString& path, Reply reply) { routes_.insert(path, std::move(reply)); }
   QString url(const QString& path) const {
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path);
+    return QString::fromStdString(server_.url(path.toStdString()));
   }
-  int requests(const QString& path) const { return counts_.value(path); }
-
-  // A port on which nothing listens.
-  static quint16 closedPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
+  int requests(const QString& path) const {
+    const std::lock_guard lock(mutex_);
+    const auto it = counts_.find(path.toStdString());
+    return it == counts_.end() ? 0 : it->second;
   }
+  static int closedPort() { return LocalHttpServer::closedPort(); }
 
  private:
-  void serve(QTcpSocket* socket) {
-    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-      QByteArray& request = pending_[socket];
-      request += socket->readAll();
-      if (!request.contains("\r\n\r\n")) return;
-      const QList<QByteArray> firstLine = request.left(request.indexOf("\r\n")).split(' ');
-      pending_.remove(socket);
-      const QString path = firstLine.size() > 1 ? QString::fromLatin1(firstLine[1]) : QString();
+  void answer(int fd, const std::string& path) {
+    Reply reply{"<p>not here</p>", "text/html", 404};
+    {
+      const std::lock_guard lock(mutex_);
       ++counts_[path];
-      const Reply reply = routes_.value(path, Reply{"<p>not here</p>", "text/html", 404});
-      QPointer<QTcpSocket> alive(socket);
-      QTimer::singleShot(reply.delayMs, this, [alive, reply] {
-        if (alive) send(alive, reply);
-      });
-    });
-  }
-
-  static void send(QTcpSocket* socket, const Reply& reply) {
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + " Status\r\n";
-    head += "Content-Type: " + reply.contentType + "\r\n";
-    head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
-    head += "Cache-Control: no-store\r\n";
-    if (reply.neverFinish) {
-      socket->write(head + "\r\n" + reply.body.left(reply.body.size() / 2));
+      if (const auto it = routes_.find(path); it != routes_.end()) reply = it->second;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(reply.delayMs));
+    const std::string status = std::to_string(reply.status) + " Status";
+    const std::string headers =
+        "Content-Type: " + reply.contentType.toStdString() + "\r\nCache-Control: no-store\r\n";
+    if (!reply.neverFinish) {
+      LocalHttpServer::reply(fd, status, headers, reply.body.toStdString());
       return;
     }
-    socket->write(head + "Connection: close\r\n\r\n" + reply.body);
-    socket->disconnectFromHost();
+    LocalHttpServer::send(fd, "HTTP/1.1 " + status + "\r\n" + headers + "Content-Length: " +
+                                  std::to_string(reply.body.size()) + "\r\n\r\n" +
+                                  reply.body.left(reply.body.size() / 2).toStdString());
+    while (!server_.stopping()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
 
-  QTcpServer server_;
-  QHash<QString, Reply> routes_;
-  QHash<QString, int> counts_;
-  QHash<QTcpSocket*, QByteArray> pending_;
+  mutable std::mutex mutex_;
+  std::map<std::string, Reply> routes_;
+  std::map<std::string, int> counts_;
+  // Last, so that its connections end before the routes go.
+  LocalHttpServer server_{[this](LocalHttpServer&, int fd, const std::string& path,
+                                 const std::string&) { answer(fd, path); }};
 };
 
 }  // namespace kelvane::testing

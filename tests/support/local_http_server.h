@@ -1,7 +1,8 @@
-// A small HTTP server on 127.0.0.1 for the direct fetch's tests, without
-// Qt: one thread, one connection at a time, each request answered by a
-// handler that writes whatever it likes to the socket (well-formed pages,
-// endless redirects, gzip bombs, headers dripped byte by byte).
+// A small HTTP server on 127.0.0.1 for tests, without Qt: each connection
+// on a thread of its own, each request answered by a handler that writes
+// whatever it likes to the socket (well-formed pages, endless redirects,
+// gzip bombs, headers dripped byte by byte, a page that never ends). The
+// handler may be called on several connections at once.
 #pragma once
 
 #include <arpa/inet.h>
@@ -15,6 +16,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace kelvane::testing {
 
@@ -41,6 +43,7 @@ class LocalHttpServer {
   ~LocalHttpServer() {
     stopping_ = true;
     thread_.join();
+    for (std::thread& connection : connections_) connection.join();
     ::close(listener_);
   }
 
@@ -48,6 +51,13 @@ class LocalHttpServer {
     return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
   }
   bool stopping() const { return stopping_; }
+
+  // A port on which nothing listens.
+  static int closedPort() {
+    const LocalHttpServer closed(
+        [](LocalHttpServer&, int, const std::string&, const std::string&) {});
+    return closed.port_;
+  }
 
   // Writes all of data; false when the client has closed the connection.
   static bool send(int fd, std::string_view data) {
@@ -80,20 +90,23 @@ class LocalHttpServer {
   void serve() {
     while (readable(listener_)) {
       const int fd = ::accept(listener_, nullptr, nullptr);
-      if (fd < 0) continue;
-      std::string head;
-      char buffer[4096];
-      while (head.find("\r\n\r\n") == std::string::npos && readable(fd)) {
-        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0) break;
-        head.append(buffer, static_cast<size_t>(n));
-      }
-      const size_t start = head.find(' ') + 1;
-      const std::string path = head.substr(start, head.find(' ', start) - start);
-      handler_(*this, fd, path, head);
-      ::shutdown(fd, SHUT_RDWR);
-      ::close(fd);
+      if (fd >= 0) connections_.emplace_back([this, fd] { answer(fd); });
     }
+  }
+
+  void answer(int fd) {
+    std::string head;
+    char buffer[4096];
+    while (head.find("\r\n\r\n") == std::string::npos && readable(fd)) {
+      const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+      if (n <= 0) break;
+      head.append(buffer, static_cast<size_t>(n));
+    }
+    const size_t start = head.find(' ') + 1;
+    const std::string path = head.substr(start, head.find(' ', start) - start);
+    handler_(*this, fd, path, head);
+    ::shutdown(fd, SHUT_RDWR);
+    ::close(fd);
   }
 
   Handler handler_;
@@ -101,6 +114,7 @@ class LocalHttpServer {
   int port_ = 0;
   std::atomic<bool> stopping_{false};
   std::thread thread_;
+  std::vector<std::thread> connections_;  // only the accepting thread adds to it
 };
 
 }  // namespace kelvane::testing
