@@ -236,41 +236,6 @@ TEST(SettingsFile, Cp932BytesThatLookLikeUtf8AreWrittenAsUtf8) {
   EXPECT_EQ(read.fontName, s.fontName);
 }
 
-TEST(SettingsFile, ReadsAHandMadeCp932File) {
-  const std::string file = lines({"8000",
-                                  "6000",
-                                  "0",
-                                  "0",
-                                  "\x93\xFA\x96\x7B\x8C\xEA\x82\xCC\x55\x52\x4C",
-                                  "10",
-                                  "1",
-                                  "",
-                                  "0",
-                                  "0",
-                                  "",
-                                  "",
-                                  "",
-                                  "",
-                                  "12",
-                                  "a.spt",
-                                  "0",
-                                  "255",
-                                  "\x82\x6C\x82\x72\x20\x82\x6F\x83\x53\x83\x56\x83\x62\x83\x4E",
-                                  "1",
-                                  "false",
-                                  "5"});
-  Settings s;
-  const ReadReport report = applySettings(file, s);
-  EXPECT_EQ(report.encoding, Encoding::Cp932);
-  EXPECT_EQ(s.url, u"日本語のURL");
-  EXPECT_EQ(s.fontName, u"ＭＳ Ｐゴシック");
-  EXPECT_EQ(s.windowWidth, 8000);
-  EXPECT_EQ(s.autoUpdate, 1);
-  EXPECT_EQ(s.foreColor, 255);
-  EXPECT_TRUE(s.bold);
-  EXPECT_EQ(s.wait, u"5");
-}
-
 TEST(SettingsFile, ARefusedLineKeepsOnlyItsOwnField) {
   Settings s;
   s.bold = true;
