@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "acquisition/local_http_server.h"
+#include "support/local_http_server.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) return 2;

@@ -12,11 +12,11 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <thread>
-#include <vector>
 
 namespace kelvane::testing {
 
@@ -43,7 +43,7 @@ class LocalHttpServer {
   ~LocalHttpServer() {
     stopping_ = true;
     thread_.join();
-    for (std::thread& connection : connections_) connection.join();
+    while (connections_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     ::close(listener_);
   }
 
@@ -90,7 +90,12 @@ class LocalHttpServer {
   void serve() {
     while (readable(listener_)) {
       const int fd = ::accept(listener_, nullptr, nullptr);
-      if (fd >= 0) connections_.emplace_back([this, fd] { answer(fd); });
+      if (fd < 0) continue;
+      ++connections_;
+      std::thread([this, fd] {
+        answer(fd);
+        --connections_;  // the last use of the server
+      }).detach();
     }
   }
 
@@ -114,7 +119,7 @@ class LocalHttpServer {
   int port_ = 0;
   std::atomic<bool> stopping_{false};
   std::thread thread_;
-  std::vector<std::thread> connections_;  // only the accepting thread adds to it
+  std::atomic<int> connections_{0};  // answered now
 };
 
 }  // namespace kelvane::testing
