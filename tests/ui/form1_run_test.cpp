@@ -1,6 +1,8 @@
-// The main window at work: runs through the update button and the timer,
-// page loads and failed loads, edits during a run, the log, and quitting
-// from every state, and what each popup item does.
+// The main window at work, where the real controls matter: the boxes and
+// the script list a run fills, typing in Text3 during a run, the URL box and
+// the failed-load mark, the log, the automatic update's switches, quitting
+// by the button and by closing, and what each popup item does. How runs,
+// loads and quitting behave below the window is in run_controller_test.
 #include "ui/form1_fixture.h"
 
 class Form1RunTest : public QObject, protected Form1Fixture {
@@ -8,18 +10,6 @@ class Form1RunTest : public QObject, protected Form1Fixture {
 
  private slots:
   void init() { reset(); }
-
-  void quitEndsWithoutSaving() {
-    auto form = start();
-    child<QLineEdit>(*form, "Text2")->setText("not saved");
-    choose(*form, "mnuExit");
-    QCOMPARE(quits_, 1);
-    QVERIFY(!QFile::exists(path("Kelvane.cnf")));
-    auto again = start();
-    QVERIFY(text(*again, "Text2").isEmpty());
-    child<QPushButton>(*again, "QuitBtn")->click();
-    QCOMPARE(quits_, 2);
-  }
 
   void failedSaveIsReported() {
     StartOptions options;
@@ -47,20 +37,26 @@ class Form1RunTest : public QObject, protected Form1Fixture {
     QCOMPARE(form->geometry().top(), geometry.top());
   }
 
-  void runThroughExecFillsTheDisplay() {
-    writeScript(path("run.spt"), {"CLEAR\tD", "LOOP\t\"3\"", "PUT\t\"行\"\tD", "CR\tD", "LOOPEND",
+  // A run fills the boxes and the script list; what the user types into
+  // Text3 while the run yields is kept with what the run writes after it.
+  void runFillsTheBoxesAndKeepsWhatIsTyped() {
+    writeScript(path("run.spt"), {"CLEAR\tD", "LOOP\t\"2\"", "PUT\t\"行\"\tD", "CR\tD", "LOOPEND",
                                   "PUT\t\"end\"\tD"});
     auto form = start(path("run.spt"));
+    QTimer::singleShot(0, form.get(), [&] {
+      form->showBuffers();  // the box shows the first line once the run yields
+      QTextCursor cursor(child<QPlainTextEdit>(*form, "Text3")->document());
+      cursor.movePosition(QTextCursor::End);
+      cursor.insertText("b");
+    });
     child<QPushButton>(*form, "Exec")->click();
-    QCOMPARE(child<QPlainTextEdit>(*form, "Text3")->toPlainText(), QString("行\n行\n行\nend"));
+    QCOMPARE(child<QPlainTextEdit>(*form, "Text3")->toPlainText(), QString("行\nb行\nend"));
     QCOMPARE(QString::fromStdU16String(std::u16string(form->engine().d().view())),
-             QString("行\r\n行\r\n行\r\nend"));
+             QString("行\r\nb行\r\nend"));
     auto* list = child<QListWidget>(*form, "ScriptList");
     QCOMPARE(list->count(), 6);
-    QCOMPARE(list->item(1)->text(), QString("LOOP\t\"3\""));
+    QCOMPARE(list->item(1)->text(), QString("LOOP\t\"2\""));
     QCOMPARE(list->currentRow(), 5);  // the list followed the run to its last line
-    QVERIFY(form->timer1().timerEnabled());
-    QCOMPARE(form->timer1().scheduler().minuteCount(), int64_t(0));
   }
 
   // Each popup item in its place, chosen by its caption as the user does
@@ -122,80 +118,37 @@ class Form1RunTest : public QObject, protected Form1Fixture {
     }
   }
 
-  void secondStartDuringARunIsIgnored() {
-    writeScript(path("loop.spt"),
-                {"CLEAR\tD", "LOOP\t\"3\"", "PUT\t\"x\"\tD", "LOOPEND", "PUT\t\"!\"\tD"});
-    auto form = start(path("loop.spt"));
-    std::optional<engine::RunOutcome> nested;
-    // Fires inside the first LOOPEND's pass of the event loop.
-    QTimer::singleShot(0, form.get(), [&] { nested = form->Exec_Click(); });
-    QCOMPARE(form->Exec_Click(), engine::RunOutcome::Normal);
-    QCOMPARE(nested, std::optional(engine::RunOutcome::Ignored));
-    QCOMPARE(QString::fromStdU16String(std::u16string(form->engine().d().view())), QString("xxx!"));
-  }
-
-  void editDuringARunIsTakenAtTheYield() {
-    writeScript(path("edit.spt"),
-                {"CLEAR\tD", "PUT\t\"a\"\tD", "LOOP\t\"1\"", "LOOPEND", "PUT\t\"c\"\tD"});
-    auto form = start(path("edit.spt"));
-    QTimer::singleShot(0, form.get(), [&] {
-      // The box shows "a" once the run yields; the user adds "b".
-      form->showBuffers();
-      QTextCursor cursor(child<QPlainTextEdit>(*form, "Text3")->document());
-      cursor.movePosition(QTextCursor::End);
-      cursor.insertText("b");
-    });
-    form->Exec_Click();
-    QCOMPARE(QString::fromStdU16String(std::u16string(form->engine().d().view())), QString("abc"));
-    QCOMPARE(child<QPlainTextEdit>(*form, "Text3")->toPlainText(), QString("abc"));
-  }
-
-  void editBeforeARunIsTheDisplay() {
-    writeScript(path("append.spt"), {"PUT\t\"+\"\tD"});
-    auto form = start(path("append.spt"));
-    child<QPlainTextEdit>(*form, "Text3")->setPlainText("typed\nby hand");
-    form->Exec_Click();
-    QCOMPARE(QString::fromStdU16String(std::u16string(form->engine().d().view())),
-             QString("typed\r\nby hand+"));
-  }
-
-  void scriptMessageShowsAndStops() {
-    writeScript(path("bad.spt"), {"PUT\t\"x\"\tD", "GETX", "PUT\t\"y\"\tD"});
-    auto form = start(path("bad.spt"));
-    QString shownDisplay;
-    dialogs_->onMessage = [&](const QString&) {
-      shownDisplay = child<QPlainTextEdit>(*form, "Text3")->toPlainText();
-    };
-    QCOMPARE(form->Exec_Click(), engine::RunOutcome::Stopped);
-    QCOMPARE(dialogs_->messages.size(), 1);
-    QVERIFY(dialogs_->messages[0].startsWith("コマンド記述エラー"));
-    QCOMPARE(shownDisplay, QString("x"));  // the display was up to date behind the message
-    QVERIFY(!form->timer1().timerEnabled());
-  }
-
-  void urlCommandLoadsThroughTheBrowser() {
+  // The URL command reads the wait value box and the settle switch, fills
+  // the URL box and both buffer boxes, and makes the browser in its holder.
+  // The URL command reads the wait value box and the settle switch, fills
+  // the URL box and both buffer boxes, and makes the browser in its holder.
+  // A failed load is marked on the "Data" tab, with when and why in its
+  // tooltip, and the display keeps its text; a good load clears the mark.
+  void pageLoadsFillTheBoxesOrMarkTheTab() {
     pages_[u"page.html"] = u"<p>相場</p>";
     writeScript(path("url.spt"), {"URL\t\"page.html\"", "GETC\tHT\tD\t\"<p>\"\t\"</p>\""});
     auto form = start(path("url.spt"));
     child<QLineEdit>(*form, "WaitValue")->setText("0");
-    QVERIFY(!form->browserCreated());
     QCOMPARE(form->Exec_Click(), engine::RunOutcome::Normal);
     QVERIFY(form->browserCreated());
-    QCOMPARE(browser_->navigations, std::vector<std::u16string>{u"page.html"});
     QCOMPARE(text(*form, "Text2"), QString("page.html"));
     QCOMPARE(child<QPlainTextEdit>(*form, "Text3")->toPlainText(), QString("相場"));
     QCOMPARE(child<QPlainTextEdit>(*form, "Text6")->toPlainText(), QString("<p>相場</p>"));
-  }
+    QCOMPARE(browser_->activityWatches, 0);
 
-  void loadByHand() {
-    pages_[u"http://127.0.0.1/x"] = u"<b>x</b>";
-    auto form = start();
-    child<QLineEdit>(*form, "WaitValue")->setText("0");
-    child<QLineEdit>(*form, "Text2")->setText("http://127.0.0.1/x");
-    child<QPlainTextEdit>(*form, "Text3")->setPlainText("kept");
-    form->Command3_Click();
-    QCOMPARE(child<QPlainTextEdit>(*form, "Text6")->toPlainText(), QString("<b>x</b>"));
-    QCOMPARE(child<QPlainTextEdit>(*form, "Text3")->toPlainText(), QString("kept"));
+    child<QLineEdit>(*form, "Text2")->setText("down");
+    child<QPushButton>(*form, "Command3")->click();
+    QCOMPARE(child<QPlainTextEdit>(*form, "Text3")->toPlainText(), QString("相場"));
+    QTabBar* strip = form->SSTab1()->strip();
+    QVERIFY(!strip->tabIcon(0).isNull());
+    QVERIFY(strip->tabToolTip(0).startsWith("読込失敗 "));
+    QVERIFY(strip->tabToolTip(0).endsWith("no such page"));
+
+    choose(*form, "mnuAutoSettle");
+    form->Exec_Click();
+    QCOMPARE(browser_->activityWatches, 1);
+    QVERIFY(strip->tabIcon(0).isNull());
+    QVERIFY(strip->tabToolTip(0).isEmpty());
   }
 
   void logEntry() {
@@ -235,99 +188,38 @@ class Form1RunTest : public QObject, protected Form1Fixture {
     QVERIFY(!form->menuItem("mnuTimerOn")->isChecked());
   }
 
-  // 終了, or closing the window, ends whatever is going on at its next look
-  // and nothing starts any more.
-  void quittingEndsEveryState_data() {
-    QTest::addColumn<QStringList>("script");
-    QTest::addColumn<QString>("wait");
-    QTest::addColumn<bool>("automatic");
-    QTest::addColumn<bool>("byClosing");
-    const QStringList load = {"URL\t\"hang\"", "PUT\t\"next\"\tD"};
-    QTest::newRow("page load") << load << "0" << false << false;
-    QTest::newRow("page load, window closed") << load << "0" << false << true;
-    QTest::newRow("automatic run's page load") << load << "0" << true << false;
-    QTest::newRow("settle wait") << QStringList{"URL\t\"p\"", "PUT\t\"next\"\tD"} << "1000" << false
-                                 << true;
-    QTest::newRow("loop") << QStringList{"LOOP\t\"30000\"", "PUT\t\"x\"\tD", "LOOPEND"} << "0"
-                          << false << false;
-  }
-
-  void quittingEndsEveryState() {
-    QFETCH(QStringList, script);
-    QFETCH(QString, wait);
-    QFETCH(bool, automatic);
-    QFETCH(bool, byClosing);
-    pages_[u"p"] = u"<p>P</p>";
-    writeScript(path("state.spt"), script);
-    auto form = start(path("state.spt"));
-    child<QLineEdit>(*form, "WaitValue")->setText(wait);
-    child<QLineEdit>(*form, "Text4")->setText("0");
-    child<QCheckBox>(*form, "Check1")->click();
-    form->SSTab1()->setCurrentIndex(2);  // makes the browser
-    form->SSTab1()->setCurrentIndex(0);
-    browser_->hangingUrl = u"hang";
-    form->show();
-    int pollsAtQuit = -1;
-    // Fires inside the run's first pass of the event loop.
-    QTimer::singleShot(0, form.get(), [&] {
-      pollsAtQuit = browser_->busyPolls;
-      if (byClosing) {
-        form->close();
-      } else {
-        form->QuitBtn_Click();
-      }
-    });
-    if (automatic) {
-      form->timer1().scheduler().tick();
-    } else {
+  // 終了, or closing the window, ends a page load at its next look, hides
+  // the window, saves nothing, and nothing starts any more; only 終了 ends
+  // the program.
+  void quittingDuringALoad() {
+    for (const bool byClosing : {false, true}) {
+      reset();
+      writeScript(path("state.spt"), {"URL\t\"hang\"", "PUT\t\"next\"\tD"});
+      auto form = start(path("state.spt"));
+      child<QLineEdit>(*form, "Text4")->setText("0");
+      child<QCheckBox>(*form, "Check1")->click();
+      form->SSTab1()->setCurrentIndex(2);  // makes the browser
+      form->SSTab1()->setCurrentIndex(0);
+      browser_->hangingUrl = u"hang";
+      form->show();
+      int pollsAtQuit = -1;
+      // Fires inside the run's first pass of the event loop.
+      QTimer::singleShot(0, form.get(), [&] {
+        pollsAtQuit = browser_->busyPolls;
+        if (byClosing) {
+          form->close();
+        } else {
+          child<QPushButton>(*form, "QuitBtn")->click();
+        }
+      });
       QCOMPARE(form->Exec_Click(), engine::RunOutcome::Stopped);
-    }
-    QVERIFY(pollsAtQuit >= 0);
-    QVERIFY(browser_->busyPolls <= pollsAtQuit + 1);
-    QCOMPARE(browser_->bodyReads, 0);
-    QCOMPARE(quits_, byClosing ? 0 : 1);
-    QVERIFY(form->engine().d().size() < 30000);
-    QVERIFY(!form->isVisible());
-    QVERIFY(!form->timer1().timerEnabled());
-    QCOMPARE(form->Exec_Click(), engine::RunOutcome::Ignored);
-  }
-
-  // A failed load is shown on the "Data" tab and, unlike a script error,
-  // does not end the automatic update; a good load takes the mark away.
-  void failedLoadIsMarkedAndTheUpdateGoesOn_data() {
-    QTest::addColumn<QStringList>("script");
-    QTest::addColumn<bool>("autoUpdate");
-    QTest::addColumn<bool>("marked");
-    QTest::addColumn<bool>("timerOn");
-    const QStringList down = {"URL\t\"down\"", "PUT\t\"next\"\tD"};
-    QTest::newRow("failed load") << down << true << true << true;
-    QTest::newRow("failed load, update off") << down << false << true << false;
-    QTest::newRow("script error") << QStringList{"GETX", "PUT\t\"next\"\tD"} << true << false
-                                  << false;
-  }
-
-  void failedLoadIsMarkedAndTheUpdateGoesOn() {
-    QFETCH(QStringList, script);
-    QFETCH(bool, autoUpdate);
-    pages_[u"up"] = u"<p>up</p>";
-    writeScript(path("fail.spt"), script);
-    auto form = start(path("fail.spt"));
-    child<QLineEdit>(*form, "WaitValue")->setText("0");
-    if (autoUpdate) child<QCheckBox>(*form, "Check1")->click();
-    child<QPlainTextEdit>(*form, "Text3")->setPlainText("kept");
-    QCOMPARE(form->Exec_Click(), engine::RunOutcome::Stopped);
-    QCOMPARE(child<QPlainTextEdit>(*form, "Text3")->toPlainText(), QString("kept"));
-    QTabBar* strip = form->SSTab1()->strip();
-    QTEST(!strip->tabIcon(0).isNull(), "marked");
-    QTEST(form->timer1().timerEnabled(), "timerOn");
-    if (!strip->tabIcon(0).isNull()) {
-      QVERIFY(strip->tabToolTip(0).startsWith("読込失敗 "));
-      QVERIFY(strip->tabToolTip(0).endsWith("no such page"));
-      // A good load, by hand here, clears the mark.
-      child<QLineEdit>(*form, "Text2")->setText("up");
-      form->Command3_Click();
-      QVERIFY(strip->tabIcon(0).isNull());
-      QVERIFY(strip->tabToolTip(0).isEmpty());
+      QVERIFY(pollsAtQuit >= 0);
+      QVERIFY(browser_->busyPolls <= pollsAtQuit + 1);
+      QCOMPARE(quits_, byClosing ? 0 : 1);
+      QVERIFY(!form->isVisible());
+      QVERIFY(!form->timer1().timerEnabled());
+      QCOMPARE(form->Exec_Click(), engine::RunOutcome::Ignored);
+      QVERIFY(!QFile::exists(path("Kelvane.cnf")));
     }
   }
 
@@ -356,72 +248,26 @@ class Form1RunTest : public QObject, protected Form1Fixture {
     QVERIFY(!focusReachesThePage());
   }
 
-  void automaticRunWritesTheLogWhenAsked() {
+  // Check1 and Text4 start the automatic runs, Check3 makes each write the
+  // log, and "変化を通知" tells the desktop of a changed display.
+  void automaticRunsFollowTheirSwitches() {
     writeScript(path("auto.spt"), {"CLEAR\tD", "PUT\t\"auto\"\tD"});
     auto form = start(path("auto.spt"));
     child<QLineEdit>(*form, "Text4")->setText("0");
     child<QLineEdit>(*form, "Text5")->setText(path("auto.log"));
     child<QLineEdit>(*form, "MemoText")->setText("m");
     child<QCheckBox>(*form, "Check1")->click();
+    choose(*form, "mnuChangeNotice");
     form->timer1().scheduler().tick();
     QCOMPARE(child<QPlainTextEdit>(*form, "Text3")->toPlainText(), QString("auto"));
     QVERIFY(!QFile::exists(path("auto.log")));  // Check3 is off
+    QVERIFY(notices_.empty());
     child<QCheckBox>(*form, "Check3")->click();
+    writeScript(path("auto.spt"), {"CLEAR\tD", "PUT\t\"auto2\"\tD"});
     form->timer1().scheduler().tick();
-    QCOMPARE(readAll(path("auto.log")), QByteArray("m\r\nauto\r\n"));
+    QCOMPARE(readAll(path("auto.log")), QByteArray("m\r\nauto2\r\n"));
+    QCOMPARE(notices_, std::vector<QStringList>({{"表示が変わりました: Kelvane", "auto2"}}));
     QVERIFY(form->timer1().timerEnabled());
-  }
-
-  // "変化を通知": an automatic run whose display differs from the previous
-  // run's tells the desktop; a run by hand, an unchanged display, a stopped
-  // run or the item off do not.
-  void changeNoticeAfterAnAutomaticRunThatChangedTheDisplay() {
-    auto form = start(path("n.spt"));
-    child<QLineEdit>(*form, "Text4")->setText("0");
-    child<QCheckBox>(*form, "Check1")->click();
-    choose(*form, "mnuChangeNotice");
-    const struct {
-      const char* put;  // what the script puts into the display
-      bool automatic;
-      const char* toggle;  // the item chosen before the run
-      bool notice;
-    } steps[] = {
-        {"a", true, nullptr, false},                // the first run: nothing to compare
-        {"a", true, nullptr, false},                // unchanged
-        {"b", true, nullptr, true},                 // changed
-        {"c", false, nullptr, false},               // by hand
-        {"c", true, nullptr, false},                // the same as the run by hand
-        {"d", true, "mnuChangeNotice", false},      // the item off
-        {"\tbad", true, "mnuChangeNotice", false},  // stopped by a script error
-        {"d", true, nullptr, false},                // the same as the last run that ended normally
-        {"e", true, nullptr, true},
-    };
-    size_t notices = 0;
-    for (const auto& step : steps) {
-      writeScript(path("n.spt"), {"CLEAR\tD", QString("PUT\t\"%1\"\tD").arg(step.put), "REM"});
-      if (step.toggle) choose(*form, step.toggle);
-      if (step.automatic) {
-        form->timer1().scheduler().tick();
-      } else {
-        child<QPushButton>(*form, "Exec")->click();
-      }
-      if (step.notice) ++notices;
-      QCOMPARE(notices_.size(), notices);
-    }
-    QCOMPARE(notices_.back(), QStringList({"表示が変わりました: Kelvane", "e"}));
-  }
-
-  // "待ち時間を自動調整": the settle wait follows the page's activity.
-  void settleItemEndsTheWaitOnceThePageHasSettled() {
-    pages_[u"p.html"] = u"<p>x</p>";
-    writeScript(path("p.spt"), {"URL\t\"p.html\""});
-    auto form = start(path("p.spt"));
-    child<QLineEdit>(*form, "WaitValue")->setText("0");
-    form->Exec_Click();
-    QCOMPARE(browser_->activityWatches, 0);
-    choose(*form, "mnuAutoSettle");
-    form->Exec_Click();
-    QCOMPARE(browser_->activityWatches, 1);
   }
 };
 
