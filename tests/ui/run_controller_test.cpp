@@ -10,7 +10,7 @@
 #include <QTimer>
 
 #include "acquisition/update_timer.h"
-#include "ui/fakes.h"
+#include "support/fake_browser.h"
 #include "ui/run/run_controller.h"
 
 using namespace kelvane;
