@@ -4,6 +4,7 @@
 
 #include "acquisition/direct/bounded_parse.h"
 #include "acquisition/direct/control_disguise.h"
+#include "acquisition/direct/tree_repairs.h"
 #include "textfile/text_codec.h"
 
 namespace kelvane::acquisition {
@@ -167,33 +168,25 @@ void appendEscaped(std::string& out, std::string_view text, bool attribute) {
   out.append(text, start, text.size() - start);
 }
 
-void appendAttributeName(std::string& out, const GumboAttribute& a) {
-  switch (a.attr_namespace) {
-    case GUMBO_ATTR_NAMESPACE_XLINK:
-      out += "xlink:";
-      break;
-    case GUMBO_ATTR_NAMESPACE_XML:
-      out += "xml:";
-      break;
-    case GUMBO_ATTR_NAMESPACE_XMLNS:
-      if (std::string_view(a.name) != "xmlns") out += "xmlns:";
-      break;
-    case GUMBO_ATTR_NAMESPACE_NONE:
-      break;
-  }
-  // The parser here gives viewTarget its capital; the browser does not.
-  out += std::string_view(a.name) == "viewTarget" ? "viewtarget" : a.name;
-}
-
 void appendStartTag(std::string& out, const GumboElement& e, const std::string& name) {
   out.push_back('<');
   out += name;
-  for (unsigned i = 0; i < e.attributes.length; ++i) {
-    const auto* a = static_cast<const GumboAttribute*>(e.attributes.data[i]);
+  const std::vector<NamedAttribute> repaired = repairedAttributes(e);
+  if (repaired.empty()) {
+    for (unsigned i = 0; i < e.attributes.length; ++i) {
+      const auto* a = static_cast<const GumboAttribute*>(e.attributes.data[i]);
+      out.push_back(' ');
+      appendAttributeName(out, *a);
+      out += "=\"";
+      appendEscaped(out, a->value, true);
+      out.push_back('"');
+    }
+  }
+  for (const NamedAttribute& a : repaired) {
     out.push_back(' ');
-    appendAttributeName(out, *a);
+    out += a.name;
     out += "=\"";
-    appendEscaped(out, a->value, true);
+    appendEscaped(out, a.attribute->value, true);
     out.push_back('"');
   }
   out.push_back('>');
@@ -269,12 +262,25 @@ std::string serializeChildren(const GumboNode* root, std::string_view source) {
   // the page, nothing more is.
   const char* rawUntil = source.data();
   bool rawToEnd = false;
+  // The text node whose first bytes went out inside the form before it.
+  const GumboNode* splitText = nullptr;
+  size_t splitBytes = 0;
   while (!stack.empty()) {
     Frame& frame = stack.back();
     const GumboNode* node = frame.node;
     const GumboVector& children = node->v.element.children;
     if (frame.next == children.length || rawToEnd) {
       if (stack.size() > 1) {
+        const Frame& parent = stack[stack.size() - 2];
+        const GumboVector& siblings = parent.node->v.element.children;
+        if (!rawToEnd && parent.next < siblings.length) {
+          const auto* after = static_cast<const GumboNode*>(siblings.data[parent.next]);
+          splitBytes = formTextInside(node, after, source);
+          if (splitBytes > 0) {
+            splitText = after;
+            appendEscaped(out, std::string_view(after->v.text.text, splitBytes), false);
+          }
+        }
         out += "</";
         out += frame.name;
         out.push_back('>');
@@ -306,13 +312,16 @@ std::string serializeChildren(const GumboNode* root, std::string_view source) {
       }
       case GUMBO_NODE_TEXT:
       case GUMBO_NODE_WHITESPACE:
-      case GUMBO_NODE_CDATA:
+      case GUMBO_NODE_CDATA: {
+        std::string_view text = child->v.text.text;
+        if (child == splitText) text.remove_prefix(splitBytes);
         if (holdsRawText(node)) {
-          out += child->v.text.text;
+          out += text;
         } else {
-          appendEscaped(out, child->v.text.text, false);
+          appendEscaped(out, text, false);
         }
         break;
+      }
       case GUMBO_NODE_COMMENT:
         out += "<!--";
         out += child->v.text.text;
@@ -355,6 +364,11 @@ std::optional<std::u16string> bodyHtmlFromUtf8(std::string_view source, ParseAre
 // Parses and serialises a page that is text; consumes it.
 std::optional<std::u16string> bodyHtmlOf(std::u16string&& page, ParseArena* arena = nullptr,
                                          ParseAllowance allowance = {}) {
+  // A NUL just after "<" stays in the text as U+FFFD in the browser, where
+  // the parser here drops it.
+  for (size_t at = page.find(u'\0'); at != std::u16string::npos; at = page.find(u'\0', at + 1)) {
+    if (at > 0 && page[at - 1] == u'<') page[at] = u'\uFFFD';
+  }
   ControlDisguise disguise;
   const bool disguised = disguise.apply(page);
   std::string utf8 = textfile::encodeUtf8(page);
