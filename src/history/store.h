@@ -1,0 +1,136 @@
+// The run history: one row per run (normal or stopped) in a SQLite file in
+// WAL mode, each distinct display kept once with the series read from it.
+// Several processes may record into one file at once.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace kelvane::history {
+
+class Database;
+
+// Why a history cannot be used. Refused: the file is no history of ours or
+// comes from a newer program; it is left as it is. Failed: anything else
+// (read-only, disk full, locked for too long), with SQLite's reason.
+class HistoryError : public std::runtime_error {
+ public:
+  enum class Kind { Refused, Failed };
+  HistoryError(Kind kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
+  Kind kind() const { return kind_; }
+
+ private:
+  Kind kind_;
+};
+
+// One page a URL command loaded; what the loader could not tell stays empty.
+struct PageLoad {
+  std::string url;
+  std::string finalUrl;
+  std::string fetch;  // "browser", "direct"
+  std::optional<int> status;
+  std::string error;
+  int64_t loadMs = 0;
+  std::optional<int64_t> settleMs;
+  std::string charset;
+};
+
+struct RunEntry {
+  std::chrono::system_clock::time_point start;
+  int64_t durationMs = 0;
+  bool normal = true;  // false: stopped
+  std::string message;
+  std::vector<PageLoad> loads;
+  std::u16string display;
+  std::string script;  // the script's path: a run changed against the last of the same script
+};
+
+// A run as listed. changed is empty for a stopped run and for the first
+// normal run of its script.
+struct RunRow {
+  int64_t id = 0;
+  std::string start;  // UTC, ISO 8601 with milliseconds
+  int64_t durationMs = 0;
+  bool normal = true;
+  std::string message;
+  std::optional<bool> changed;
+  int64_t displayId = 0;
+  std::string script;
+};
+
+struct SeriesPoint {
+  int64_t runId = 0;
+  std::string start;
+  double value = 0;
+};
+
+// How much is kept: runs younger than days (0: any age), and at most runs of
+// them (0: any number). Kept in the history itself.
+struct Retention {
+  int64_t days = 365;
+  int64_t runs = 0;
+};
+
+// The runs with their series, as the exports write them: labels in the order
+// they first appear, each row's values by label.
+struct SeriesTable {
+  std::vector<std::string> labels;
+  struct Row {
+    std::string start;
+    bool normal = true;
+    std::optional<bool> changed;
+    std::map<std::string, double> values;
+  };
+  std::vector<Row> rows;
+};
+
+class HistoryStore {
+ public:
+  // Opens the history, creating it (and a missing folder) when absent and
+  // bringing an older one up to date. Throws HistoryError.
+  explicit HistoryStore(const std::string& path, bool readOnly = false);
+  ~HistoryStore();
+  HistoryStore(const HistoryStore&) = delete;
+  HistoryStore& operator=(const HistoryStore&) = delete;
+
+  // Records one run, waiting out (and retrying past) other writers; returns
+  // its id. Afterwards removes a bounded batch of runs that the retention no
+  // longer keeps, so a long overdue clean-up never holds one run up.
+  int64_t record(const RunEntry& run);
+  // Removes up to batch runs past the retention; true when more are left.
+  bool enforceRetention(int batch = 200);
+
+  std::vector<RunRow> runs();
+  std::u16string display(int64_t displayId);
+  std::vector<std::string> seriesLabels();
+  std::vector<SeriesPoint> series(const std::string& label);
+  SeriesTable seriesTable();
+
+  Retention retention();
+  void setRetention(const Retention& retention);
+
+  const std::string& path() const { return path_; }
+
+ private:
+  void openSchema(bool readOnly);
+  int64_t recordOnce(const RunEntry& run);
+  int64_t storeDisplay(const std::string& text, const std::u16string& display);
+
+  std::string path_;
+  std::unique_ptr<Database> db_;
+};
+
+// The file a history lives in beside a settings file, or in the per-user
+// data folder for the settings of an installed program.
+std::string historyPathFor(const std::string& settingsPath);
+
+// UTC ISO 8601 with milliseconds: 2026-12-07T21:42:16.125Z.
+std::string isoUtcTime(std::chrono::system_clock::time_point t);
+
+}  // namespace kelvane::history
