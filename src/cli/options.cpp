@@ -90,6 +90,16 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
                     ->excludes(runs)
                     ->excludes(print)
                     ->excludes(log);
+  auto* history =
+      app.add_option("--history", o.history, "record every run in the history database FILE")
+          ->type_name("FILE");
+  app.add_option("--export", o.exportFormat,
+                 "print the history instead of running: csv or jsonl, one row per run")
+      ->type_name("FORMAT")
+      ->check(CLI::IsMember({"csv", "jsonl"}))
+      ->needs(history)
+      ->excludes(script)
+      ->excludes(watch);
 
   app.add_option("--settings", o.settings, "print the fields of a settings file and exit")
       ->type_name("FILE")
@@ -110,7 +120,7 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
     return {std::nullopt,
             std::string("kelvane-run: --memo requires --log or --watch\n") + kMoreHelp, 2};
   }
-  if (!o.version && !o.settings && !o.watch && o.script.empty()) {
+  if (!o.version && !o.settings && !o.watch && !o.exportFormat && o.script.empty()) {
     return {std::nullopt, std::string("kelvane-run: no script given\n") + kMoreHelp, 2};
   }
   return {std::move(o), {}, 0};

@@ -36,6 +36,10 @@ struct Options {
   bool diff = false;
   // One JSON object per run appended to this file.
   std::optional<std::string> record;
+  // Every run recorded in this history database.
+  std::optional<std::string> history;
+  // Instead of running: the history printed as "csv" or "jsonl".
+  std::optional<std::string> exportFormat;
   // Instead of running once: the window's automatic update, driven by this
   // settings file.
   std::optional<std::string> watch;

@@ -33,6 +33,11 @@ RunSession::RunSession(const Options& options, std::FILE* out, std::FILE* err)
   // The record lists the misses too, without the candidates.
   if (options.explain || options.record) engine_.setSearchObserver(&explainer_);
   interruptOnStopSignal(&engine_);
+  if (options.history) setHistoryPath(*options.history);
+}
+
+void RunSession::setHistoryPath(const std::string& path) {
+  history_ = std::make_unique<HistoryRecorder>(path, err_);
 }
 
 RunSession::~RunSession() {
@@ -70,6 +75,7 @@ std::optional<int> RunSession::prepare() {
       return kExitUsage;
     }
   }
+  if (history_) return history_->prepare();
   return std::nullopt;
 }
 
@@ -121,7 +127,7 @@ RunSession::Result RunSession::runOnce(bool more) {
   if (options_.explain) explainer_.write(err_);
   // A stopped run leaves the state alone.
   if (result.outcome == RunOutcome::Normal) result.change = compareState(&result.writeFailed);
-  if (options_.record) {
+  if (options_.record || history_) {
     RunSummary summary;
     summary.start = wallStart;
     summary.durationMs = durationMs;
@@ -138,8 +144,11 @@ RunSession::Result RunSession::runOnce(bool more) {
       summary.changed = result.change == Change::Changed;
     }
     std::string reason;
-    if (!appendRecordLine(*options_.record, recordLine(summary), &reason)) {
+    if (options_.record && !appendRecordLine(*options_.record, recordLine(summary), &reason)) {
       writeLine(err_, "kelvane-run: cannot write record: " + *options_.record + ": " + reason);
+      result.writeFailed = true;
+    }
+    if (history_ && !history_->record(summary, engine_.d().view(), textfile::toUtf8(scriptPath_))) {
       result.writeFailed = true;
     }
   }

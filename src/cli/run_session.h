@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "cli/history_record.h"
 #include "cli/miss_explainer.h"
 #include "cli/options.h"
 #include "cli/run_host.h"
@@ -30,6 +32,8 @@ class RunSession {
   // Without --state the display is compared with the previous run's in
   // memory (for --watch's report).
   void compareInMemory(bool on) { compareInMemory_ = on; }
+  // Every run recorded in this history (--history, or a watch's own).
+  void setHistoryPath(const std::string& path);
 
   enum class Change { Unknown, First, Same, Changed };
   struct Result {
@@ -58,6 +62,7 @@ class RunSession {
   engine::Text scriptPath_;
   bool compareInMemory_ = false;
   std::optional<engine::Text> previousDisplay_;
+  std::unique_ptr<HistoryRecorder> history_;
 };
 
 }  // namespace kelvane::cli

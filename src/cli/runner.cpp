@@ -1,5 +1,6 @@
 #include "cli/runner.h"
 
+#include "cli/history_record.h"
 #include "cli/output.h"
 #include "cli/run_session.h"
 #include "cli/settings_print.h"
@@ -52,6 +53,7 @@ int runMain(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
     return kExitNormal;
   }
   if (options.settings) return printSettings(*options.settings, out, err);
+  if (options.exportFormat) return exportHistory(options, out, err);
   if (options.watch) {
     SystemWatchClock clock;
     return watch(options, out, err, clock);

@@ -11,6 +11,7 @@
 #include "cli/runner.h"
 #include "cli/stop_signals.h"
 #include "engine/clock_text.h"
+#include "history/store.h"
 #include "settings/settings.h"
 #include "textfile/file_io.h"
 #include "textfile/text_codec.h"
@@ -122,6 +123,8 @@ int watch(const Options& options, std::FILE* out, std::FILE* err, WatchClock& cl
       options.settleGiven ? options.settleAuto : values.settleMode == settings::kSettleAuto;
   session.setSettleAuto(settleAuto);
   session.compareInMemory(true);
+  session.setHistoryPath(options.history ? *options.history
+                                         : history::historyPathFor(settingsPath));
   if (const auto status = session.prepare()) return *status;
 
   WatchDelegate delegate(session, err, besideSettings(settingsPath, values.logPath),

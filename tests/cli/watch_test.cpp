@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "cli/watch.h"
+#include "history/store.h"
 #include "run_fixture.h"
 #include "settings/settings.h"
 #include "textfile/file_io.h"
@@ -222,6 +223,12 @@ TEST_F(WatchRun, SigtermEndsTheWatchAtOnce) {
     const auto entry = nlohmann::json::parse(text);
     EXPECT_EQ(entry["outcome"], c.lastOutcome) << textfile::toUtf8(c.script);
     EXPECT_EQ(std::filesystem::exists(state), entry["outcome"] == "normal");
+    // The history beside the settings holds the run, stopped or not.
+    EXPECT_EQ(history::HistoryStore((dir_ / "kelvane-history.sqlite").string(), true)
+                  .runs()
+                  .back()
+                  .normal,
+              entry["outcome"] == "normal");
     for (const auto& f : std::filesystem::directory_iterator(dir_)) {
       EXPECT_EQ(f.path().filename().string().find(".tmp"), std::string::npos) << f.path();
     }

@@ -1,0 +1,84 @@
+#include "cli/history_record.h"
+
+#include <filesystem>
+
+#include "cli/output.h"
+#include "cli/runner.h"
+#include "history/export.h"
+#include "history/store.h"
+
+namespace kelvane::cli {
+
+using history::HistoryError;
+using history::HistoryStore;
+
+namespace {
+
+std::string cannotRecord(const std::string& reason) {
+  return "kelvane-run: cannot record in history: " + reason;
+}
+
+}  // namespace
+
+HistoryRecorder::HistoryRecorder(std::string path, std::FILE* err)
+    : path_(std::move(path)), err_(err) {}
+
+HistoryRecorder::~HistoryRecorder() = default;
+
+bool HistoryRecorder::open() {
+  if (!store_) store_ = std::make_unique<HistoryStore>(path_);
+  return true;
+}
+
+std::optional<int> HistoryRecorder::prepare() {
+  try {
+    open();
+  } catch (const HistoryError& e) {
+    writeLine(err_, e.kind() == HistoryError::Kind::Refused
+                        ? "kelvane-run: " + std::string(e.what())
+                        : cannotRecord(e.what()));
+    if (e.kind() == HistoryError::Kind::Refused) return kExitUsage;
+  }
+  return std::nullopt;
+}
+
+bool HistoryRecorder::record(const RunSummary& run, engine::TextView display,
+                             const std::string& script) {
+  history::RunEntry entry;
+  entry.start = run.start;
+  entry.durationMs = run.durationMs;
+  entry.normal = run.outcome == engine::RunOutcome::Normal;
+  entry.message = run.message;
+  for (const LoadReport& l : run.loads) {
+    entry.loads.push_back(
+        {l.url, l.finalUrl, l.fetch, l.status, l.error, l.loadMs, l.settleMs, l.charset});
+  }
+  entry.display.assign(display);
+  std::error_code ec;
+  const auto absolute = std::filesystem::absolute(script, ec);
+  entry.script = ec ? script : absolute.lexically_normal().string();
+  try {
+    open();
+    store_->record(entry);
+    return true;
+  } catch (const std::exception& e) {
+    writeLine(err_, cannotRecord(e.what()));
+    return false;
+  }
+}
+
+int exportHistory(const Options& options, std::FILE* out, std::FILE* err) {
+  try {
+    HistoryStore store(*options.history, true);
+    const history::SeriesTable table = store.seriesTable();
+    const std::string text =
+        options.exportFormat == "csv" ? history::csvText(table) : history::jsonLines(table);
+    std::fwrite(text.data(), 1, text.size(), out);
+    return kExitNormal;
+  } catch (const std::exception& e) {
+    writeLine(err, "kelvane-run: cannot read history: " + std::string(e.what()));
+    return kExitUsage;
+  }
+}
+
+}  // namespace kelvane::cli
