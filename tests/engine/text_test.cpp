@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace kelvane::engine {
 namespace {
 
@@ -38,6 +40,51 @@ TEST(FindMarker, FindsMarkersAcrossTheVectorScanBoundaries) {
     std::u16string text(48, u'.');
     text.replace(at, 3, u"<LI");
     EXPECT_EQ(findMarker(text, u"<li"), at + 1);
+  }
+}
+
+// Markers that keep almost matching make the search leave its candidate
+// checks for the two-way search part-way through the text; every answer must
+// still be the first occurrence, as a plain search finds it.
+TEST(FindMarker, AgreesWithAPlainSearchOnRepetitiveTexts) {
+  const auto plain = [](std::u16string_view text, std::u16string_view marker) -> size_t {
+    if (text.empty()) return 0;
+    for (size_t i = 0; i + marker.size() <= text.size(); ++i) {
+      if (upperCopy(text.substr(i, marker.size())) == upperCopy(marker)) return i + 1;
+    }
+    return 0;
+  };
+  std::mt19937 random(17);
+  const std::u16string alphabets[] = {u"aA", u"abAB", u"abı", u"aaab"};
+  for (const auto& alphabet : alphabets) {
+    for (int round = 0; round < 300; ++round) {
+      const auto pick = [&] { return alphabet[random() % alphabet.size()]; };
+      std::u16string text(500 + random() % 1500, u'a');
+      for (auto& c : text) c = random() % 8 ? alphabet[0] : pick();
+      std::u16string marker;
+      if (round % 2) {
+        // A piece of the text, altered at one place or not at all.
+        const size_t at = random() % text.size();
+        marker = text.substr(at, 1 + random() % 120);
+        if (round % 4 == 1) marker[random() % marker.size()] = pick();
+      } else {
+        marker.assign(1 + random() % 200, alphabet[0]);
+        marker[random() % marker.size()] = pick();
+      }
+      ASSERT_EQ(findMarker(text, marker), plain(text, marker))
+          << "alphabet " << (&alphabet - alphabets) << ", round " << round;
+    }
+  }
+}
+
+// The units that can start a marker beginning with an ASCII letter are known
+// without the whole inverse mapping: the lower-case letter, and 'ı' and 'ſ'.
+TEST(UpperCase, OnlyDotlessIAndLongSMapIntoAsciiFromBeyondIt) {
+  for (uint32_t c = 0x80; c < 0x10000; ++c) {
+    const char16_t upper = upperUnit(static_cast<char16_t>(c));
+    if (upper < 0x80) {
+      EXPECT_TRUE(c == 0x131 || c == 0x17F) << std::hex << c;
+    }
   }
 }
 
