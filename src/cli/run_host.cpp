@@ -4,6 +4,7 @@
 
 #include "acquisition/page_loader.h"
 #include "cli/output.h"
+#include "cli/stop_signals.h"
 #include "engine/clock_text.h"
 #include "textfile/text_codec.h"
 
@@ -41,7 +42,10 @@ void RunHost::openUrl(std::u16string_view url) {
 // when Navigate returns. No script runs in a fetched page, so there is
 // nothing to settle: the wait value is taken as 0.
 void RunHost::openUrlDirectly(std::u16string_view url, LoadReport* load) {
-  if (!direct_) direct_ = std::make_unique<acquisition::DirectBrowser>();
+  if (!direct_) {
+    direct_ = std::make_unique<acquisition::DirectBrowser>();
+    direct_->setStopCheck([] { return stopSignal() != 0; });
+  }
   load->fetch = "direct";
   engine::Text urlBox;
   acquisition::PageHooks hooks;

@@ -33,6 +33,19 @@ TEST(BodyHtml, WritesTheBodyAsTheBrowserDoes) {
   for (const Case& c : cases) EXPECT_EQ(bodyHtmlFromText(c.page), c.body);
 }
 
+// A parse that would take minutes (the parser's time grows with the square
+// of the nesting) ends as soon as a stop is asked for.
+TEST(BodyHtml, AStopEndsTheParseWait) {
+  std::string page;
+  for (int i = 0; i < 200'000; ++i) page += "<div>";
+  const auto start = std::chrono::steady_clock::now();
+  const auto stop = [&] {
+    return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(200);
+  };
+  EXPECT_FALSE(bodyHtmlWithin(page, "text/html", std::chrono::minutes(5), stop));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(800));
+}
+
 TEST(BodyHtml, DeepNestingIsWrittenWithoutRecursion) {
   std::u16string page;
   for (int i = 0; i < 3000; ++i) page += u"<span>";

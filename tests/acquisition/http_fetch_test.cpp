@@ -72,6 +72,12 @@ void serve(LocalHttpServer& server, int fd, const std::string& path, const std::
     std::string headers = "HTTP/1.1 200 OK\r\n";
     for (int i = 0; i < 300; ++i) headers += "X-Filler: " + std::string(1000, 'a') + "\r\n";
     S::send(fd, headers + "Content-Length: 2\r\n\r\nok");
+  } else if (path == "/header-line") {
+    S::send(fd, "HTTP/1.1 200 OK\r\nX-Long: " + std::string(10 << 20, 'a') + "\r\n\r\n");
+  } else if (path == "/silent") {
+    while (!server.stopping()) std::this_thread::sleep_for(20ms);
+  } else if (path.starts_with("http://")) {
+    S::reply(fd, "200 OK", "", "through the proxy");  // asked as a proxy
   } else if (path == "/drip") {
     S::send(fd, "HTTP/1.1 200 OK\r\nX-Slow: ");
     while (!server.stopping() && S::send(fd, "a")) std::this_thread::sleep_for(50ms);
@@ -109,6 +115,7 @@ TEST_F(HttpFetchTest, BringsPagesAndSaysWhichFailureOrCapEndedTheFetch) {
       {"/missing", "", "HTTP status 404"},
       {"/loop", "", "more than 20 redirects"},
       {"/headers", "", "the server's headers are larger than 256 KiB"},
+      {"/header-line", "", "a header line from the server is longer than 100 KiB"},
       {"/drip", "", "the page did not load within 1 s", 1s},
       {"/huge", "", "the page is larger than 64 MiB"},
       {"/bomb", "", "the page is larger than 64 MiB"},
@@ -150,6 +157,32 @@ TEST_F(HttpFetchTest, CookiesLastForTheFetcherOnly) {
   EXPECT_EQ(fetcher.fetch(server_.url("/set-cookie")).body, "set");
   EXPECT_EQ(fetcher.fetch(server_.url("/cookie")).body, "session=abc");
   EXPECT_EQ(HttpFetcher().fetch(server_.url("/cookie")).body, "");
+}
+
+// A stop signal ends a fetch from a server that never answers at once.
+TEST_F(HttpFetchTest, AStopCheckEndsAFetchThatWaits) {
+  HttpFetcher fetcher;
+  const auto start = std::chrono::steady_clock::now();
+  fetcher.setStopCheck([&] { return std::chrono::steady_clock::now() - start > 300ms; });
+  const FetchResult r = fetcher.fetch(server_.url("/silent"));
+  EXPECT_EQ(r.error, "the load was stopped (" + server_.url("/silent") + ")");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 800ms);
+}
+
+// The proxy of the environment in either letter case; loopback addresses
+// never go through it.
+TEST_F(HttpFetchTest, ProxyFromEitherCaseButNeverForLoopback) {
+  const std::string closed =
+      "http://127.0.0.1:" + std::to_string(LocalHttpServer::closedPort()) + "/";
+  for (const char* name :
+       {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"}) {
+    ::unsetenv(name);
+  }
+  ::setenv("HTTP_PROXY", server_.url("/").c_str(), 1);
+  EXPECT_EQ(HttpFetcher().fetch("http://kelvane.invalid/x").body, "through the proxy");
+  ::setenv("HTTP_PROXY", closed.c_str(), 1);
+  EXPECT_EQ(HttpFetcher().fetch(server_.url("/set-cookie")).body, "set");
+  ::unsetenv("HTTP_PROXY");
 }
 
 TEST(HttpFetch, RefusedConnectionNamesTheAddress) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,9 +47,11 @@ BodyHtml bodyHtmlFromBytes(std::string_view bytes, std::string_view contentType 
 // The same, worked out in a child process that is ended when the time is
 // up: the parser takes time that grows with the square of the nesting, so a
 // page of tens of thousands of unclosed elements could hold the run for
-// hours. Nothing when the time ran out or the child failed.
+// hours. Nothing when the time ran out, the child failed, or stopRequested
+// (asked ten times a second) said to stop.
 std::optional<BodyHtml> bodyHtmlWithin(std::string_view bytes, std::string_view contentType,
-                                       std::chrono::milliseconds time);
+                                       std::chrono::milliseconds time,
+                                       const std::function<bool()>& stopRequested = {});
 
 // The body markup of a page that is already text (empty also when the
 // parser needed more than the allowance).

@@ -31,7 +31,8 @@ bool writeAll(int fd, const void* data, size_t size) {
 }  // namespace
 
 std::optional<BodyHtml> bodyHtmlWithin(std::string_view bytes, std::string_view contentType,
-                                       std::chrono::milliseconds time) {
+                                       std::chrono::milliseconds time,
+                                       const std::function<bool()>& stopRequested) {
   const auto deadline = std::chrono::steady_clock::now() + time;
   int fds[2];
   if (::pipe(fds) != 0) return bodyHtmlFromBytes(bytes, contentType);
@@ -59,11 +60,11 @@ std::optional<BodyHtml> bodyHtmlWithin(std::string_view bytes, std::string_view 
     for (;;) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
           deadline - std::chrono::steady_clock::now());
-      if (left.count() <= 0) return -1;
+      if (left.count() <= 0 || (stopRequested && stopRequested())) return -1;
       pollfd p{fds[0], POLLIN, 0};
-      const int ready = ::poll(&p, 1, static_cast<int>(std::min<int64_t>(left.count(), 1'000'000)));
-      if (ready < 0 && errno == EINTR) continue;
-      if (ready <= 0) return -1;
+      const int ready = ::poll(&p, 1, static_cast<int>(std::min<int64_t>(left.count(), 100)));
+      if ((ready < 0 && errno == EINTR) || ready == 0) continue;
+      if (ready < 0) return -1;
       const ssize_t n = ::read(fds[0], into, size);
       if (n < 0 && errno == EINTR) continue;
       return n < 0 ? -1 : n;

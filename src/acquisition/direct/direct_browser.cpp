@@ -19,8 +19,12 @@ void DirectBrowser::Navigate(std::u16string_view url) {
   const auto left = limits_.deadline - std::chrono::duration_cast<std::chrono::milliseconds>(
                                            std::chrono::steady_clock::now() - start);
   facts_.bytes = static_cast<int64_t>(page.body.size());
-  std::optional<BodyHtml> body = bodyHtmlWithin(page.body, page.contentType, left);
+  std::optional<BodyHtml> body = bodyHtmlWithin(page.body, page.contentType, left, stopRequested_);
   std::string().swap(page.body);
+  if (!body && stopRequested_ && stopRequested_()) {
+    error_ = textfile::fromUtf8("the load was stopped (" + page.finalUrl + ")");
+    return;
+  }
   if (!body) {
     error_ = textfile::fromUtf8("the page could not be read within " +
                                 std::to_string(limits_.deadline.count() / 1000) + " s (" +

@@ -4,6 +4,7 @@
 // busy afterwards and nothing in the page can change while it settles.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -22,6 +23,13 @@ class DirectBrowser : public Browser {
   std::optional<std::u16string> loadError() const override { return error_; }
   std::optional<std::u16string> bodyHtml() override;
 
+  // Asked ten times a second while a page is fetched and read; true ends
+  // the load as a failed one.
+  void setStopCheck(std::function<bool()> stopRequested) {
+    fetcher_.setStopCheck(stopRequested);
+    stopRequested_ = std::move(stopRequested);
+  }
+
   // How the last page was decoded.
   textfile::WebEncoding encoding() const { return encoding_; }
 
@@ -30,6 +38,7 @@ class DirectBrowser : public Browser {
  private:
   HttpFetcher fetcher_;
   FetchLimits limits_;
+  std::function<bool()> stopRequested_;
   std::optional<std::u16string> error_;
   std::u16string body_;
   textfile::WebEncoding encoding_ = textfile::WebEncoding::Utf8;

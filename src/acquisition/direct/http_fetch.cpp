@@ -22,6 +22,13 @@ struct Libcurl {
   decltype(&curl_easy_getinfo) getinfo = nullptr;
   decltype(&curl_easy_strerror) strerror = nullptr;
   decltype(&curl_easy_cleanup) cleanup = nullptr;
+  decltype(&curl_multi_init) multiInit = nullptr;
+  decltype(&curl_multi_add_handle) multiAdd = nullptr;
+  decltype(&curl_multi_remove_handle) multiRemove = nullptr;
+  decltype(&curl_multi_perform) multiPerform = nullptr;
+  decltype(&curl_multi_poll) multiPoll = nullptr;
+  decltype(&curl_multi_info_read) multiInfoRead = nullptr;
+  decltype(&curl_multi_cleanup) multiCleanup = nullptr;
   std::string error;  // why it could not be opened
 };
 
@@ -48,8 +55,16 @@ const Libcurl& libcurl() {
     bind(library, "curl_easy_getinfo", l.getinfo);
     bind(library, "curl_easy_strerror", l.strerror);
     bind(library, "curl_easy_cleanup", l.cleanup);
+    bind(library, "curl_multi_init", l.multiInit);
+    bind(library, "curl_multi_add_handle", l.multiAdd);
+    bind(library, "curl_multi_remove_handle", l.multiRemove);
+    bind(library, "curl_multi_perform", l.multiPerform);
+    bind(library, "curl_multi_poll", l.multiPoll);
+    bind(library, "curl_multi_info_read", l.multiInfoRead);
+    bind(library, "curl_multi_cleanup", l.multiCleanup);
     if (!l.globalInit || !l.init || !l.setopt || !l.perform || !l.getinfo || !l.strerror ||
-        !l.cleanup) {
+        !l.cleanup || !l.multiInit || !l.multiAdd || !l.multiRemove || !l.multiPerform ||
+        !l.multiPoll || !l.multiInfoRead || !l.multiCleanup) {
       l = Libcurl{};
       l.error = "libcurl.so.4 lacks the functions of its interface";
       return l;
@@ -66,6 +81,7 @@ struct Transfer {
   const FetchLimits* limits;
   std::string* body;
   size_t headerBytes = 0;
+  bool headersDone = false;  // the blank line after the last response's headers came
   // Which cap ended the fetch, if one did.
   std::string capReason;
 };
@@ -93,6 +109,7 @@ size_t onHeader(char* data, size_t, size_t size, void* context) {
   auto* t = static_cast<Transfer*>(context);
   // Each response of a redirect chain has headers of its own.
   if (size >= 5 && std::string_view(data, 5) == "HTTP/") t->headerBytes = 0;
+  t->headersDone = std::string_view(data, size) == "\r\n" || std::string_view(data, size) == "\n";
   t->headerBytes += size;
   if (t->headerBytes > t->limits->maxHeaderBytes) {
     t->capReason = "the server's headers are larger than " +
@@ -118,18 +135,53 @@ std::string trimmed(std::string_view s) {
   return std::string(s);
 }
 
+// A variable of the environment in the case given or, unset, in the other
+// case ("http_proxy", then "HTTP_PROXY"), as the browser reads them.
+std::string environment(std::string name) {
+  if (const char* value = std::getenv(name.c_str()); value && *value) return value;
+  const bool lowerCase = std::any_of(name.begin(), name.end(), [](char c) { return c >= 'a'; });
+  for (char& c : name) {
+    if (lowerCase && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    if (!lowerCase && c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  const char* value = std::getenv(name.c_str());
+  return value ? value : "";
+}
+
+// The proxy for an address from the environment: the one for its scheme,
+// else all_proxy; none for a file.
+std::string proxyFor(std::string_view url) {
+  const std::string scheme(url.substr(0, url.find(':')));
+  if (scheme != "http" && scheme != "https") return {};
+  std::string proxy = environment(scheme + "_proxy");
+  return proxy.empty() ? environment("all_proxy") : proxy;
+}
+
+// Hosts reached without the proxy: those of no_proxy, and always the
+// loopback addresses, which a proxy elsewhere cannot reach as meant.
+std::string noProxyHosts() {
+  const std::string listed = environment("no_proxy");
+  if (listed == "*") return listed;
+  return "localhost,127.0.0.0/8,::1" + (listed.empty() ? "" : "," + listed);
+}
+
 }  // namespace
 
 struct HttpFetcher::Handle {
   CURL* curl = nullptr;
+  CURLM* multi = nullptr;  // holds the connections kept between fetches
   ~Handle() {
     if (curl) libcurl().cleanup(curl);
+    if (multi) libcurl().multiCleanup(multi);
   }
 };
 
 HttpFetcher::HttpFetcher(FetchLimits limits)
     : handle_(std::make_unique<Handle>()), limits_(limits) {
-  if (libcurl().init) handle_->curl = libcurl().init();
+  if (libcurl().init) {
+    handle_->curl = libcurl().init();
+    handle_->multi = libcurl().multiInit();
+  }
 }
 
 HttpFetcher::~HttpFetcher() = default;
@@ -148,6 +200,34 @@ std::string HttpFetcher::resolveAddress(std::string_view typed) {
   return "http://" + text;
 }
 
+// One request, its answer read while the stop check is asked at least ten
+// times a second: the transfer itself may wait for ever on a silent server.
+int HttpFetcher::perform(bool* stopped) {
+  const Libcurl& api = libcurl();
+  CURL* curl = handle_->curl;
+  CURLM* multi = handle_->multi;
+  if (!multi) return api.perform(curl);
+  api.multiAdd(multi, curl);
+  CURLcode code = CURLE_OK;
+  for (int running = 1; running;) {
+    if (stopRequested_ && stopRequested_()) {
+      *stopped = true;
+      break;
+    }
+    if (api.multiPerform(multi, &running) != CURLM_OK) {
+      code = CURLE_FAILED_INIT;
+      break;
+    }
+    if (running) api.multiPoll(multi, nullptr, 0, 100, nullptr);
+  }
+  int left = 0;
+  while (CURLMsg* message = api.multiInfoRead(multi, &left)) {
+    if (message->msg == CURLMSG_DONE && message->easy_handle == curl) code = message->data.result;
+  }
+  api.multiRemove(multi, curl);
+  return code;
+}
+
 FetchResult HttpFetcher::fetch(std::string_view address) {
   FetchResult result;
   const std::string url = resolveAddress(address);
@@ -162,23 +242,19 @@ FetchResult HttpFetcher::fetch(std::string_view address) {
     result.error = "no address given";
     return result;
   }
-  Transfer transfer{curl, &limits_, &result.body, 0, {}};
+  Transfer transfer{curl, &limits_, &result.body, 0, false, {}};
   const Libcurl& api = libcurl();
   char errorText[CURL_ERROR_SIZE] = "";
   // The handle is kept between fetches for its cookies and connections;
-  // the options of the last fetch are set afresh.
-  api.setopt(curl, CURLOPT_URL, url.c_str());
+  // the options of the last fetch are set afresh. Redirects are followed
+  // here, each with the proxy of its own scheme.
   api.setopt(curl, CURLOPT_ERRORBUFFER, errorText);
   api.setopt(curl, CURLOPT_NOSIGNAL, 1L);
   api.setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https,file");
-  api.setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  api.setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-  api.setopt(curl, CURLOPT_MAXREDIRS, limits_.maxRedirects);
-  api.setopt(curl, CURLOPT_AUTOREFERER, 1L);
+  api.setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
   api.setopt(curl, CURLOPT_ACCEPT_ENCODING, "");  // every encoding libcurl can undo
   api.setopt(curl, CURLOPT_COOKIEFILE, "");       // cookies kept in memory
   api.setopt(curl, CURLOPT_FAILONERROR, 1L);
-  api.setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(limits_.deadline.count()));
   api.setopt(curl, CURLOPT_USERAGENT,
              "Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) "
              "Kelvane");
@@ -186,8 +262,42 @@ FetchResult HttpFetcher::fetch(std::string_view address) {
   api.setopt(curl, CURLOPT_WRITEDATA, &transfer);
   api.setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
   api.setopt(curl, CURLOPT_HEADERDATA, &transfer);
+  const std::string noProxy = noProxyHosts();
+  api.setopt(curl, CURLOPT_NOPROXY, noProxy.c_str());
 
-  const CURLcode code = api.perform(curl);
+  const auto start = std::chrono::steady_clock::now();
+  std::string hop = url, referer;
+  CURLcode code = CURLE_OK;
+  bool stopped = false;
+  for (long redirects = 0;; ++redirects) {
+    const auto left = limits_.deadline - std::chrono::duration_cast<std::chrono::milliseconds>(
+                                             std::chrono::steady_clock::now() - start);
+    if (left.count() <= 0) {
+      code = CURLE_OPERATION_TIMEDOUT;
+      break;
+    }
+    const std::string proxy = proxyFor(hop);
+    api.setopt(curl, CURLOPT_URL, hop.c_str());
+    api.setopt(curl, CURLOPT_PROXY, proxy.c_str());
+    api.setopt(curl, CURLOPT_REFERER, referer.empty() ? nullptr : referer.c_str());
+    api.setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(left.count()));
+    result.body.clear();
+    transfer.headersDone = false;
+    code = static_cast<CURLcode>(perform(&stopped));
+    char* next = nullptr;
+    if (stopped || code != CURLE_OK ||
+        api.getinfo(curl, CURLINFO_REDIRECT_URL, &next) != CURLE_OK || !next ||
+        !(std::string_view(next).starts_with("http://") ||
+          std::string_view(next).starts_with("https://"))) {
+      break;
+    }
+    if (redirects == limits_.maxRedirects) {
+      code = CURLE_TOO_MANY_REDIRECTS;
+      break;
+    }
+    referer = std::move(hop);
+    hop = next;
+  }
   api.getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
   char* finalUrl = nullptr;
   api.getinfo(curl, CURLINFO_EFFECTIVE_URL, &finalUrl);
@@ -198,8 +308,14 @@ FetchResult HttpFetcher::fetch(std::string_view address) {
   api.setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
 
   std::string reason;
-  if (!transfer.capReason.empty()) {
+  if (stopped) {
+    reason = "the load was stopped";
+  } else if (!transfer.capReason.empty()) {
     reason = transfer.capReason;
+  } else if (code == CURLE_OUT_OF_MEMORY && !transfer.headersDone) {
+    // libcurl refuses one header line longer than its own limit this way.
+    reason = "a header line from the server is longer than " +
+             std::to_string(CURL_MAX_HTTP_HEADER >> 10) + " KiB";
   } else if (code == CURLE_TOO_MANY_REDIRECTS) {
     reason = "more than " + std::to_string(limits_.maxRedirects) + " redirects";
   } else if (code == CURLE_OPERATION_TIMEDOUT) {

@@ -1,11 +1,14 @@
 // Fetching a page without a browser, over libcurl: redirects, compressed
 // bodies, TLS with the system's certificates, cookies kept between the
-// fetches of one fetcher. A server can send anything, so every fetch has
+// fetches of one fetcher. The proxy is the environment's (http_proxy or
+// HTTP_PROXY for an http address, and so on), never for loopback addresses.
+// A server can send anything, so every fetch has
 // caps, and each cap that ends a fetch says which it was.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -47,8 +50,16 @@ class HttpFetcher {
   // The address fetch goes to for what the user typed.
   static std::string resolveAddress(std::string_view typed);
 
+  // Asked at least ten times a second while a fetch waits; true ends the
+  // fetch as stopped (a stop signal arrived).
+  void setStopCheck(std::function<bool()> stopRequested) {
+    stopRequested_ = std::move(stopRequested);
+  }
+
  private:
   struct Handle;
+  int perform(bool* stopped);  // a CURLcode
+  std::function<bool()> stopRequested_;
   std::unique_ptr<Handle> handle_;
   FetchLimits limits_;
 };
