@@ -1,6 +1,6 @@
 #include "platform/web_engine_browser.h"
 
-#include "platform/measurement_knobs.h"
+#include "platform/browser_profile.h"
 #include "platform/page_activity.h"
 
 #include <signal.h>
@@ -43,20 +43,8 @@ constexpr char kBodyScript[] =
     "(function(){var b=document.body;"
     "return [b?String(b.innerHTML):'',String(document.characterSet)];})()";
 
-// The browser's HTTP cache stays in memory and small: a page watched is
-// loaded afresh anyway, and a watcher of many pages would otherwise keep
-// each of them (up to 50 MB by default).
-constexpr int kHttpCacheBytes = 8 << 20;
-
 // How long leavePage waits for the renderer process of the page left.
 constexpr qint64 kRendererExitMs = 2000;
-
-void limitCache(QWebEngineProfile* profile) {
-  if (!profile->isOffTheRecord()) return;  // a stored profile keeps its own settings
-  if (measureSwitchedOff("KELVANE_WITHOUT_CACHE_CAP")) return;
-  profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
-  profile->setHttpCacheMaximumSize(kHttpCacheBytes);
-}
 
 }  // namespace
 
@@ -89,13 +77,13 @@ std::optional<QUrl> resolveAddress(const QString& text, const QString& currentDi
 
 WebEngineBrowser::WebEngineBrowser(QWebEngineView* view, QObject* parent)
     : QObject(parent), view_(view) {
-  limitCache(view_->page()->profile());
+  prepareProfile(view_->page()->profile());
   attach();
 }
 
 WebEngineBrowser::WebEngineBrowser(QObject* parent) : QObject(parent) {
   ownProfile_ = std::make_unique<QWebEngineProfile>();  // off the record
-  limitCache(ownProfile_.get());
+  prepareProfile(ownProfile_.get());
   ownView_ = std::make_unique<QWebEngineView>();
   ownView_->setPage(new QuietPage(ownProfile_.get(), ownView_.get()));
   ownView_->resize(1024, 768);

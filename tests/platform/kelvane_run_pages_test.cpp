@@ -102,6 +102,17 @@ class KelvaneRunPagesTest : public QObject {
     QCOMPARE(r.status, 0);
   }
 
+  // Each run reads what the server has now, though the page's headers
+  // would let a cache answer for it.
+  void eachRunAsksTheServer() {
+    server_.route("/fresh",
+                  {"<p>v{count}</p>", "text/html", 200, 0, false, TestServer::kOldLastModified});
+    const QString script = writeScript("fresh.spt", "URL\t\"" + server_.url("/fresh") + "\"\r\n");
+    const Result r = run({"--wait", "0", "--runs", "2", "--print", "HT", script});
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.out, QStringLiteral("<p>v2</p>"));
+  }
+
   // --settle auto waits for what a timer adds after the load, ends once the
   // page has settled, and --trace tells the settle time either way.
   void settleOptionAndItsTrace() {

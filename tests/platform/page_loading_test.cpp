@@ -148,6 +148,24 @@ class PageLoadingTest : public QObject {
     QVERIFY(!browser_->Busy());
   }
 
+  // A page with an old Last-Modified and no cache headers is asked of the
+  // server again on every load, also by the window's browser (a view of its
+  // own, on the default profile), not answered from the cache.
+  void everyLoadAsksTheServer() {
+    server_.route("/fresh",
+                  {"<p>v{count}</p>", "text/html", 200, 0, false, TestServer::kOldLastModified});
+    QWebEngineView view;
+    WebEngineBrowser windowBrowser(&view);
+    for (WebEngineBrowser* browser : {browser_.get(), &windowBrowser}) {
+      Run r(*browser, std::chrono::seconds(90));
+      const int before = server_.requests("/fresh");
+      QCOMPARE(r.run({urlLine(server_.url("/fresh")), u"PUT\tHT\tD", urlLine(server_.url("/a")),
+                      urlLine(server_.url("/fresh")), u"PUT\tHT\tD"}),
+               RunOutcome::Normal);
+      QCOMPARE(r.d(), QStringLiteral("<p>v%1</p><p>v%2</p>").arg(before + 1).arg(before + 2));
+    }
+  }
+
   void failedLoadsLeaveHtEmptyAndStopTheRun_data() {
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("reason");

@@ -1,5 +1,6 @@
 // The page tests' server on 127.0.0.1: each path gets a fixed reply, sent at
 // once, after a delay, or begun and never finished; other paths get a 404.
+// "{count}" in a body becomes the number of requests for its path so far.
 #pragma once
 
 #include <QByteArray>
@@ -23,7 +24,13 @@ class TestServer {
     int delayMs = 0;
     // Sends the headers and half of the body, then nothing more.
     bool neverFinish = false;
+    // Header lines after the Content-Type.
+    QByteArray headers = "Cache-Control: no-store\r\n";
   };
+  // How many static sites send a page: an old Last-Modified and no cache
+  // headers, which lets a cache count it as fresh for a while.
+  static constexpr const char* kOldLastModified =
+      "Last-Modified: Mon, 01 Jan 2024 00:00:00 GMT\r\n";
 
   void route(const QString& path, Reply reply) {
     const std::lock_guard lock(mutex_);
@@ -44,13 +51,14 @@ class TestServer {
     Reply reply{"<p>not here</p>", "text/html", 404};
     {
       const std::lock_guard lock(mutex_);
-      ++counts_[path];
+      const int count = ++counts_[path];
       if (const auto it = routes_.find(path); it != routes_.end()) reply = it->second;
+      reply.body.replace("{count}", QByteArray::number(count));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(reply.delayMs));
     const std::string status = std::to_string(reply.status) + " Status";
     const std::string headers =
-        "Content-Type: " + reply.contentType.toStdString() + "\r\nCache-Control: no-store\r\n";
+        "Content-Type: " + reply.contentType.toStdString() + "\r\n" + reply.headers.toStdString();
     if (!reply.neverFinish) {
       LocalHttpServer::reply(fd, status, headers, reply.body.toStdString());
       return;
