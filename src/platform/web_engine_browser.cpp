@@ -2,6 +2,7 @@
 
 #include "platform/browser_profile.h"
 #include "platform/page_activity.h"
+#include "platform/unattended_page.h"
 
 #include <signal.h>
 
@@ -18,18 +19,6 @@
 
 namespace kelvane::platform {
 namespace {
-
-// A page that keeps the scripts' console messages to itself: the program
-// writes no diagnostics, and kelvane-run's standard error carries only its
-// own messages.
-class QuietPage : public QWebEnginePage {
- public:
-  QuietPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent) {}
-
- protected:
-  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
-                                const QString&) override {}
-};
 
 std::u16string toU16(const QString& s) {
   return std::u16string(reinterpret_cast<const char16_t*>(s.utf16()),
@@ -78,6 +67,7 @@ std::optional<QUrl> resolveAddress(const QString& text, const QString& currentDi
 WebEngineBrowser::WebEngineBrowser(QWebEngineView* view, QObject* parent)
     : QObject(parent), view_(view) {
   prepareProfile(view_->page()->profile());
+  view_->setPage(new UnattendedPage(view_->page()->profile(), view_));
   attach();
 }
 
@@ -85,7 +75,7 @@ WebEngineBrowser::WebEngineBrowser(QObject* parent) : QObject(parent) {
   ownProfile_ = std::make_unique<QWebEngineProfile>();  // off the record
   prepareProfile(ownProfile_.get());
   ownView_ = std::make_unique<QWebEngineView>();
-  ownView_->setPage(new QuietPage(ownProfile_.get(), ownView_.get()));
+  ownView_->setPage(new UnattendedPage(ownProfile_.get(), ownView_.get()));
   ownView_->resize(1024, 768);
   // Shown without reaching the screen: a hidden page gets its timers and
   // animation frames throttled, and its scripts would not settle.
@@ -239,7 +229,7 @@ void WebEngineBrowser::leavePage() {
   if (!view_) return;
   QWebEnginePage* old = view_->page();
   const qint64 renderer = old->renderProcessPid();
-  view_->setPage(new QuietPage(old->profile(), view_));
+  view_->setPage(new UnattendedPage(old->profile(), view_));
   // The page goes with its document, and its renderer process with it.
   delete old;
   attach();

@@ -85,6 +85,8 @@ class PageLoadingTest : public QObject {
                    "'<i>by script</i>')</script></body></html>"});
     server_.route("/a", {"<body><b>A</b></body>"});
     server_.route("/b", {"<body><b>B</b></body>"});
+    server_.route("/secret", {"<p>who are you?</p>", "text/html", 401, 0, false,
+                              "WWW-Authenticate: Basic realm=\"kelvane\"\r\n"});
   }
 
   void cleanupTestCase() { browser_.reset(); }
@@ -178,6 +180,7 @@ class PageLoadingTest : public QObject {
                               << QStringLiteral("the address cannot be parsed");
     QTest::newRow("empty") << QString() << QStringLiteral("no address given");
     QTest::newRow("http error") << server_.url("/missing") << QStringLiteral("HTTP status 404");
+    QTest::newRow("password asked") << server_.url("/secret") << QStringLiteral("HTTP status 401");
   }
 
   void failedLoadsLeaveHtEmptyAndStopTheRun() {
@@ -273,6 +276,39 @@ class PageLoadingTest : public QObject {
     QVERIFY2(r->ht().contains(added), qPrintable(r->ht()));
     QCOMPARE(r->settles.size(), size_t{1});
     QCOMPARE(r->settles[0].settled, settled);
+  }
+
+  // Pages that would hold a watcher up for good: a script's dialogs are
+  // answered at once, as a user closing them would (the window's browser
+  // shows them; this one would wait for nobody).
+  void pagesThatFightBack_data() {
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<QString>("wait");
+    QTest::addColumn<QString>("added");
+    QTest::newRow("dialogs while parsing")
+        << QByteArray(
+               "<script>alert('a');var c=confirm('b'),p=prompt('c','d');"
+               "document.write('<i>'+c+' '+p+'</i>')</script>")
+        << "0"
+        << "<i>false null</i>";
+    QTest::newRow("dialog after the load")
+        << QByteArray(
+               "<script>onload=function(){setTimeout(function(){alert('a');"
+               "document.body.insertAdjacentHTML('beforeend','<i>after</i>')},100)}"
+               "</script>")
+        << "3"
+        << "<i>after</i>";
+  }
+
+  void pagesThatFightBack() {
+    QFETCH(QByteArray, page);
+    QFETCH(QString, wait);
+    QFETCH(QString, added);
+    server_.route("/fights", {"<body>" + page + "</body>"});
+    auto r = newRun();
+    r->wait = u16(wait);
+    QCOMPARE(r->run({urlLine(server_.url("/fights"))}), RunOutcome::Normal);
+    QVERIFY2(r->ht().contains(added), qPrintable(r->ht()));
   }
 
   void documentWithoutBodyGivesEmptyMarkup() {
