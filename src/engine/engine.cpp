@@ -10,7 +10,9 @@ namespace kelvane::engine {
 
 using namespace std::string_view_literals;
 
-Engine::Engine(Host& host) : host_(host) {}
+Engine::Engine(Host& host) : host_(host) {
+  for (size_t k = 0; k < slots_.size(); ++k) slots_[k] = {&keptFields_[k], false};
+}
 
 // ---- run driver ----------------------------------------------------------
 
@@ -23,6 +25,7 @@ RunOutcome Engine::runScriptText(TextView scriptText) {
   return runLoaded([&] {
     lines_ = textfile::splitLines(scriptText);
     if (lines_.size() > kMaxLines) lines_.resize(kMaxLines);
+    readLines();
     host_.scriptLoaded();
   });
 }
@@ -67,7 +70,23 @@ void Engine::loadScript(TextView path) {
     // The line counter is 16 bits wide: the lines beyond are not run.
     if (lines_.size() > kMaxLines) lines_.resize(kMaxLines);
   }
+  readLines();
   host_.scriptLoaded();
+}
+
+void Engine::readLines() {
+  for (size_t k = 0; k < slots_.size(); ++k) {
+    if (slots_[k].field == &keptFields_[k]) continue;
+    keptFields_[k] = *slots_[k].field;
+    slots_[k].field = &keptFields_[k];
+  }
+  if (word_ != &keptWord_) {
+    keptWord_ = *word_;
+    word_ = &keptWord_;
+  }
+  parsed_.clear();
+  parsed_.reserve(lines_.size());
+  for (const Text& line : lines_) parsed_.push_back(ParsedLine::read(line));
 }
 
 void Engine::report(const Text& message) {
@@ -78,29 +97,38 @@ void Engine::report(const Text& message) {
 // ---- operands -------------------------------------------------------------
 
 Operand Engine::operand(int n) {
-  const Text& raw = slot(n);
-  if (const BufferName* name = findBufferName(raw); name && name->source) {
-    if (name->id == BufferId::Time) return Operand(host_.timeText());
-    if (name->id == BufferId::Date) return Operand(host_.dateText());
-    return Operand(buffer(name->id).view());
+  const Slot& s = slots_[static_cast<size_t>(n - 1)];
+  const Field& f = *s.field;
+  if (f.name && f.name->source) {
+    if (f.name->id == BufferId::Time) return Operand(host_.timeText());
+    if (f.name->id == BufferId::Date) return Operand(host_.dateText());
+    return Operand(buffer(f.name->id).view());
   }
-  if (!raw.empty() && raw.front() == u'"' && raw.back() == u'"') {
-    // A lone double quote counts as the empty literal.
-    if (raw.size() < 2) return Operand(TextView{});
-    return Operand(TextView(raw).substr(1, raw.size() - 2));
-  }
-  report(messages::badSource(n, upperCopy(raw)));
+  // An upper-cased slot never held a literal: the writer leaves those alone.
+  // A lone double quote counts as the empty literal.
+  if (f.literal) return Operand(f.literalText());
+  report(messages::badSource(n, f.upper));
   return Operand(TextView{});
 }
 
 // ---- destinations ---------------------------------------------------------
 
-void Engine::appendToDest(TextView value, Text& destination) {
-  writeDest(value, destination, WriteMode::Append);
+void Engine::appendToDest(TextView value, int n) {
+  writeDest(value, n, WriteMode::Append);
 }
 
-void Engine::replaceDest(TextView value, Text& destination) {
-  writeDest(value, destination, WriteMode::Replace);
+void Engine::replaceDest(TextView value, int n) {
+  writeDest(value, n, WriteMode::Replace);
+}
+
+void Engine::replaceDest(Text&& value, int n) {
+  TextBuffer* target = destination(n);
+  if (!target) return;
+  if (target == &title_) {
+    writeTitle(value);
+  } else if (fits(0, value.size())) {
+    target->take(std::move(value));
+  }
 }
 
 bool Engine::fits(size_t oldSize, size_t added) {
@@ -109,20 +137,24 @@ bool Engine::fits(size_t oldSize, size_t added) {
   return false;
 }
 
-void Engine::writeDest(TextView value, Text& destination, WriteMode mode) {
-  // The caller's field itself is upper-cased, unless it starts with a quote.
-  if (destination.empty() || destination.front() != u'"') upperInPlace(destination);
-  const BufferName* name = findBufferName(destination);
-  if (!name || !name->stored) {
-    report(messages::badDestination(destination));
-    return;
+TextBuffer* Engine::destination(int n) {
+  Slot& s = slots_[static_cast<size_t>(n - 1)];
+  const Field& f = *s.field;
+  // The slot itself is upper-cased, unless it starts with a quote.
+  if (f.raw.empty() || f.raw.front() != u'"') s.upper = true;
+  if (!f.name || !f.name->stored) {
+    report(messages::badDestination(s.upper ? f.upper : f.raw));
+    return nullptr;
   }
-  if (name->id == BufferId::Title) {
+  return &buffer(f.name->id);
+}
+
+void Engine::writeDest(TextView value, int n, WriteMode mode) {
+  TextBuffer* target = destination(n);
+  if (!target) return;
+  if (target == &title_) {
     writeTitle(value);  // the caption is always replaced
-    return;
-  }
-  TextBuffer* target = &buffer(name->id);
-  if (mode == WriteMode::Append) {
+  } else if (mode == WriteMode::Append) {
     if (fits(target->size(), value.size())) target->append(value);
   } else {
     if (fits(0, value.size())) target->assign(value);

@@ -13,6 +13,7 @@
 
 #include "engine/buffer_names.h"
 #include "engine/host.h"
+#include "engine/script.h"
 #include "engine/text.h"
 #include "engine/text_buffer.h"
 
@@ -85,18 +86,20 @@ class Engine {
   // The same run over script text held in memory (tests, fuzzing).
   RunOutcome runScriptText(TextView scriptText);
 
-  // Reads the script file into the script list (LoadScript); a file that
-  // cannot be read leaves the list empty, silently.
+  // Reads the script file into the script list (LoadScript) and reads each
+  // line once; a file that cannot be read leaves the list empty, silently.
   void loadScript(TextView path);
-  // Splits one line and carries its command out (ExecuteLine).
+  // Fills the parameter slots from the line read at load and carries its
+  // command out (ExecuteLine).
   void executeLine(int16_t lineIndex);
-  // The text a parameter slot names: a buffer, TIME, DATE or a literal
+  // The text parameter slot n names: a buffer, TIME, DATE or a literal
   // (GetSource).
-  Operand operand(int slot);
+  Operand operand(int n);
   // The destination writer: append (PutToDest) or replace (ReplaceDest) the
-  // buffer that the caller's slot names, or the caption (SetTitle).
-  void appendToDest(TextView value, Text& destination);
-  void replaceDest(TextView value, Text& destination);
+  // buffer that slot n names, or the caption (SetTitle).
+  void appendToDest(TextView value, int n);
+  void replaceDest(TextView value, int n);
+  void replaceDest(Text&& value, int n);
   void writeTitle(TextView caption);
 
   // The HT-writing extraction primitives.
@@ -121,9 +124,16 @@ class Engine {
   const TextBuffer& buffer(BufferId id) const { return const_cast<Engine*>(this)->buffer(id); }
 
   const std::vector<Text>& scriptLines() const { return lines_; }
+  // The lines as read at load, for the editor's diagnostics.
+  std::span<const ParsedLine> parsedLines() const { return parsed_; }
   int16_t lineCount() const { return static_cast<int16_t>(lines_.size()); }
-  const Text& commandWord() const { return commandWord_; }
-  const Text& param(int k) const { return params_.at(static_cast<size_t>(k - 1)); }
+  const Text& commandWord() const { return *word_; }
+  // Parameter slot k (1..5) as it stands: the field a line put there, or its
+  // upper-cased form once the destination writer has normalised it.
+  const Text& param(int k) const {
+    const Slot& s = slots_.at(static_cast<size_t>(k - 1));
+    return s.upper ? s.field->upper : s.field->raw;
+  }
   const LoopState& loop() const { return loop_; }
   bool stopFlag() const { return stopFlag_; }
   // Sets StopFlag: the run ends before its next line. For the host (a page
@@ -141,11 +151,7 @@ class Engine {
   // Null (the default) for no observer.
   void setSearchObserver(SearchObserver* observer) { searchObserver_ = observer; }
 
-  // One row of the command table: a command word and its handler.
-  struct Command {
-    std::u16string_view word;
-    void (Engine::*run)(int16_t lineIndex);
-  };
+  using Command = engine::Command;
   static const Command kCommands[];
   static std::span<const Command> commandTable();
   // The row whose word equals `word` upper-cased, or null: findCommand
@@ -157,13 +163,29 @@ class Engine {
  private:
   enum class WriteMode { Append, Replace };
 
+  // A parameter slot: the field the last line that reached it put there,
+  // and whether the destination writer has upper-cased it since.
+  struct Slot {
+    const Field* field;
+    bool upper = false;
+  };
+
   RunOutcome runLoaded(const std::function<void()>& load);
-  void splitLine(TextView line);
+  // Reads every line of lines_ into parsed_, after moving what the slots
+  // and the command word hold out of the old lines.
+  void readLines();
   void report(const Text& message);
-  void writeDest(TextView value, Text& destination, WriteMode mode);
+  // The stored buffer slot n names, normalising the slot; null (after the
+  // message) when it names none; &title_ for TITLE.
+  TextBuffer* destination(int n);
+  void writeDest(TextView value, int n, WriteMode mode);
   bool fits(size_t oldSize, size_t added);
   void assignHT(TextView piece);
-  Text& slot(int k) { return params_[static_cast<size_t>(k - 1)]; }
+  // Slot n read as a number, as it stands.
+  int16_t count(int n) const {
+    const Slot& s = slots_[static_cast<size_t>(n - 1)];
+    return s.upper ? s.field->upperCount : s.field->count;
+  }
   // Tell the observer when marker (or, for two markers, either one) is not
   // found in text; `source` names the text for the report.
   void noteSearch(int16_t line, TextView source, TextView text, TextView marker);
@@ -200,8 +222,13 @@ class Engine {
   std::array<TextBuffer, 5> vars_;
   TextBuffer title_;
   std::vector<Text> lines_;
-  Text commandWord_;
-  std::array<Text, 5> params_;
+  std::vector<ParsedLine> parsed_;
+  // The slots and the command word outlive the script they came from: on a
+  // reload what they hold moves here.
+  std::array<Field, 5> keptFields_;
+  Text keptWord_;
+  std::array<Slot, 5> slots_;
+  const Text* word_ = &keptWord_;
   LoopState loop_;
   bool stopFlag_ = false;
   bool running_ = false;
