@@ -3,8 +3,9 @@
 
 namespace kelvane::ui {
 
-// The support web address of the "Page" page and the about box.
-inline constexpr const char* kSupportAddress = "https://example.org/kelvane/";
+// Where help is found, shown on the "Page" page and in the about box: the
+// manual, which comes with the program (the project has no web site).
+inline constexpr const char* kSupportAddress = "man:kelvane(1)";
 inline constexpr const char* kCopyright = "Copyright (C) 2003-2026 Kelvane developers";
 
 }  // namespace kelvane::ui

@@ -257,7 +257,7 @@ class Form1Test : public QObject, protected Form1Fixture {
     };
     QVERIFY(browserInView());
     QCOMPARE(child<QLabel>(*form, "Label12")->text(),
-             QString("サポート: https://example.org/kelvane/"));
+             QString("サポート: man:kelvane(1)"));
     // The labels between the time boxes.
     QCOMPARE(child<QLabel>(*form, "Label3")->text() + child<QLabel>(*form, "Label4")->text() +
                  child<QLabel>(*form, "Label5")->text(),
