@@ -11,6 +11,7 @@
 
 #include "acquisition/update_timer.h"
 #include "support/fake_browser.h"
+#include "ui/run/failure_reason.h"
 #include "ui/run/run_controller.h"
 
 using namespace kelvane;
@@ -203,6 +204,25 @@ class RunControllerTest : public QObject {
       run.loadPageByHand();
       QCOMPARE(view_->failure, std::nullopt);
     }
+  }
+
+  // The failure mark speaks Japanese and keeps the code it was given.
+  void failureReasonsInJapanese() {
+    const struct {
+      const char* reason;
+      const char* shown;
+    } cases[] = {
+        {"net::ERR_CONNECTION_REFUSED (http://127.0.0.1:9/)",
+         "接続が拒否されました (net::ERR_CONNECTION_REFUSED) (http://127.0.0.1:9/)"},
+        {"net::ERR_NAME_NOT_RESOLVED", "ホスト名が見つかりません (net::ERR_NAME_NOT_RESOLVED)"},
+        {"net::ERR_CERT_COMMON_NAME_INVALID",
+         "サーバーの証明書が無効です (net::ERR_CERT_COMMON_NAME_INVALID)"},
+        {"net::ERR_SOMETHING_NEW", "読み込めませんでした (net::ERR_SOMETHING_NEW)"},
+        {"HTTP status 404 (http://h/x)", "サーバーがエラーを返しました (HTTP 404) (http://h/x)"},
+        {"the load was stopped (http://h/)", "読み込みが中止されました (http://h/)"},
+        {"ページが大きすぎます", "ページが大きすぎます"},
+    };
+    for (const auto& c : cases) QCOMPARE(japaneseFailureReason(c.reason), QString(c.shown));
   }
 
   // "変化を通知": an automatic run whose display differs from the previous

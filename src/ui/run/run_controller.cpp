@@ -1,5 +1,7 @@
 #include "ui/run/run_controller.h"
 
+#include "ui/run/failure_reason.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
@@ -252,7 +254,8 @@ void RunController::showLoadFailure(const std::optional<QString>& reason) {
   // When, and why: the display keeps the last good text meanwhile.
   const std::tm now = engine::localNow();
   const QString when = fromU16(engine::formatDate(now) + u" " + engine::formatTime(now));
-  view_.showLoadFailure(QStringLiteral("読込失敗 %1\n%2").arg(when, *reason));
+  view_.showLoadFailure(
+      QStringLiteral("読込失敗 %1\n%2").arg(when, japaneseFailureReason(*reason)));
 }
 
 }  // namespace kelvane::ui

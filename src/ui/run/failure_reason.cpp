@@ -1,0 +1,71 @@
+#include "ui/run/failure_reason.h"
+
+#include <QRegularExpression>
+#include <array>
+#include <utility>
+
+namespace kelvane::ui {
+namespace {
+
+// The network errors a watched page meets most, by their code after
+// "net::ERR_".
+constexpr std::array<std::pair<const char*, const char*>, 24> kNetErrors = {{
+    {"CONNECTION_REFUSED", "接続が拒否されました"},
+    {"CONNECTION_RESET", "接続がリセットされました"},
+    {"CONNECTION_CLOSED", "接続が切断されました"},
+    {"CONNECTION_ABORTED", "接続が中断されました"},
+    {"CONNECTION_FAILED", "接続できませんでした"},
+    {"CONNECTION_TIMED_OUT", "接続がタイムアウトしました"},
+    {"TIMED_OUT", "タイムアウトしました"},
+    {"NAME_NOT_RESOLVED", "ホスト名が見つかりません"},
+    {"NAME_RESOLUTION_FAILED", "ホスト名を解決できませんでした"},
+    {"INTERNET_DISCONNECTED", "ネットワークに接続されていません"},
+    {"NETWORK_CHANGED", "ネットワークが切り替わりました"},
+    {"ADDRESS_UNREACHABLE", "アドレスに到達できません"},
+    {"ADDRESS_INVALID", "アドレスが正しくありません"},
+    {"EMPTY_RESPONSE", "サーバーから応答がありません"},
+    {"INVALID_RESPONSE", "サーバーの応答が正しくありません"},
+    {"TOO_MANY_REDIRECTS", "リダイレクトが多すぎます"},
+    {"INVALID_URL", "URLが正しくありません"},
+    {"UNKNOWN_URL_SCHEME", "URLの種類が分かりません"},
+    {"FILE_NOT_FOUND", "ファイルが見つかりません"},
+    {"ACCESS_DENIED", "アクセスが拒否されました"},
+    {"ABORTED", "読み込みが中止されました"},
+    {"SSL_PROTOCOL_ERROR", "SSL 接続に失敗しました"},
+    {"CERT_AUTHORITY_INVALID", "サーバーの証明書が信頼できません"},
+    {"CERT_DATE_INVALID", "サーバーの証明書の期限が切れています"},
+}};
+
+QString netErrorText(const QString& code) {
+  for (const auto& [name, text] : kNetErrors) {
+    if (code == QLatin1String(name)) return QString::fromUtf8(text);
+  }
+  if (code.startsWith(QLatin1String("CERT_"))) return QStringLiteral("サーバーの証明書が無効です");
+  return QStringLiteral("読み込めませんでした");
+}
+
+}  // namespace
+
+QString japaneseFailureReason(const QString& reason) {
+  static const QRegularExpression netError(QStringLiteral("net::ERR_([A-Z0-9_]+)"));
+  static const QRegularExpression httpStatus(QStringLiteral("HTTP status (\\d+)"));
+  QString text = reason;
+  // From the end, so that the positions of earlier matches stay good.
+  const auto replaceAll = [&text](const QRegularExpression& pattern, auto&& words) {
+    QList<QRegularExpressionMatch> matches;
+    for (auto it = pattern.globalMatch(text); it.hasNext();) matches.append(it.next());
+    for (auto m = matches.crbegin(); m != matches.crend(); ++m) {
+      text.replace(m->capturedStart(), m->capturedLength(), words(*m));
+    }
+  };
+  replaceAll(netError, [](const QRegularExpressionMatch& m) {
+    return QStringLiteral("%1 (%2)").arg(netErrorText(m.captured(1)), m.captured(0));
+  });
+  replaceAll(httpStatus, [](const QRegularExpressionMatch& m) {
+    return QStringLiteral("サーバーがエラーを返しました (HTTP %1)").arg(m.captured(1));
+  });
+  text.replace(QLatin1String("the load was stopped"), QStringLiteral("読み込みが中止されました"));
+  return text;
+}
+
+}  // namespace kelvane::ui
