@@ -13,6 +13,8 @@ DataPage buildDataPage(QWidget* page, Design& design) {
   p.Text3 = new QPlainTextEdit(page);
   p.Text3->setObjectName(QStringLiteral("Text3"));
   p.Text3->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  // Tab moves on to the next control: a tab typed here would go into the log.
+  p.Text3->setTabChangesFocus(true);
   design.place(p.Text3, 50, 330, 3805, 7030);
   return p;
 }

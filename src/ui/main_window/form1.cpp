@@ -26,9 +26,9 @@
 #include "platform/title_bar.h"
 #include "settings/settings_place.h"
 #include "ui/about/frm_splash.h"
+#include "ui/main_window/accessible_names.h"
 #include "ui/main_window/buffer_mirror.h"
 #include "ui/main_window/form_layout.h"
-#include "ui/main_window/popup_menu.h"
 #include "ui/main_window/tab_control.h"
 #include "ui/run/run_controller.h"
 
@@ -62,6 +62,7 @@ Form1::Form1(StartOptions options, QWidget* parent)
   createPopupMenu();
   createRunController();
   connectSignals();
+  nameControls(this);
   Form_Load();
 }
 
@@ -85,40 +86,6 @@ void Form1::createPages() {
   web_.WebBrowser1->setParent(SSTab1_);
   web_.WebBrowser1->show();
   resize(pixelsX(kStartClientWidth), pixelsY(kStartClientHeight));
-}
-
-void Form1::createPopupMenu() {
-  mnuPop_ = new QMenu(QStringLiteral("Pop"), this);
-  mnuPop_->setObjectName(QStringLiteral("mnuPop"));
-  using Handler = void (Form1::*)();
-  static constexpr std::array<Handler, 10> kHandlers = {
-      &Form1::mnuReflesh_Click, &Form1::mnuExit_Click,  &Form1::mnuSetting_Click,
-      &Form1::mnuLog_Click,     &Form1::mnuShowT_Click, &Form1::mnuTimerOn_Click,
-      &Form1::mnuFont_Click,    &Form1::mnuColor_Click, &Form1::mnuBackColor_Click,
-      &Form1::mnuVersion_Click,
-  };
-  for (size_t i = 0; i < kPopupItems.size(); ++i) {
-    QAction* item = mnuPop_->addAction(QString::fromUtf8(kPopupItems[i].caption));
-    item->setObjectName(QString::fromLatin1(kPopupItems[i].name));
-    if (kPopupItems[i].toolTip) item->setToolTip(QString::fromUtf8(kPopupItems[i].toolTip));
-    if (i < kHandlers.size()) {
-      const Handler handler = kHandlers[i];
-      connect(item, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
-    } else {
-      // A switch: its check mark is the setting, read where it acts.
-      item->setCheckable(true);
-    }
-    menuItems_[i] = item;
-  }
-  mnuPop_->setToolTipsVisible(true);
-  menuItem("mnuTimerOn")->setCheckable(true);
-}
-
-QAction* Form1::menuItem(const char* name) const {
-  for (size_t i = 0; i < kPopupItems.size(); ++i) {
-    if (qstrcmp(kPopupItems[i].name, name) == 0) return menuItems_[i];
-  }
-  return nullptr;
 }
 
 void Form1::connectSignals() {
@@ -385,31 +352,6 @@ void Form1::SSTab1_Click(int /*previousTab*/) {
   if (page == static_cast<int>(Page::Page)) run_->ensureBrowser();
   // The page now shown catches up with the engine at once.
   run_->showBuffers(false);
-}
-
-bool Form1::eventFilter(QObject* watched, QEvent* event) {
-  const bool onTabControl = watched == SSTab1_ || watched == SSTab1_->strip() ||
-                            (watched->parent() == SSTab1_ && watched->isWidgetType());
-  if (onTabControl) {
-    if (event->type() == QEvent::MouseButtonRelease) {
-      auto* mouse = static_cast<QMouseEvent*>(event);
-      Form_MouseUp(mouse->button(), mouse->globalPosition().toPoint());
-      if (mouse->button() == Qt::RightButton) return true;
-    } else if (event->type() == QEvent::MouseButtonDblClick &&
-               static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-      SSTab1_DblClick();
-      return true;
-    }
-  }
-  return QWidget::eventFilter(watched, event);
-}
-
-void Form1::mouseReleaseEvent(QMouseEvent* event) {
-  Form_MouseUp(event->button(), event->globalPosition().toPoint());
-}
-
-void Form1::Form_MouseUp(Qt::MouseButton button, const QPoint& globalPos) {
-  if (button == Qt::RightButton) mnuPop_->popup(globalPos);
 }
 
 void Form1::mnuShowT_Click() {

@@ -11,6 +11,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "acquisition/browser.h"
 #include "acquisition/scheduler.h"
@@ -113,6 +114,8 @@ class Form1 : public QWidget, private RunView {
   void Form_Resize();
   // A mouse button released over the window or the tab control.
   void Form_MouseUp(Qt::MouseButton button, const QPoint& globalPos);
+  // Opens mnuPop by the keyboard, beside the control that has the focus.
+  void openPopupFromKeyboard();
   // The TITLE destination: a hidden title bar stays hidden.
   void SetTitle(const QString& caption);
 
@@ -138,6 +141,9 @@ class Form1 : public QWidget, private RunView {
   void showEvent(QShowEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // The context-menu key and Shift+F10 open the popup menu.
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   // Construction, in order.
@@ -200,7 +206,7 @@ class Form1 : public QWidget, private RunView {
   SettingPage setting_;
   WebPage web_;
   QMenu* mnuPop_ = nullptr;
-  std::array<QAction*, kPopupItems.size()> menuItems_{};
+  std::vector<QAction*> menuItems_;  // in the order of popupItems()
   QPointer<frmSplash> about_;
 
   std::unique_ptr<RunController> run_;

@@ -116,6 +116,7 @@ SettingPage buildSettingPage(QWidget* page, Design& d) {
   d.place(L[6], 100, 5220, 1500, 240);
   p.Text6 = named(new QPlainTextEdit(page), "Text6");
   p.Text6->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  p.Text6->setTabChangesFocus(true);  // as in the display
   d.place(p.Text6, 50, 5460, 3815, 1850);
   return p;
 }
