@@ -2,9 +2,6 @@
 // and an argument, the pages and the layout, the popup menu, the title bar,
 // the settings, the file choosers, the display's appearance, the about box
 // (the popup items' effects are in form1_run_test).
-#include <QAccessible>
-#include <QApplication>
-
 #include "ui/form1_fixture.h"
 
 class Form1Test : public QObject, protected Form1Fixture {
@@ -286,49 +283,6 @@ class Form1Test : public QObject, protected Form1Fixture {
     QTest::mouseClick(page, Qt::RightButton, {}, QPoint(page->width() - 3, page->height() - 3));
     QTRY_VERIFY(form->mnuPop()->isVisible());
     form->mnuPop()->hide();
-  }
-
-  // Keyboard only: the context-menu key and Shift+F10 on the tab strip open
-  // the popup menu; Tab leaves the display and the HTML box without typing.
-  void keyboardReachesThePopupMenuAndTabLeavesTheBoxes() {
-    auto form = start();
-    form->show();
-    QApplication::setActiveWindow(form.get());
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
-    QWidget* strip = form->SSTab1()->strip();
-    for (const QKeyCombination key : {QKeyCombination(Qt::Key_Menu), Qt::SHIFT | Qt::Key_F10}) {
-      strip->setFocus();
-      QTest::keyClick(strip, key.key(), key.keyboardModifiers());
-      QTRY_VERIFY2(form->mnuPop()->isVisible(), qPrintable(QKeySequence(key).toString()));
-      form->mnuPop()->hide();
-    }
-    for (int page : {0, 1}) {
-      form->SSTab1()->setCurrentIndex(page);
-      auto* box = child<QPlainTextEdit>(*form, page == 0 ? "Text3" : "Text6");
-      box->setFocus();
-      QTest::keyClicks(box, "a");
-      QTest::keyClick(box, Qt::Key_Tab);
-      QCOMPARE(box->toPlainText(), QString("a"));
-      QVERIFY(!box->hasFocus());
-    }
-  }
-
-  // A screen reader names every control, and no two alike.
-  void everyControlHasItsOwnAccessibleName() {
-    auto form = start();
-    QStringList names;
-    for (QWidget* w : form->findChildren<QWidget*>()) {
-      const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
-                           qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QListWidget*>(w) ||
-                           w->objectName() == "WebBrowser1";
-      // The strip's scroll arrows are Qt's own, named by Qt.
-      if (!control || w->parent() == form->SSTab1()->strip()) continue;
-      const QString name = QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
-      QVERIFY2(!name.isEmpty(), qPrintable(w->objectName()));
-      QVERIFY2(!names.contains(name), qPrintable(name));
-      names << name;
-    }
-    QCOMPARE(names.size(), 24);
   }
 
   void titleBarToggle() {
