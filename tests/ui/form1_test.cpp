@@ -1,8 +1,20 @@
 // The main window as a user meets it: start-up with and without settings
 // and an argument, the pages and the layout, the popup menu, the title bar,
 // the settings, the file choosers, the display's appearance, the about box
-// (the popup items' effects are in form1_run_test).
+// and the manual (the popup items' effects are in form1_run_test).
+#include <QDesktopServices>
+#include <QUrl>
+
 #include "ui/form1_fixture.h"
+
+// Stands in for the system's browser: keeps the addresses it is given.
+class UrlRecorder : public QObject {
+  Q_OBJECT
+ public:
+  QList<QUrl> urls;
+ public slots:
+  void open(const QUrl& url) { urls.append(url); }
+};
 
 class Form1Test : public QObject, protected Form1Fixture {
   Q_OBJECT
@@ -406,6 +418,29 @@ class Form1Test : public QObject, protected Form1Fixture {
     // Closing the main window closes the about box.
     form->close();
     QTRY_VERIFY(!box || !box->isVisible());
+  }
+
+  void manualOpensInTheBrowserOrSaysWhereItLooked() {
+    QLocale::setDefault(QLocale(QLocale::Japanese));
+    auto form = start();
+    choose(*form, "mnuManual");
+    QCOMPARE(dialogs_->messages.size(), 1);
+    QVERIFY(dialogs_->messages[0].startsWith(QStringLiteral("マニュアルが見つかりません．\n") +
+                                             path("manual.ja.html") + "\n"));
+    writeAll(path("manual.en.html"), "<html></html>");
+    writeAll(path("manual.ja.html"), "<html></html>");
+    UrlRecorder browser;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &browser, "open");
+    choose(*form, "mnuManual");
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    choose(*form, "mnuManual");
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QLocale::setDefault(QLocale::system());
+    QCOMPARE(browser.urls, (QList<QUrl>{QUrl::fromLocalFile(path("manual.ja.html")),
+                                        QUrl::fromLocalFile(path("manual.en.html"))}));
+    QCOMPARE(dialogs_->messages.size(), 1);
+    QFile::remove(path("manual.en.html"));
+    QFile::remove(path("manual.ja.html"));
   }
 };
 

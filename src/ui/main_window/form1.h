@@ -108,6 +108,8 @@ class Form1 : public QWidget, private RunView {
   void mnuColor_Click();
   void mnuBackColor_Click();
   void mnuVersion_Click();
+  // Opens the user manual in the system's browser.
+  void mnuManual_Click();
   // The tab control and the window.
   void SSTab1_Click(int previousTab);
   void SSTab1_DblClick() { mnuShowT_Click(); }

@@ -29,6 +29,7 @@ std::span<const PopupItem> popupItems() {
        "自動更新で表示が前回と変わったら、デスクトップに通知します"},
       {"mnuAutoSettle", "待ち時間を自動調整(&W)", nullptr, true,
        "ページの書き換えと通信が止まったら、Waitの時間を待たずに読み込みます"},
+      {"mnuManual", "マニュアル(&M)", &Form1::mnuManual_Click},
   };
   return kItems;
 }

@@ -5,10 +5,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QIcon>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <QWebEngineView>
 
@@ -20,6 +22,7 @@
 #include "ui/main_window/buffer_mirror.h"
 #include "ui/main_window/form1.h"
 #include "ui/main_window/form_layout.h"
+#include "ui/main_window/manual.h"
 #include "ui/main_window/tab_control.h"
 #include "ui/run/run_controller.h"
 
@@ -45,6 +48,18 @@ engine::RunOutcome Form1::Exec_Click() {
 
 void Form1::Command3_Click() {
   run_->loadPageByHand();
+}
+
+void Form1::mnuManual_Click() {
+  const QString programDir = options_.applicationDir.isEmpty()
+                                 ? QCoreApplication::applicationDirPath()
+                                 : options_.applicationDir;
+  const ManualPlace manual = findManual(programDir, QLocale());
+  if (manual.found.isEmpty()) {
+    showMessage(QStringLiteral("マニュアルが見つかりません．\n") + manual.looked.join(u'\n'));
+  } else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(manual.found))) {
+    showMessage(QStringLiteral("マニュアルを開けません．\n") + manual.found);
+  }
 }
 
 void Form1::showBuffers() {
