@@ -101,6 +101,11 @@ class Form1RunTest : public QObject, protected Form1Fixture {
          [](auto&, Form1& f) { return f.currentSettings().changeNotice == 1; }},
         {"mnuAutoSettle", "待ち時間を自動調整(&W)", true,
          [](auto&, Form1& f) { return f.currentSettings().settleMode == settings::kSettleAuto; }},
+        {"mnuManual", "マニュアル(&M)", false,
+         [](auto& t, Form1&) {
+           return t.dialogs_->messages.size() == 1 &&
+                  t.dialogs_->messages[0].startsWith(QStringLiteral("マニュアルが見つかりません"));
+         }},
     };
     for (size_t i = 0; i < std::size(items); ++i) {
       reset();
