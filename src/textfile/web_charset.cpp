@@ -271,7 +271,7 @@ std::optional<WebEncoding> encodingFromMeta(std::string_view bytes) {
   return std::nullopt;
 }
 
-WebText decodeWebPage(std::string_view bytes, std::string_view contentType) {
+WebText decodeWebPage(std::string_view bytes, std::string_view contentType, Undeclared undeclared) {
   size_t bomLength = 0;
   if (const auto bom = encodingFromBom(bytes, &bomLength)) {
     return {decodeAs(*bom, bytes.substr(bomLength)), *bom};
@@ -279,8 +279,13 @@ WebText decodeWebPage(std::string_view bytes, std::string_view contentType) {
   std::optional<WebEncoding> declared = encodingFromContentType(contentType);
   if (!declared) declared = encodingFromMeta(bytes);
   if (declared) return {decodeAs(*declared, bytes), *declared};
-  if (auto text = tryDecodeUtf8(bytes)) return {std::move(*text), E::Utf8};
-  return {decodeAs(E::ShiftJis, bytes), E::ShiftJis};
+  const bool detect = undeclared == Undeclared::Detected;
+  // ISO-2022-JP is valid UTF-8 too: ASCII bytes and escapes.
+  const bool escapes = detect && bytes.find('\x1B') != std::string_view::npos &&
+                       detectWebEncoding(bytes) == E::Iso2022Jp;
+  if (auto text = escapes ? std::nullopt : tryDecodeUtf8(bytes)) return {std::move(*text), E::Utf8};
+  const E guessed = detect ? detectWebEncoding(bytes) : E::ShiftJis;
+  return {decodeAs(guessed, bytes), guessed};
 }
 
 }  // namespace kelvane::textfile

@@ -80,6 +80,15 @@ std::optional<WebEncoding> encodingFromMeta(std::string_view bytes);
 // handling): malformed sequences become U+FFFD.
 std::u16string decodeAs(WebEncoding encoding, std::string_view bytes);
 
+// The encoding a browser takes for a fetched page that declares none,
+// guessed from its bytes (windows-1252 when nothing stands out).
+WebEncoding detectWebEncoding(std::string_view bytes);
+
+// What a page that declares no encoding is read as: a saved page as UTF-8
+// when it is valid UTF-8, else Shift_JIS; a fetched one as valid UTF-8 or,
+// else, as the browser guesses it.
+enum class Undeclared : uint8_t { Utf8OrShiftJis, Detected };
+
 struct WebText {
   std::u16string text;
   WebEncoding encoding;
@@ -87,8 +96,8 @@ struct WebText {
 
 // A page's bytes as a browser reads them: the byte order mark first, then
 // the Content-Type's charset (for fetched pages; empty for a saved one),
-// then <meta>; with nothing declared, UTF-8 when the bytes are valid UTF-8,
-// otherwise Shift_JIS.
-WebText decodeWebPage(std::string_view bytes, std::string_view contentType = {});
+// then <meta>; with nothing declared, as `undeclared` says.
+WebText decodeWebPage(std::string_view bytes, std::string_view contentType = {},
+                      Undeclared undeclared = Undeclared::Utf8OrShiftJis);
 
 }  // namespace kelvane::textfile

@@ -386,7 +386,8 @@ std::u16string bodyHtmlFromText(std::u16string_view page) {
 
 BodyHtml bodyHtmlFromBytes(std::string_view bytes, std::string_view contentType, ParseArena* arena,
                            ParseAllowance allowance) {
-  textfile::WebText text = textfile::decodeWebPage(bytes, contentType);
+  textfile::WebText text =
+      textfile::decodeWebPage(bytes, contentType, textfile::Undeclared::Detected);
   std::optional<std::u16string> html = bodyHtmlOf(std::move(text.text), arena, allowance);
   if (!html) return {{}, text.encoding, true};
   return {std::move(*html), text.encoding};

@@ -1,0 +1,96 @@
+// The encoding of a page that declares none, guessed from its bytes as the
+// browser guesses it: a detector over the text outside the tags, whose
+// answer is taken only where the browser would come to the same one. The
+// browser never takes UTF-16 or UTF-32 without a byte order mark, and
+// falls back to windows-1252.
+#include <unicode/ucsdet.h>
+
+#include <memory>
+#include <string_view>
+
+#include "textfile/web_charset.h"
+
+namespace kelvane::textfile {
+namespace {
+
+using E = WebEncoding;
+
+struct DetectorCloser {
+  void operator()(UCharsetDetector* d) const { ucsdet_close(d); }
+};
+
+// What the detector's names stand for in a browser, which reads Greek
+// pages with the Windows table; a page the detector finds in
+// another encoding (UTF-16 or UTF-32 without a byte order mark, EBCDIC) is
+// windows-1252 to the browser.
+struct Detected {
+  std::string_view name;
+  WebEncoding encoding;
+};
+constexpr Detected kDetected[] = {
+    {"Shift_JIS", E::ShiftJis},
+    {"EUC-JP", E::EucJp},
+    {"ISO-2022-JP", E::Iso2022Jp},
+    {"GB18030", E::Gbk},
+    {"Big5", E::Big5},
+    {"EUC-KR", E::EucKr},
+    {"ISO-8859-1", E::Windows1252},
+    {"windows-1252", E::Windows1252},
+    {"ISO-8859-2", E::Iso8859_2},
+    {"windows-1250", E::Windows1250},
+    {"ISO-8859-5", E::Iso8859_5},
+    {"windows-1251", E::Windows1251},
+    {"KOI8-R", E::Koi8R},
+    {"ISO-8859-6", E::Iso8859_6},
+    {"windows-1256", E::Windows1256},
+    {"ISO-8859-7", E::Windows1253},
+    {"windows-1253", E::Windows1253},
+    {"ISO-8859-8", E::Iso8859_8},
+    {"ISO-8859-8-I", E::Iso8859_8},
+    {"windows-1255", E::Windows1255},
+    {"ISO-8859-9", E::Windows1254},
+    {"windows-1254", E::Windows1254},
+};
+
+}  // namespace
+
+WebEncoding detectWebEncoding(std::string_view bytes) {
+  // The detector's view of a page is its first 64 KiB, as the browser's is
+  // its first chunks.
+  constexpr size_t kLooked = size_t{64} << 10;
+  const std::string_view looked = bytes.substr(0, kLooked);
+  bool ascii = true;
+  for (const char c : looked) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  // ISO-2022-JP is ASCII bytes with escapes into its character sets.
+  if (ascii) {
+    for (std::string_view escape : {"\x1B$B", "\x1B$@", "\x1B(J", "\x1B(I"}) {
+      if (looked.find(escape) != std::string_view::npos) return E::Iso2022Jp;
+    }
+    return E::Windows1252;
+  }
+  UErrorCode status = U_ZERO_ERROR;
+  const std::unique_ptr<UCharsetDetector, DetectorCloser> detector(ucsdet_open(&status));
+  if (U_FAILURE(status)) return E::Windows1252;
+  ucsdet_enableInputFilter(detector.get(), true);  // the tags say nothing of the text
+  ucsdet_setText(detector.get(), looked.data(), static_cast<int32_t>(looked.size()), &status);
+  int32_t count = 0;
+  const UCharsetMatch** matches = ucsdet_detectAll(detector.get(), &count, &status);
+  for (int32_t i = 0; U_SUCCESS(status) && i < count; ++i) {
+    const char* found = ucsdet_getName(matches[i], &status);
+    const std::string_view name = found && U_SUCCESS(status) ? found : "";
+    if (name.starts_with("IBM")) continue;  // EBCDIC: never a web page
+    if (name == "ISO-8859-2") {
+      // The browser reads a Polish page as ISO-8859-2, a Czech, Slovak or
+      // Hungarian one as windows-1250.
+      const char* language = ucsdet_getLanguage(matches[i], &status);
+      return language && std::string_view(language) == "pl" ? E::Iso8859_2 : E::Windows1250;
+    }
+    for (const Detected& d : kDetected) {
+      if (d.name == name) return d.encoding;
+    }
+    break;
+  }
+  return E::Windows1252;
+}
+
+}  // namespace kelvane::textfile
