@@ -101,6 +101,16 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
       ->excludes(script)
       ->excludes(watch);
 
+  auto* suggest = app.add_option("--suggest", o.suggest,
+                                 "print the lines that cut TEXT out of HT instead of running")
+                      ->type_name("TEXT")
+                      ->excludes(watch)
+                      ->excludes(runs);
+  app.add_option("--occurrence", o.occurrence, "with --suggest: the K-th occurrence of TEXT")
+      ->type_name("K")
+      ->check(CLI::Range(1, 1000000))
+      ->needs(suggest);
+
   app.add_option("--settings", o.settings, "print the fields of a settings file and exit")
       ->type_name("FILE")
       ->excludes(script);
@@ -120,7 +130,11 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
     return {std::nullopt,
             std::string("kelvane-run: --memo requires --log or --watch\n") + kMoreHelp, 2};
   }
-  if (!o.version && !o.settings && !o.watch && !o.exportFormat && o.script.empty()) {
+  if (o.suggest && o.script.empty() && !o.page) {
+    return {std::nullopt,
+            std::string("kelvane-run: --suggest requires --page or a script\n") + kMoreHelp, 2};
+  }
+  if (!o.version && !o.settings && !o.watch && !o.exportFormat && !o.suggest && o.script.empty()) {
     return {std::nullopt, std::string("kelvane-run: no script given\n") + kMoreHelp, 2};
   }
   return {std::move(o), {}, 0};

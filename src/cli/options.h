@@ -45,6 +45,10 @@ struct Options {
   std::optional<std::string> watch;
   // Instead of running a script: print the fields of this settings file.
   std::optional<std::string> settings;
+  // Instead of running: print the lines that cut this text (its
+  // occurrence-th occurrence) out of HT.
+  std::optional<std::string> suggest;
+  int occurrence = 1;
   // Instead of running anything: print the version.
   bool version = false;
 };

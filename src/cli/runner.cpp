@@ -5,6 +5,7 @@
 #include "cli/run_session.h"
 #include "cli/settings_print.h"
 #include "cli/stop_signals.h"
+#include "cli/suggest_command.h"
 #include "cli/watch.h"
 #include "engine/engine.h"
 #include "textfile/file_io.h"
@@ -54,6 +55,7 @@ int runMain(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
   }
   if (options.settings) return printSettings(*options.settings, out, err);
   if (options.exportFormat) return exportHistory(options, out, err);
+  if (options.suggest) return suggest(options, out, err);
   if (options.watch) {
     SystemWatchClock clock;
     return watch(options, out, err, clock);
