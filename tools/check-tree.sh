@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 status=0
 fail() { echo "check-tree: $*"; status=1; }
 
-qt=$(grep -rlE '#include *<Q|#include *"Q' src/engine src/workbench src/textfile src/numbers src/settings src/logging src/history 2>/dev/null)
+qt=$(grep -rlE '#include *<Q|#include *"Q' src/engine src/workbench src/textfile src/language src/numbers src/settings src/logging src/history 2>/dev/null)
 [ -z "$qt" ] || fail "Qt included below the window: $qt"
 
 # Handler names (Exec_Click, Timer1_Timer, Text4_Change, Form_Load...) in code,

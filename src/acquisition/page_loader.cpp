@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "language/language.h"
 #include "numbers/decimal.h"
 
 namespace kelvane::acquisition {
@@ -68,7 +69,8 @@ std::optional<std::u16string> PageLoader::failedLoad() const {
 
 PageLoader::Wait PageLoader::load() {
   const engine::Text kept(engine_.d().view());
-  engine_.d().assign(kLoadingNotice);
+  engine_.d().assign(language::current() == language::Language::English ? kLoadingNoticeEnglish
+                                                                        : kLoadingNotice);
   const SettleMode mode = hooks_.settleMode();
   if (mode == SettleMode::Auto) browser_.watchActivity();
   browser_.Navigate(hooks_.urlText());

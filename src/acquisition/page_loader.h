@@ -20,6 +20,8 @@ namespace kelvane::acquisition {
 // Shown in the display while a page loads.
 inline constexpr std::u16string_view kLoadingNotice =
     u" ★★データ更新中★★\r\n　しばらくお待ちください．";
+inline constexpr std::u16string_view kLoadingNoticeEnglish =
+    u" ★★Updating the data★★\r\n　Please wait.";
 
 // How long the wait for a busy browser lasts at most.
 inline constexpr std::chrono::milliseconds kPageDeadline{90'000};

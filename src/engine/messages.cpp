@@ -1,9 +1,18 @@
 #include "engine/messages.h"
 
+#include "language/language.h"
+
 namespace kelvane::engine::messages {
+namespace {
+
+bool english() {
+  return language::current() == language::Language::English;
+}
+
+}  // namespace
 
 Text unknownCommand(int lineIndex, TextView commandWord) {
-  Text out = u"コマンド記述エラー:line=";
+  Text out = english() ? u"Command error: line=" : u"コマンド記述エラー:line=";
   out += numberText(lineIndex);
   out += u"  Cmnd=";
   out += commandWord;
@@ -11,6 +20,13 @@ Text unknownCommand(int lineIndex, TextView commandWord) {
 }
 
 Text badSource(int slot, TextView token) {
+  if (english()) {
+    Text out = u"Source error: put the text of parameter";
+    out += numberText(slot);
+    out += u" in double quotes. ";
+    out += token;
+    return out;
+  }
   Text out = u"Source指定の誤り:第";
   out += numberText(slot);
   out += u"パラメータの文字列はダブルクオーツで囲んでください．";
@@ -19,21 +35,23 @@ Text badSource(int slot, TextView token) {
 }
 
 Text badDestination(TextView token) {
-  Text out = u"Destination指定の誤り:";
+  Text out = english() ? u"Destination error: " : u"Destination指定の誤り:";
   out += token;
   return out;
 }
 
 Text nestedLoop() {
-  return u"LOOP命令はネストできません．";
+  return english() ? u"LOOP commands cannot be nested." : u"LOOP命令はネストできません．";
 }
 
 Text unmatchedLoopEnd() {
-  return u"LOOPENDに対応するLOOP命令がありません．";
+  return english() ? u"LOOPEND has no matching LOOP command."
+                   : u"LOOPENDに対応するLOOP命令がありません．";
 }
 
 Text bufferTooLong() {
-  return u"文字列が長すぎます．処理を中止しました．";
+  return english() ? u"The text is too long. The run was stopped."
+                   : u"文字列が長すぎます．処理を中止しました．";
 }
 
 }  // namespace kelvane::engine::messages

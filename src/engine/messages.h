@@ -1,4 +1,5 @@
-// The fixed texts of the engine's message boxes, each built in one place.
+// The fixed texts of the engine's message boxes, each built in one place, in
+// the language chosen at start-up (language::current()).
 #pragma once
 
 #include "engine/text.h"

@@ -10,6 +10,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "language/language.h"
 #include "textfile/file_io.h"
 #include "textfile/text_codec.h"
 
@@ -236,6 +237,7 @@ bool appendEntry(const std::string& path, TextView memo, TextView display) {
 }
 
 Text cannotWriteMessage() {
+  if (language::current() == language::Language::English) return u"Cannot write to the log file.";
   return u"Logファイルに書き込めません．";
 }
 

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "language/language.h"
 #include "numbers/decimal.h"
 #include "textfile/file_io.h"
 
@@ -350,6 +351,7 @@ bool saveSettings(const std::string& path, const Settings& values) {
 }
 
 Text cannotWriteMessage() {
+  if (language::current() == language::Language::English) return u"Cannot write the settings file.";
   return u"設定ファイルに書き込めません．";
 }
 
