@@ -171,36 +171,50 @@ size_t utf16Length(std::string_view bytes) {
   return units;
 }
 
-// Decodes into out (sized by utf16Length); false at the first malformed
+// The character of a three-byte sequence at p, read from four bytes (so at
+// least four must be left), or 0 when they do not start one: a lead byte
+// E0-EF, two continuation bytes, not overlong, not a surrogate. Most
+// Japanese text is made of these.
+inline char16_t threeByteAt(const unsigned char* p) {
+  uint32_t w;
+  std::memcpy(&w, p, 4);
+  if ((w & 0xC0C0F0u) != 0x8080E0u) return 0;
+  const auto c =
+      static_cast<char16_t>(((w & 0x0Fu) << 12) | ((w & 0x3F00u) >> 2) | ((w & 0x3F0000u) >> 16));
+  return c >= 0x800 && static_cast<char16_t>(c - 0xD800) >= 0x800 ? c : 0;
+}
+
+// Decodes into [o, oe) (sized by utf16Length); false at the first malformed
 // sequence.
-bool decodeUtf8Into(std::string_view bytes, char16_t* o) {
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+bool decodeUtf8Into(std::string_view bytes, char16_t* o, char16_t* const oe) {
+  const auto* const begin = reinterpret_cast<const unsigned char*>(bytes.data());
+  const auto* p = begin;
   const auto* const e = p + bytes.size();
   while (p < e) {
-    if (*p < 0x80) {
 #if defined(__SSE2__)
-      const __m128i zero = _mm_setzero_si128();
-      while (e - p >= 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        if (_mm_movemask_epi8(v) != 0) break;
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(v, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpackhi_epi8(v, zero));
-        o += 16;
-        p += 16;
-      }
+    // Sixteen bytes widened at once, kept as far as they are ASCII: short
+    // runs of markup between Japanese words cost one step, not one per byte.
+    const __m128i zero = _mm_setzero_si128();
+    while (e - p >= 16 && oe - o >= 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(v, zero));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpackhi_epi8(v, zero));
+      const auto high = static_cast<unsigned>(_mm_movemask_epi8(v));
+      const unsigned ascii = high ? static_cast<unsigned>(__builtin_ctz(high)) : 16u;
+      o += ascii;
+      p += ascii;
+      if (high) break;
+    }
 #endif
-      while (p < e && *p < 0x80) *o++ = *p++;
-      continue;
-    }
-    // Three-byte sequences outside the surrogates (most Japanese text) first.
-    if (e - p >= 3 && p[0] >= 0xE1 && p[0] <= 0xEF && p[0] != 0xED && (p[1] & 0xC0) == 0x80 &&
-        (p[2] & 0xC0) == 0x80) {
-      *o++ = static_cast<char16_t>(((p[0] & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu));
+    while (p < e && *p < 0x80) *o++ = *p++;
+    while (e - p >= 4) {
+      const char16_t c = threeByteAt(p);
+      if (c == 0) break;
+      *o++ = c;
       p += 3;
-      continue;
     }
-    const size_t n = utf8SequenceLength(
-        bytes, static_cast<size_t>(p - reinterpret_cast<const unsigned char*>(bytes.data())));
+    if (p == e || *p < 0x80) continue;
+    const size_t n = utf8SequenceLength(bytes, static_cast<size_t>(p - begin));
     if (n == 2) {
       *o++ = static_cast<char16_t>(((p[0] & 0x1Fu) << 6) | (p[1] & 0x3Fu));
     } else if (n == 3) {
@@ -223,7 +237,7 @@ bool decodeUtf8Into(std::string_view bytes, char16_t* o) {
 
 std::optional<std::u16string> tryDecodeUtf8(std::string_view bytes) {
   std::u16string out(utf16Length(bytes), u'\0');
-  if (!decodeUtf8Into(bytes, out.data())) return std::nullopt;
+  if (!decodeUtf8Into(bytes, out.data(), out.data() + out.size())) return std::nullopt;
   return out;
 }
 
@@ -318,36 +332,51 @@ void encodeUtf8Into(std::u16string_view text, std::string& out) {
   const auto put = [&](unsigned v) { *o++ = static_cast<char>(v); };
   while (p < e) {
 #if defined(__SSE2__)
+    // Eight units narrowed at once, kept as far as they are ASCII. The output
+    // has room: every unit left needs at least one byte.
     while (e - p >= 8) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, above7F), zero)) != 0xFFFF) break;
       _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(v, v));
-      o += 8;
-      p += 8;
+      const auto wide = static_cast<unsigned>(
+          _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, above7F), zero)) ^ 0xFFFF);
+      const unsigned ascii = wide ? static_cast<unsigned>(__builtin_ctz(wide)) / 2 : 8u;
+      o += ascii;
+      p += ascii;
+      if (wide) break;
     }
-    if (p == e) break;
 #endif
-    char32_t cp = *p++;
-    if (cp < 0x80) {
-      put(cp);
-      continue;
+    while (p < e && *p < 0x80) put(*p++);
+    // Runs of three-byte characters outside the surrogates (Japanese text).
+    // Four bytes stored at once while another unit follows (it needs one
+    // more byte at least), three of them kept.
+    while (p < e && *p >= 0x800 && static_cast<char16_t>(*p - 0xD800) >= 0x800) {
+      const char16_t c = *p++;
+      const uint32_t w = 0x8080E0u | (c >> 12) | ((c & 0xFC0u) << 2) | ((c & 0x3Fu) << 16);
+      if (p < e) {
+        std::memcpy(o, &w, 4);
+        o += 3;
+      } else {
+        put(w & 0xFF);
+        put((w >> 8) & 0xFF);
+        put(w >> 16);
+      }
     }
+    if (p == e || *p < 0x80) continue;
+    char32_t cp = *p++;
     if (cp < 0x800) {
       put(0xC0 | (cp >> 6));
       put(0x80 | (cp & 0x3F));
       continue;
     }
-    if (cp >= 0xD800 && cp <= 0xDFFF) {
-      if (cp <= 0xDBFF && p < e && *p >= 0xDC00 && *p <= 0xDFFF) {
-        cp = 0x10000 + ((cp - 0xD800) << 10) + (*p++ - 0xDC00);
-        put(0xF0 | (cp >> 18));
-        put(0x80 | ((cp >> 12) & 0x3F));
-        put(0x80 | ((cp >> 6) & 0x3F));
-        put(0x80 | (cp & 0x3F));
-        continue;
-      }
-      cp = kReplacement;  // an unpaired surrogate
+    if (cp <= 0xDBFF && p < e && *p >= 0xDC00 && *p <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (*p++ - 0xDC00);
+      put(0xF0 | (cp >> 18));
+      put(0x80 | ((cp >> 12) & 0x3F));
+      put(0x80 | ((cp >> 6) & 0x3F));
+      put(0x80 | (cp & 0x3F));
+      continue;
     }
+    cp = kReplacement;  // an unpaired surrogate
     put(0xE0 | (cp >> 12));
     put(0x80 | ((cp >> 6) & 0x3F));
     put(0x80 | (cp & 0x3F));

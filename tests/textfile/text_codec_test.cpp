@@ -22,7 +22,19 @@ TEST(Utf8Validation, AcceptsWellFormedAndRejectsEveryMalformedShape) {
       {"\x82\xA0", false},          // CP932 あ
       {"abcdefgh\x80", false},      // stray continuation after an ASCII run
   };
-  for (const auto& c : cases) EXPECT_EQ(isValidUtf8(c.bytes), c.valid) << c.bytes;
+  // The one-pass decoder refuses the same bytes, wherever a block of markup
+  // or Japanese text before them leaves its vector steps.
+  for (const auto& c : cases) {
+    EXPECT_EQ(isValidUtf8(c.bytes), c.valid) << c.bytes;
+    for (size_t lead = 0; lead < 20; ++lead) {
+      for (const std::string filler : {"<", "\xE5\x95\x86"}) {
+        std::string prefix;
+        for (size_t i = 0; i < lead; ++i) prefix += filler;
+        const std::string bytes = prefix + c.bytes + std::string(lead, 'z');
+        EXPECT_EQ(tryDecodeUtf8(bytes).has_value(), c.valid) << lead << ' ' << bytes;
+      }
+    }
+  }
 }
 
 TEST(DecodeText, ValidUtf8IsUtf8AndItsByteOrderMarkIsDropped) {
