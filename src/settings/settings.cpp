@@ -227,7 +227,7 @@ Text singleText(float value) {
   std::string out(value < 0 ? "-" : " ");
   if (exponent >= 7 || exponent < -4) {
     out += digits[0];
-    if (digits.size() > 1) out += "." + digits.substr(1);
+    if (digits.size() > 1) out.append(".").append(digits, 1);
     char e[16];
     std::snprintf(e, sizeof e, "E%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
     out += e;
@@ -246,7 +246,8 @@ Text singleText(float value) {
 }
 
 Text integerText(int64_t value) {
-  const std::string s = (value < 0 ? "" : " ") + std::to_string(value) + " ";
+  std::string s(value < 0 ? "" : " ");
+  s.append(std::to_string(value)).append(" ");
   return Text(s.begin(), s.end());
 }
 
