@@ -103,6 +103,26 @@ void fromUnicodeSinglesOrStop(const void*, UConverterFromUnicodeArgs* args, cons
   }
 }
 
+// ICU's CP932 table swaps three control codes: the bytes 1A, 1C and 7F come
+// out as U+001C, U+007F and U+001A, and go back the same way. Windows maps
+// each to itself. One row per control: its byte, and what ICU makes of it.
+struct ControlSwap {
+  unsigned byte;
+  unsigned icu;
+};
+constexpr ControlSwap kControlSwaps[] = {{0x1A, 0x1C}, {0x1C, 0x7F}, {0x7F, 0x1A}};
+
+// The Windows form of a control that ICU produced (a unit when `from` is
+// &ControlSwap::icu, a byte when it is &ControlSwap::byte); anything else
+// unchanged.
+unsigned windowsControl(unsigned value, unsigned ControlSwap::*from) {
+  if (value > 0x7F) return value;
+  for (const ControlSwap& swap : kControlSwaps) {
+    if (swap.*from == value) return from == &ControlSwap::icu ? swap.byte : swap.icu;
+  }
+  return value;
+}
+
 Converter openCp932() {
   UErrorCode status = U_ZERO_ERROR;
   Converter c(ucnv_open("windows-31j", &status));
@@ -267,16 +287,7 @@ std::u16string decodeCp932(std::string_view bytes) {
   ucnv_toUnicode(conv.get(), &target, target + out.size(), &source, bytes.data() + bytes.size(),
                  nullptr, true, &status);
   out.resize(static_cast<size_t>(target - reinterpret_cast<UChar*>(out.data())));
-  // ICU's table swaps three control codes (bytes 1A, 1C and 7F come out as
-  // U+001C, U+007F and U+001A); Windows maps them to themselves.
-  for (char16_t& c : out) {
-    if (c == 0x1C)
-      c = 0x1A;
-    else if (c == 0x7F)
-      c = 0x1C;
-    else if (c == 0x1A)
-      c = 0x7F;
-  }
+  for (char16_t& c : out) c = static_cast<char16_t>(windowsControl(c, &ControlSwap::icu));
   return out;
 }
 
@@ -402,16 +413,10 @@ std::optional<std::string> encodeCp932(std::u16string_view text) {
                    nullptr, true, &status);
   if (U_FAILURE(status)) return std::nullopt;
   out.resize(static_cast<size_t>(target - out.data()));
-  // The same three control codes the other way. These bytes are never the
-  // second byte of a double-byte character, so they can be mapped alone.
-  for (char& b : out) {
-    if (b == 0x7F)
-      b = 0x1A;
-    else if (b == 0x1A)
-      b = 0x1C;
-    else if (b == 0x1C)
-      b = 0x7F;
-  }
+  // These bytes are never the second byte of a double-byte character, so
+  // they can be mapped alone.
+  for (char& b : out)
+    b = static_cast<char>(windowsControl(static_cast<unsigned char>(b), &ControlSwap::byte));
   // ICU always applies its one-way mappings to private-use characters
   // (U+F86F comes out as 87 82, which reads back as U+2116): text with such
   // characters fits only when it reads back as itself.
