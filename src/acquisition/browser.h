@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,6 +47,12 @@ class Browser {
   // writes it; empty when there is no document or no body. Nothing when the
   // page did not answer at all.
   virtual std::optional<std::u16string> bodyHtml() = 0;
+  // The same, giving up with nothing read as soon as giveUp is true: a page
+  // whose scripts keep it busy answers late or never.
+  virtual std::optional<std::u16string> bodyHtmlUnless(const std::function<bool()>& giveUp) {
+    static_cast<void>(giveUp);
+    return bodyHtml();
+  }
   // From the next navigation on, follow the document's changes and the
   // page's requests, for activity().
   virtual void watchActivity() {}

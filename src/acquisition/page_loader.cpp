@@ -1,5 +1,6 @@
 #include "acquisition/page_loader.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -32,7 +33,10 @@ PageLoader::PageLoader(engine::Engine& engine, Browser& browser, PageHooks hooks
     : engine_(engine), browser_(browser), hooks_(std::move(hooks)) {}
 
 PageLoader::Wait PageLoader::waitWhileBusy() {
-  const auto deadline = hooks_.now() + hooks_.deadline;
+  return waitUntil(hooks_.now() + hooks_.deadline);
+}
+
+PageLoader::Wait PageLoader::waitUntil(std::chrono::steady_clock::time_point deadline) {
   while (!hooks_.abandoned() && hooks_.now() < deadline && browser_.Busy()) {
     hooks_.pause(kBusyPollMs);
     hooks_.processEvents();
@@ -55,7 +59,8 @@ void PageLoader::settle(SettleMode mode) {
   }
   const auto start = hooks_.now();
   const int64_t passes = settlePassCount(waitValueNumber(hooks_.waitValueText()));
-  for (int64_t pass = 0; pass < passes && !hooks_.abandoned(); ++pass) {
+  // A page that failed meanwhile (its process gone) is not waited for.
+  for (int64_t pass = 0; pass < passes && !hooks_.abandoned() && !failedLoad(); ++pass) {
     hooks_.pause(settlePauseMs(waitValueNumber(hooks_.waitValueText())));
     hooks_.processEvents();
   }
@@ -73,8 +78,9 @@ PageLoader::Wait PageLoader::load() {
                                                                         : kLoadingNotice);
   const SettleMode mode = hooks_.settleMode();
   if (mode == SettleMode::Auto) browser_.watchActivity();
+  deadline_ = hooks_.now() + hooks_.deadline;
   browser_.Navigate(hooks_.urlText());
-  const Wait wait = waitWhileBusy();
+  const Wait wait = waitUntil(deadline_);
   // A navigation that failed leaves the browser showing its own error page:
   // nothing there is worth settling or extracting from.
   if (wait != Wait::Abandoned && !failedLoad()) settle(mode);
@@ -92,11 +98,20 @@ PageLoader::Wait PageLoader::load() {
     hooks_.loadFailed(*error);
     return wait;
   }
-  auto body = browser_.bodyHtml();
+  const auto readUntil = std::max(deadline_, hooks_.now() + kBodyReadGrace);
+  auto body = browser_.bodyHtmlUnless(
+      [this, readUntil] { return hooks_.abandoned() || hooks_.now() >= readUntil; });
+  if (hooks_.abandoned()) {
+    engine_.ht().clear();
+    engine_.stop();
+    return Wait::Abandoned;
+  }
   if (!body) {
     engine_.ht().clear();
     engine_.stop();
-    if (wait == Wait::Done) hooks_.loadFailed(u"the page did not answer");
+    if (wait == Wait::Done) {
+      hooks_.loadFailed(browser_.loadError().value_or(u"the page did not answer"));
+    }
   } else {
     engine_.ht().assign(*body);
   }
@@ -117,8 +132,11 @@ void PageLoader::loadForScript() {
   hooks_.repaint();
   const Wait first = load();
   // A page that sent the browser on and keeps it busy past the deadline is
-  // told as a time-out too, once.
-  if (waitWhileBusy() == Wait::TimedOut && first == Wait::Done) hooks_.timedOut();
+  // told as a time-out too, once. The deadline is the load's own: a page
+  // that never finished waits no longer.
+  if (first != Wait::Abandoned && waitUntil(deadline_) == Wait::TimedOut && first == Wait::Done) {
+    hooks_.timedOut();
+  }
 }
 
 void PageLoader::loadUrl(std::u16string_view url) {

@@ -23,8 +23,12 @@ inline constexpr std::u16string_view kLoadingNotice =
 inline constexpr std::u16string_view kLoadingNoticeEnglish =
     u" ★★Updating the data★★\r\n　Please wait.";
 
-// How long the wait for a busy browser lasts at most.
+// How long a load lasts at most, from the navigation's start to the end of
+// the wait for a busy browser; the settle wait comes on top.
 inline constexpr std::chrono::milliseconds kPageDeadline{90'000};
+// How long reading the body may take at least, even past the deadline: the
+// page shown by then is read (a page that never finished shows its part).
+inline constexpr std::chrono::milliseconds kBodyReadGrace{5'000};
 // The pause between two looks at a busy browser.
 inline constexpr int kBusyPollMs = 20;
 
@@ -99,6 +103,7 @@ class PageLoader {
 
  private:
   Wait load();
+  Wait waitUntil(std::chrono::steady_clock::time_point deadline);
   void settle(SettleMode mode);
   // Why the navigation failed, once the browser has finished with it.
   std::optional<std::u16string> failedLoad() const;
@@ -106,6 +111,8 @@ class PageLoader {
   engine::Engine& engine_;
   Browser& browser_;
   PageHooks hooks_;
+  // The deadline of the load going on.
+  std::chrono::steady_clock::time_point deadline_{};
 };
 
 }  // namespace kelvane::acquisition

@@ -30,6 +30,7 @@ SettleReport settleUntilQuiet(Browser& browser, const PageHooks& hooks, double w
     const auto waited = std::chrono::duration_cast<milliseconds>(hooks.now() - start);
     report.used = std::min(waited, report.cap);
     if (waited >= report.cap || hooks.abandoned()) return report;
+    if (!browser.Busy() && browser.loadError()) return report;  // failed meanwhile
     const auto page = browser.activity();
     if (page && page->quietFor >= kQuietPeriod &&
         (!page->scripted || waited >= kScriptedPageMinimum)) {

@@ -11,18 +11,35 @@ namespace {
 
 using std::chrono::duration_cast;
 using std::chrono::milliseconds;
+using namespace std::chrono_literals;
+
+// A question unanswered for this long means the page's main thread is
+// busy: an idle page answers within a few milliseconds, tens on a loaded
+// machine.
+constexpr auto kAnswerLate = 500ms;
 
 const QString kScriptName = QStringLiteral("kelvane-activity");
 
 // Runs when each document of the page is made, in the application's world.
 // The list of finished requests is emptied by every question, and kept short
 // when nobody asks (a page left on show for days).
+// Runs when each document of the page is made, in the application's world.
+// The document is watched from the end of its parse on: before that it is
+// busy anyway, and watching the parser build a document of a million
+// elements would make as many change records. The list of finished
+// requests is emptied by every question, and kept short when nobody asks (a
+// page left on show for days).
 constexpr char kWatchScript[] = R"(
 (function () {
   if (window.__kelvaneActivity) return;
-  var a = window.__kelvaneActivity = { changed: performance.now(), done: [] };
-  new MutationObserver(function () { a.changed = performance.now(); })
-      .observe(document, { subtree: true, childList: true, attributes: true, characterData: true });
+  var a = window.__kelvaneActivity = { changed: -1, done: [] };
+  function watch() {
+    a.changed = performance.now();
+    new MutationObserver(function () { a.changed = performance.now(); })
+        .observe(document, { subtree: true, childList: true, attributes: true, characterData: true });
+  }
+  if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', watch);
+  else watch();
   try {
     new PerformanceObserver(function (list) {
       list.getEntries().forEach(function (e) {
@@ -38,7 +55,7 @@ constexpr char kAskScript[] = R"(
   var a = window.__kelvaneActivity, b = document.body;
   var done = a ? a.done : [];
   if (a) a.done = [];
-  return { quiet: a ? performance.now() - a.changed : -1, done: done,
+  return { quiet: a && a.changed >= 0 ? performance.now() - a.changed : -1, done: done,
            scripted: document.scripts.length > 0 || !!(b && b.hasAttribute('onload')) };
 })()
 )";
@@ -93,10 +110,11 @@ void PageActivityWatch::attach(QWebEnginePage* page) {
 
 void PageActivityWatch::reset() {
   inFlight_.clear();
-  requestsQuietSince_ = changedAt_ = Clock::now();
+  requestsQuietSince_ = changedAt_ = answeredAt_ = Clock::now();
   answered_ = false;
   scripted_ = false;
   asking_ = false;
+  askedAt_ = Clock::time_point::max();
   ++document_;
 }
 
@@ -117,33 +135,43 @@ void PageActivityWatch::finished(const QString& url) {
 void PageActivityWatch::ask() {
   if (asking_ || !page_) return;
   asking_ = true;
+  askedAt_ = Clock::now();
   QPointer<PageActivityWatch> self(this);
   const quint64 document = document_;
   page_->runJavaScript(QString::fromLatin1(kAskScript), QWebEngineScript::ApplicationWorld,
                        [self, document](const QVariant& value) {
                          if (!self || self->document_ != document) return;
-                         self->asking_ = false;
-                         const QVariantMap answer = value.toMap();
-                         if (answer.isEmpty()) return;
-                         for (const QVariant& url : answer.value(QStringLiteral("done")).toList()) {
-                           self->finished(url.toString());
-                         }
-                         const double quiet = answer.value(QStringLiteral("quiet")).toDouble();
-                         if (quiet >= 0) {
-                           self->changedAt_ =
-                               Clock::now() - milliseconds(static_cast<int64_t>(quiet));
-                         }
-                         self->scripted_ = answer.value(QStringLiteral("scripted")).toBool();
-                         self->answered_ = true;
+                         self->answer(value.toMap());
                        });
+}
+
+void PageActivityWatch::answer(const QVariantMap& answer) {
+  const auto now = Clock::now();
+  // A late answer: the page's scripts held its main thread until now, and
+  // what they did may come next.
+  const bool late = now - askedAt_ > kAnswerLate;
+  asking_ = false;
+  askedAt_ = Clock::time_point::max();
+  if (answer.isEmpty()) return;
+  for (const QVariant& url : answer.value(QStringLiteral("done")).toList()) {
+    finished(url.toString());
+  }
+  // A document still being parsed has not been quiet at all.
+  const double quiet = answer.value(QStringLiteral("quiet")).toDouble();
+  changedAt_ = quiet >= 0 && !late ? now - milliseconds(static_cast<int64_t>(quiet)) : now;
+  scripted_ = answer.value(QStringLiteral("scripted")).toBool();
+  answeredAt_ = now;
+  answered_ = true;
 }
 
 acquisition::PageActivity PageActivityWatch::activity() {
   ask();
-  if (!answered_) return {};
-  const auto now = Clock::now();
-  const auto since = inFlight_.empty() ? std::max(changedAt_, requestsQuietSince_) : now;
-  return {duration_cast<milliseconds>(now - since), scripted_};
+  // A page whose scripts keep it from answering is busy, however long ago
+  // it last changed; one that answers is quiet as far as its answer goes.
+  if (!answered_ || Clock::now() - askedAt_ > kAnswerLate) return {0ms, scripted_};
+  const auto since = inFlight_.empty() ? std::max(changedAt_, requestsQuietSince_) : answeredAt_;
+  return {duration_cast<milliseconds>(std::max(answeredAt_ - since, Clock::duration::zero())),
+          scripted_};
 }
 
 }  // namespace kelvane::platform

@@ -8,6 +8,7 @@
 
 #include <QPointer>
 #include <QString>
+#include <QVariantMap>
 #include <QWebEngineUrlRequestInterceptor>
 #include <chrono>
 #include <set>
@@ -39,6 +40,7 @@ class PageActivityWatch : public QWebEngineUrlRequestInterceptor {
 
  private:
   void ask();
+  void answer(const QVariantMap& answer);
   void finished(const QString& url);
 
   QPointer<QWebEnginePage> page_;
@@ -46,6 +48,10 @@ class PageActivityWatch : public QWebEngineUrlRequestInterceptor {
   std::multiset<QString> inFlight_;
   Clock::time_point requestsQuietSince_;
   Clock::time_point changedAt_;
+  // When the page last answered a question, and when the question now
+  // open was asked (max() when none is).
+  Clock::time_point answeredAt_;
+  Clock::time_point askedAt_;
   bool answered_ = false;
   bool scripted_ = false;
   bool asking_ = false;

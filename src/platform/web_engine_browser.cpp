@@ -32,6 +32,9 @@ constexpr char kBodyScript[] =
     "(function(){var b=document.body;"
     "return [b?String(b.innerHTML):'',String(document.characterSet)];})()";
 
+// How often a wait for the page's answer looks whether to give up.
+constexpr int kGiveUpPollMs = 50;
+
 // How long leavePage waits for the renderer process of the page left.
 constexpr qint64 kRendererExitMs = 2000;
 
@@ -94,6 +97,8 @@ WebEngineBrowser::~WebEngineBrowser() {
 void WebEngineBrowser::attach() {
   connect(view_->page(), &QWebEnginePage::loadingChanged, this,
           &WebEngineBrowser::onLoadingChanged);
+  connect(view_->page(), &QWebEnginePage::renderProcessTerminated, this,
+          &WebEngineBrowser::onRendererGone);
   if (activity_) activity_->attach(view_->page());
 }
 
@@ -124,6 +129,7 @@ void WebEngineBrowser::Navigate(std::u16string_view text) {
     return;
   }
   error_.reset();
+  rendererGone_ = false;
   QWebEnginePage* page = view_->page();
   if (url->scheme() == QLatin1String("javascript")) {
     // A script address runs in the page shown, as an address bar runs it:
@@ -155,6 +161,7 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
       // Also a link the user clicked: Busy covers every navigation.
       busy_ = true;
       awaitingStart_ = false;
+      rendererGone_ = false;
       error_.reset();
       facts_ = {};
       return;
@@ -170,6 +177,8 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
       if (awaitingStart_) return;
       busy_ = false;
       errorShown_ = true;
+      // The renderer's end says more than the stop it caused.
+      if (rendererGone_) return;
       const QString address = info.url().toDisplayString();
       QString reason;
       facts_.finalUrl = info.url().toString().toStdString();
@@ -187,7 +196,33 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
   }
 }
 
-std::optional<std::u16string> WebEngineBrowser::bodyHtml() {
+void WebEngineBrowser::onRendererGone(QWebEnginePage::RenderProcessTerminationStatus status,
+                                      int exitCode) {
+  if (status == QWebEnginePage::NormalTerminationStatus) return;
+  // The document shown went with the process: what was loaded is lost.
+  QString reason;
+  switch (status) {
+    case QWebEnginePage::CrashedTerminationStatus:
+      reason = QStringLiteral("the page's process crashed");
+      break;
+    case QWebEnginePage::KilledTerminationStatus:
+      reason = QStringLiteral("the page's process was killed");
+      break;
+    default:
+      reason = QStringLiteral("the page's process ended abnormally");
+      break;
+  }
+  reason += QStringLiteral(" (exit status %1)").arg(exitCode);
+  busy_ = false;
+  awaitingStart_ = false;
+  errorShown_ = true;
+  rendererGone_ = true;
+  error_ = toU16(reason + QStringLiteral(" (") + view_->page()->url().toDisplayString() +
+                 QStringLiteral(")"));
+}
+
+std::optional<std::u16string> WebEngineBrowser::bodyHtmlUnless(
+    const std::function<bool()>& giveUp) {
   if (!view_) return std::nullopt;
   // The answer comes back through the event loop; it may come after this
   // call has given up waiting, so it goes into state shared with the call.
@@ -213,6 +248,11 @@ std::optional<std::u16string> WebEngineBrowser::bodyHtml() {
     const auto gone =
         connect(page, &QWebEnginePage::renderProcessTerminated, &loop, &QEventLoop::quit);
     timer.start(answerTimeout_);
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &loop, [&giveUp, &loop] {
+      if (giveUp && giveUp()) loop.quit();
+    });
+    poll.start(kGiveUpPollMs);
     loop.exec();
     disconnect(gone);
   }
@@ -236,6 +276,7 @@ void WebEngineBrowser::leavePage() {
   busy_ = false;
   awaitingStart_ = false;
   errorShown_ = false;
+  rendererGone_ = false;
   error_.reset();
   // The process ends through the event loop: it is turned until then (a
   // short while), so that the memory is back before the caller goes idle.

@@ -9,8 +9,10 @@
 #include <QPointer>
 #include <QString>
 #include <QUrl>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,7 +53,8 @@ class WebEngineBrowser : public QObject, public acquisition::Browser {
   void Navigate(std::u16string_view url) override;
   bool Busy() const override { return busy_; }
   std::optional<std::u16string> loadError() const override { return error_; }
-  std::optional<std::u16string> bodyHtml() override;
+  std::optional<std::u16string> bodyHtml() override { return bodyHtmlUnless({}); }
+  std::optional<std::u16string> bodyHtmlUnless(const std::function<bool()>& giveUp) override;
   void watchActivity() override;
   std::optional<acquisition::PageActivity> activity() override;
   // The address after redirects, an HTTP error status, and the encoding
@@ -70,6 +73,7 @@ class WebEngineBrowser : public QObject, public acquisition::Browser {
  private:
   void attach();
   void onLoadingChanged(const QWebEngineLoadingInfo& info);
+  void onRendererGone(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
 
   QPointer<QWebEngineView> view_;
   std::unique_ptr<QWebEngineProfile> ownProfile_;
@@ -81,6 +85,8 @@ class WebEngineBrowser : public QObject, public acquisition::Browser {
   acquisition::LoadFacts facts_;
   // The last navigation failed: the view shows the browser's error page.
   bool errorShown_ = false;
+  // The page's renderer process ended under the document: error_ says so.
+  bool rendererGone_ = false;
   std::chrono::milliseconds answerTimeout_{30'000};
   // Made by the first watchActivity(); follows every page shown after.
   PageActivityWatch* activity_ = nullptr;

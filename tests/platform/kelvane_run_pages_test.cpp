@@ -194,30 +194,49 @@ class KelvaneRunPagesTest : public QObject {
     QCOMPARE(direct["bytes"].toInt(), 9);
   }
 
-  // SIGTERM while the page still loads: the wait gives up at once (not at
-  // the load's 90 s deadline), the run counts as stopped, and the program
-  // ends by the signal. It takes well under a second on an idle machine; the
-  // bound here leaves room for a loaded one.
-  void sigtermEndsAWatchInTheMiddleOfALoad() {
-    server_.route("/endless", {"<p>never all of it</p>", "text/html", 200, 0, true});
-    writeScript("endless.spt", "URL\t\"" + server_.url("/endless") + "\"\r\nPUT\t\"x\"\tD\r\n");
+  // SIGTERM in each of the browser's states: while the page still loads,
+  // while it settles, and while a page whose script spins keeps the body
+  // read waiting. The wait gives up at once, the run counts as stopped, and
+  // the program ends by the signal. It takes well under a second on an idle
+  // machine; the bound here leaves room for a loaded one.
+  void sigtermEndsAWatchInEveryBrowserState_data() {
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<bool>("endless");
+    QTest::addColumn<QString>("wait");
+    QTest::newRow("load") << QByteArray("<p>never all of it</p>") << true << "0";
+    QTest::newRow("settle") << QByteArray("<p>still</p>") << false << "100";
+    QTest::newRow("body read") << QByteArray(
+                                      "<script>onload=function(){setTimeout(function(){"
+                                      "for(;;);},0)}</script>")
+                               << false << "1";
+  }
+
+  void sigtermEndsAWatchInEveryBrowserState() {
+    QFETCH(QByteArray, page);
+    QFETCH(bool, endless);
+    QFETCH(QString, wait);
+    const QString path = "/" + QString(QTest::currentDataTag()).replace(' ', '-');
+    server_.route(path, {page, "text/html", 200, 0, endless});
+    writeScript("watched.spt", "URL\t\"" + server_.url(path) + "\"\r\nPUT\t\"x\"\tD\r\n");
     const QString settings = dir_.filePath("Kelvane.cnf");
     QFile file(settings);
     QVERIFY(file.open(QIODevice::WriteOnly));
     // Interval 1, automatic update on, the script beside the settings.
     file.write(
         " 3915 \r\n 7410 \r\n 0 \r\n 0 \r\n\r\n1\r\n 1 \r\n\r\n 0 \r\n 0 \r\n\r\n\r\n"
-        "\r\n\r\n 9 \r\nendless.spt\r\n 0 \r\n 0 \r\nX\r\nFalse\r\nFalse\r\n8\r\n");
+        "\r\n\r\n 9 \r\nwatched.spt\r\n 0 \r\n 0 \r\nX\r\nFalse\r\nFalse\r\n8\r\n");
     file.close();
-    const QString record = dir_.filePath("runs.jsonl");
+    const QString record = dir_.filePath(path.mid(1) + ".jsonl");
     QProcess process;
-    process.start(QStringLiteral(KELVANE_RUN), {"--watch", settings, "--record", record});
-    QTRY_VERIFY_WITH_TIMEOUT(server_.requests("/endless") > 0, 60'000);
-    QTest::qWait(500);
+    process.start(QStringLiteral(KELVANE_RUN),
+                  {"--watch", settings, "--wait", wait, "--record", record});
+    QTRY_VERIFY_WITH_TIMEOUT(server_.requests(path) > 0, 60'000);
+    QTest::qWait(1500);
     QElapsedTimer sent;
     sent.start();
     process.terminate();
-    QVERIFY2(process.waitForFinished(10'000), qPrintable(QString::number(sent.elapsed())));
+    QVERIFY(process.waitForFinished(10'000));
+    QVERIFY2(sent.elapsed() < 3000, qPrintable(QString::number(sent.elapsed())));
     QCOMPARE(process.exitStatus(), QProcess::CrashExit);  // ended by the signal
     QFile lines(record);
     QVERIFY(lines.open(QIODevice::ReadOnly));

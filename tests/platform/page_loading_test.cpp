@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QWebEnginePage>
 #include <QtTest>
+#include <csignal>
 #include <memory>
 
 #include "acquisition/page_loader.h"
@@ -255,6 +257,15 @@ class PageLoadingTest : public QObject {
                "'beforeend','<em>'+t+'</em>')})}</script>")
         << "8"
         << "<em>fresh</em>" << true;
+    // The page is busy for 2.5 s after its load, then writes: a page that
+    // cannot answer is not quiet.
+    QTest::newRow("busy script")
+        << QByteArray(
+               "<p>x</p><script>onload=function(){setTimeout(function(){var t=Date.now();"
+               "while(Date.now()-t<2500);setTimeout(function(){document.body."
+               "insertAdjacentHTML('beforeend','<em>bu'+'sy</em>')},10)},50)}</script>")
+        << "8"
+        << "<em>busy</em>" << true;
     QTest::newRow("never still") << QByteArray(
                                         "<p>x</p><script>setInterval(function(){document."
                                         "body.title=Date.now()},50)</script>")
@@ -309,6 +320,22 @@ class PageLoadingTest : public QObject {
     r->wait = u16(wait);
     QCOMPARE(r->run({urlLine(server_.url("/fights"))}), RunOutcome::Normal);
     QVERIFY2(r->ht().contains(added), qPrintable(r->ht()));
+  }
+
+  // The page's process ending under it (here killed; a page that runs out
+  // of memory crashes it) is a failed load that says so.
+  void rendererEndIsAFailedLoad() {
+    server_.route("/victim", {"<p>here</p>"});
+    auto r = newRun();
+    r->wait = u"5";
+    QTimer::singleShot(1000, [this] {
+      ::kill(static_cast<pid_t>(browser_->view()->page()->renderProcessPid()), SIGKILL);
+    });
+    QCOMPARE(r->run({urlLine(server_.url("/victim")), u"PUT\t\"next\"\tD"}), RunOutcome::Stopped);
+    QCOMPARE(r->ht(), QString());
+    QCOMPARE(r->failures.size(), size_t{1});
+    QVERIFY2(q(r->failures[0]).startsWith("the page's process was killed"),
+             qPrintable(q(r->failures[0])));
   }
 
   void documentWithoutBodyGivesEmptyMarkup() {

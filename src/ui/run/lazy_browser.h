@@ -31,6 +31,9 @@ class LazyBrowser final : public acquisition::Browser {
   std::optional<std::u16string> bodyHtml() override {
     return real_ ? real_->bodyHtml() : std::optional<std::u16string>(std::u16string());
   }
+  std::optional<std::u16string> bodyHtmlUnless(const std::function<bool()>& giveUp) override {
+    return real_ ? real_->bodyHtmlUnless(giveUp) : std::optional<std::u16string>(std::u16string());
+  }
   void watchActivity() override { ensure().watchActivity(); }
   std::optional<acquisition::PageActivity> activity() override {
     return real_ ? real_->activity() : std::nullopt;
