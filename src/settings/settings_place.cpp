@@ -42,7 +42,14 @@ SettingsPlace chooseSettingsPlace(const PlaceFacts& facts) {
     return {(programDir / kFileName).string(), facts.programDir};
   }
   std::string current = !facts.startDir.empty() ? facts.startDir : facts.home;
-  return {(configHome / "kelvane" / kFileName).string(), current};
+  return {(configHome / "kelvane" / kFileName).string(), current, true};
+}
+
+std::string absolutePath(const std::string& text, const std::string& base) {
+  if (text.empty() || text.front() == '"' || fs::path(text).is_absolute() || base.empty()) {
+    return text;
+  }
+  return (fs::path(base) / text).lexically_normal().string();
 }
 
 PlaceFacts probePlaceFacts(const std::string& programDir) {

@@ -21,6 +21,10 @@ struct PlaceFacts {
 struct SettingsPlace {
   std::string settingsPath;  // the file read at start and written by a save
   std::string currentDir;    // the folder relative paths refer to; empty: leave it
+  // Relative script and log paths are made absolute before they are shown
+  // and stored: the next start may be in another folder (from the menu, the
+  // home folder). A portable copy always starts in its own folder.
+  bool absolutePaths = false;
 };
 
 // A portable copy (the folder already holds Kelvane.cnf, or it is writable and
@@ -34,6 +38,11 @@ SettingsPlace chooseSettingsPlace(const PlaceFacts& facts);
 // The facts for the program in programDir. An installed tree is recognised by
 // the menu entry that the installation puts beside the program's bin folder.
 PlaceFacts probePlaceFacts(const std::string& programDir);
+
+// The path text as an absolute path against base (itself absolute); an
+// empty text, an absolute one and one in double quotes (not a file name the
+// program could open) stay as they are.
+std::string absolutePath(const std::string& text, const std::string& base);
 
 // Creates the missing folders above settingsPath, each readable by the user
 // only. False when one cannot be made; the save then fails and says so.

@@ -19,6 +19,7 @@ struct PlaceCase {
   PlaceFacts facts;
   const char* settingsPath;
   const char* currentDir;
+  bool absolutePaths = false;
 };
 
 void PrintTo(const PlaceCase& c, std::ostream* out) {
@@ -32,6 +33,7 @@ TEST_P(ChooseSettingsPlace, PicksFileAndCurrentFolder) {
   const SettingsPlace place = chooseSettingsPlace(c.facts);
   EXPECT_EQ(place.settingsPath, c.settingsPath);
   EXPECT_EQ(place.currentDir, c.currentDir);
+  EXPECT_EQ(place.absolutePaths, c.absolutePaths);
 }
 
 // Facts: program folder, Kelvane.cnf there, writable, installed tree,
@@ -49,27 +51,33 @@ INSTANTIATE_TEST_SUITE_P(
                     PlaceCase{"Installed",
                               {"/usr/bin", false, false, true, "/h/u/cfg", "/h/u", "/w"},
                               "/h/u/cfg/kelvane/Kelvane.cnf",
-                              "/w"},
+                              "/w",
+                              true},
                     PlaceCase{"InstalledFolderWritableByRoot",
                               {"/usr/bin", false, true, true, "", "/root", "/root"},
                               "/root/.config/kelvane/Kelvane.cnf",
-                              "/root"},
+                              "/root",
+                              true},
                     PlaceCase{"ReadOnlyCopyOutsideATree",
                               {"/mnt/cd", false, false, false, "", "/h/u", "/w"},
                               "/h/u/.config/kelvane/Kelvane.cnf",
-                              "/w"},
+                              "/w",
+                              true},
                     PlaceCase{"RelativeConfigHomeIgnored",
                               {"/usr/bin", false, false, true, "cfg", "/h/u", "/w"},
                               "/h/u/.config/kelvane/Kelvane.cnf",
-                              "/w"},
+                              "/w",
+                              true},
                     PlaceCase{"ConfigHomeWithTrailingSlash",
                               {"/usr/bin", false, false, true, "/h/u/cfg/", "/h/u", "/w"},
                               "/h/u/cfg/kelvane/Kelvane.cnf",
-                              "/w"},
+                              "/w",
+                              true},
                     PlaceCase{"UnknownStartFolderMeansHome",
                               {"/usr/bin", false, false, true, "", "/h/u", ""},
                               "/h/u/.config/kelvane/Kelvane.cnf",
-                              "/h/u"},
+                              "/h/u",
+                              true},
                     PlaceCase{"NoHomeAtAllStaysBesideProgram",
                               {"/usr/bin", false, false, true, "", "", "/w"},
                               "/usr/bin/Kelvane.cnf",
@@ -92,6 +100,19 @@ class SettingsPlaceOnDisk : public testing::Test {
   }
   fs::path root_;
 };
+
+TEST(AbsolutePath, RelativeTextsNameTheSameFileFromAnyFolder) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"prices.spt", "/w/ex/prices.spt"},
+      {"../logs/a.log", "/w/logs/a.log"},
+      {"./sub/s.spt", "/w/ex/sub/s.spt"},
+      {"/abs/s.spt", "/abs/s.spt"},
+      {"", ""},
+      {"\"quoted s.spt\"", "\"quoted s.spt\""},
+  };
+  for (const auto& [text, absolute] : cases)
+    EXPECT_EQ(absolutePath(text, "/w/ex"), absolute) << text;
+}
 
 TEST_F(SettingsPlaceOnDisk, RecognisesTheFileAndAnInstalledTree) {
   const std::string bin = (root_ / "bin").string();

@@ -72,6 +72,7 @@ using namespace form1_fixture;
 class Form1Fixture {
  protected:
   QTemporaryDir dir_;
+  QString appDir_;  // the program's folder; the test's folder when empty
   std::shared_ptr<FakeDialogs> dialogs_;
   std::map<std::u16string, std::u16string> pages_;
   FakeBrowser* browser_ = nullptr;
@@ -83,7 +84,7 @@ class Form1Fixture {
 
   std::unique_ptr<Form1> start(const QString& commandLine = {}) {
     StartOptions options;
-    options.applicationDir = dir_.path();
+    options.applicationDir = appDir_.isEmpty() ? dir_.path() : appDir_;
     options.commandLine = commandLine;
     options.dialogs = dialogs_;
     options.browserFactory = [this](QWidget* holder) {
@@ -130,6 +131,7 @@ class Form1Fixture {
   void reset() {
     if (!dir_.isValid()) qFatal("no temporary folder");
     QFile::remove(path("Kelvane.cnf"));
+    appDir_.clear();
     dialogs_ = std::make_shared<FakeDialogs>();
     pages_.clear();
     browser_ = nullptr;

@@ -104,6 +104,9 @@ void Form1::connectSignals() {
   connect(setting_.Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
   connect(setting_.QuitBtn, &QPushButton::clicked, this, &Form1::QuitBtn_Click);
   connect(web_.Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+  for (QLineEdit* box : {setting_.ScriptPath, setting_.Text5}) {
+    connect(box, &QLineEdit::editingFinished, this, &Form1::makePathsAbsolute);
+  }
 
   auto& scheduler = run_->timer().scheduler();
   onCheckStateChanged(setting_.Check1, this, [this, &scheduler] {
@@ -153,6 +156,7 @@ void Form1::Form_Load() {
                                                            : options_.applicationDir;
   const auto place = settings::chooseSettingsPlace(settings::probePlaceFacts(appDir.toStdString()));
   settingsPath_ = QString::fromStdString(place.settingsPath);
+  absolutePaths_ = place.absolutePaths;
   if (!place.currentDir.empty()) QDir::setCurrent(QString::fromStdString(place.currentDir));
   engine::Engine& engine = run_->engine();
   engine.resetLoop();
@@ -167,6 +171,7 @@ void Form1::Form_Load() {
 
   readSettings();
   if (!options_.commandLine.isEmpty()) setting_.ScriptPath->setText(options_.commandLine);
+  makePathsAbsolute();
 
   SSTab1_->setCurrentIndex(static_cast<int>(Page::Data));
   auto& scheduler = run_->timer().scheduler();

@@ -165,6 +165,10 @@ class Form1 : public QWidget, private RunView {
   void applyAppearance();
   void applyOuterGeometry();
   void setCheck1Box(int value);
+  // Installed, the script and log paths typed or given relative become
+  // absolute in their boxes, so that they still name the same files when
+  // the program next starts in another folder.
+  void makePathsAbsolute();
   void updateTimeWindow();
 
   // The run controller's view.
@@ -216,6 +220,7 @@ class Form1 : public QWidget, private RunView {
   std::unique_ptr<BufferMirror> text6Mirror_;
 
   QString settingsPath_;
+  bool absolutePaths_ = false;
   Appearance appearance_;
   // Lines 1 to 4 of the settings, when the file held them: the outer bounds
   // in twips, applied again once the window frame is known.

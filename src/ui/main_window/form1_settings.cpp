@@ -189,7 +189,18 @@ settings::Settings Form1::currentSettings() const {
   return v;
 }
 
+void Form1::makePathsAbsolute() {
+  if (!absolutePaths_) return;
+  const std::string base = QDir::currentPath().toStdString();
+  for (QLineEdit* box : {setting_.ScriptPath, setting_.Text5}) {
+    const QString absolute =
+        QString::fromStdString(settings::absolutePath(box->text().toStdString(), base));
+    if (absolute != box->text()) box->setText(absolute);
+  }
+}
+
 void Form1::Command5_Click() {
+  makePathsAbsolute();
   const std::string path = settingsPath_.toStdString();
   if (!settings::makeSettingsFolder(path) || !settings::saveSettings(path, currentSettings())) {
     showMessage(fromU16(settings::cannotWriteMessage()));
