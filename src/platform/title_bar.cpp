@@ -1,6 +1,7 @@
 #include "platform/title_bar.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -65,6 +66,10 @@ void setTitleBarShown(QWidget* window, bool shown) {
 
 void toggleTitleBar(QWidget* window) {
   setTitleBarShown(window, !isTitleBarShown(window));
+}
+
+bool windowPositionsKnown() {
+  return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 }  // namespace kelvane::platform

@@ -339,9 +339,17 @@ void Form1::applyOuterGeometry() {
   const int height = std::clamp(pixels(b.height(), logicalDpiY()) - extra.height(), 1,
                                 std::max(1, desktop.height()));
   resize(width, height);
-  const QPoint topLeft(pixels(b.left(), logicalDpiX()), pixels(b.top(), logicalDpiY()));
-  const QRect outer(topLeft, QSize(width, height) + extra);
-  if (QGuiApplication::screenAt(outer.center()) != nullptr) move(topLeft);
+  QRect outer(QPoint(pixels(b.left(), logicalDpiX()), pixels(b.top(), logicalDpiY())),
+              QSize(width, height) + extra);
+  const QScreen* on = QGuiApplication::screenAt(outer.center());
+  if (on == nullptr) return;
+  // Nor is the title bar ever off the screen (a file from a window system
+  // that keeps positions to itself may hold any): the window is moved
+  // inside the screen's work area, its top-left corner first.
+  const QRect area = on->availableGeometry();
+  outer.moveLeft(std::max(area.left(), std::min(outer.left(), area.right() + 1 - outer.width())));
+  outer.moveTop(std::max(area.top(), std::min(outer.top(), area.bottom() + 1 - outer.height())));
+  move(outer.topLeft());
 }
 
 // ---- tabs, popup menu, title bar ---------------------------------------------

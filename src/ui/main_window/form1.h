@@ -164,6 +164,7 @@ class Form1 : public QWidget, private RunView {
   FieldPlaces fieldPlaces() const;
   void applyAppearance();
   void applyOuterGeometry();
+  void keepStoredPosition(settings::Settings& values, QSize outer) const;
   void setCheck1Box(int value);
   // Installed, the script and log paths typed or given relative become
   // absolute in their boxes, so that they still name the same files when

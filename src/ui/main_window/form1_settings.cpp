@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScreen>
+#include <algorithm>
 #include <array>
 #include <type_traits>
 #include <utility>
@@ -168,6 +170,7 @@ settings::Settings Form1::currentSettings() const {
   v.windowHeight = twipsY(outer.height());
   v.windowTop = twipsY(outer.top());
   v.windowLeft = twipsX(outer.left());
+  if (!platform::windowPositionsKnown()) keepStoredPosition(v, outer.size());
   v.autoUpdate = static_cast<int16_t>(checkValue(setting_.Check1));
   const FieldPlaces places = fieldPlaces();
   for (const auto& [field, box] : places.textBoxes) {
@@ -197,6 +200,25 @@ void Form1::makePathsAbsolute() {
         QString::fromStdString(settings::absolutePath(box->text().toStdString(), base));
     if (absolute != box->text()) box->setText(absolute);
   }
+}
+
+// Where the window system keeps positions to itself, the file keeps the
+// position it holds; a file without one gets the window centred on its
+// screen, a place that is on the screen wherever the file is read.
+void Form1::keepStoredPosition(settings::Settings& v, QSize outer) const {
+  settings::Settings stored;
+  const auto report = settings::readSettingsFile(settingsPath_.toStdString(), stored);
+  using settings::Field;
+  using settings::LineStatus;
+  if (report && report->status(Field::WindowTop) == LineStatus::Read &&
+      report->status(Field::WindowLeft) == LineStatus::Read) {
+    v.windowTop = stored.windowTop;
+    v.windowLeft = stored.windowLeft;
+    return;
+  }
+  const QRect area = screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768);
+  v.windowLeft = twipsX(area.left() + std::max(0, (area.width() - outer.width()) / 2));
+  v.windowTop = twipsY(area.top() + std::max(0, (area.height() - outer.height()) / 2));
 }
 
 void Form1::Command5_Click() {
