@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/blocked_close.h"
+#include "platform/display_check.h"
 #include "ui/main_window/form1.h"
 
 int main(int argc, char** argv) {
@@ -12,6 +13,13 @@ int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
     std::fputs("kelvane " KELVANE_VERSION "\n", stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
+  }
+  // Without a display Qt would abort with advice to reinstall: say what is
+  // wrong instead, as a program that cannot open its window.
+  if (const auto facts = kelvane::platform::probeDisplayFacts(argc, argv);
+      !kelvane::platform::displayReachable(facts)) {
+    std::fputs(kelvane::platform::noDisplayMessage(facts).c_str(), stderr);
+    return 1;
   }
   // The embedded browser shares the window's graphics context.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
