@@ -6,6 +6,7 @@
 #include "platform/blocked_close.h"
 #include "platform/display_check.h"
 #include "ui/main_window/form1.h"
+#include "ui/translations.h"
 
 int main(int argc, char** argv) {
   // Answered before any window system is touched, so it works without a
@@ -29,6 +30,8 @@ int main(int argc, char** argv) {
   // The menu entry's name, so that the window system matches the window to
   // its entry and icon.
   QGuiApplication::setDesktopFileName(QStringLiteral(KELVANE_APP_ID));
+  // Japanese unless the locale asks for English; the C locale stays Japanese.
+  kelvane::ui::installTranslations(app, QCoreApplication::applicationDirPath());
   // The close button ends the program also while a message box is open.
   kelvane::platform::letBlockedWindowsClose();
 

@@ -27,7 +27,7 @@ QLabel* namedLabel(const QString& text, const char* name, QWidget* parent) {
 frmSplash::frmSplash(QWidget* owner) : QWidget(owner, Qt::Dialog) {
   setObjectName(QStringLiteral("frmSplash"));
   setAttribute(Qt::WA_DeleteOnClose, false);
-  setWindowTitle(QStringLiteral("Kelvaneについて"));
+  setWindowTitle(QCoreApplication::translate("About", "Kelvaneについて"));
 
   Frame1_ = new QFrame(this);
   Frame1_->setObjectName(QStringLiteral("Frame1"));
@@ -42,13 +42,14 @@ frmSplash::frmSplash(QWidget* owner) : QWidget(owner, Qt::Dialog) {
   big.setPointSizeF(big.pointSizeF() * 1.8);
   big.setBold(true);
   lblProductName_->setFont(big);
-  lblCompanyProduct_ =
-      namedLabel(QStringLiteral("Webデータ抽出表示"), "lblCompanyProduct", Frame1_);
+  lblCompanyProduct_ = namedLabel(QCoreApplication::translate("About", "Webデータ抽出表示"),
+                                  "lblCompanyProduct", Frame1_);
   lblVersion_ = namedLabel(QString(), "lblVersion", Frame1_);
   lblCopyright_ = namedLabel(QString::fromUtf8(kCopyright), "lblCopyright", Frame1_);
   Label2_ = namedLabel(QString::fromUtf8(kSupportAddress), "Label2", Frame1_);
   Label1_ =
-      namedLabel(QStringLiteral("このダイアログ内をクリックすると閉じます."), "Label1", Frame1_);
+      namedLabel(QCoreApplication::translate("About", "このダイアログ内をクリックすると閉じます."),
+                 "Label1", Frame1_);
 
   auto* titles = new QVBoxLayout;
   titles->addWidget(lblProductName_);
@@ -67,7 +68,7 @@ frmSplash::frmSplash(QWidget* owner) : QWidget(owner, Qt::Dialog) {
   inside->addSpacing(8);
   inside->addWidget(Label1_);
 
-  CloseBtn_ = new QPushButton(QStringLiteral("閉じる"), this);
+  CloseBtn_ = new QPushButton(QCoreApplication::translate("About", "閉じる"), this);
   CloseBtn_->setObjectName(QStringLiteral("CloseBtn"));
   connect(CloseBtn_, &QPushButton::clicked, this, &frmSplash::CloseBtn_Click);
   auto* buttons = new QHBoxLayout;

@@ -1,5 +1,6 @@
 #include "ui/main_window/accessible_names.h"
 
+#include <QCoreApplication>
 #include <QWidget>
 
 namespace kelvane::ui {
@@ -7,7 +8,7 @@ namespace kelvane::ui {
 void nameControls(QWidget* root) {
   for (const auto& [name, accessibleName] : kAccessibleNames) {
     if (auto* w = root->findChild<QWidget*>(QString::fromLatin1(name))) {
-      w->setAccessibleName(QString::fromUtf8(accessibleName));
+      w->setAccessibleName(QCoreApplication::translate("Form1", accessibleName));
     }
   }
 }

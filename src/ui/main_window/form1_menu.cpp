@@ -3,6 +3,7 @@
 // Shift+F10).
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -15,21 +16,22 @@ namespace kelvane::ui {
 
 std::span<const PopupItem> popupItems() {
   static constexpr PopupItem kItems[] = {
-      {"mnuReflesh", "更新(&R)", &Form1::mnuReflesh_Click},
-      {"mnuExit", "終了(&X)", &Form1::mnuExit_Click},
-      {"mnuSetting", "設定記憶(&S)", &Form1::mnuSetting_Click},
-      {"mnuLog", "Log書込(&L)", &Form1::mnuLog_Click},
-      {"mnuShowT", "タイトルバー表示切替(&B)", &Form1::mnuShowT_Click},
-      {"mnuTimerOn", "タイマーON(&T)", &Form1::mnuTimerOn_Click, true},
-      {"mnuFont", "フォント(&F)", &Form1::mnuFont_Click},
-      {"mnuColor", "Font色指定(&C)", &Form1::mnuColor_Click},
-      {"mnuBackColor", "背景色(&A)", &Form1::mnuBackColor_Click},
-      {"mnuVersion", "Kelvaneについて(&V)", &Form1::mnuVersion_Click},
-      {"mnuChangeNotice", "変化を通知(&N)", nullptr, true,
-       "自動更新で表示が前回と変わったら、デスクトップに通知します"},
-      {"mnuAutoSettle", "待ち時間を自動調整(&W)", nullptr, true,
-       "ページの書き換えと通信が止まったら、Waitの時間を待たずに読み込みます"},
-      {"mnuManual", "マニュアル(&M)", &Form1::mnuManual_Click},
+      {"mnuReflesh", QT_TRANSLATE_NOOP("Form1", "更新(&R)"), &Form1::mnuReflesh_Click},
+      {"mnuExit", QT_TRANSLATE_NOOP("Form1", "終了(&X)"), &Form1::mnuExit_Click},
+      {"mnuSetting", QT_TRANSLATE_NOOP("Form1", "設定記憶(&S)"), &Form1::mnuSetting_Click},
+      {"mnuLog", QT_TRANSLATE_NOOP("Form1", "Log書込(&L)"), &Form1::mnuLog_Click},
+      {"mnuShowT", QT_TRANSLATE_NOOP("Form1", "タイトルバー表示切替(&B)"), &Form1::mnuShowT_Click},
+      {"mnuTimerOn", QT_TRANSLATE_NOOP("Form1", "タイマーON(&T)"), &Form1::mnuTimerOn_Click, true},
+      {"mnuFont", QT_TRANSLATE_NOOP("Form1", "フォント(&F)"), &Form1::mnuFont_Click},
+      {"mnuColor", QT_TRANSLATE_NOOP("Form1", "Font色指定(&C)"), &Form1::mnuColor_Click},
+      {"mnuBackColor", QT_TRANSLATE_NOOP("Form1", "背景色(&A)"), &Form1::mnuBackColor_Click},
+      {"mnuVersion", QT_TRANSLATE_NOOP("Form1", "Kelvaneについて(&V)"), &Form1::mnuVersion_Click},
+      {"mnuChangeNotice", QT_TRANSLATE_NOOP("Form1", "変化を通知(&N)"), nullptr, true,
+       QT_TRANSLATE_NOOP("Form1", "自動更新で表示が前回と変わったら、デスクトップに通知します")},
+      {"mnuAutoSettle", QT_TRANSLATE_NOOP("Form1", "待ち時間を自動調整(&W)"), nullptr, true,
+       QT_TRANSLATE_NOOP("Form1",
+                         "ページの書き換えと通信が止まったら、Waitの時間を待たずに読み込みます")},
+      {"mnuManual", QT_TRANSLATE_NOOP("Form1", "マニュアル(&M)"), &Form1::mnuManual_Click},
   };
   return kItems;
 }
@@ -38,10 +40,10 @@ void Form1::createPopupMenu() {
   mnuPop_ = new QMenu(QStringLiteral("Pop"), this);
   mnuPop_->setObjectName(QStringLiteral("mnuPop"));
   for (const PopupItem& row : popupItems()) {
-    QAction* item = mnuPop_->addAction(QString::fromUtf8(row.caption));
+    QAction* item = mnuPop_->addAction(QCoreApplication::translate("Form1", row.caption));
     item->setObjectName(QString::fromLatin1(row.name));
     item->setCheckable(row.checkable);
-    if (row.toolTip) item->setToolTip(QString::fromUtf8(row.toolTip));
+    if (row.toolTip) item->setToolTip(QCoreApplication::translate("Form1", row.toolTip));
     if (row.handler) {
       connect(item, &QAction::triggered, this,
               [this, handler = row.handler] { (this->*handler)(); });

@@ -56,9 +56,11 @@ void Form1::mnuManual_Click() {
                                  : options_.applicationDir;
   const ManualPlace manual = findManual(programDir, QLocale());
   if (manual.found.isEmpty()) {
-    showMessage(QStringLiteral("マニュアルが見つかりません．\n") + manual.looked.join(u'\n'));
+    showMessage(QCoreApplication::translate("Form1", "マニュアルが見つかりません．") + u'\n' +
+                manual.looked.join(u'\n'));
   } else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(manual.found))) {
-    showMessage(QStringLiteral("マニュアルを開けません．\n") + manual.found);
+    showMessage(QCoreApplication::translate("Form1", "マニュアルを開けません．") + u'\n' +
+                manual.found);
   }
 }
 

@@ -1,6 +1,7 @@
 #include "ui/main_window/setting_page.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,7 +37,7 @@ SettingPage buildSettingPage(QWidget* page, Design& d) {
   SettingPage p;
   auto& L = p.labels;
 
-  p.Exec = named(new QPushButton(QStringLiteral("更新"), page), "Exec");
+  p.Exec = named(new QPushButton(QCoreApplication::translate("Form1", "更新"), page), "Exec");
   d.place(p.Exec, 100, 420, 1555, 420);
 
   L[7] = label(page, 8, QStringLiteral("Script"));
@@ -51,7 +52,7 @@ SettingPage buildSettingPage(QWidget* page, Design& d) {
   p.WaitValue = numberBox(page, "WaitValue");
   d.place(p.WaitValue, 620, 930, 440, 300);
 
-  L[0] = label(page, 1, QStringLiteral("間隔"));
+  L[0] = label(page, 1, QCoreApplication::translate("Form1", "間隔"));
   d.place(L[0], 100, 1350, 500, 255);
   p.Text4 = numberBox(page, "Text4");
   d.place(p.Text4, 620, 1320, 440, 300);
@@ -60,14 +61,16 @@ SettingPage buildSettingPage(QWidget* page, Design& d) {
   p.Check1 = named(new QCheckBox(page), "Check1");
   d.place(p.Check1, 1450, 1335, 270, 270);
 
-  p.Command5 = named(new QPushButton(QStringLiteral("設定記憶"), page), "Command5");
+  p.Command5 =
+      named(new QPushButton(QCoreApplication::translate("Form1", "設定記憶"), page), "Command5");
   d.place(p.Command5, 100, 1740, 1555, 360);
 
   L[9] = label(page, 10, QStringLiteral("ScriptFile"));
   d.place(L[9], 100, 2190, 1500, 240);
   p.ScriptPath = named(new QLineEdit(QString::fromUtf8(kDesignScriptPath), page), "ScriptPath");
   d.place(p.ScriptPath, 50, 2430, 3185, 300);
-  p.ScriptSel = named(new QPushButton(QStringLiteral("選択"), page), "ScriptSel");
+  p.ScriptSel =
+      named(new QPushButton(QCoreApplication::translate("Form1", "選択"), page), "ScriptSel");
   d.place(p.ScriptSel, 3265, 2430, 550, 300);
 
   L[8] = label(page, 9, QStringLiteral("Memo"));
@@ -75,10 +78,12 @@ SettingPage buildSettingPage(QWidget* page, Design& d) {
   p.MemoText = named(new QLineEdit(page), "MemoText");
   d.place(p.MemoText, 100, 3060, 3615, 300);
 
-  p.Frame1 = named(new QGroupBox(QStringLiteral("自動更新時間帯"), page), "Frame1");
+  p.Frame1 =
+      named(new QGroupBox(QCoreApplication::translate("Form1", "自動更新時間帯"), page), "Frame1");
   d.place(p.Frame1, 50, 3450, 2990, 690);
   QWidget* f = p.Frame1;
-  p.TimeWindow = named(new QCheckBox(QStringLiteral("有効"), f), "TimeWindow");
+  p.TimeWindow =
+      named(new QCheckBox(QCoreApplication::translate("Form1", "有効"), f), "TimeWindow");
   d.place(p.TimeWindow, 120, 315, 720, 270);
   p.Text7 = numberBox(f, "Text7");
   d.place(p.Text7, 900, 300, 360, 300);
@@ -104,12 +109,14 @@ SettingPage buildSettingPage(QWidget* page, Design& d) {
   d.place(p.Command2, 60, 4440, 450, 300);
   p.Text5 = named(new QLineEdit(page), "Text5");
   d.place(p.Text5, 540, 4440, 2655, 300);
-  p.Command4 = named(new QPushButton(QStringLiteral("選択"), page), "Command4");
+  p.Command4 =
+      named(new QPushButton(QCoreApplication::translate("Form1", "選択"), page), "Command4");
   d.place(p.Command4, 3235, 4440, 580, 300);
 
-  p.Check3 = named(new QCheckBox(QStringLiteral("Log自動書込"), page), "Check3");
+  p.Check3 =
+      named(new QCheckBox(QCoreApplication::translate("Form1", "Log自動書込"), page), "Check3");
   d.place(p.Check3, 100, 4845, 1700, 270);
-  p.QuitBtn = named(new QPushButton(QStringLiteral("終了"), page), "QuitBtn");
+  p.QuitBtn = named(new QPushButton(QCoreApplication::translate("Form1", "終了"), page), "QuitBtn");
   d.place(p.QuitBtn, 3015, 4815, 800, 330);
 
   L[6] = label(page, 7, QStringLiteral("HTML"));

@@ -1,5 +1,6 @@
 #include "ui/main_window/web_page.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -9,7 +10,9 @@ namespace kelvane::ui {
 
 WebPage buildWebPage(QWidget* page, Design& design) {
   WebPage p;
-  p.Label12 = new QLabel(QStringLiteral("サポート: ") + QString::fromUtf8(kSupportAddress), page);
+  p.Label12 = new QLabel(
+      QCoreApplication::translate("Form1", "サポート: ") + QString::fromUtf8(kSupportAddress),
+      page);
   p.Label12->setObjectName(QStringLiteral("Label12"));
   design.place(p.Label12, 100, 380, 3700, 240);
 
@@ -17,7 +20,7 @@ WebPage buildWebPage(QWidget* page, Design& design) {
   p.Text2->setObjectName(QStringLiteral("Text2"));
   design.place(p.Text2, 50, 640, 3115, 300);
 
-  p.Command3 = new QPushButton(QStringLiteral("読込"), page);
+  p.Command3 = new QPushButton(QCoreApplication::translate("Form1", "読込"), page);
   p.Command3->setObjectName(QStringLiteral("Command3"));
   design.place(p.Command3, 3225, 640, 600, 300);
 

@@ -1,5 +1,6 @@
 #include "ui/run/failure_reason.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <array>
 #include <utility>
@@ -10,38 +11,43 @@ namespace {
 // The network errors a watched page meets most, by their code after
 // "net::ERR_".
 constexpr std::array<std::pair<const char*, const char*>, 24> kNetErrors = {{
-    {"CONNECTION_REFUSED", "接続が拒否されました"},
-    {"CONNECTION_RESET", "接続がリセットされました"},
-    {"CONNECTION_CLOSED", "接続が切断されました"},
-    {"CONNECTION_ABORTED", "接続が中断されました"},
-    {"CONNECTION_FAILED", "接続できませんでした"},
-    {"CONNECTION_TIMED_OUT", "接続がタイムアウトしました"},
-    {"TIMED_OUT", "タイムアウトしました"},
-    {"NAME_NOT_RESOLVED", "ホスト名が見つかりません"},
-    {"NAME_RESOLUTION_FAILED", "ホスト名を解決できませんでした"},
-    {"INTERNET_DISCONNECTED", "ネットワークに接続されていません"},
-    {"NETWORK_CHANGED", "ネットワークが切り替わりました"},
-    {"ADDRESS_UNREACHABLE", "アドレスに到達できません"},
-    {"ADDRESS_INVALID", "アドレスが正しくありません"},
-    {"EMPTY_RESPONSE", "サーバーから応答がありません"},
-    {"INVALID_RESPONSE", "サーバーの応答が正しくありません"},
-    {"TOO_MANY_REDIRECTS", "リダイレクトが多すぎます"},
-    {"INVALID_URL", "URLが正しくありません"},
-    {"UNKNOWN_URL_SCHEME", "URLの種類が分かりません"},
-    {"FILE_NOT_FOUND", "ファイルが見つかりません"},
-    {"ACCESS_DENIED", "アクセスが拒否されました"},
-    {"ABORTED", "読み込みが中止されました"},
-    {"SSL_PROTOCOL_ERROR", "SSL 接続に失敗しました"},
-    {"CERT_AUTHORITY_INVALID", "サーバーの証明書が信頼できません"},
-    {"CERT_DATE_INVALID", "サーバーの証明書の期限が切れています"},
+    {"CONNECTION_REFUSED", QT_TRANSLATE_NOOP("FailureReason", "接続が拒否されました")},
+    {"CONNECTION_RESET", QT_TRANSLATE_NOOP("FailureReason", "接続がリセットされました")},
+    {"CONNECTION_CLOSED", QT_TRANSLATE_NOOP("FailureReason", "接続が切断されました")},
+    {"CONNECTION_ABORTED", QT_TRANSLATE_NOOP("FailureReason", "接続が中断されました")},
+    {"CONNECTION_FAILED", QT_TRANSLATE_NOOP("FailureReason", "接続できませんでした")},
+    {"CONNECTION_TIMED_OUT", QT_TRANSLATE_NOOP("FailureReason", "接続がタイムアウトしました")},
+    {"TIMED_OUT", QT_TRANSLATE_NOOP("FailureReason", "タイムアウトしました")},
+    {"NAME_NOT_RESOLVED", QT_TRANSLATE_NOOP("FailureReason", "ホスト名が見つかりません")},
+    {"NAME_RESOLUTION_FAILED",
+     QT_TRANSLATE_NOOP("FailureReason", "ホスト名を解決できませんでした")},
+    {"INTERNET_DISCONNECTED",
+     QT_TRANSLATE_NOOP("FailureReason", "ネットワークに接続されていません")},
+    {"NETWORK_CHANGED", QT_TRANSLATE_NOOP("FailureReason", "ネットワークが切り替わりました")},
+    {"ADDRESS_UNREACHABLE", QT_TRANSLATE_NOOP("FailureReason", "アドレスに到達できません")},
+    {"ADDRESS_INVALID", QT_TRANSLATE_NOOP("FailureReason", "アドレスが正しくありません")},
+    {"EMPTY_RESPONSE", QT_TRANSLATE_NOOP("FailureReason", "サーバーから応答がありません")},
+    {"INVALID_RESPONSE", QT_TRANSLATE_NOOP("FailureReason", "サーバーの応答が正しくありません")},
+    {"TOO_MANY_REDIRECTS", QT_TRANSLATE_NOOP("FailureReason", "リダイレクトが多すぎます")},
+    {"INVALID_URL", QT_TRANSLATE_NOOP("FailureReason", "URLが正しくありません")},
+    {"UNKNOWN_URL_SCHEME", QT_TRANSLATE_NOOP("FailureReason", "URLの種類が分かりません")},
+    {"FILE_NOT_FOUND", QT_TRANSLATE_NOOP("FailureReason", "ファイルが見つかりません")},
+    {"ACCESS_DENIED", QT_TRANSLATE_NOOP("FailureReason", "アクセスが拒否されました")},
+    {"ABORTED", QT_TRANSLATE_NOOP("FailureReason", "読み込みが中止されました")},
+    {"SSL_PROTOCOL_ERROR", QT_TRANSLATE_NOOP("FailureReason", "SSL 接続に失敗しました")},
+    {"CERT_AUTHORITY_INVALID",
+     QT_TRANSLATE_NOOP("FailureReason", "サーバーの証明書が信頼できません")},
+    {"CERT_DATE_INVALID",
+     QT_TRANSLATE_NOOP("FailureReason", "サーバーの証明書の期限が切れています")},
 }};
 
 QString netErrorText(const QString& code) {
   for (const auto& [name, text] : kNetErrors) {
-    if (code == QLatin1String(name)) return QString::fromUtf8(text);
+    if (code == QLatin1String(name)) return QCoreApplication::translate("FailureReason", text);
   }
-  if (code.startsWith(QLatin1String("CERT_"))) return QStringLiteral("サーバーの証明書が無効です");
-  return QStringLiteral("読み込めませんでした");
+  if (code.startsWith(QLatin1String("CERT_")))
+    return QCoreApplication::translate("FailureReason", "サーバーの証明書が無効です");
+  return QCoreApplication::translate("FailureReason", "読み込めませんでした");
 }
 
 }  // namespace
@@ -62,9 +68,11 @@ QString japaneseFailureReason(const QString& reason) {
     return QStringLiteral("%1 (%2)").arg(netErrorText(m.captured(1)), m.captured(0));
   });
   replaceAll(httpStatus, [](const QRegularExpressionMatch& m) {
-    return QStringLiteral("サーバーがエラーを返しました (HTTP %1)").arg(m.captured(1));
+    return QCoreApplication::translate("FailureReason", "サーバーがエラーを返しました (HTTP %1)")
+        .arg(m.captured(1));
   });
-  text.replace(QLatin1String("the load was stopped"), QStringLiteral("読み込みが中止されました"));
+  text.replace(QLatin1String("the load was stopped"),
+               QCoreApplication::translate("FailureReason", "読み込みが中止されました"));
   return text;
 }
 

@@ -47,9 +47,10 @@ RunController::RunController(RunView& view, acquisition::Scheduler::Clock clock,
   hooks.waitValueText = [this] { return view_.waitValueText().toStdU16String(); };
   hooks.loadFailed = [this](std::u16string_view reason) { showLoadFailure(fromU16(reason)); };
   hooks.timedOut = [this] {
-    showLoadFailure(QStringLiteral("%1秒たっても読み込みが終わりません (%2)")
-                        .arg(acquisition::kPageDeadline.count() / 1000)
-                        .arg(view_.urlText()));
+    showLoadFailure(
+        QCoreApplication::translate("RunController", "%1秒たっても読み込みが終わりません (%2)")
+            .arg(acquisition::kPageDeadline.count() / 1000)
+            .arg(view_.urlText()));
   };
   hooks.loaded = [this] { showLoadFailure(std::nullopt); };
   hooks.settleMode = [this] {
@@ -116,8 +117,9 @@ engine::RunOutcome RunController::runByHand() {
                               engine_.d().view()};
   if (changeNotice_.runEnded(run, view_.changeNoticeOn())) {
     // The caption names what is watched; the body is the display's beginning.
-    view_.notifyChange(QStringLiteral("表示が変わりました: %1").arg(view_.caption()),
-                       view_.displayText().left(kNoticeBodyChars));
+    view_.notifyChange(
+        QCoreApplication::translate("RunController", "表示が変わりました: %1").arg(view_.caption()),
+        view_.displayText().left(kNoticeBodyChars));
   }
   return outcome;
 }
@@ -254,8 +256,8 @@ void RunController::showLoadFailure(const std::optional<QString>& reason) {
   // When, and why: the display keeps the last good text meanwhile.
   const std::tm now = engine::localNow();
   const QString when = fromU16(engine::formatDate(now) + u" " + engine::formatTime(now));
-  view_.showLoadFailure(
-      QStringLiteral("読込失敗 %1\n%2").arg(when, japaneseFailureReason(*reason)));
+  view_.showLoadFailure(QCoreApplication::translate("RunController", "読込失敗 %1\n%2")
+                            .arg(when, japaneseFailureReason(*reason)));
 }
 
 }  // namespace kelvane::ui

@@ -1,0 +1,36 @@
+#include "ui/translations.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+namespace kelvane::ui {
+
+QStringList translationFolders(const QString& programDir) {
+  const QDir beside(programDir);
+  return {QDir::cleanPath(beside.filePath(QStringLiteral("translations"))),
+          QDir::cleanPath(beside.filePath(QStringLiteral(KELVANE_TRANSLATIONS_FROM_BIN)))};
+}
+
+language::Language installTranslations(QCoreApplication& app, const QString& programDir) {
+  const language::Language chosen = language::languageOfEnvironment();
+  language::setCurrent(chosen);
+  if (chosen == language::Language::Japanese) return chosen;
+  const QString code = QString::fromLatin1(language::code(chosen));
+  auto* own = new QTranslator(&app);
+  for (const QString& folder : translationFolders(programDir)) {
+    if (own->load(QStringLiteral("kelvane_") + code, folder)) break;
+  }
+  if (!own->isEmpty()) QCoreApplication::installTranslator(own);
+  // Qt ships none for English, whose texts are its own; other languages
+  // find theirs here.
+  auto* qt = new QTranslator(&app);
+  if (qt->load(QStringLiteral("qt_") + code, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(qt);
+  }
+  return chosen;
+}
+
+}  // namespace kelvane::ui

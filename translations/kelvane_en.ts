@@ -1,0 +1,350 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="ja">
+    <context>
+        <name>About</name>
+        <message>
+            <source>Kelvaneについて</source>
+            <translation>About Kelvane</translation>
+        </message>
+        <message>
+            <source>Webデータ抽出表示</source>
+            <translation>Web data extraction and display</translation>
+        </message>
+        <message>
+            <source>このダイアログ内をクリックすると閉じます.</source>
+            <translation>Click inside this dialog to close it.</translation>
+        </message>
+        <message>
+            <source>閉じる</source>
+            <translation>Close</translation>
+        </message>
+    </context>
+    <context>
+        <name>FailureReason</name>
+        <message>
+            <source>接続が拒否されました</source>
+            <translation>The connection was refused</translation>
+        </message>
+        <message>
+            <source>接続がリセットされました</source>
+            <translation>The connection was reset</translation>
+        </message>
+        <message>
+            <source>接続が切断されました</source>
+            <translation>The connection was closed</translation>
+        </message>
+        <message>
+            <source>接続が中断されました</source>
+            <translation>The connection was aborted</translation>
+        </message>
+        <message>
+            <source>接続できませんでした</source>
+            <translation>Could not connect</translation>
+        </message>
+        <message>
+            <source>接続がタイムアウトしました</source>
+            <translation>The connection timed out</translation>
+        </message>
+        <message>
+            <source>タイムアウトしました</source>
+            <translation>Timed out</translation>
+        </message>
+        <message>
+            <source>ホスト名が見つかりません</source>
+            <translation>The host name was not found</translation>
+        </message>
+        <message>
+            <source>ホスト名を解決できませんでした</source>
+            <translation>The host name could not be resolved</translation>
+        </message>
+        <message>
+            <source>ネットワークに接続されていません</source>
+            <translation>Not connected to a network</translation>
+        </message>
+        <message>
+            <source>ネットワークが切り替わりました</source>
+            <translation>The network changed</translation>
+        </message>
+        <message>
+            <source>アドレスに到達できません</source>
+            <translation>The address cannot be reached</translation>
+        </message>
+        <message>
+            <source>アドレスが正しくありません</source>
+            <translation>The address is not valid</translation>
+        </message>
+        <message>
+            <source>サーバーから応答がありません</source>
+            <translation>The server sent no response</translation>
+        </message>
+        <message>
+            <source>サーバーの応答が正しくありません</source>
+            <translation>The server's response is not valid</translation>
+        </message>
+        <message>
+            <source>リダイレクトが多すぎます</source>
+            <translation>Too many redirects</translation>
+        </message>
+        <message>
+            <source>URLが正しくありません</source>
+            <translation>The URL is not valid</translation>
+        </message>
+        <message>
+            <source>URLの種類が分かりません</source>
+            <translation>Unknown kind of URL</translation>
+        </message>
+        <message>
+            <source>ファイルが見つかりません</source>
+            <translation>File not found</translation>
+        </message>
+        <message>
+            <source>アクセスが拒否されました</source>
+            <translation>Access was denied</translation>
+        </message>
+        <message>
+            <source>読み込みが中止されました</source>
+            <translation>The load was stopped</translation>
+        </message>
+        <message>
+            <source>SSL 接続に失敗しました</source>
+            <translation>The SSL connection failed</translation>
+        </message>
+        <message>
+            <source>サーバーの証明書が信頼できません</source>
+            <translation>The server's certificate is not trusted</translation>
+        </message>
+        <message>
+            <source>サーバーの証明書の期限が切れています</source>
+            <translation>The server's certificate has expired</translation>
+        </message>
+        <message>
+            <source>サーバーの証明書が無効です</source>
+            <translation>The server's certificate is not valid</translation>
+        </message>
+        <message>
+            <source>読み込めませんでした</source>
+            <translation>Could not load the page</translation>
+        </message>
+        <message>
+            <source>サーバーがエラーを返しました (HTTP %1)</source>
+            <translation>The server returned an error (HTTP %1)</translation>
+        </message>
+    </context>
+    <context>
+        <name>Form1</name>
+        <message>
+            <source>ページ切替</source>
+            <translation>Pages</translation>
+        </message>
+        <message>
+            <source>表示</source>
+            <translation>Display</translation>
+        </message>
+        <message>
+            <source>更新</source>
+            <translation>Refresh</translation>
+        </message>
+        <message>
+            <source>スクリプトの行</source>
+            <translation>Script lines</translation>
+        </message>
+        <message>
+            <source>待ち時間 (Wait)</source>
+            <translation>Wait value (Wait)</translation>
+        </message>
+        <message>
+            <source>更新間隔 (分)</source>
+            <translation>Update interval (minutes)</translation>
+        </message>
+        <message>
+            <source>自動更新</source>
+            <translation>Automatic update</translation>
+        </message>
+        <message>
+            <source>設定記憶</source>
+            <translation>Save settings</translation>
+        </message>
+        <message>
+            <source>スクリプトファイル</source>
+            <translation>Script file</translation>
+        </message>
+        <message>
+            <source>スクリプトファイルを選択</source>
+            <translation>Choose the script file</translation>
+        </message>
+        <message>
+            <source>メモ</source>
+            <translation>Memo</translation>
+        </message>
+        <message>
+            <source>自動更新時間帯</source>
+            <translation>Update hours</translation>
+        </message>
+        <message>
+            <source>自動更新時間帯を有効にする</source>
+            <translation>Limit automatic updates to these hours</translation>
+        </message>
+        <message>
+            <source>自動更新の開始 時</source>
+            <translation>Automatic updates from, hour</translation>
+        </message>
+        <message>
+            <source>自動更新の開始 分</source>
+            <translation>Automatic updates from, minute</translation>
+        </message>
+        <message>
+            <source>自動更新の終了 時</source>
+            <translation>Automatic updates until, hour</translation>
+        </message>
+        <message>
+            <source>自動更新の終了 分</source>
+            <translation>Automatic updates until, minute</translation>
+        </message>
+        <message>
+            <source>Log書込</source>
+            <translation>Write log</translation>
+        </message>
+        <message>
+            <source>Logファイル</source>
+            <translation>Log file</translation>
+        </message>
+        <message>
+            <source>Logファイルを選択</source>
+            <translation>Choose the log file</translation>
+        </message>
+        <message>
+            <source>Log自動書込</source>
+            <translation>Auto log</translation>
+        </message>
+        <message>
+            <source>終了</source>
+            <translation>Exit</translation>
+        </message>
+        <message>
+            <source>ページのHTML</source>
+            <translation>Page HTML</translation>
+        </message>
+        <message>
+            <source>サポート</source>
+            <translation>Support</translation>
+        </message>
+        <message>
+            <source>URL</source>
+            <translation>URL</translation>
+        </message>
+        <message>
+            <source>読込</source>
+            <translation>Load</translation>
+        </message>
+        <message>
+            <source>ページ表示</source>
+            <translation>Page view</translation>
+        </message>
+        <message>
+            <source>メニュー</source>
+            <translation>Menu</translation>
+        </message>
+        <message>
+            <source>更新(&amp;R)</source>
+            <translation>&amp;Refresh</translation>
+        </message>
+        <message>
+            <source>終了(&amp;X)</source>
+            <translation>E&amp;xit</translation>
+        </message>
+        <message>
+            <source>設定記憶(&amp;S)</source>
+            <translation>&amp;Save settings</translation>
+        </message>
+        <message>
+            <source>Log書込(&amp;L)</source>
+            <translation>Write &amp;log</translation>
+        </message>
+        <message>
+            <source>タイトルバー表示切替(&amp;B)</source>
+            <translation>Title &amp;bar on/off</translation>
+        </message>
+        <message>
+            <source>タイマーON(&amp;T)</source>
+            <translation>&amp;Timer on</translation>
+        </message>
+        <message>
+            <source>フォント(&amp;F)</source>
+            <translation>&amp;Font</translation>
+        </message>
+        <message>
+            <source>Font色指定(&amp;C)</source>
+            <translation>Font &amp;colour</translation>
+        </message>
+        <message>
+            <source>背景色(&amp;A)</source>
+            <translation>B&amp;ackground colour</translation>
+        </message>
+        <message>
+            <source>Kelvaneについて(&amp;V)</source>
+            <translation>About Kel&amp;vane</translation>
+        </message>
+        <message>
+            <source>変化を通知(&amp;N)</source>
+            <translation>&amp;Notify of changes</translation>
+        </message>
+        <message>
+            <source>自動更新で表示が前回と変わったら、デスクトップに通知します</source>
+            <translation>Shows a desktop notice when an automatic update changes the display</translation>
+        </message>
+        <message>
+            <source>待ち時間を自動調整(&amp;W)</source>
+            <translation>Adjust the &amp;wait automatically</translation>
+        </message>
+        <message>
+            <source>ページの書き換えと通信が止まったら、Waitの時間を待たずに読み込みます</source>
+            <translation>Reads the page once it stops changing and loading, without waiting the whole Wait time</translation>
+        </message>
+        <message>
+            <source>マニュアル(&amp;M)</source>
+            <translation>&amp;Manual</translation>
+        </message>
+        <message>
+            <source>マニュアルが見つかりません．</source>
+            <translation>The manual cannot be found.</translation>
+        </message>
+        <message>
+            <source>マニュアルを開けません．</source>
+            <translation>The manual cannot be opened.</translation>
+        </message>
+        <message>
+            <source>間隔</source>
+            <translation>Interval</translation>
+        </message>
+        <message>
+            <source>選択</source>
+            <translation>...</translation>
+        </message>
+        <message>
+            <source>有効</source>
+            <translation>On</translation>
+        </message>
+        <message>
+            <source>サポート: </source>
+            <translation>Support: </translation>
+        </message>
+    </context>
+    <context>
+        <name>RunController</name>
+        <message>
+            <source>%1秒たっても読み込みが終わりません (%2)</source>
+            <translation>The page has not loaded after %1 seconds (%2)</translation>
+        </message>
+        <message>
+            <source>表示が変わりました: %1</source>
+            <translation>The display changed: %1</translation>
+        </message>
+        <message>
+            <source>読込失敗 %1
+%2</source>
+            <translation>Load failed %1
+%2</translation>
+        </message>
+    </context>
+</TS>
