@@ -315,7 +315,7 @@
         </message>
         <message>
             <source>間隔</source>
-            <translation>Interval</translation>
+            <translation>Every</translation>
         </message>
         <message>
             <source>選択</source>
