@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "language/language.h"
 #include "platform/blocked_close.h"
 #include "platform/display_check.h"
 #include "ui/main_window/form1.h"
@@ -15,6 +16,8 @@ int main(int argc, char** argv) {
     std::fputs("kelvane " KELVANE_VERSION "\n", stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
+  // Japanese unless the locale asks for English; the C locale stays Japanese.
+  kelvane::language::setCurrent(kelvane::language::languageOfEnvironment());
   // Without a display Qt would abort with advice to reinstall: say what is
   // wrong instead, as a program that cannot open its window.
   if (const auto facts = kelvane::platform::probeDisplayFacts(argc, argv);
@@ -30,7 +33,7 @@ int main(int argc, char** argv) {
   // The menu entry's name, so that the window system matches the window to
   // its entry and icon.
   QGuiApplication::setDesktopFileName(QStringLiteral(KELVANE_APP_ID));
-  // Japanese unless the locale asks for English; the C locale stays Japanese.
+  // The window's translation for that language.
   kelvane::ui::installTranslations(app, QCoreApplication::applicationDirPath());
   // The close button ends the program also while a message box is open.
   kelvane::platform::letBlockedWindowsClose();

@@ -8,6 +8,8 @@
 #include <sstream>
 #include <vector>
 
+#include "language/language.h"
+
 namespace kelvane::platform {
 namespace {
 
@@ -85,6 +87,13 @@ DisplayFacts probeDisplayFacts(int argc, char** argv) {
 }
 
 std::string noDisplayMessage(const DisplayFacts& facts) {
+  if (language::current() == language::Language::English) {
+    std::string why = facts.platforms.empty()
+                          ? "neither DISPLAY nor WAYLAND_DISPLAY names a display"
+                          : "no display answers for QT_QPA_PLATFORM=" + facts.platforms;
+    return "kelvane: cannot open the window without a display (" + why +
+           "). Start it inside a desktop session.\n";
+  }
   std::string why = facts.platforms.empty()
                         ? "DISPLAY にも WAYLAND_DISPLAY にも画面がありません"
                         : "QT_QPA_PLATFORM=" + facts.platforms + " の画面に接続できません";

@@ -21,7 +21,8 @@ bool displayReachable(const DisplayFacts& facts);
 // The facts for this process: its environment and its arguments.
 DisplayFacts probeDisplayFacts(int argc, char** argv);
 
-// The line the program prints, in Japanese, when there is no display.
+// The line the program prints when there is no display, in the language
+// chosen at start-up.
 std::string noDisplayMessage(const DisplayFacts& facts);
 
 }  // namespace kelvane::platform
