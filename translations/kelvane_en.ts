@@ -107,6 +107,14 @@
             <translation>The load was stopped</translation>
         </message>
         <message>
+            <source>ページが %1 MiB を超えています</source>
+            <translation>The page is larger than %1 MiB</translation>
+        </message>
+        <message>
+            <source>ページが大きすぎます (%1 MiB を超えるメモリが必要です)</source>
+            <translation>The page is too large (it needs more than %1 MiB of memory)</translation>
+        </message>
+        <message>
             <source>SSL 接続に失敗しました</source>
             <translation>The SSL connection failed</translation>
         </message>

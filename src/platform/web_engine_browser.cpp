@@ -6,6 +6,8 @@
 
 #include <signal.h>
 
+#include <fstream>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -25,18 +27,41 @@ std::u16string toU16(const QString& s) {
                         static_cast<size_t>(s.size()));
 }
 
-// The markup inside the body; an empty string when there is no body. It
-// runs in a world of its own, so the page's scripts cannot change what it
-// sees of the script engine.
+// The markup inside the body (an empty string when there is no body), its
+// length and the encoding. Markup longer than the cap (%1 characters) stays
+// in the page: only its length comes back, and a page too large for the
+// script engine to write out at all tells -1. It runs in a world of its
+// own, so the page's scripts cannot change what it sees of the script engine.
 constexpr char kBodyScript[] =
-    "(function(){var b=document.body;"
-    "return [b?String(b.innerHTML):'',String(document.characterSet)];})()";
+    "(function(cap){var b=document.body,h;"
+    "try{h=b?String(b.innerHTML):''}catch(e){h=null}"
+    "var n=h===null?-1:h.length;"
+    "return [n<0||n>cap?null:h,n,String(document.characterSet)];})(%1)";
 
 // How often a wait for the page's answer looks whether to give up.
 constexpr int kGiveUpPollMs = 50;
 
 // How long leavePage waits for the renderer process of the page left.
 constexpr qint64 kRendererExitMs = 2000;
+
+// How often the memory of the page's process is looked at: a page that
+// inflates grows by a few hundred megabytes a second at most.
+constexpr int kMemoryWatchMs = 200;
+
+// The resident memory of a process, from the kernel's account of it; 0 when
+// it cannot be read (the process has gone).
+int64_t residentBytes(qint64 pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::atoll(line.c_str() + 6) * 1024;  // in kB
+  }
+  return 0;
+}
+
+std::u16string withAddress(const QString& reason, const QUrl& address) {
+  return toU16(reason + QStringLiteral(" (") + address.toDisplayString() + QStringLiteral(")"));
+}
 
 }  // namespace
 
@@ -95,6 +120,11 @@ WebEngineBrowser::~WebEngineBrowser() {
 }
 
 void WebEngineBrowser::attach() {
+  if (!memoryWatch_) {
+    memoryWatch_ = new QTimer(this);
+    connect(memoryWatch_, &QTimer::timeout, this, &WebEngineBrowser::checkRendererMemory);
+    memoryWatch_->start(kMemoryWatchMs);
+  }
   connect(view_->page(), &QWebEnginePage::loadingChanged, this,
           &WebEngineBrowser::onLoadingChanged);
   connect(view_->page(), &QWebEnginePage::renderProcessTerminated, this,
@@ -196,29 +226,44 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
   }
 }
 
+void WebEngineBrowser::checkRendererMemory() {
+  if (!view_ || overMemory_) return;
+  const qint64 pid = view_->page()->renderProcessPid();
+  if (pid <= 0 || residentBytes(pid) <= memoryCap_) return;
+  // Stopping the load would not give back what the document holds: the
+  // process goes, and the page with it (a later navigation starts another).
+  overMemory_ = true;
+  ::kill(static_cast<pid_t>(pid), SIGKILL);
+}
+
 void WebEngineBrowser::onRendererGone(QWebEnginePage::RenderProcessTerminationStatus status,
                                       int exitCode) {
   if (status == QWebEnginePage::NormalTerminationStatus) return;
   // The document shown went with the process: what was loaded is lost.
   QString reason;
-  switch (status) {
-    case QWebEnginePage::CrashedTerminationStatus:
-      reason = QStringLiteral("the page's process crashed");
-      break;
-    case QWebEnginePage::KilledTerminationStatus:
-      reason = QStringLiteral("the page's process was killed");
-      break;
-    default:
-      reason = QStringLiteral("the page's process ended abnormally");
-      break;
+  if (overMemory_) {
+    reason = QStringLiteral("the page is too large: its process needed more than %1 MiB")
+                 .arg(memoryCap_ >> 20);
+  } else {
+    switch (status) {
+      case QWebEnginePage::CrashedTerminationStatus:
+        reason = QStringLiteral("the page's process crashed");
+        break;
+      case QWebEnginePage::KilledTerminationStatus:
+        reason = QStringLiteral("the page's process was killed");
+        break;
+      default:
+        reason = QStringLiteral("the page's process ended abnormally");
+        break;
+    }
+    reason += QStringLiteral(" (exit status %1)").arg(exitCode);
   }
-  reason += QStringLiteral(" (exit status %1)").arg(exitCode);
+  overMemory_ = false;
   busy_ = false;
   awaitingStart_ = false;
   errorShown_ = true;
   rendererGone_ = true;
-  error_ = toU16(reason + QStringLiteral(" (") + view_->page()->url().toDisplayString() +
-                 QStringLiteral(")"));
+  error_ = withAddress(reason, view_->page()->url());
 }
 
 std::optional<std::u16string> WebEngineBrowser::bodyHtmlUnless(
@@ -235,8 +280,8 @@ std::optional<std::u16string> WebEngineBrowser::bodyHtmlUnless(
   QEventLoop loop;
   answer->loop = &loop;
   QWebEnginePage* page = view_->page();
-  page->runJavaScript(QString::fromLatin1(kBodyScript), QWebEngineScript::ApplicationWorld,
-                      [answer](const QVariant& value) {
+  page->runJavaScript(QString::fromLatin1(kBodyScript).arg(markupCap_),
+                      QWebEngineScript::ApplicationWorld, [answer](const QVariant& value) {
                         answer->arrived = true;
                         answer->value = value;
                         if (answer->loop) answer->loop->quit();
@@ -258,10 +303,17 @@ std::optional<std::u16string> WebEngineBrowser::bodyHtmlUnless(
   }
   answer->loop = nullptr;
   if (!answer->arrived || !answer->value.isValid()) return std::nullopt;
-  // The markup, then the encoding the page was read in.
+  // The markup, its length, then the encoding the page was read in.
   const QVariantList parts = answer->value.toList();
-  if (parts.size() != 2) return std::nullopt;
-  facts_.charset = parts[1].toString().toStdString();
+  if (parts.size() != 3) return std::nullopt;
+  facts_.charset = parts[2].toString().toStdString();
+  if (parts[0].isNull()) {
+    // Too large to hand over: the load fails, as one over the cap of the
+    // direct fetch does.
+    error_ = withAddress(QString::fromStdString(acquisition::pageTooLargeReason(markupCap_)),
+                         page->url());
+    return std::nullopt;
+  }
   return toU16(parts[0].toString());
 }
 
@@ -277,6 +329,7 @@ void WebEngineBrowser::leavePage() {
   awaitingStart_ = false;
   errorShown_ = false;
   rendererGone_ = false;
+  overMemory_ = false;
   error_.reset();
   // The process ends through the event loop: it is turned until then (a
   // short while), so that the memory is back before the caller goes idle.

@@ -18,7 +18,9 @@
 #include <string>
 
 #include "acquisition/browser.h"
+#include "acquisition/page_cap.h"
 
+class QTimer;
 class QWebEngineLoadingInfo;
 namespace kelvane::platform {
 class PageActivityWatch;
@@ -38,6 +40,11 @@ std::optional<QUrl> resolveAddress(const QString& text, const QString& currentDi
 // document: the same address with another fragment. Going to the very same
 // address again is a reload.
 bool isFragmentOf(const QUrl& target, const QUrl& shown);
+
+// The resident memory a page's process may reach. A page of 64 MiB of
+// ordinary markup stays well under it; a larger page, or one that inflates
+// from a small compressed body, would take gigabytes.
+inline constexpr int64_t kRendererMemoryCapBytes = int64_t{1024} << 20;
 
 class WebEngineBrowser : public QObject, public acquisition::Browser {
   Q_OBJECT
@@ -69,11 +76,20 @@ class WebEngineBrowser : public QObject, public acquisition::Browser {
   QWebEngineView* view() const { return view_; }
   // How long bodyHtml waits for the page's answer.
   void setAnswerTimeout(std::chrono::milliseconds timeout) { answerTimeout_ = timeout; }
+  // How much a page may take: the characters of its body markup that
+  // bodyHtml hands over, and the resident memory of the page's process,
+  // looked at several times a second. A page over either fails to load
+  // with the reason; the process of a page over the memory cap is ended.
+  void setPageCaps(size_t markupChars, int64_t processBytes) {
+    markupCap_ = markupChars;
+    memoryCap_ = processBytes;
+  }
 
  private:
   void attach();
   void onLoadingChanged(const QWebEngineLoadingInfo& info);
   void onRendererGone(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
+  void checkRendererMemory();
 
   QPointer<QWebEngineView> view_;
   std::unique_ptr<QWebEngineProfile> ownProfile_;
@@ -88,6 +104,12 @@ class WebEngineBrowser : public QObject, public acquisition::Browser {
   // The page's renderer process ended under the document: error_ says so.
   bool rendererGone_ = false;
   std::chrono::milliseconds answerTimeout_{30'000};
+  size_t markupCap_ = acquisition::kPageCapBytes;
+  int64_t memoryCap_ = kRendererMemoryCapBytes;
+  // Looks at the memory of the page's process.
+  QTimer* memoryWatch_ = nullptr;
+  // The page's process was ended for its memory: the reason says so.
+  bool overMemory_ = false;
   // Made by the first watchActivity(); follows every page shown after.
   PageActivityWatch* activity_ = nullptr;
 };

@@ -338,6 +338,41 @@ class PageLoadingTest : public QObject {
              qPrintable(q(r->failures[0])));
   }
 
+  // A page over a cap fails to load with the reason: markup too long to hand
+  // over, or a process grown past the memory cap (here by script). One at the
+  // cap loads.
+  void pagesOverTheCaps_data() {
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<qint64>("memoryCapMiB");
+    QTest::addColumn<QString>("failure");  // empty: the page loads
+    QTest::newRow("markup at the cap") << QByteArray(4096, 'x') << qint64{4096} << QString();
+    QTest::newRow("markup over the cap")
+        << QByteArray(4097, 'x') << qint64{4096} << "the page is larger than 4096 bytes (http";
+    QTest::newRow("memory over the cap")
+        << QByteArray(
+               "<script>var a=[];for(var i=0;i<100;i++)"
+               "a.push(new Float64Array(1<<20).fill(1))</script>")
+        << qint64{400} << "the page is too large: its process needed more than 400 MiB (http";
+  }
+
+  void pagesOverTheCaps() {
+    QFETCH(QByteArray, body);
+    QFETCH(qint64, memoryCapMiB);
+    QFETCH(QString, failure);
+    server_.route("/big", {"<body>" + body + "</body>"});
+    browser_->setPageCaps(4096, memoryCapMiB << 20);
+    auto r = newRun();
+    r->wait = u"3";
+    const auto outcome = r->run({urlLine(server_.url("/big")), u"PUT\t\"next\"\tD"});
+    browser_->setPageCaps(kelvane::acquisition::kPageCapBytes,
+                          kelvane::platform::kRendererMemoryCapBytes);
+    const bool loads = failure.isEmpty();
+    QCOMPARE(outcome, loads ? RunOutcome::Normal : RunOutcome::Stopped);
+    QCOMPARE(r->ht(), loads ? QString(body) : QString());
+    QCOMPARE(r->failures.size(), size_t{loads ? 0u : 1u});
+    if (!loads) QVERIFY2(q(r->failures[0]).startsWith(failure), qPrintable(q(r->failures[0])));
+  }
+
   void documentWithoutBodyGivesEmptyMarkup() {
     server_.route("/svg", {"<svg xmlns=\"http://www.w3.org/2000/svg\"><text>hi</text></svg>",
                            "image/svg+xml"});

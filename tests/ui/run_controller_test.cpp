@@ -221,6 +221,10 @@ class RunControllerTest : public QObject {
         {"HTTP status 404 (http://h/x)", "サーバーがエラーを返しました (HTTP 404) (http://h/x)"},
         {"the load was stopped (http://h/)", "読み込みが中止されました (http://h/)"},
         {"ページが大きすぎます", "ページが大きすぎます"},
+        {"the page is larger than 64 MiB (http://h/)",
+         "ページが 64 MiB を超えています (http://h/)"},
+        {"the page is too large: its process needed more than 1024 MiB (http://h/)",
+         "ページが大きすぎます (1024 MiB を超えるメモリが必要です) (http://h/)"},
     };
     for (const auto& c : cases) QCOMPARE(japaneseFailureReason(c.reason), QString(c.shown));
   }

@@ -97,8 +97,7 @@ size_t onBody(char* data, size_t, size_t size, void* context) {
     t->body->reserve(std::min(static_cast<size_t>(announced), t->limits->maxBodyBytes));
   }
   if (size > t->limits->maxBodyBytes - std::min(t->body->size(), t->limits->maxBodyBytes)) {
-    t->capReason =
-        "the page is larger than " + std::to_string(t->limits->maxBodyBytes >> 20) + " MiB";
+    t->capReason = pageTooLargeReason(t->limits->maxBodyBytes);
     return 0;  // ends the transfer
   }
   t->body->append(data, size);

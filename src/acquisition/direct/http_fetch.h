@@ -13,11 +13,13 @@
 #include <string>
 #include <string_view>
 
+#include "acquisition/page_cap.h"
+
 namespace kelvane::acquisition {
 
 struct FetchLimits {
   // The body after decompression: a small gzip body can inflate to gigabytes.
-  size_t maxBodyBytes = size_t{64} << 20;
+  size_t maxBodyBytes = kPageCapBytes;
   long maxRedirects = 20;
   // All header lines of one response together.
   size_t maxHeaderBytes = size_t{256} << 10;

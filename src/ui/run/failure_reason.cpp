@@ -73,6 +73,18 @@ QString japaneseFailureReason(const QString& reason) {
   });
   text.replace(QLatin1String("the load was stopped"),
                QCoreApplication::translate("FailureReason", "読み込みが中止されました"));
+  static const QRegularExpression tooLarge(QStringLiteral("the page is larger than (\\d+) MiB"));
+  replaceAll(tooLarge, [](const QRegularExpressionMatch& m) {
+    return QCoreApplication::translate("FailureReason", "ページが %1 MiB を超えています")
+        .arg(m.captured(1));
+  });
+  static const QRegularExpression tooMuchMemory(
+      QStringLiteral("the page is too large: its process needed more than (\\d+) MiB"));
+  replaceAll(tooMuchMemory, [](const QRegularExpressionMatch& m) {
+    return QCoreApplication::translate("FailureReason",
+                                       "ページが大きすぎます (%1 MiB を超えるメモリが必要です)")
+        .arg(m.captured(1));
+  });
   return text;
 }
 
