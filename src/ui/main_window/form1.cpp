@@ -11,6 +11,8 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QOpenGLContext>
+#include <QOpenGLWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -85,6 +87,15 @@ void Form1::createPages() {
   // with the controls of its other pages.
   web_.WebBrowser1->setParent(SSTab1_);
   web_.WebBrowser1->show();
+  if (!options_.browserFactory && QOpenGLContext().create()) {
+    // The browser draws through OpenGL. A window whose surface has to change
+    // for it is made anew when the browser comes in (a new native window: a
+    // click at that moment is lost). A hidden OpenGL child gives the window
+    // that surface from the start (where there is OpenGL at all).
+    auto* surface = new QOpenGLWidget(this);
+    surface->setObjectName(QStringLiteral("browserSurface"));
+    surface->hide();
+  }
   resize(pixelsX(kStartClientWidth), pixelsY(kStartClientHeight));
 }
 
