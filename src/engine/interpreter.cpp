@@ -1,5 +1,5 @@
-// The line interpreter: splitting a line into its fields, recognising the
-// command word and the commands themselves.
+// The line interpreter: the command table, finding a line's command word in
+// it, running a parsed line and the commands themselves.
 #include "engine/engine.h"
 #include "engine/messages.h"
 #include "engine/numeric.h"
@@ -12,8 +12,10 @@
 
 namespace kelvane::engine {
 
-// The command words in the order they are tested. Each handler resolves its
-// operands, calls one primitive and hands the result to the writer. Every
+// The command words, each with its handler and what its fields name (no two
+// rows share a word, so the order does not matter to findCommand). Each
+// handler resolves its operands, calls one primitive and hands the result to
+// the writer. Every
 // marker search ignores letter case, so a -U command, which upper-cases its
 // markers first, gives exactly what its plain twin gives: it runs the twin's
 // handler.

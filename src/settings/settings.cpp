@@ -52,8 +52,9 @@ std::optional<double> wholeLineNumber(TextView line) {
   return static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(radix.value)));
 }
 
-// Only the first 22 lines matter: the bytes after the 22nd line end are
-// dropped before decoding, so a huge file costs no more than its head. CR and
+// Only the first kFieldCount lines matter: the bytes after the end of the
+// last of them are dropped before decoding, so a huge file costs no more
+// than its head. CR and
 // LF never occur inside a CP932 or UTF-8 character.
 std::string_view headLines(std::string_view bytes) {
   int ends = 0;

@@ -25,7 +25,7 @@ std::u16string decodeText(std::string_view bytes, Encoding* used = nullptr);
 // UTF-8 bytes look like CP932.
 std::string_view withoutSplitUtf8Tail(std::string_view head);
 
-// Well-formed UTF-8 to UTF-16 (call only after isValidUtf8).
+// UTF-8 to UTF-16; bytes that are not valid UTF-8 are read as CP932.
 std::u16string decodeUtf8(std::string_view bytes);
 
 // UTF-8 to UTF-16 in one pass that also checks the bytes, or nothing when
