@@ -102,8 +102,8 @@ class Kelvane:
                 time.sleep(0.2)
 
     def find_window(self, seconds):
-        """The main window. Qt makes it anew when the browser first comes
-        into it (its surface changes), so it is looked up again then."""
+        """The main window; looked up again when it may have been made anew
+        (hiding the title bar does that)."""
         deadline = time.time() + seconds
         while True:
             # Scripts may add to the caption ("Kelvane 3"): see settled().
@@ -186,6 +186,24 @@ class Kelvane:
 
     def caption(self):
         return out("xdotool", "getwindowname", self.win).strip()
+
+    def run_and_log(self, script, log):
+        """Runs the script by 更新 and writes the log by Log書込; the display
+        the new log entry holds, or None."""
+        self.write_script(script)
+        before = len(log_entries(log))
+        self.menu("r")
+        time.sleep(0.5)
+        if not self.settled():
+            return "(the run did not end)"
+        # A popup menu that another window's closing takes away may drop
+        # the key: one more try.
+        for _ in range(2):
+            self.menu("l")
+            if self.wait_for(lambda: len(log_entries(log)) > before, 5, every=0.2):
+                break
+        entries = log_entries(log)
+        return entries[-1] if len(entries) > before else None
 
     def settled(self, seconds=40):
         """Waits until no run is going: a run of a script that only writes the
@@ -367,26 +385,17 @@ def failed_loads(args, folder, port, refused):
         started = time.monotonic()
 
         def run_and_log(url, name):
-            k.write_script(script(url))
-            before = len(log_entries(log))
-            k.menu("r")
-            time.sleep(0.5)
-            if not k.settled():
-                return "(the run did not end)"
-            # A popup menu that another window's closing takes away may drop
-            # the key: one more try.
-            for _ in range(2):
-                k.menu("l")
-                if k.wait_for(lambda: len(log_entries(log)) > before, 5, every=0.2):
-                    break
-            entries = log_entries(log)
-            return entries[-1] if len(entries) > before else None
+            return k.run_and_log(script(url), log)
 
         placed = k.outer()
+        native = k.win
         good = run_and_log(base + "/changing", "good")
         check("good load shows the page", good == "price 201", repr(good))
         check("the window stays put when the browser first starts", k.outer() == placed,
               "%s, was %s" % (k.outer(), placed))
+        k.find_window(5)
+        check("the first browser does not make the window anew", k.win == native,
+              "window %s, was %s" % (k.win, native))
         check("good load: no failure mark", not k.mark_shown("good"))
         for name, url in [("refused port", "http://127.0.0.1:%d/x" % refused),
                           ("404", base + "/404"), ("500", base + "/500"),
@@ -420,11 +429,161 @@ def failed_loads(args, folder, port, refused):
         k.stop()
 
 
+def keyboard_only(args, folder):
+    """Without the mouse: Tab leaves the display without typing a tab, the
+    context-menu key and Shift+F10 open the popup menu, whose items are
+    chosen by their access keys."""
+    log = os.path.join(folder, "keys.log")
+    k = Kelvane(folder, args.kelvane, "keyboard", settings=settings_lines(log=log))
+    try:
+        with input_lock:
+            xdo("windowactivate", "--sync", k.win)
+            time.sleep(0.3)
+            # The display takes the focus first; Tab moves on to the strip.
+            for keys in (["key", "Tab"], ["type", "ab"], ["key", "Tab"], ["type", "cd"]):
+                xdo(*keys)
+                time.sleep(0.2)
+
+            def by_keys(key, item, done=None):
+                before = len(k.windows())
+                xdo("key", key)
+                opened = k.wait_for(lambda: len(k.windows()) > before, 2)
+                check("keyboard: %s opens the popup menu" % key, opened)
+                if opened:
+                    time.sleep(0.2)
+                    xdo("key", item)
+                    k.wait_for(done or (lambda: len(k.windows()) <= before), 3)
+
+            by_keys("Menu", "l", lambda: len(log_entries(log)) > 0)
+            entries = log_entries(log)
+            check("keyboard: Tab typed nothing into the display", entries == ["ab"],
+                  repr(entries))
+            stored = os.path.getmtime(k.path("Kelvane.cnf"))
+            time.sleep(1.1)
+            by_keys("shift+F10", "s", lambda: os.path.getmtime(k.path("Kelvane.cnf")) != stored)
+            check("keyboard: 設定記憶 chosen by its key saved the settings",
+                  os.path.getmtime(k.path("Kelvane.cnf")) != stored)
+            k.shot("keyboard")
+            by_keys("Menu", "x", lambda: k.proc.poll() is not None)
+            check("keyboard: 終了 chosen by its key ended the program",
+                  k.wait_for(lambda: k.proc.poll() is not None, 3))
+    finally:
+        k.stop()
+
+
+def stored_position_above_the_screen(args, folder):
+    """A settings file with the position a Wayland session made up (top -450,
+    left -45 twips) opens the window with its title bar on the screen."""
+    k = Kelvane(folder, args.kelvane, "above",
+                settings=settings_lines(bounds=(6000, 8010, -450, -45)))
+    try:
+        outer = k.outer()
+        k.shot("above")
+        check("a stored position above the screen: the title bar is on it",
+              outer[0] >= 0 and outer[1] >= 0, "frame %s" % (outer,))
+        k.quit_and_time("menu")
+    finally:
+        k.stop()
+
+
+def cache(args, folder, port):
+    """A page sent with an old Last-Modified and no cache headers (what a
+    plain static server sends) changes between two runs: the second run
+    shows the new version, not the browser's cached copy."""
+    log = os.path.join(folder, "cache.log")
+    # Another page first: a second load of the page already shown would be
+    # a reload, which asks the server anyway.
+    script = ['URL\t"http://127.0.0.1:%d/page"' % port, 'URL\t"http://127.0.0.1:%d/stale"' % port,
+              "CLEAR\tD", 'GETC\tHT\tD\t"<p>"\t"</p>"']
+    k = Kelvane(folder, args.kelvane, "cache", settings=settings_lines(log=log))
+    try:
+        shown = [k.run_and_log(script, log) for _ in range(2)]
+        versions = [int(v.split()[-1]) if v and v.startswith("version ") else 0 for v in shown]
+        check("cache: the second 更新 shows the page the server has now",
+              0 < versions[0] < versions[1], repr(shown))
+        k.quit_and_time("menu")
+    finally:
+        k.stop()
+
+
+def no_display(args, folder):
+    """With no display at all the program says why and exits with 1,
+    instead of Qt's abort (134) with advice to reinstall."""
+    os.makedirs(folder, exist_ok=True)
+    env = {key: value for key, value in os.environ.items()
+           if key not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+    env["XDG_RUNTIME_DIR"] = folder  # no compositor's socket there
+    try:
+        done = subprocess.run([args.kelvane], cwd=folder, env=env, capture_output=True,
+                              text=True, timeout=20)
+        status, said = done.returncode, done.stderr
+    except subprocess.TimeoutExpired:
+        status, said = None, "(still running after 20 s)"
+    check("no display: exit status 1", status == 1, "status %s" % status)
+    check("no display: a message says why", "DISPLAY" in said and "Reinstall" not in said,
+          said.strip())
+
+
+def wayland(args, folder):
+    """Under a Wayland compositor (weston, headless): the window program
+    runs, and a save stores no made-up position (the window test that checks
+    it is run there, where it is not skipped)."""
+    os.makedirs(folder, mode=0o700, exist_ok=True)
+    runtime = os.path.join(folder, "runtime")
+    os.makedirs(runtime, mode=0o700, exist_ok=True)
+    env = {key: value for key, value in os.environ.items() if key != "DISPLAY"}
+    env.update(XDG_RUNTIME_DIR=runtime, WAYLAND_DISPLAY="kelvane-field",
+               QT_QPA_PLATFORM="wayland")
+    weston = subprocess.Popen(["weston", "--backend=headless-backend.so",
+                               "--socket=kelvane-field", "--width=1280", "--height=1024"],
+                              env=env, stdout=open(os.path.join(folder, "weston.log"), "w"),
+                              stderr=subprocess.STDOUT)
+    try:
+        socket_path = os.path.join(runtime, "kelvane-field")
+        deadline = time.time() + 15
+        while not os.path.exists(socket_path) and time.time() < deadline:
+            time.sleep(0.1)
+        if not check("wayland: weston started", os.path.exists(socket_path)):
+            return
+        if os.path.exists(args.places_test):
+            done = subprocess.run([args.places_test, "madeUpPositionsAreNotStored"], env=env,
+                                  capture_output=True, text=True, timeout=120)
+            with open(os.path.join(folder, "places-test.out"), "w") as f:
+                f.write(done.stdout + done.stderr)
+            check("wayland: a save stores no made-up position",
+                  done.returncode == 0 and "PASS   : Form1PlacesTest::madeUpPositionsAreNotStored"
+                  in done.stdout, "status %d, see places-test.out" % done.returncode)
+        else:
+            check("wayland: the window test is built", False, args.places_test)
+        shutil.copy2(args.kelvane, os.path.join(folder, "kelvane"))
+        with open(os.path.join(folder, "kelvane.out"), "w") as log:
+            program = subprocess.Popen([os.path.join(folder, "kelvane")], cwd=folder, env=env,
+                                       stdout=log, stderr=subprocess.STDOUT)
+            time.sleep(8)
+            running = program.poll() is None
+            program.terminate()
+            try:
+                program.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                program.kill()
+                program.wait()
+        check("wayland: the window program runs", running,
+              "ended with %s" % program.returncode)
+    finally:
+        weston.terminate()
+        try:
+            weston.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            weston.kill()
+            weston.wait()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--kelvane", required=True)
     parser.add_argument("--out", required=True)
     parser.add_argument("--ports-file", required=True)
+    parser.add_argument("--places-test", default="")
     args = parser.parse_args()
     os.makedirs(args.out, exist_ok=True)
     with open(args.ports_file) as f:
@@ -442,6 +601,11 @@ def main():
     time.sleep(5)
     geometry_cycles(args, os.path.join(args.out, "geometry"))
     times.update(quitting(args, os.path.join(args.out, "quit"), port))
+    stored_position_above_the_screen(args, os.path.join(args.out, "above"))
+    keyboard_only(args, os.path.join(args.out, "keyboard"))
+    cache(args, os.path.join(args.out, "cache"), port)
+    no_display(args, os.path.join(args.out, "no-display"))
+    wayland(args, os.path.join(args.out, "wayland"))
     for t in waiting:
         t.join()
 

@@ -9,6 +9,10 @@ Paths:
   /hang       reads the request and never answers
   /drip       a good page sent a few bytes at a time over about two seconds
   /redirect   a redirect to a port where nothing listens
+  /stale      a page whose version goes up by one at every request that
+              reaches the server, sent as a plain static server does: a
+              Last-Modified hours old and no cache headers, which lets a
+              browser's cache answer for it without asking
 
 It writes its port, and a port nobody listens on, to the file given, and
 ends by itself after --lifetime seconds.
@@ -29,6 +33,7 @@ def free_port():
 
 class Handler(http.server.BaseHTTPRequestHandler):
     loads = 0
+    versions = 0
     lock = threading.Lock()
     refused_port = 0
     stop = threading.Event()
@@ -71,6 +76,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
             Handler.stop.wait()
         elif path == "/drip":
             self.page(200, "<p>price 300</p>" + "<!-- filler -->" * 40, chunks=20, gap=0.1)
+        elif path == "/stale":
+            with Handler.lock:
+                Handler.versions += 1
+                n = Handler.versions
+            data = ("<!DOCTYPE html><html><head><meta charset='utf-8'><title>t</title></head>"
+                    "<body><p>version %d</p></body></html>" % n).encode("utf-8")
+            self.send_response(200)
+            self.send_header("Content-Type", "text/html; charset=utf-8")
+            self.send_header("Content-Length", str(len(data)))
+            self.send_header("Last-Modified",
+                             self.date_time_string(time.time() - 5 * 3600 + n))
+            self.end_headers()
+            self.wfile.write(data)
         elif path == "/redirect":
             self.send_response(302)
             self.send_header("Location", "http://127.0.0.1:%d/gone" % Handler.refused_port)
