@@ -5,6 +5,7 @@
 
 #include "language/language.h"
 #include "platform/blocked_close.h"
+#include "platform/browser_profile.h"
 #include "platform/display_check.h"
 #include "ui/main_window/form1.h"
 #include "ui/translations.h"
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
   }
   // The embedded browser shares the window's graphics context.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  kelvane::platform::setBrowserSwitches();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kelvane"));
   QApplication::setApplicationVersion(QStringLiteral(KELVANE_VERSION));

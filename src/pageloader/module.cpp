@@ -14,6 +14,7 @@
 #include "acquisition/page_loader.h"
 #include "acquisition/qt_page_hooks.h"
 #include "engine/engine.h"
+#include "platform/browser_profile.h"
 #include "platform/measurement_knobs.h"
 #include "platform/web_engine_browser.h"
 
@@ -31,14 +32,9 @@ void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& tex
 }
 
 struct Session {
-  // Qt WebEngine takes the switches after --webEngineArgs (unless the user
-  // gives their own in QTWEBENGINE_CHROMIUM_FLAGS, which then win): all
-  // pages share one renderer process.
   char name[12] = "kelvane-run";
-  char engineArgs[16] = "--webEngineArgs";
-  char oneRenderer[28] = "--renderer-process-limit=1";
-  int argc = 3;
-  char* argv[4] = {name, engineArgs, oneRenderer, nullptr};
+  int argc = 1;
+  char* argv[2] = {name, nullptr};
   std::unique_ptr<QApplication> app;  // only when this module made it
   std::unique_ptr<WebEngineBrowser> browser;
 };
@@ -57,7 +53,12 @@ Session& startSession() {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(quietMessages);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    if (kelvane::platform::measureSwitchedOff("KELVANE_WITHOUT_ONE_RENDERER")) session->argc = 2;
+    // All pages share one renderer process.
+    QStringList switches;
+    if (!kelvane::platform::measureSwitchedOff("KELVANE_WITHOUT_ONE_RENDERER")) {
+      switches << QStringLiteral("--renderer-process-limit=1");
+    }
+    kelvane::platform::setBrowserSwitches(switches);
     session->app = std::make_unique<QApplication>(session->argc, session->argv);
   }
   session->browser = std::make_unique<WebEngineBrowser>();

@@ -3,6 +3,7 @@
 #include <QWebEngineProfile>
 #include <QWebEngineUrlRequestInfo>
 #include <QWebEngineUrlRequestInterceptor>
+#include <algorithm>
 
 #include "platform/measurement_knobs.h"
 
@@ -32,6 +33,24 @@ class FreshNavigations : public QWebEngineUrlRequestInterceptor {
 };
 
 }  // namespace
+
+void setBrowserSwitches(QStringList switches) {
+  // Only fatal messages: the browser otherwise writes its warnings about the
+  // graphics, the sandbox and the pages to standard error.
+  switches.prepend(QStringLiteral("--log-level=3"));
+  const QString user = qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS").trimmed();
+  const QStringList users = user.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+  QStringList flags;
+  for (const QString& wanted : switches) {
+    const QString name = wanted.section(QLatin1Char('='), 0, 0);
+    const bool named = std::any_of(users.begin(), users.end(), [&name](const QString& given) {
+      return given.section(QLatin1Char('='), 0, 0) == name;
+    });
+    if (!named) flags << wanted;
+  }
+  if (!user.isEmpty()) flags << user;  // as the user wrote it
+  qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.join(QLatin1Char(' ')).toLocal8Bit());
+}
 
 void prepareProfile(QWebEngineProfile* profile) {
   if (profile->findChild<FreshNavigations*>(QString(), Qt::FindDirectChildrenOnly)) return;
