@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <memory>
@@ -71,31 +72,89 @@ class LogClassifier {
   std::string pending_;
 };
 
-// Reads the log from its start to judge its encoding.
-void classifyOpenLog(int fd, const struct stat& st, LogClassifier& classifier) {
-  if (st.st_size == 0) return;
-  constexpr size_t kChunk = 1 << 16;
-  const std::unique_ptr<char[]> chunk(new char[kChunk]);  // not zeroed: pread fills it
-  off_t offset = 0;
-  for (;;) {
-    const ssize_t n = ::pread(fd, chunk.get(), kChunk, offset);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    classifier.feed(std::string_view(chunk.get(), static_cast<size_t>(n)));
-    if (classifier.decided()) break;
-    offset += n;
-  }
+// A log keeps the encoding its first entry with non-ASCII text gave it, so
+// its head and its tail tell the encoding; only when both are plain ASCII
+// and the entry is not is the middle read, up to its first non-ASCII text.
+// An append thus costs the same for a log of any length.
+constexpr size_t kWindow = size_t{1} << 16;
+
+bool hasNonAscii(const LogClassifier& c) {
+  return c.result() != ExistingLog::Empty && c.result() != ExistingLog::Ascii;
 }
 
-bool writeAll(int fd, std::string_view bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
+// The bytes that complete a UTF-8 character cut short at the end of a log
+// (a writer killed mid-character), or nothing when no bytes make it a
+// valid character. The character is then not the one meant, but the log
+// stays UTF-8 instead of reading as CP932 from then on.
+std::optional<std::string> completion(std::string_view cut) {
+  if (cut.empty()) return std::nullopt;
+  const auto lead = static_cast<unsigned char>(cut[0]);
+  const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+  if (cut.size() >= length) return std::nullopt;
+  std::string rest;
+  if (cut.size() == 1) {
+    rest.push_back(static_cast<char>(lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80));
   }
-  return true;
+  rest.append(length - cut.size() - rest.size(), static_cast<char>(0x80));
+  if (!textfile::isValidUtf8(std::string(cut) + rest)) return std::nullopt;
+  return rest;
+}
+
+struct LogEnd {
+  ExistingLog kind = ExistingLog::Empty;
+  std::string finish;  // written before the entry: ends what a killed writer left
+};
+
+LogEnd inspectLog(int fd, uint64_t size, bool asciiEntry) {
+  LogEnd end;
+  if (size == 0) return end;
+  const bool whole = size <= 2 * kWindow;
+  const std::string tailBytes = textfile::readTail(fd, size, whole ? size : kWindow);
+  size_t skip = 0;  // a window may begin inside a character
+  while (!whole && skip < 3 && skip < tailBytes.size() &&
+         (static_cast<unsigned char>(tailBytes[skip]) & 0xC0) == 0x80) {
+    ++skip;
+  }
+  LogClassifier tail;
+  tail.feed(std::string_view(tailBytes).substr(skip));
+  const std::string_view cut = tail.unfinishedTail();
+  bool invalid = tail.decided();
+  bool nonAscii = !isAscii(std::string_view(tailBytes).substr(0, tailBytes.size() - cut.size()));
+  if (!whole) {
+    LogClassifier head;
+    head.feed(textfile::readTail(fd, kWindow, kWindow));
+    invalid = invalid || head.decided();
+    nonAscii = nonAscii || hasNonAscii(head);
+    if (!nonAscii && !asciiEntry) {
+      // Both ends are plain ASCII: read on to the middle's first non-ASCII
+      // text, and a window beyond it.
+      LogClassifier middle;
+      uint64_t beyond = 0;
+      for (uint64_t at = kWindow; at < size - kWindow && beyond < kWindow && !middle.decided();) {
+        const uint64_t n = std::min<uint64_t>(kWindow, size - kWindow - at);
+        const std::string chunk = textfile::readTail(fd, at + n, static_cast<size_t>(n));
+        if (chunk.empty()) break;
+        middle.feed(chunk);
+        if (hasNonAscii(middle)) beyond += chunk.size();
+        at += chunk.size();
+      }
+      invalid = middle.decided();
+      nonAscii = hasNonAscii(middle);
+    }
+  }
+  if (invalid) {
+    end.kind = ExistingLog::Cp932;
+  } else if (!cut.empty()) {
+    // Cut short: a UTF-8 log gets the character completed; a log with no
+    // other non-ASCII text may be CP932 whose last byte is a lead byte.
+    const auto rest = completion(cut);
+    end.kind = rest && nonAscii ? ExistingLog::Utf8 : ExistingLog::Cp932;
+    if (rest && nonAscii) end.finish = *rest;
+  } else {
+    end.kind = nonAscii ? ExistingLog::Utf8 : ExistingLog::Ascii;
+  }
+  end.finish += textfile::finishTornLine(fd, size, "\r\n");
+  return end;
 }
 
 // CP932 with &#N; for every character CP932 lacks. Each distinct character
@@ -199,41 +258,56 @@ bool appendEntry(const std::string& path, TextView memo, TextView display) {
   // O_NONBLOCK: opening a FIFO must not wait for a reader, nor writing into
   // one for room. Only a regular file is taken as a log.
   constexpr int kFlags = O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-  bool created = false;
-  std::string opened = path;
-  int fd = ::open(path.c_str(), O_RDWR | kFlags);
-  if (fd < 0 && errno == ENOENT) {
-    // A missing file is created; a dangling link creates the file it names.
-    if (const auto target = textfile::resolveLinks(path)) opened = *target;
-    fd = ::open(opened.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | kFlags, 0666);
-    created = fd >= 0;
-  }
-  if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | kFlags);
-  if (fd < 0) return false;
+  const Text text = entryText(memo, display);
+  const bool asciiEntry =
+      std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80; });
+  // A log that another writer removed (its append failed on a new file)
+  // while this one waited for the lock is opened again.
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    bool created = false;
+    std::string opened = path;
+    int fd = ::open(path.c_str(), O_RDWR | kFlags);
+    if (fd < 0 && errno == ENOENT) {
+      // A missing file is created; a dangling link creates the file it names.
+      if (const auto target = textfile::resolveLinks(path)) opened = *target;
+      fd = ::open(opened.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | kFlags, 0666);
+      created = fd >= 0;
+      if (fd < 0 && errno == EEXIST) continue;  // another writer created it
+    }
+    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | kFlags);
+    if (fd < 0) return false;
 
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      ::close(fd);
+      return false;
+    }
+    bool removed = false;
+    int error = 0;
+    bool ok = textfile::appendLocked(
+        fd,
+        [&](uint64_t size) -> std::string {
+          struct stat now {};
+          if (::fstat(fd, &now) == 0 && now.st_nlink == 0) {
+            removed = true;
+            return {};
+          }
+          const LogEnd end = inspectLog(fd, size, asciiEntry);
+          return end.finish + entryBytes(memo, display, chooseEncoding(end.kind, memo, display));
+        },
+        &error);
+    if (removed) {
+      ::close(fd);
+      continue;
+    }
+    // A log this append created and could not fill is removed, still under
+    // the lock, so no other writer has anything in it.
+    struct stat after {};
+    if (!ok && created && ::fstat(fd, &after) == 0 && after.st_size == 0) ::unlink(opened.c_str());
+    if (::close(fd) != 0) ok = false;
+    return ok;
   }
-  LogClassifier log;
-  classifyOpenLog(fd, st, log);
-  std::string bytes = entryBytes(memo, display, chooseEncoding(log.result(), memo, display));
-  // A log that is UTF-8 but for an unfinished character at its end counts as
-  // CP932; an entry whose first bytes finished that character would turn the
-  // whole log into UTF-8 and change what its last character reads as. Such
-  // an entry starts on a line of its own.
-  const std::string_view tail = log.unfinishedTail();
-  if (!tail.empty() && textfile::isValidUtf8(std::string(tail) + bytes)) bytes.insert(0, "\r\n");
-  bool ok = writeAll(fd, bytes);
-  if (!ok) {
-    // Take back a partly written entry so the log holds whole entries only.
-    const bool takenBack = ::ftruncate(fd, st.st_size) == 0;
-    (void)takenBack;  // nothing more can be done when this fails too
-  }
-  if (::close(fd) != 0) ok = false;
-  if (!ok && created) ::unlink(opened.c_str());
-  return ok;
+  return false;
 }
 
 Text cannotWriteMessage() {

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -222,6 +223,64 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes) {
     return false;
   }
   return syncFolder(folder);
+}
+
+std::string readTail(int fd, uint64_t size, size_t n) {
+  const size_t want = static_cast<size_t>(std::min<uint64_t>(size, n));
+  std::string bytes(want, '\0');
+  size_t done = 0;
+  while (done < want) {
+    const ssize_t got =
+        ::pread(fd, bytes.data() + done, want - done, static_cast<off_t>(size - want + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<size_t>(got);
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
+std::string finishTornLine(int fd, uint64_t size, std::string_view lineEnd) {
+  if (size == 0) return {};
+  const std::string last = readTail(fd, size, 1);
+  if (last.empty() || last == "\n") return {};
+  if (last == "\r" && lineEnd.starts_with('\r')) return std::string(lineEnd.substr(1));
+  return std::string(lineEnd);
+}
+
+bool appendLocked(int fd, const std::function<std::string(uint64_t size)>& compose, int* error,
+                  uint64_t* sizeBefore) {
+  *error = 0;
+  int locked;
+  while ((locked = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+  }
+  struct stat before {};
+  if (locked != 0 || ::fstat(fd, &before) != 0) {
+    *error = errno;
+    return false;
+  }
+  const auto size = static_cast<uint64_t>(before.st_size);
+  if (sizeBefore) *sizeBefore = size;
+  const std::string bytes = compose(size);
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      *error = n < 0 ? errno : ENOSPC;
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (done < bytes.size() && done > 0) {
+    // Take back the part only while the file ends with it: a writer that
+    // does not take the lock may have appended since.
+    struct stat after {};
+    if (::fstat(fd, &after) == 0 && static_cast<uint64_t>(after.st_size) == size + done) {
+      (void)!::ftruncate(fd, static_cast<off_t>(size));
+    }
+  }
+  return done == bytes.size();
 }
 
 }  // namespace kelvane::textfile

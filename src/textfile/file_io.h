@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,5 +34,25 @@ std::optional<std::string> resolveLinks(const std::string& path);
 // anything failed, or when the path names something other than a regular
 // file.
 bool writeFileAtomically(const std::string& path, std::string_view bytes);
+
+// Appends to a regular file that other processes may append to at the same
+// time, opened with O_APPEND. Under an exclusive lock on the file (flock;
+// every writer here takes it; held until fd is closed), compose(size) returns the bytes to append,
+// knowing the file's size (it may read the file's head or tail through fd).
+// When the write fails part way (a full disk), the part is taken back if the
+// file then ends with exactly it: bytes that others wrote are never removed.
+// Returns false, with *error set to the errno, when the bytes were not all
+// written; *sizeBefore (optional) gets the size the bytes were appended at.
+bool appendLocked(int fd, const std::function<std::string(uint64_t size)>& compose, int* error,
+                  uint64_t* sizeBefore = nullptr);
+
+// Up to n bytes that end the file at size (fewer for a shorter file).
+std::string readTail(int fd, uint64_t size, size_t n);
+
+// What must be written before a new line so that it starts on a line of its
+// own: nothing when the file at size is empty or ends with LF; otherwise
+// the rest of lineEnd ("\r\n" or "\n") that finishes a line cut short by a
+// killed writer.
+std::string finishTornLine(int fd, uint64_t size, std::string_view lineEnd);
 
 }  // namespace kelvane::textfile

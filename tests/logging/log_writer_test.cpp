@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <vector>
 
 #include "textfile/file_io.h"
 #include "textfile/text_codec.h"
@@ -106,10 +109,85 @@ TEST_F(LogWriter, AnEntryNeverTurnsACp932LogIntoUtf8) {
   EXPECT_EQ(bytes(), "abc\xC3\r\n\xA9\r\n\r\n\xA9\r\n\r\n");
 }
 
+TEST_F(LogWriter, AnEntryCutShortByAKilledWriterIsFinishedFirst) {
+  const struct {
+    const char* log;
+    const char* after;  // the log after appending memo 本, empty display
+  } cases[] = {
+      {"m\r\nhalf", "m\r\nhalf\r\n\x96\x7B\r\n\r\n"},
+      {"m\r", "m\r\n\x96\x7B\r\n\r\n"},
+      {"m\n", "m\n\x96\x7B\r\n\r\n"},  // a line end of another kind will do
+      // A UTF-8 log cut inside 語 (E8 AA 9E) gets some character there and
+      // stays UTF-8.
+      {"日本\r\n\xE8\xAA", "日本\r\n\xE8\xAA\x80\r\n本\r\n\r\n"},
+      {"日本\r\n\xF0", "日本\r\n\xF0\x90\x80\x80\r\n本\r\n\r\n"},
+  };
+  for (const auto& c : cases) {
+    put(c.log);
+    ASSERT_TRUE(appendEntry(path_, u"本", u""));
+    EXPECT_EQ(bytes(), c.after) << c.log;
+  }
+}
+
+// Processes append at once while the file may not grow past a limit for
+// some of them (a filling disk): every entry reported written is there,
+// whole, and nothing else is.
+TEST_F(LogWriter, ConcurrentAppendsWhereSomeFailKeepEveryEntryReportedWritten) {
+  // A long log: an append takes long enough for others to come between.
+  const std::string start(8 << 20, 'a');
+  put(start + "\r\n");
+  int results[2];
+  ASSERT_EQ(::pipe(results), 0);
+  constexpr int kProcesses = 6, kEach = 25;
+  std::vector<pid_t> children;
+  for (int p = 0; p < kProcesses; ++p) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      if (p % 2 == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit small{(8 << 20) + 1000, (8 << 20) + 1000};
+        setrlimit(RLIMIT_FSIZE, &small);
+      }
+      for (int n = 0; n < kEach; ++n) {
+        const std::string memo = "p" + std::to_string(p) + "-" + std::to_string(n);
+        if (appendEntry(path_, textfile::fromUtf8(memo), u"display")) {
+          const std::string line = memo + "\n";
+          (void)!::write(results[1], line.data(), line.size());
+        }
+      }
+      ::_exit(0);
+    }
+    children.push_back(pid);
+  }
+  ::close(results[1]);
+  std::string reported;
+  char chunk[4096];
+  for (ssize_t n; (n = ::read(results[0], chunk, sizeof chunk)) > 0;) reported.append(chunk, n);
+  ::close(results[0]);
+  for (const pid_t pid : children) ::waitpid(pid, nullptr, 0);
+  std::string expected;  // the entries in the log, as the log should hold them
+  std::multiset<std::string> written, logged;
+  for (size_t at = 0, end; (end = reported.find('\n', at)) != std::string::npos; at = end + 1) {
+    written.insert(reported.substr(at, end - at));
+  }
+  ASSERT_EQ(bytes().substr(0, start.size() + 2), start + "\r\n");
+  const std::string log = bytes().substr(start.size() + 2);
+  for (size_t at = 0, end; (end = log.find("\r\ndisplay\r\n", at)) != std::string::npos;
+       at = end + 11) {
+    logged.insert(log.substr(at, end - at));
+    expected += log.substr(at, end - at) + "\r\ndisplay\r\n";
+  }
+  EXPECT_GT(written.size(), 75u);   // those without a limit
+  EXPECT_LT(written.size(), 150u);  // and some with one failed
+  EXPECT_EQ(logged, written);
+  EXPECT_EQ(log, expected);  // whole entries only
+}
+
 TEST_F(LogWriter, AUtf8LogLongerThanOneReadIsStillSeenAsUtf8) {
   // A three-byte character straddles a boundary of the reads.
   std::string log(1 << 20, 'a');
-  log.replace((1 << 20) - 1, 1, "語");
+  log.replace((1 << 20) - 3, 3, "語\r\n");
   put(log);
   ASSERT_TRUE(appendEntry(path_, u"本", u""));
   EXPECT_EQ(bytes().substr(log.size()), "本\r\n\r\n");
