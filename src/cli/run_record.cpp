@@ -9,6 +9,8 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 
+#include "cli/output.h"
+#include "textfile/file_io.h"
 #include "textfile/text_codec.h"
 
 namespace kelvane::cli {
@@ -68,28 +70,43 @@ std::string recordLine(const RunSummary& run) {
 
 bool appendRecordLine(const std::string& path, const std::string& line, std::string* reason) {
   // Opened without waiting: a FIFO with no reader fails at once.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+  constexpr int kFlags = O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK;
+  int fd = ::open(path.c_str(), O_RDWR | kFlags, 0666);
+  // Without read access a line cut short by a killed writer cannot be seen.
+  if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | kFlags, 0666);
   if (fd < 0) {
     *reason = std::strerror(errno);
     return false;
   }
-  struct stat before {};
-  const bool regular = ::fstat(fd, &before) == 0 && S_ISREG(before.st_mode);
-  if (!regular) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  ssize_t written;
-  do {
-    written = ::write(fd, line.data(), line.size());
-  } while (written < 0 && errno == EINTR);
-  bool ok = written == static_cast<ssize_t>(line.size());
-  if (!ok) {
-    *reason = written < 0 ? std::strerror(errno) : "the disk took only part of the line";
-    // Take a partial line back, unless another writer has appended since.
-    struct stat after {};
-    if (written > 0 && regular && ::fstat(fd, &after) == 0 &&
-        after.st_size == before.st_size + written) {
-      if (::ftruncate(fd, before.st_size) != 0) *reason += "; a part of the line stays";
+  struct stat st {};
+  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (!regular && (::fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDWR) {
+    // Opened for reading too, a FIFO would have a reader in this process.
+    ::close(fd);
+    fd = ::open(path.c_str(), O_WRONLY | kFlags, 0666);
+    if (fd < 0) {
+      *reason = std::strerror(errno);
+      return false;
     }
   }
+  bool ok = true;
+  int error = 0;
+  if (regular) {
+    // Other processes may append to the same record: a line that could not
+    // be written whole is taken back only while nothing follows it.
+    ok = textfile::appendLocked(
+        fd,
+        [&](uint64_t size) {
+          return line.empty() ? std::string() : textfile::finishTornLine(fd, size, "\n") + line;
+        },
+        &error);
+  } else {
+    // A pipe takes the line as its reader reads, but a stop signal is not
+    // held up for long by a reader that stopped.
+    ok = writeFully(fd, line);
+    error = errno;
+  }
+  if (!ok) *reason = error != 0 ? std::strerror(error) : "the reader stopped reading";
   if (::close(fd) != 0 && ok) {
     ok = false;
     *reason = std::strerror(errno);

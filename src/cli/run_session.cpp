@@ -101,11 +101,9 @@ RunSession::Change RunSession::compareState(bool* failed) {
     *failed = true;
     return Change::Unknown;
   }
-  if (change == Change::Changed && options_.diff) {
-    const std::string diff = unifiedDiff(stored.display, display);
-    std::fwrite(diff.data(), 1, diff.size(), out_);
-    std::fflush(out_);
-  }
+  // The diff is printed once the run's files are written: a reader that
+  // stops early must not cost the state.
+  if (change == Change::Changed && options_.diff) diff_ = unifiedDiff(stored.display, display);
   if (change != Change::Same && !writeState(path, display)) {
     writeLine(err_, "kelvane-run: cannot write state: " + path);
     *failed = true;
@@ -155,6 +153,13 @@ RunSession::Result RunSession::runOnce(bool more) {
   if (result.outcome == RunOutcome::Normal && options_.log &&
       !appendLog(*options_.log, textfile::fromUtf8(options_.memo))) {
     result.writeFailed = true;
+  }
+  if (!diff_.empty()) {
+    if (!writeBytes(out_, diff_)) {
+      reportStdoutFailure(err_);
+      result.writeFailed = true;
+    }
+    std::string().swap(diff_);
   }
   return result;
 }

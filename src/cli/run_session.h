@@ -63,6 +63,7 @@ class RunSession {
   bool compareInMemory_ = false;
   std::optional<engine::Text> previousDisplay_;
   std::unique_ptr<HistoryRecorder> history_;
+  std::string diff_;  // the run's diff, printed last
 };
 
 }  // namespace kelvane::cli

@@ -27,7 +27,7 @@ int run(const Options& options, std::FILE* out, std::FILE* err) {
   RunSession::Result last;
   bool changed = false;
   bool failed = false;
-  for (int r = 0; r < options.runs && !stopSignal(); ++r) {
+  for (int r = 0; r < options.runs && !stopRequested(); ++r) {
     // The browser lets go of the page between runs; after the last one the
     // process ends anyway.
     last = session.runOnce(r + 1 < options.runs);
@@ -36,7 +36,11 @@ int run(const Options& options, std::FILE* out, std::FILE* err) {
   }
   if (!options.diff) {
     const engine::BufferName* printed = engine::findBufferName(textfile::fromUtf8(options.print));
-    writeUtf8(out, session.engine().buffer(printed ? printed->id : engine::BufferId::D).view());
+    const engine::BufferId id = printed ? printed->id : engine::BufferId::D;
+    if (!writeUtf8(out, session.engine().buffer(id).view())) {
+      reportStdoutFailure(err);
+      failed = true;
+    }
   }
   if (last.outcome != engine::RunOutcome::Normal || failed) return kExitStopped;
   return changed ? kExitChanged : kExitNormal;

@@ -34,9 +34,17 @@ void installStopSignals() {
   struct sigaction action {};
   action.sa_handler = onStopSignal;
   sigemptyset(&action.sa_mask);
+  // Restarting keeps library code that does not expect EINTR working; our
+  // own waits poll the descriptor instead.
   action.sa_flags = SA_RESTART;
-  ::sigaction(SIGTERM, &action, nullptr);
-  ::sigaction(SIGINT, &action, nullptr);
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
+  // A closed pipe shows as EPIPE where it is written, after what the run
+  // produced has been kept.
+  std::signal(SIGPIPE, SIG_IGN);
+}
+
+bool stopRequested() {
+  return received != 0;
 }
 
 int stopSignal() {

@@ -28,7 +28,7 @@ acquisition::LocalMinute SystemWatchClock::localMinute() {
 
 bool SystemWatchClock::waitTick(std::chrono::milliseconds period) {
   const auto deadline = std::chrono::steady_clock::now() + period;
-  while (!stopSignal()) {
+  while (!stopRequested()) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return true;
@@ -150,7 +150,7 @@ int watch(const Options& options, std::FILE* out, std::FILE* err, WatchClock& cl
   // tick after start-up does.
   scheduler.makeFirstTickDue();
   scheduler.tick();
-  while (!stopSignal() && clock.waitTick(kTickPeriod)) scheduler.tick();
+  while (!stopRequested() && clock.waitTick(kTickPeriod)) scheduler.tick();
   return kExitNormal;
 }
 

@@ -119,7 +119,8 @@ TEST(UnifiedDiff, TakesTheOldLinesToTheNewOnes) {
 }
 
 TEST_F(State, RecordHoldsOneJsonLinePerRun) {
-  const auto record = (dir_ / "runs.jsonl").string();
+  // What a killed writer left: the next line starts on a line of its own.
+  const auto record = write("runs.jsonl", "{\"start\":");
   const auto state = (dir_ / "d.state").string();
   const auto page = write("p.html", "<li>1</li><li>2</li>");
   const auto script = write("s.spt",
@@ -143,6 +144,9 @@ TEST_F(State, RecordHoldsOneJsonLinePerRun) {
 
   std::vector<json> runs;
   std::istringstream lines(fileText(record));
+  std::string torn;
+  std::getline(lines, torn);
+  EXPECT_EQ(torn, "{\"start\":");
   for (std::string line; std::getline(lines, line);) runs.push_back(json::parse(line));
   ASSERT_EQ(runs.size(), 5u);
   for (const json& r : runs) {
@@ -187,6 +191,90 @@ TEST_F(State, ARecordThatCannotBeWrittenIsAUsageErrorBeforeAnyRun) {
     EXPECT_EQ(r.status, kExitUsage);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err.rfind("kelvane-run: cannot write record: " + path + ": ", 0), 0u) << r.err;
+  }
+}
+
+// The real program under stop signals while its output is stuck or its
+// reader gone: it ends soon after the signal, and what the run produced is
+// kept (the state is written before the diff or the display is printed).
+TEST_F(State, StopSignalsAndStuckOrClosedOutputsKeepWhatTheRunProduced) {
+  using namespace std::chrono_literals;
+  const auto page = write("page.html", std::string(1 << 20, 'a'));
+  const auto copy = write("copy.spt", "CLEAR\tD\r\nPUT\tHT\tD\r\n");
+  // Each pass scans 1 MB for a marker that is not there: minutes in all.
+  const auto slow = write("slow.spt", "LOOP\t\"32767\"\r\nGETA\tHT\tV1\t\"zq\"\r\nLOOPEND\r\n");
+  const auto state = (dir_ / "d.state").string();
+  const auto record = (dir_ / "runs.jsonl").string();
+  const auto fifo = (dir_ / "fifo").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  enum class Out { Closed, Unread, Null };
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+    Out out;
+    int signal;  // 0: none sent
+    int status;  // the exit status, or the signal that ended it
+    bool stateWritten;
+  } cases[] = {
+      {"diff into a closed pipe",
+       {"--state", state, "--diff", "--page", page, copy},
+       Out::Closed,
+       0,
+       kExitStopped,
+       true},
+      {"display into a pipe nobody reads",
+       {"--state", state, "--page", page, copy},
+       Out::Unread,
+       SIGTERM,
+       SIGTERM,
+       true},
+      {"record into a FIFO nobody reads",
+       {"--runs", "30000", "--record", fifo, copy},
+       Out::Null,
+       SIGINT,
+       SIGINT,
+       false},
+      {"terminal closed in a long loop",
+       {"--record", record, "--page", page, slow},
+       Out::Null,
+       SIGHUP,
+       SIGHUP,
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(state);
+    std::filesystem::remove(record);
+    writeState(state, u"before");
+    int out[2];
+    ASSERT_EQ(::pipe2(out, O_CLOEXEC), 0);
+    if (c.out == Out::Closed) ::close(out[0]);
+    // A reader that opens the FIFO and never reads.
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    std::vector<std::string> args = {KELVANE_RUN};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const pid_t pid = spawn(args, c.out == Out::Null ? -1 : out[1]);
+    ::close(out[1]);
+    if (c.signal) {
+      std::this_thread::sleep_for(1s);  // blocked, or deep in the loop
+      ::kill(pid, c.signal);
+    }
+    const auto sent = std::chrono::steady_clock::now();
+    const int status = waitFor(pid);
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, 1500ms);
+    if (c.signal) {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.status) << status;
+    } else {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.status) << status;
+    }
+    EXPECT_EQ(readState(state).display == u"before", !c.stateWritten);
+    if (c.signal == SIGHUP) {
+      const auto line = textfile::readFileBytes(record).value_or("");
+      ASSERT_FALSE(line.empty());
+      EXPECT_EQ(json::parse(line)["outcome"], "stopped");
+    }
+    if (c.out != Out::Closed) ::close(out[0]);
+    ::close(reader);
   }
 }
 
