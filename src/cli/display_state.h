@@ -22,6 +22,15 @@ struct StoredState {
 };
 
 StoredState readState(const std::string& path);
+// What kind of file path is, from its first line only (display left empty).
+StoredState::Kind stateKind(const std::string& path);
+// True when the state file exists and nobody may write it: it is not
+// replaced behind its owner's back.
+bool stateIsReadOnly(const std::string& path);
+// Whether the display stored in the state file equals display, read in
+// pieces (a stored display is never held whole for this); nothing when the
+// file cannot be read.
+std::optional<bool> storedDisplayEquals(const std::string& path, engine::TextView display);
 
 // Stores the display through a temporary file renamed over the old one;
 // false when that failed (the old file is then intact).

@@ -35,7 +35,9 @@ std::string recordLine(const RunSummary& run) {
   nlohmann::ordered_json j;
   j["start"] = isoLocalTime(run.start);
   j["duration_ms"] = run.durationMs;
-  j["outcome"] = run.outcome == engine::RunOutcome::Normal ? "normal" : "stopped";
+  j["outcome"] = run.loadFailed                              ? "failed load"
+                 : run.outcome == engine::RunOutcome::Normal ? "normal"
+                                                             : "stopped";
   if (!run.message.empty()) j["message"] = run.message;
   j["loads"] = nlohmann::ordered_json::array();
   for (const LoadReport& load : run.loads) {

@@ -31,7 +31,8 @@ struct RunSummary {
   std::chrono::system_clock::time_point start;
   int64_t durationMs = 0;
   engine::RunOutcome outcome = engine::RunOutcome::Normal;
-  std::string message;  // the first message of the run
+  bool loadFailed = false;  // a page did not load: outcome "failed load"
+  std::string message;      // the first message of the run
   std::vector<LoadReport> loads;
   int64_t linesRun = 0;
   const std::map<int, MissExplainer::Miss>* misses = nullptr;

@@ -56,7 +56,11 @@ std::optional<int> RunSession::prepare() {
     std::string().swap(*bytes);  // the page's bytes are not needed any more
   }
   if (options_.state) {
-    switch (readState(*options_.state).kind) {
+    if (stateIsReadOnly(*options_.state)) {
+      writeLine(err_, "kelvane-run: " + *options_.state + " is read-only; it is left alone");
+      return kExitUsage;
+    }
+    switch (stateKind(*options_.state)) {
       case StoredState::Kind::Foreign:
         writeLine(err_, "kelvane-run: " + *options_.state +
                             " is not a state file written by kelvane-run; it is left alone");
@@ -90,20 +94,29 @@ RunSession::Change RunSession::compareState(bool* failed) {
     return change;
   }
   const std::string& path = *options_.state;
-  const StoredState stored = readState(path);
+  // The stored display is compared in pieces, and read whole only for a diff.
   Change change = Change::First;
-  if (stored.kind == StoredState::Kind::Display) {
-    change = stored.display == display ? Change::Same : Change::Changed;
-  } else if (stored.kind != StoredState::Kind::Nothing) {
+  const StoredState::Kind kind = stateKind(path);
+  if (kind == StoredState::Kind::Display) {
+    const std::optional<bool> same = storedDisplayEquals(path, display);
+    change = !same ? Change::Unknown : *same ? Change::Same : Change::Changed;
+  }
+  if (change == Change::Changed && options_.diff) {
+    const StoredState stored = readState(path);
+    if (stored.kind != StoredState::Kind::Display) change = Change::Unknown;
+    // The diff is printed once the run's files are written: a reader that
+    // stops early must not cost the state.
+    diff_ = unifiedDiff(stored.display, display);
+  }
+  if (change == Change::Unknown ||
+      (kind != StoredState::Kind::Display && kind != StoredState::Kind::Nothing)) {
     // The file changed hands since the start: it is not overwritten.
     writeLine(err_,
               "kelvane-run: the state in " + path + " can no longer be read; it is left alone");
     *failed = true;
+    std::string().swap(diff_);
     return Change::Unknown;
   }
-  // The diff is printed once the run's files are written: a reader that
-  // stops early must not cost the state.
-  if (change == Change::Changed && options_.diff) diff_ = unifiedDiff(stored.display, display);
   if (change != Change::Same && !writeState(path, display)) {
     writeLine(err_, "kelvane-run: cannot write state: " + path);
     *failed = true;
@@ -118,6 +131,10 @@ RunSession::Result RunSession::runOnce(bool more) {
   const auto start = std::chrono::steady_clock::now();
   Result result;
   result.outcome = engine_.run(scriptPath_);
+  if (!engine_.interruptRequested()) {
+    for (const LoadReport& load : host_.loads()) result.loadFailed |= !load.error.empty();
+  }
+  if (result.loadFailed) result.outcome = RunOutcome::Stopped;
   const auto durationMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                               std::chrono::steady_clock::now() - start)
                               .count();
@@ -130,6 +147,7 @@ RunSession::Result RunSession::runOnce(bool more) {
     summary.start = wallStart;
     summary.durationMs = durationMs;
     summary.outcome = result.outcome;
+    summary.loadFailed = result.loadFailed;
     summary.message = host_.firstMessage();
     if (summary.message.empty() && engine_.interruptRequested()) {
       summary.message = "interrupted by a signal";

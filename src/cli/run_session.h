@@ -37,7 +37,10 @@ class RunSession {
 
   enum class Change { Unknown, First, Same, Changed };
   struct Result {
+    // A failed load stops the run even on the script's last line, where
+    // the engine has no next line to skip and ends normally.
     engine::RunOutcome outcome = engine::RunOutcome::Normal;
+    bool loadFailed = false;
     Change change = Change::Unknown;
     bool writeFailed = false;  // a state, record or log write failed
   };

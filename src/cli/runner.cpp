@@ -9,6 +9,7 @@
 #include "cli/watch.h"
 #include "engine/engine.h"
 #include "textfile/file_io.h"
+#include "textfile/lines.h"
 #include "textfile/text_codec.h"
 
 #ifndef KELVANE_VERSION
@@ -17,8 +18,20 @@
 
 namespace kelvane::cli {
 
+bool checkScript(const std::string& path, std::FILE* err) {
+  const auto bytes = textfile::readFileBytes(path);
+  if (!bytes) return false;
+  const size_t lines = textfile::splitLines(textfile::decodeText(*bytes)).size();
+  if (lines > static_cast<size_t>(engine::Engine::kMaxLines)) {
+    writeLine(err, "kelvane-run: " + path + " has " + std::to_string(lines) +
+                       " lines; only the first " + std::to_string(engine::Engine::kMaxLines) +
+                       " are run");
+  }
+  return true;
+}
+
 int run(const Options& options, std::FILE* out, std::FILE* err) {
-  if (!textfile::readFileBytes(options.script)) {
+  if (!checkScript(options.script, err)) {
     writeLine(err, "kelvane-run: cannot read script: " + options.script);
     return kExitUsage;
   }

@@ -21,6 +21,10 @@ constexpr int kExitChanged = 3;  // --state found the display changed
 // state or record that cannot be written makes the status 1.
 int run(const Options& options, std::FILE* out, std::FILE* err);
 
+// Reads the script file to tell whether it can be run: false when it cannot
+// be read. A script longer than the engine runs is said so on err.
+bool checkScript(const std::string& path, std::FILE* err);
+
 // The whole program: arguments in, exit status out.
 int runMain(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
 

@@ -82,7 +82,9 @@ class WatchDelegate : public acquisition::SchedulerDelegate {
     const RunSession::Result result = session_.runOnce();
     const bool normal = result.outcome == RunOutcome::Normal;
     writeLine(err_, "kelvane-run: " + isoLocalTime(std::chrono::system_clock::now()) +
-                        (normal ? " normal" : " stopped") +
+                        (normal              ? " normal"
+                         : result.loadFailed ? " failed load"
+                                             : " stopped") +
                         (normal ? changeText(result.change) : ""));
     std::fflush(err_);
     return result.outcome;
@@ -111,7 +113,7 @@ int watch(const Options& options, std::FILE* out, std::FILE* err, WatchClock& cl
     return kExitUsage;
   }
   const std::string script = besideSettings(settingsPath, values.scriptPath);
-  if (!textfile::readFileBytes(script)) {
+  if (!checkScript(script, err)) {
     writeLine(err, "kelvane-run: cannot read script: " +
                        (script.empty() ? settingsPath + " names none (line 16)" : script));
     return kExitUsage;

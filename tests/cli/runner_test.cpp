@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 namespace kelvane::cli {
 namespace {
@@ -41,6 +42,9 @@ TEST_F(Runner, SavedPagesAreDecodedAsTheBrowserDecodesThem) {
 
 TEST_F(Runner, UsageErrorsAndUnreadableFilesExitWithTwo) {
   const auto script = write("s.spt", "");
+  // A state file nobody may write is not replaced behind its owner's back.
+  const auto readOnly = write("ro.state", "# kelvane-run display state 1\nold");
+  fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read);
   const struct {
     std::vector<std::string> args;
     std::string message;
@@ -59,12 +63,17 @@ TEST_F(Runner, UsageErrorsAndUnreadableFilesExitWithTwo) {
       {{script, "--log"}, "kelvane-run: --log: 1 required FILE missing"},
       {{(dir_ / "missing.spt").string()}, "kelvane-run: cannot read script: "},
       {{"--page", (dir_ / "missing.html").string(), script}, "kelvane-run: cannot read page: "},
+      {{"--state", readOnly, script},
+       "kelvane-run: " + readOnly + " is read-only; it is left alone"},
   };
   for (const auto& c : cases) {
     const Result r = run(c.args);
     EXPECT_EQ(r.status, kExitUsage) << c.message;
     EXPECT_EQ(r.err.rfind(c.message, 0), 0u) << r.err;
   }
+  std::ifstream kept(readOnly);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}),
+            "# kelvane-run display state 1\nold");
   const Result help = run({"--help"});
   EXPECT_EQ(help.status, kExitNormal);
   EXPECT_NE(help.out.find("--log FILE"), std::string::npos);
@@ -80,6 +89,16 @@ TEST_F(Runner, UrlCommandsWithoutThePageLoaderStopTheRun) {
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err.rfind("kelvane-run: page loading is not available: ", 0), 0u) << r.err;
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+}
+
+TEST_F(Runner, AScriptLongerThanTheEngineRunsIsSaidSo) {
+  std::string lines;
+  for (int i = 0; i < 32767; ++i) lines += "PUT\t\"x\"\tD\r\n";
+  const Result r = run({write("long.spt", lines + "PUT\t\"y\"\tD\r\n")});
+  EXPECT_EQ(r.status, kExitNormal);
+  EXPECT_EQ(r.out, std::string(32767, 'x'));
+  EXPECT_EQ(r.err, "kelvane-run: " + (dir_ / "long.spt").string() +
+                       " has 32768 lines; only the first 32767 are run\n");
 }
 
 TEST_F(Runner, BinaryAndEmptyInputsNeverCrash) {

@@ -142,13 +142,19 @@ TEST_F(State, RecordHoldsOneJsonLinePerRun) {
                 .status,
             kExitNormal);
 
+  // A page that does not load on the script's last line fails the run too.
+  EXPECT_EQ(run({"--record", record, "--fetch", "direct", "--state", state,
+                 write("v.spt", "PUT\t\"y\"\tD\r\nURL\t\"http://127.0.0.1:9/\"\r\n")})
+                .status,
+            kExitStopped);
+
   std::vector<json> runs;
   std::istringstream lines(fileText(record));
   std::string torn;
   std::getline(lines, torn);
   EXPECT_EQ(torn, "{\"start\":");
   for (std::string line; std::getline(lines, line);) runs.push_back(json::parse(line));
-  ASSERT_EQ(runs.size(), 5u);
+  ASSERT_EQ(runs.size(), 6u);
   for (const json& r : runs) {
     EXPECT_TRUE(r["start"].get<std::string>().find('T') == 10) << r;
     EXPECT_GE(r["duration_ms"].get<int>(), 0);
@@ -175,6 +181,8 @@ TEST_F(State, RecordHoldsOneJsonLinePerRun) {
   EXPECT_EQ(load["fetch"], "browser");
   EXPECT_EQ(load["error"].get<std::string>().rfind("page loading is not available: ", 0), 0u);
   EXPECT_EQ(runs[3]["message"], load["error"]);
+  for (const json& r : {runs[3], runs[5]}) EXPECT_EQ(r["outcome"], "failed load");
+  EXPECT_FALSE(runs[5].contains("changed"));
   const json& fetched = runs[4]["loads"].at(0);
   EXPECT_EQ(fetched["fetch"], "direct");
   EXPECT_EQ(fetched["bytes"], 30);
