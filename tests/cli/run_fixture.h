@@ -52,7 +52,7 @@ class RunFixture : public ::testing::Test {
 
   // Starts the real program with standard output on outFd (-1: /dev/null)
   // and standard error on /dev/null.
-  static pid_t spawn(std::vector<std::string> args, int outFd = -1) {
+  static pid_t spawnProgram(std::vector<std::string> args, int outFd = -1) {
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -72,7 +72,7 @@ class RunFixture : public ::testing::Test {
   }
   // Waits up to 10 s for pid to end; its wait status, -1 (and the process
   // killed) when it did not.
-  static int waitFor(pid_t pid) {
+  static int waitEnded(pid_t pid) {
     using namespace std::chrono_literals;
     const auto start = std::chrono::steady_clock::now();
     int status = 0;

@@ -261,14 +261,14 @@ TEST_F(State, StopSignalsAndStuckOrClosedOutputsKeepWhatTheRunProduced) {
     const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     std::vector<std::string> args = {KELVANE_RUN};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    const pid_t pid = spawn(args, c.out == Out::Null ? -1 : out[1]);
+    const pid_t pid = spawnProgram(args, c.out == Out::Null ? -1 : out[1]);
     ::close(out[1]);
     if (c.signal) {
       std::this_thread::sleep_for(1s);  // blocked, or deep in the loop
       ::kill(pid, c.signal);
     }
     const auto sent = std::chrono::steady_clock::now();
-    const int status = waitFor(pid);
+    const int status = waitEnded(pid);
     EXPECT_LT(std::chrono::steady_clock::now() - sent, 1500ms);
     if (c.signal) {
       EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.status) << status;
