@@ -1,13 +1,17 @@
-// kelvane: the window program. The argument text names the script file.
+// kelvane: the window program. The argument text names the script file;
+// --settings FILE or --new-watch before it name the watch's settings file.
 #include <QApplication>
+#include <QDir>
 #include <cstdio>
 #include <cstring>
 
 #include "language/language.h"
 #include "platform/blocked_close.h"
 #include "platform/browser_profile.h"
+#include "platform/dialogs.h"
 #include "platform/display_check.h"
 #include "ui/main_window/form1.h"
+#include "ui/main_window/watch_file.h"
 #include "ui/translations.h"
 
 int main(int argc, char** argv) {
@@ -41,7 +45,20 @@ int main(int argc, char** argv) {
   kelvane::platform::letBlockedWindowsClose();
 
   kelvane::ui::StartOptions options;
-  options.commandLine = kelvane::ui::commandLineText(QApplication::arguments());
+  const auto start = kelvane::ui::parseStartArguments(QApplication::arguments());
+  if (!start.error.isEmpty()) {
+    std::fprintf(stderr, "%s\n", start.error.toLocal8Bit().constData());
+    return 2;
+  }
+  options.commandLine = start.commandLine;
+  options.settingsFile = start.settingsFile;
+  if (start.newWatch) {
+    // A new watch: its settings file, new or one to reopen, from a chooser;
+    // nothing opens when the chooser is cancelled.
+    const auto file = kelvane::platform::QtDialogs().chooseOpenFile(nullptr, QDir::homePath());
+    if (!file) return 0;
+    options.settingsFile = *file;
+  }
   kelvane::ui::Form1 window(std::move(options));
   window.show();
   return QApplication::exec();

@@ -81,11 +81,14 @@ class Form1Fixture {
   int quits_ = 0;
   // The change notices the window gave: summary, then body.
   std::vector<QStringList> notices_;
+  // The watch's settings file (kelvane --settings); empty: the default.
+  QString settingsFile_;
 
   std::unique_ptr<Form1> start(const QString& commandLine = {}) {
     StartOptions options;
     options.applicationDir = appDir_.isEmpty() ? dir_.path() : appDir_;
     options.commandLine = commandLine;
+    options.settingsFile = settingsFile_;
     options.dialogs = dialogs_;
     options.browserFactory = [this](QWidget* holder) {
       if (fillBrowserHolder_) fillBrowserHolder_(holder);
@@ -132,6 +135,7 @@ class Form1Fixture {
     if (!dir_.isValid()) qFatal("no temporary folder");
     QFile::remove(path("Kelvane.cnf"));
     appDir_.clear();
+    settingsFile_.clear();
     dialogs_ = std::make_shared<FakeDialogs>();
     pages_.clear();
     browser_ = nullptr;

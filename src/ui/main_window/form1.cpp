@@ -32,6 +32,7 @@
 #include "ui/main_window/buffer_mirror.h"
 #include "ui/main_window/form_layout.h"
 #include "ui/main_window/tab_control.h"
+#include "ui/main_window/watch_file.h"
 #include "ui/run/run_controller.h"
 
 namespace kelvane::ui {
@@ -165,10 +166,24 @@ void Form1::Form_Load() {
 
   const QString appDir = options_.applicationDir.isEmpty() ? QCoreApplication::applicationDirPath()
                                                            : options_.applicationDir;
+  const QString startDir = QDir::currentPath();
   const auto place = settings::chooseSettingsPlace(settings::probePlaceFacts(appDir.toStdString()));
   settingsPath_ = QString::fromStdString(place.settingsPath);
   absolutePaths_ = place.absolutePaths;
-  if (!place.currentDir.empty()) QDir::setCurrent(QString::fromStdString(place.currentDir));
+  QString currentDir = QString::fromStdString(place.currentDir);
+  QString commandLine = options_.commandLine;
+  if (!options_.settingsFile.isEmpty()) {
+    // A watch of its own: its file's folder is where its relative paths
+    // start, and a script named with it is found from the start folder.
+    const WatchPlace watch = watchPlace(options_.settingsFile, startDir, settingsPath_);
+    settingsPath_ = watch.settingsPath;
+    absolutePaths_ = false;
+    currentDir = watch.currentDir;
+    commandLine = QString::fromStdString(
+        settings::absolutePath(commandLine.toStdString(), startDir.toStdString()));
+    setWindowTitle(watchTitle(watch.name));
+  }
+  if (!currentDir.isEmpty()) QDir::setCurrent(currentDir);
   engine::Engine& engine = run_->engine();
   engine.resetLoop();
   setting_.WaitValue->setText(QStringLiteral("8"));
@@ -181,7 +196,7 @@ void Form1::Form_Load() {
   run_->showBuffers(true);
 
   readSettings();
-  if (!options_.commandLine.isEmpty()) setting_.ScriptPath->setText(options_.commandLine);
+  if (!commandLine.isEmpty()) setting_.ScriptPath->setText(commandLine);
   makePathsAbsolute();
 
   SSTab1_->setCurrentIndex(static_cast<int>(Page::Data));

@@ -55,6 +55,9 @@ struct StartOptions {
   QString applicationDir;
   // The whole argument text after the program name.
   QString commandLine;
+  // A watch's own settings file (kelvane --settings FILE), relative to the
+  // folder the program started in; empty: the default one.
+  QString settingsFile;
   // The dialogs to use; the real ones when empty.
   std::shared_ptr<platform::Dialogs> dialogs;
   // Makes WebBrowser1 inside the holder widget; Qt WebEngine when empty.
