@@ -147,25 +147,29 @@ int main(int argc, char** argv) {
   app.exec();
   const double total = clock.elapsed() / 1000.0;
 
-  // The curve: per 10 loads, the median and the highest sample.
+  // The curve: per load for a short run, else per 10 loads, the median and
+  // the highest sample.
+  const int step = loads <= 30 ? 1 : 10;
   std::printf("page %lld bytes, %d loads served in %.1f s (%.2f s per load), exit status %d\n",
               static_cast<long long>(page.size()), requests, total, total / std::max(1, requests),
               process.exitCode());
   std::printf("loads      PSS MB median   max   kelvane-run alone   processes\n");
   double peak = 0;
   std::vector<double> early, late;
-  for (int from = 1; from <= loads; from += 10) {
+  for (int from = 1; from <= loads; from += step) {
     std::vector<double> in, alone;
     size_t procs = 0;
     for (const Sample& s : samples) {
-      if (s.load >= from && s.load < from + 10) {
+      if (s.load >= from && s.load < from + step) {
         in.push_back(s.pss);
         alone.push_back(s.mainPss);
         procs = std::max(procs, s.processes);
       }
     }
     if (in.empty()) continue;
-    std::printf("%4d-%-4d  %10.0f %8.0f   %10.0f          %zu\n", from, from + 9, median(in),
+    const std::string range =
+        step == 1 ? std::to_string(from) : std::to_string(from) + "-" + std::to_string(from + 9);
+    std::printf("%-9s  %10.0f %8.0f   %10.0f          %zu\n", range.c_str(), median(in),
                 *std::max_element(in.begin(), in.end()), median(alone), procs);
   }
   for (const Sample& s : samples) {
