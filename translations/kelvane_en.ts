@@ -140,6 +140,83 @@
         </message>
     </context>
     <context>
+        <name>History</name>
+        <message>
+            <source>履歴</source>
+            <translation>History</translation>
+        </message>
+        <message>
+            <source>表示</source>
+            <translation>Display</translation>
+        </message>
+        <message>
+            <source>差分</source>
+            <translation>Differences</translation>
+        </message>
+        <message>
+            <source>グラフ</source>
+            <translation>Chart</translation>
+        </message>
+        <message>
+            <source>再読込(&amp;U)</source>
+            <translation>Rel&amp;oad</translation>
+        </message>
+        <message>
+            <source>CSV出力(&amp;E)...</source>
+            <translation>&amp;Export CSV...</translation>
+        </message>
+        <message>
+            <source>%1 回の実行  %2</source>
+            <translation>%1 runs  %2</translation>
+        </message>
+        <message>
+            <source>履歴を読めません: %1</source>
+            <translation>Cannot read the history: %1</translation>
+        </message>
+        <message>
+            <source>最初の実行です</source>
+            <translation>This is the first run</translation>
+        </message>
+        <message>
+            <source>CSVを書き込めません: %1
+%2</source>
+            <translation>Cannot write the CSV file: %1
+%2</translation>
+        </message>
+        <message>
+            <source>CSV出力</source>
+            <translation>Export CSV</translation>
+        </message>
+        <message>
+            <source>正常</source>
+            <translation>normal</translation>
+        </message>
+        <message>
+            <source>停止</source>
+            <translation>stopped</translation>
+        </message>
+        <message>
+            <source>あり</source>
+            <translation>yes</translation>
+        </message>
+        <message>
+            <source>なし</source>
+            <translation>no</translation>
+        </message>
+        <message>
+            <source>時刻</source>
+            <translation>Time</translation>
+        </message>
+        <message>
+            <source>結果</source>
+            <translation>Outcome</translation>
+        </message>
+        <message>
+            <source>変化</source>
+            <translation>Changed</translation>
+        </message>
+    </context>
+    <context>
         <name>Form1</name>
         <message>
             <source>ページ切替</source>
@@ -337,6 +414,14 @@
             <source>サポート: </source>
             <translation>Support: </translation>
         </message>
+        <message>
+            <source>履歴(&amp;H)</source>
+            <translation>&amp;History</translation>
+        </message>
+        <message>
+            <source>これまでの実行の表示、差分、数値のグラフを見ます</source>
+            <translation>Shows past runs: their displays, the differences and a chart of their numbers</translation>
+        </message>
     </context>
     <context>
         <name>RunController</name>
@@ -353,6 +438,10 @@
 %2</source>
             <translation>Load failed %1
 %2</translation>
+        </message>
+        <message>
+            <source>履歴に記録できません: %1</source>
+            <translation>Cannot record the run in the history: %1</translation>
         </message>
     </context>
 </TS>

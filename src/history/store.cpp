@@ -278,7 +278,8 @@ std::vector<SeriesPoint> HistoryStore::series(const std::string& label) {
   std::vector<SeriesPoint> points;
   Statement s = db_->prepare(
       "SELECT runs.id, runs.start, series.value FROM runs JOIN series ON "
-      "series.display_id = runs.display_id AND series.label = ? ORDER BY runs.id");
+      "series.display_id = runs.display_id AND series.label = ? WHERE runs.outcome = 'normal' "
+      "ORDER BY runs.id");
   s.bind(1, label);
   while (s.step())
     points.push_back({s.columnInt(0), std::string(s.columnText(1)), s.columnDouble(2)});

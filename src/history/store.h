@@ -109,6 +109,8 @@ class HistoryStore {
   std::vector<RunRow> runs();
   std::u16string display(int64_t displayId);
   std::vector<std::string> seriesLabels();
+  // The values of one series over the runs that ended normally (a stopped
+  // run's display may be half made).
   std::vector<SeriesPoint> series(const std::string& label);
   SeriesTable seriesTable();
 

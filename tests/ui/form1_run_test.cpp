@@ -106,6 +106,11 @@ class Form1RunTest : public QObject, protected Form1Fixture {
            return t.dialogs_->messages.size() == 1 &&
                   t.dialogs_->messages[0].startsWith(QStringLiteral("マニュアルが見つかりません"));
          }},
+        {"mnuHistory", "履歴(&H)", false,
+         [](auto&, Form1& f) {
+           auto* history = f.findChild<HistoryWindow*>();
+           return history && history->isVisible();
+         }},
     };
     for (size_t i = 0; i < std::size(items); ++i) {
       reset();

@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QMargins>
+#include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
 #include <array>
@@ -17,6 +18,7 @@
 #include "acquisition/scheduler.h"
 #include "settings/settings.h"
 #include "ui/about/frm_splash.h"
+#include "ui/history/history_window.h"
 #include "ui/main_window/appearance.h"
 #include "ui/main_window/data_page.h"
 #include "ui/main_window/design.h"
@@ -113,6 +115,7 @@ class Form1 : public QWidget, private RunView {
   void mnuVersion_Click();
   // Opens the user manual in the system's browser.
   void mnuManual_Click();
+  void mnuHistory_Click();
   // The tab control and the window.
   void SSTab1_Click(int previousTab);
   void SSTab1_DblClick() { mnuShowT_Click(); }
@@ -194,6 +197,7 @@ class Form1 : public QWidget, private RunView {
   bool autoSettleOn() const override;
   void notifyChange(const QString& summary, const QString& body) override;
   void appendLogEntry() override { Command2_Click(); }
+  void showHistoryFailure(const QString& text) override;
   std::unique_ptr<acquisition::Browser> createBrowser() override;
 
   // Pixels and twips at this window's DPI.
@@ -218,6 +222,8 @@ class Form1 : public QWidget, private RunView {
   QMenu* mnuPop_ = nullptr;
   std::vector<QAction*> menuItems_;  // in the order of popupItems()
   QPointer<frmSplash> about_;
+  QPointer<HistoryWindow> history_;
+  QPointer<QMessageBox> historyFailure_;
 
   std::unique_ptr<RunController> run_;
   std::unique_ptr<BufferMirror> text3Mirror_;

@@ -32,6 +32,8 @@ std::span<const PopupItem> popupItems() {
        QT_TRANSLATE_NOOP("Form1",
                          "ページの書き換えと通信が止まったら、Waitの時間を待たずに読み込みます")},
       {"mnuManual", QT_TRANSLATE_NOOP("Form1", "マニュアル(&M)"), &Form1::mnuManual_Click},
+      {"mnuHistory", QT_TRANSLATE_NOOP("Form1", "履歴(&H)"), &Form1::mnuHistory_Click, false,
+       QT_TRANSLATE_NOOP("Form1", "これまでの実行の表示、差分、数値のグラフを見ます")},
   };
   return kItems;
 }

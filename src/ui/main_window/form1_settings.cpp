@@ -14,6 +14,7 @@
 
 #include "acquisition/update_timer.h"
 #include "engine/engine.h"
+#include "history/store.h"
 #include "logging/log_writer.h"
 #include "platform/dialogs.h"
 #include "platform/title_bar.h"
@@ -63,6 +64,8 @@ void onCheckStateChanged(QCheckBox* box, QObject* context, std::function<void()>
 }
 
 void Form1::readSettings() {
+  // The history lives where the settings do.
+  run_->setHistoryPath(history::historyPathFor(settingsPath_.toStdString()));
   settings::Settings values = currentSettings();
   // Any face name is kept, also one this system lacks: the display then
   // draws with a Japanese font it has, and saving keeps the stored name.

@@ -15,6 +15,7 @@
 #include <QWebEngineView>
 
 #include "engine/engine.h"
+#include "history/store.h"
 #include "platform/desktop_notice.h"
 #include "platform/dialogs.h"
 #include "platform/web_engine_browser.h"
@@ -185,6 +186,29 @@ void Form1::endEverything() {
   run_->endEverything();
   // An open message box goes too: the run waiting on it then ends.
   if (QWidget* box = QApplication::activeModalWidget(); box != nullptr && box != this) box->close();
+}
+
+void Form1::mnuHistory_Click() {
+  // One History window; choosing the item again brings it up to date.
+  if (!history_) {
+    history_ = new HistoryWindow(
+        QString::fromStdString(history::historyPathFor(settingsPath_.toStdString())), this);
+    history_->setAttribute(Qt::WA_DeleteOnClose);
+  } else {
+    history_->reload();
+  }
+  history_->show();
+  history_->raise();
+  history_->activateWindow();
+}
+
+void Form1::showHistoryFailure(const QString& text) {
+  // Said once at a time, without holding up the runs that follow.
+  if (historyFailure_) return;
+  historyFailure_ =
+      new QMessageBox(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, this);
+  historyFailure_->setAttribute(Qt::WA_DeleteOnClose);
+  historyFailure_->open();
 }
 
 }  // namespace kelvane::ui

@@ -1,6 +1,7 @@
 // The popup menu mnuPop: ten commands in a fixed order, no separators, then
 // two switches of this program's own, each kept in Kelvane.cnf after the 22
-// lines (23 and 24). A new item is one more row of popupItems().
+// lines (23 and 24), then the manual and the History window. A new item is one
+// more row of popupItems().
 #pragma once
 
 #include <span>

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QTimer>
 
 #include "acquisition/page_loader.h"
@@ -12,6 +13,7 @@
 #include "acquisition/update_timer.h"
 #include "engine/clock_text.h"
 #include "ui/run/lazy_browser.h"
+#include "ui/run/run_history.h"
 
 namespace kelvane::ui {
 namespace {
@@ -76,6 +78,29 @@ RunController::RunController(RunView& view, acquisition::Scheduler::Clock clock,
 
 RunController::~RunController() = default;
 
+void RunController::setHistoryPath(const std::string& path) {
+  history_ = path.empty() ? nullptr : std::make_unique<RunHistory>(path);
+}
+
+void RunController::recordRun(std::chrono::system_clock::time_point start, qint64 durationMs,
+                              engine::RunOutcome outcome) {
+  if (!history_ || outcome == engine::RunOutcome::Ignored) return;
+  history::RunEntry entry;
+  entry.start = start;
+  entry.durationMs = durationMs;
+  entry.normal = outcome == engine::RunOutcome::Normal;
+  entry.message = firstMessage_;
+  entry.loads = std::move(loads_);
+  entry.display.assign(engine_.d().view());
+  entry.script = QFileInfo(view_.scriptPath()).absoluteFilePath().toStdString();
+  // The run itself is done either way; the window says once what failed.
+  if (const auto reason = history_->record(entry)) {
+    view_.showHistoryFailure(
+        QCoreApplication::translate("RunController", "履歴に記録できません: %1")
+            .arg(QString::fromStdString(*reason)));
+  }
+}
+
 void RunController::pause(int ms) {
   if (quitting_ || ms <= 0) return;
   QEventLoop loop;
@@ -103,7 +128,13 @@ engine::RunOutcome RunController::runByHand() {
   pendingLine_ = -1;
   sinceEvents_.invalidate();  // the first loop pass of a run always yields
   runStoppedByLoad_ = false;
+  loads_.clear();
+  firstMessage_.clear();
+  const auto start = std::chrono::system_clock::now();
+  QElapsedTimer took;
+  took.start();
   const engine::RunOutcome outcome = engine_.run(view_.scriptPath().toStdU16String());
+  recordRun(start, took.elapsed(), outcome);
   view_.takeEdits();
   showBuffers(true);
   // One failed load must not end the automatic update: the run stopped, but
@@ -161,6 +192,7 @@ void RunController::endEverything() {
 
 void RunController::showMessage(std::u16string_view text) {
   if (quitting_) return;
+  if (firstMessage_.empty()) firstMessage_ = fromU16(text).toStdString();
   // The user sees what the run has done so far behind the message.
   showBuffers(true);
   view_.showMessage(fromU16(text));
@@ -178,7 +210,14 @@ void RunController::openUrl(std::u16string_view url) {
   LoadScope loading(loadDepth_);
   view_.takeEdits();
   const bool stoppedBefore = engine_.stopFlag();
+  loads_.emplace_back();
+  loads_.back().url = fromU16(url).toStdString();
+  loads_.back().fetch = "browser";
+  QElapsedTimer took;
+  took.start();
   loader_->loadUrl(url);
+  loads_.back().loadMs = took.elapsed();
+  loads_.back().finalUrl = view_.urlText().toStdString();
   // A stop that came with the load (not with a bad operand before it).
   if (!stoppedBefore && engine_.stopFlag()) runStoppedByLoad_ = true;
   view_.takeEdits();
@@ -253,6 +292,7 @@ void RunController::showLoadFailure(const std::optional<QString>& reason) {
     view_.showLoadFailure(std::nullopt);
     return;
   }
+  if (engine_.running() && !loads_.empty()) loads_.back().error = reason->toStdString();
   // When, and why: the display keeps the last good text meanwhile.
   const std::tm now = engine::localNow();
   const QString when = fromU16(engine::formatDate(now) + u" " + engine::formatTime(now));

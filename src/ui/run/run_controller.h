@@ -8,11 +8,15 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <chrono>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "acquisition/scheduler.h"
 #include "engine/engine.h"
+#include "history/store.h"
 #include "ui/run/change_notice.h"
 #include "ui/run/run_view.h"
 
@@ -24,6 +28,7 @@ class UpdateTimer;
 namespace kelvane::ui {
 
 class LazyBrowser;
+class RunHistory;
 
 class RunController : public QObject, private engine::Host {
   Q_OBJECT
@@ -63,6 +68,8 @@ class RunController : public QObject, private engine::Host {
   // The browser, made now if it does not exist yet.
   void ensureBrowser();
   bool browserCreated() const;
+  // Every run from now on is recorded in this history; empty: none.
+  void setHistoryPath(const std::string& path);
 
  signals:
   // The program is ending: pauses in progress end now.
@@ -88,6 +95,8 @@ class RunController : public QObject, private engine::Host {
   void repaintForLoad();
   // The failed-load mark: when, and why; no reason clears it.
   void showLoadFailure(const std::optional<QString>& reason);
+  void recordRun(std::chrono::system_clock::time_point start, qint64 durationMs,
+                 engine::RunOutcome outcome);
 
   RunView& view_;
   engine::Engine engine_;
@@ -104,6 +113,10 @@ class RunController : public QObject, private engine::Host {
   bool quitting_ = false;
   bool autoLogMessageOpen_ = false;
   bool automaticRun_ = false;
+  std::unique_ptr<RunHistory> history_;
+  // What the current run did, for its history entry.
+  std::vector<history::PageLoad> loads_;
+  std::string firstMessage_;
 };
 
 }  // namespace kelvane::ui

@@ -54,6 +54,8 @@ class RunView {
   virtual void notifyChange(const QString& summary, const QString& body) = 0;
   // Appends one log entry, as the log button does.
   virtual void appendLogEntry() = 0;
+  // A run could not be recorded in the history: why, in the user's words.
+  virtual void showHistoryFailure(const QString& text) { (void)text; }
   // Makes the browser; called once, when it is first needed.
   virtual std::unique_ptr<acquisition::Browser> createBrowser() = 0;
 };

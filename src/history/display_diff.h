@@ -1,0 +1,28 @@
+// The difference between two displays: their lines, and inside a line that
+// changed, the characters that differ.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelvane::history {
+
+struct DiffPiece {
+  std::u16string text;
+  bool marked = false;  // characters that differ from the paired line
+};
+
+struct DiffLine {
+  enum class Kind { Same, Removed, Added };
+  Kind kind = Kind::Same;
+  std::vector<DiffPiece> pieces;  // the line's text, in pieces
+};
+
+// The lines of before and after (ended by CR LF, CR or LF) as kept, removed
+// and added lines. In a stretch of removed lines followed by added lines, the
+// n-th removed line is paired with the n-th added one and the characters
+// that differ between the two are marked; unpaired lines are not marked.
+std::vector<DiffLine> displayDiff(std::u16string_view before, std::u16string_view after);
+
+}  // namespace kelvane::history

@@ -1,0 +1,53 @@
+// The window's runs in the history beside its settings, and the History
+// window over them: the list, the difference of two runs, a series' chart.
+#include <QChartView>
+#include <QComboBox>
+#include <QLineSeries>
+#include <QTableView>
+#include <QTextEdit>
+
+#include "ui/form1_fixture.h"
+#include "ui/history/history_window.h"
+
+class HistoryWindowTest : public QObject, protected Form1Fixture {
+  Q_OBJECT
+
+ private slots:
+  void init() { reset(); }
+
+  void runsByHandAreRecordedAndShown() {
+    auto form = start(path("p.spt"));
+    for (const char* price : {"298", "318", "318"}) {
+      writeScript(path("p.spt"), {"CLEAR\tD", "PUT\t\"・みかん\"\tD", "PUTTAB\tD",
+                                  QString("PUT\t\"￥%1\"\tD").arg(price)});
+      QCOMPARE(form->Exec_Click(), engine::RunOutcome::Normal);
+    }
+    writeScript(path("p.spt"), {"PUT\tbad\tD", "CR\tD"});
+    form->Exec_Click();  // stopped by a message, recorded all the same
+    choose(*form, "mnuHistory");
+    auto* history = form->findChild<HistoryWindow*>();
+    QVERIFY(history && history->isVisible());
+    QAbstractItemModel* runs = history->runList()->model();
+    QCOMPARE(runs->rowCount(), 4);
+    const QStringList outcomes = {"正常", "正常", "正常", "停止"};
+    const QStringList changed = {"", "あり", "なし", ""};
+    for (int row = 0; row < 4; ++row) {
+      QCOMPARE(runs->index(row, 1).data().toString(), outcomes[row]);
+      QCOMPARE(runs->index(row, 2).data().toString(), changed[row]);
+    }
+    // The first run against the second: the changed digits are marked.
+    history->chooseRows({0, 1});
+    const QString diff = history->diffView()->toPlainText();
+    QVERIFY2(diff.contains("- ・みかん\t￥298") && diff.contains("+ ・みかん\t￥318"),
+             qPrintable(diff));
+    QVERIFY(history->diffView()->toHtml().contains("font-weight"));
+    QCOMPARE(history->seriesBox()->currentText(), QString("みかん"));
+    auto* line = qobject_cast<QLineSeries*>(history->chartView()->chart()->series().value(0));
+    QVERIFY(line);
+    QCOMPARE(line->count(), 3);
+    QCOMPARE(line->at(0).y() + line->at(1).y() + line->at(2).y(), 298.0 + 318 + 318);
+  }
+};
+
+QTEST_MAIN(HistoryWindowTest)
+#include "history_window_test.moc"
