@@ -42,6 +42,7 @@ class HistoryWindowTest : public QObject, protected Form1Fixture {
              qPrintable(diff));
     QVERIFY(history->diffView()->toHtml().contains("font-weight"));
     QCOMPARE(history->seriesBox()->currentText(), QString("みかん"));
+    history->tabs()->setCurrentIndex(2);  // the chart is drawn when shown
     auto* line = qobject_cast<QLineSeries*>(history->chartView()->chart()->series().value(0));
     QVERIFY(line);
     QCOMPARE(line->count(), 3);

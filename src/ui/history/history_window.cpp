@@ -129,6 +129,9 @@ void HistoryWindow::createControls() {
   tabs_->addTab(display_, QCoreApplication::translate("History", "表示"));
   tabs_->addTab(diffPage, QCoreApplication::translate("History", "差分"));
   tabs_->addTab(chartPage, QCoreApplication::translate("History", "グラフ"));
+  connect(tabs_, &QTabWidget::currentChanged, this, [this](int page) {
+    if (page == kChartPage && chartStale_) showSeries(seriesBox_->currentText());
+  });
 
   auto* splitter = new QSplitter;
   splitter->addWidget(list_);
@@ -174,7 +177,10 @@ void HistoryWindow::reload() {
     for (const std::string& label : labels) seriesBox_->addItem(QString::fromStdString(label));
     if (!series.isEmpty()) seriesBox_->setCurrentText(series);
   }
-  showSeries(seriesBox_->currentText());
+  // The chart is drawn when its page is shown: over every run it takes as
+  // long as reading the list.
+  chartStale_ = true;
+  if (tabs_->currentIndex() == kChartPage) showSeries(seriesBox_->currentText());
   if (model_->rowCount() > 0) chooseRows({model_->rowCount() - 1});
 }
 
@@ -211,6 +217,7 @@ void HistoryWindow::selectionChanged() {
 }
 
 void HistoryWindow::showSeries(const QString& label) {
+  chartStale_ = false;
   auto* chart = new QChart;
   chart->legend()->hide();
   chart->setTitle(label);

@@ -62,6 +62,8 @@ class HistoryWindow : public QWidget {
   QTextEdit* diff_ = nullptr;
   QComboBox* seriesBox_ = nullptr;
   QChartView* chartView_ = nullptr;
+  static constexpr int kChartPage = 2;
+  bool chartStale_ = true;  // the chart is not yet that of the history read
 };
 
 }  // namespace kelvane::ui
