@@ -7,7 +7,9 @@
 #include <chrono>
 #include <thread>
 
+#include "acquisition/direct/direct_browser.h"
 #include "support/local_http_server.h"
+#include "textfile/text_codec.h"
 
 namespace kelvane::acquisition {
 namespace {
@@ -60,6 +62,16 @@ void serve(LocalHttpServer& server, int fd, const std::string& path, const std::
     const int left = std::stoi(path.substr(5));
     S::reply(fd, "302 Found",
              "Location: " + (left > 0 ? "/hop/" + std::to_string(left - 1) : "/page") + "\r\n", "");
+  } else if (path.starts_with("/refresh/")) {
+    // A refresh stub leading to the next: "/refresh/3" is three stubs
+    // before the page, "/refresh/ping" and "/refresh/pong" lead to each other.
+    const std::string n = path.substr(9);
+    const std::string next = n == "ping"   ? "pong"
+                             : n == "pong" ? "ping"
+                             : n == "0"    ? "../page"
+                                           : std::to_string(std::stoi(n) - 1);
+    S::reply(fd, "200 OK", "Content-Type: text/html\r\n",
+             "<meta http-equiv=refresh content='0;url=" + next + "'><p>stub</p>");
   } else if (path == "/loop") {
     S::reply(fd, "302 Found", "Location: /loop\r\n", "");
   } else if (path == "/set-cookie") {
@@ -183,6 +195,57 @@ TEST_F(HttpFetchTest, ProxyFromEitherCaseButNeverForLoopback) {
   ::setenv("HTTP_PROXY", closed.c_str(), 1);
   EXPECT_EQ(HttpFetcher().fetch(server_.url("/set-cookie")).body, "set");
   ::unsetenv("HTTP_PROXY");
+}
+
+// Refreshes without delay are followed like redirects, under the same cap.
+TEST_F(HttpFetchTest, ARefreshWithoutDelayIsFollowedAndCountedWithRedirects) {
+  const struct {
+    std::string path;
+    std::u16string body;  // when the load succeeds
+    std::string error;    // else the reason, before the address
+  } cases[] = {
+      {"/refresh/2", u"<p>\u3042</p>", ""},
+      {"/refresh/ping", u"", "more than 20 redirects"},
+      {"/refresh/20", u"", "more than 20 redirects"},  // 21 refreshes
+      {"/hop/9", u"<p>\u3042</p>", ""},                // 10 redirects
+  };
+  for (const auto& c : cases) {
+    DirectBrowser browser;
+    browser.Navigate(textfile::fromUtf8(server_.url(c.path)));
+    if (c.error.empty()) {
+      EXPECT_EQ(browser.loadError(), std::nullopt) << c.path;
+      EXPECT_EQ(browser.bodyHtml(), c.body) << c.path;
+    } else {
+      EXPECT_EQ(browser.loadError(), textfile::fromUtf8(c.error + " (" + server_.url(c.path) + ")"))
+          << c.path;
+    }
+  }
+}
+
+TEST(Refresh, ContentReadAsTheBrowserReadsIt) {
+  const struct {
+    std::string_view content;
+    std::optional<double> delay;  // nothing: not a refresh
+    std::string url;
+  } cases[] = {
+      {"0; url=next.html", 0, "next.html"},
+      {" 0 ,URL = 'a b.html' tail", 0, "a b.html"},
+      {"0;\"next.html\"", 0, "next.html"},
+      {"5", 5, ""},
+      {"0.5; url=x", 0.5, "x"},
+      {".5;x", 0.5, "x"},
+      {"0;urlx=y", 0, "urlx=y"},
+      {"url=next.html", std::nullopt, ""},
+      {"0x; url=y", std::nullopt, ""},
+      {"", std::nullopt, ""},
+  };
+  for (const auto& c : cases) {
+    const std::optional<Refresh> r = parseRefresh(c.content);
+    ASSERT_EQ(r.has_value(), c.delay.has_value()) << c.content;
+    if (!r) continue;
+    EXPECT_EQ(r->delaySeconds, *c.delay) << c.content;
+    EXPECT_EQ(r->url, c.url) << c.content;
+  }
 }
 
 TEST(HttpFetch, RefusedConnectionNamesTheAddress) {

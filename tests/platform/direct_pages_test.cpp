@@ -1,7 +1,8 @@
 // The direct fetch's page text against the real browser's: every page of
 // tests/pages (tricky markup, declared and undeclared charsets) and, for
 // every encoding, a page of all its byte sequences are served here, loaded
-// by Qt WebEngine and read by the direct path; the two texts must be equal.
+// by Qt WebEngine and fetched by the direct path; the two texts must be
+// equal, and a page one side refuses the other must refuse too.
 // Pages marked "differs" in the manifest are the known differences: they
 // must still differ, so that the list stays true.
 #include <QApplication>
@@ -10,7 +11,7 @@
 #include <QtTest>
 #include <memory>
 
-#include "acquisition/direct/body_html.h"
+#include "acquisition/direct/direct_browser.h"
 #include "platform/web_engine_browser.h"
 #include "test_server.h"
 
@@ -162,15 +163,28 @@ class DirectPagesTest : public QObject {
     QByteArray bytes;
     QByteArray contentType;
     bool differs = false;
+    QByteArray headers;  // header lines besides the Content-Type
   };
 
-  QString browserHtml(const QString& path) {
-    browser_->Navigate(server_.url(path).toStdU16String());
-    QElapsedTimer timer;
-    timer.start();
-    while (browser_->Busy() && timer.elapsed() < 30'000) QTest::qWait(5);
-    const auto html = browser_->bodyHtml();
+  static QString answer(const kelvane::acquisition::Browser& browser,
+                        const std::optional<std::u16string>& html) {
+    if (browser.loadError()) return QStringLiteral("(failed load)");
     return html ? q(*html) : QStringLiteral("(no answer)");
+  }
+
+  // A page that may refresh is read once the browser has been idle for a
+  // while, as after a settle wait: the refresh starts after the load ends.
+  QString browserHtml(const QString& path, bool mayRefresh) {
+    browser_->Navigate(server_.url(path).toStdU16String());
+    QElapsedTimer timer, idle;
+    timer.start();
+    idle.start();
+    while (timer.elapsed() < 30'000 &&
+           (browser_->Busy() || (mayRefresh && idle.elapsed() < 1000))) {
+      if (browser_->Busy()) idle.restart();
+      QTest::qWait(5);
+    }
+    return answer(*browser_, browser_->bodyHtml());
   }
 
   // Wraps table bytes in a page; for UTF-16 the markup is UTF-16 too.
@@ -202,6 +216,7 @@ class DirectPagesTest : public QObject {
       page.bytes = file.readAll();
       page.contentType = fields.size() > 1 && !fields[1].isEmpty() ? fields[1] : "text/html";
       page.differs = fields.size() > 2 && fields[2].startsWith("differs");
+      if (fields.size() > 3) page.headers = fields[3] + "\r\n";
       pages.push_back(page);
     }
     return pages;
@@ -209,15 +224,20 @@ class DirectPagesTest : public QObject {
 
   void compare(const std::vector<Page>& pages) {
     QStringList failures;
+    // All first: a page may lead to another.
+    for (const Page& page : pages) {
+      TestServer::Reply reply{page.bytes, page.contentType};
+      reply.headers += page.headers;
+      server_.route("/" + page.name, reply);
+    }
+    kelvane::acquisition::DirectBrowser fetch;
     for (const Page& page : pages) {
       const QString path = "/" + page.name;
-      server_.route(path, {page.bytes, page.contentType});
-      const QString browser = browserHtml(path);
-      const QString direct =
-          q(kelvane::acquisition::bodyHtmlFromBytes(
-                std::string_view(page.bytes.constData(), page.bytes.size()),
-                std::string_view(page.contentType.constData(), page.contentType.size()))
-                .html);
+      const bool mayRefresh =
+          page.bytes.toLower().contains("refresh") || page.headers.toLower().contains("refresh");
+      const QString browser = browserHtml(path, mayRefresh);
+      fetch.Navigate(server_.url(path).toStdU16String());
+      const QString direct = answer(fetch, fetch.bodyHtml());
       if (const QString dump = qEnvironmentVariable("KELVANE_DUMP_DIR"); !dump.isEmpty()) {
         for (const auto& [side, text] : {std::pair{"browser", browser}, {"direct", direct}}) {
           QFile out(dump + "/" + page.name + "." + side);
@@ -269,8 +289,11 @@ class DirectPagesTest : public QObject {
     };
     std::vector<Page> pages;
     for (const TablePage& t : tables) {
-      pages.push_back({QString::fromLatin1(t.name) + ".table", tableDocument(t.bytes, t.label),
-                       QByteArray("text/html; charset=") + t.label, t.differs});
+      pages.push_back({QString::fromLatin1(t.name) + ".table",
+                       tableDocument(t.bytes, t.label),
+                       QByteArray("text/html; charset=") + t.label,
+                       t.differs,
+                       {}});
     }
     for (const char* label :
          {"ibm866",       "iso-8859-2",    "iso-8859-3",   "iso-8859-4",   "iso-8859-5",
@@ -279,13 +302,19 @@ class DirectPagesTest : public QObject {
           "macintosh",    "windows-874",   "windows-1250", "windows-1251", "windows-1252",
           "windows-1253", "windows-1254",  "windows-1255", "windows-1256", "windows-1257",
           "windows-1258", "x-mac-cyrillic"}) {
-      pages.push_back({QString::fromLatin1(label) + ".table", tableDocument(singleBytes(), label),
-                       QByteArray("text/html; charset=") + label});
+      pages.push_back({QString::fromLatin1(label) + ".table",
+                       tableDocument(singleBytes(), label),
+                       QByteArray("text/html; charset=") + label,
+                       false,
+                       {}});
     }
     // ICU has no ISO-8859-16, and this browser shows such a page in
     // another encoding; the direct fetch gives U+FFFD above 0x7F.
-    pages.push_back({"iso-8859-16.table", tableDocument(singleBytes(), "iso-8859-16"),
-                     "text/html; charset=iso-8859-16", true});
+    pages.push_back({"iso-8859-16.table",
+                     tableDocument(singleBytes(), "iso-8859-16"),
+                     "text/html; charset=iso-8859-16",
+                     true,
+                     {}});
     compare(pages);
   }
 };

@@ -352,9 +352,10 @@ const GumboNode* findBody(const GumboOutput& output) {
 
 // Nothing when the parser needed more than its allowance.
 std::optional<std::u16string> bodyHtmlFromUtf8(std::string_view source, ParseArena* arena,
-                                               ParseAllowance allowance) {
+                                               ParseAllowance allowance, PageLinks* links) {
   const BoundedParse parse(source, allowance.forPage(source.size()), arena);
   if (!parse.output()) return std::nullopt;
+  if (links) *links = pageLinks(*parse.output());
   const GumboNode* body = findBody(*parse.output());
   if (!body) return std::u16string();
   const std::string html = serializeChildren(body, source);
@@ -363,7 +364,8 @@ std::optional<std::u16string> bodyHtmlFromUtf8(std::string_view source, ParseAre
 
 // Parses and serialises a page that is text; consumes it.
 std::optional<std::u16string> bodyHtmlOf(std::u16string&& page, ParseArena* arena = nullptr,
-                                         ParseAllowance allowance = {}) {
+                                         ParseAllowance allowance = {},
+                                         PageLinks* links = nullptr) {
   // A NUL just after "<" stays in the text as U+FFFD in the browser, where
   // the parser here drops it.
   for (size_t at = page.find(u'\0'); at != std::u16string::npos; at = page.find(u'\0', at + 1)) {
@@ -373,7 +375,7 @@ std::optional<std::u16string> bodyHtmlOf(std::u16string&& page, ParseArena* aren
   const bool disguised = disguise.apply(page);
   std::string utf8 = textfile::encodeUtf8(page);
   std::u16string().swap(page);
-  std::optional<std::u16string> html = bodyHtmlFromUtf8(utf8, arena, allowance);
+  std::optional<std::u16string> html = bodyHtmlFromUtf8(utf8, arena, allowance, links);
   if (html && disguised) disguise.undo(*html);
   return html;
 }
@@ -388,9 +390,10 @@ BodyHtml bodyHtmlFromBytes(std::string_view bytes, std::string_view contentType,
                            ParseAllowance allowance) {
   textfile::WebText text =
       textfile::decodeWebPage(bytes, contentType, textfile::Undeclared::Detected);
-  std::optional<std::u16string> html = bodyHtmlOf(std::move(text.text), arena, allowance);
-  if (!html) return {{}, text.encoding, true};
-  return {std::move(*html), text.encoding};
+  PageLinks links;
+  std::optional<std::u16string> html = bodyHtmlOf(std::move(text.text), arena, allowance, &links);
+  if (!html) return {{}, text.encoding, true, {}};
+  return {std::move(*html), text.encoding, false, std::move(links)};
 }
 
 }  // namespace kelvane::acquisition

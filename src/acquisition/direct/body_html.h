@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "acquisition/direct/parse_arena.h"
+#include "acquisition/direct/refresh.h"
 #include "textfile/web_charset.h"
 
 namespace kelvane::acquisition {
@@ -20,6 +21,8 @@ struct BodyHtml {
   textfile::WebEncoding encoding;
   // The parser needed more than the page's allowance; html is empty.
   bool tooLarge = false;
+  // Where the page's refresh <meta> leads, and its <base href>.
+  PageLinks links;
 };
 
 // What the parser may take for a page, in all: a fixed part and a part for

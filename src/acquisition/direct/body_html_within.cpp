@@ -28,6 +28,20 @@ bool writeAll(int fd, const void* data, size_t size) {
   return true;
 }
 
+bool writeText(int fd, const std::string& text) {
+  const uint64_t size = text.size();
+  return writeAll(fd, &size, sizeof size) && writeAll(fd, text.data(), text.size());
+}
+
+// What the page says about leaving it, after its body markup.
+bool writeLinks(int fd, const PageLinks& links) {
+  const uint8_t refresh = links.refresh.has_value();
+  const double delay = refresh ? links.refresh->delaySeconds : 0;
+  return writeAll(fd, &refresh, 1) && writeAll(fd, &delay, sizeof delay) &&
+         writeText(fd, refresh ? links.refresh->url : std::string()) &&
+         writeText(fd, links.baseHref);
+}
+
 }  // namespace
 
 std::optional<BodyHtml> bodyHtmlWithin(std::string_view bytes, std::string_view contentType,
@@ -50,7 +64,7 @@ std::optional<BodyHtml> bodyHtmlWithin(std::string_view bytes, std::string_view 
     const uint8_t head[2] = {static_cast<uint8_t>(body.encoding), body.tooLarge};
     const uint64_t size = body.html.size() * sizeof(char16_t);
     const bool ok = writeAll(fds[1], head, sizeof head) && writeAll(fds[1], &size, sizeof size) &&
-                    writeAll(fds[1], body.html.data(), size);
+                    writeAll(fds[1], body.html.data(), size) && writeLinks(fds[1], body.links);
     ::_exit(ok ? 0 : 1);
   }
   ::close(fds[1]);
@@ -94,8 +108,22 @@ std::optional<BodyHtml> bodyHtmlWithin(std::string_view bytes, std::string_view 
       complete = false;
     }
   }
+  const auto readText = [&](std::string* text) {
+    uint64_t length = 0;
+    // An address from the page is no longer than the page as UTF-8.
+    if (!readFully(&length, sizeof length) || length > 3 * uint64_t{bytes.size()} + 16) {
+      return false;
+    }
+    text->resize(length);
+    return readFully(text->data(), length);
+  };
+  uint8_t refresh = 0;
+  Refresh said;
   char more = 0;
-  complete = complete && readFully(body.html.data(), size) && readSome(&more, 1) == 0;
+  complete = complete && readFully(body.html.data(), size) && readFully(&refresh, 1) &&
+             readFully(&said.delaySeconds, sizeof said.delaySeconds) && readText(&said.url) &&
+             readText(&body.links.baseHref) && readSome(&more, 1) == 0;
+  if (complete && refresh) body.links.refresh = std::move(said);
   ::close(fds[0]);
   if (!complete) ::kill(child, SIGKILL);
   int status = 0;

@@ -1,46 +1,103 @@
 #include "acquisition/direct/direct_browser.h"
 
 #include "acquisition/direct/body_html.h"
+#include "acquisition/direct/page_kind.h"
 #include "textfile/text_codec.h"
 
 namespace kelvane::acquisition {
+namespace {
 
+std::string withoutFragment(std::string_view url) {
+  return std::string(url.substr(0, url.find('#')));
+}
+
+}  // namespace
+
+// Redirects and refreshes without delay are followed, together no more than
+// the redirect cap allows. A refresh with a delay is left alone: the page
+// has been read before the browser would follow it.
 void DirectBrowser::Navigate(std::u16string_view url) {
   const auto start = std::chrono::steady_clock::now();
   error_.reset();
   body_.clear();
-  FetchResult page = fetcher_.fetch(textfile::toUtf8(url));
+  std::string address = textfile::toUtf8(url);
+  for (long hopsLeft = limits_.maxRedirects;;) {
+    FetchResult page = fetcher_.fetch(address, hopsLeft);
+    hopsLeft -= page.redirects;
+    const auto left = limits_.deadline - std::chrono::duration_cast<std::chrono::milliseconds>(
+                                             std::chrono::steady_clock::now() - start);
+    std::optional<Refresh> refresh = read(page, left);
+    if (error_ || !refresh || refresh->delaySeconds > 0) return;
+    const std::string next = HttpFetcher::resolveReference(page.finalUrl, refresh->url);
+    // A page that refreshes itself shows the same page each time.
+    if (next.empty() || withoutFragment(next) == withoutFragment(page.finalUrl)) return;
+    if (hopsLeft <= 0) {
+      fail("more than " + std::to_string(limits_.maxRedirects) + " redirects (" +
+           textfile::toUtf8(url) + ")");
+      return;
+    }
+    --hopsLeft;
+    address = next;
+  }
+}
+
+void DirectBrowser::fail(const std::string& reason) {
+  error_ = textfile::fromUtf8(reason);
+  body_.clear();
+}
+
+std::optional<Refresh> DirectBrowser::read(FetchResult& page, std::chrono::milliseconds left) {
   facts_ = {page.finalUrl, static_cast<int>(page.status), {}, std::nullopt};
   if (!page.error.empty()) {
-    error_ = textfile::fromUtf8(page.error);
-    return;
+    fail(page.error);
+    return std::nullopt;
   }
-  // Reading the page shares the fetch's deadline.
-  const auto left = limits_.deadline - std::chrono::duration_cast<std::chrono::milliseconds>(
-                                           std::chrono::steady_clock::now() - start);
   facts_.bytes = static_cast<int64_t>(page.body.size());
+  std::optional<Refresh> refresh = parseRefresh(page.refresh);
+  const PageKind kind = pageKindOf(page.contentType, page.disposition, page.body);
+  switch (kind) {
+    case PageKind::Html:
+      break;
+    case PageKind::Text:
+      body_ = textDocumentBody(page.body, page.contentType);
+      return refresh;
+    case PageKind::Image:
+      body_ = imageDocumentBody(page.finalUrl);
+      return refresh;
+    case PageKind::NoBody:
+      return refresh;
+    case PageKind::XmlTree:
+    case PageKind::Download:
+      fail(refusalReason(kind, page.contentType, page.disposition) + " (" + page.finalUrl + ")");
+      return std::nullopt;
+  }
   std::optional<BodyHtml> body = bodyHtmlWithin(page.body, page.contentType, left, stopRequested_);
   std::string().swap(page.body);
   if (!body && stopRequested_ && stopRequested_()) {
-    error_ = textfile::fromUtf8("the load was stopped (" + page.finalUrl + ")");
-    return;
+    fail("the load was stopped (" + page.finalUrl + ")");
+    return std::nullopt;
   }
   if (!body) {
-    error_ = textfile::fromUtf8("the page could not be read within " +
-                                std::to_string(limits_.deadline.count() / 1000) + " s (" +
-                                page.finalUrl + ")");
-    return;
+    fail("the page could not be read within " + std::to_string(limits_.deadline.count() / 1000) +
+         " s (" + page.finalUrl + ")");
+    return std::nullopt;
   }
   if (body->tooLarge) {
     // Markup that multiplies itself: formatting elements left open are
     // reopened in every paragraph that follows.
-    error_ = textfile::fromUtf8("the page's markup makes a tree too large to read (" +
-                                page.finalUrl + ")");
-    return;
+    fail("the page's markup makes a tree too large to read (" + page.finalUrl + ")");
+    return std::nullopt;
   }
   body_ = std::move(body->html);
   encoding_ = body->encoding;
   facts_.charset = std::string(textfile::encodingName(encoding_));
+  refresh = laterRefresh(refresh, body->links.refresh);
+  // A relative refresh address is read against the page's <base href>.
+  if (refresh && !refresh->url.empty() && !body->links.baseHref.empty()) {
+    const std::string base = HttpFetcher::resolveReference(page.finalUrl, body->links.baseHref);
+    if (!base.empty()) refresh->url = HttpFetcher::resolveReference(base, refresh->url);
+  }
+  return refresh;
 }
 
 std::optional<std::u16string> DirectBrowser::bodyHtml() {

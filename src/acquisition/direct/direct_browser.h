@@ -10,6 +10,7 @@
 
 #include "acquisition/browser.h"
 #include "acquisition/direct/http_fetch.h"
+#include "acquisition/direct/refresh.h"
 #include "textfile/web_charset.h"
 
 namespace kelvane::acquisition {
@@ -36,6 +37,11 @@ class DirectBrowser : public Browser {
   LoadFacts loadFacts() const override { return facts_; }
 
  private:
+  // Reads a fetched page into the body (or the error) and the facts; the
+  // refresh it asks for, if any.
+  std::optional<Refresh> read(FetchResult& page, std::chrono::milliseconds left);
+  void fail(const std::string& reason);
+
   HttpFetcher fetcher_;
   FetchLimits limits_;
   std::function<bool()> stopRequested_;

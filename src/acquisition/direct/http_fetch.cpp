@@ -29,6 +29,11 @@ struct Libcurl {
   decltype(&curl_multi_poll) multiPoll = nullptr;
   decltype(&curl_multi_info_read) multiInfoRead = nullptr;
   decltype(&curl_multi_cleanup) multiCleanup = nullptr;
+  decltype(&curl_url) url = nullptr;
+  decltype(&curl_url_set) urlSet = nullptr;
+  decltype(&curl_url_get) urlGet = nullptr;
+  decltype(&curl_url_cleanup) urlCleanup = nullptr;
+  decltype(&curl_free) free = nullptr;
   std::string error;  // why it could not be opened
 };
 
@@ -62,9 +67,15 @@ const Libcurl& libcurl() {
     bind(library, "curl_multi_poll", l.multiPoll);
     bind(library, "curl_multi_info_read", l.multiInfoRead);
     bind(library, "curl_multi_cleanup", l.multiCleanup);
+    bind(library, "curl_url", l.url);
+    bind(library, "curl_url_set", l.urlSet);
+    bind(library, "curl_url_get", l.urlGet);
+    bind(library, "curl_url_cleanup", l.urlCleanup);
+    bind(library, "curl_free", l.free);
     if (!l.globalInit || !l.init || !l.setopt || !l.perform || !l.getinfo || !l.strerror ||
         !l.cleanup || !l.multiInit || !l.multiAdd || !l.multiRemove || !l.multiPerform ||
-        !l.multiPoll || !l.multiInfoRead || !l.multiCleanup) {
+        !l.multiPoll || !l.multiInfoRead || !l.multiCleanup || !l.url || !l.urlSet || !l.urlGet ||
+        !l.urlCleanup || !l.free) {
       l = Libcurl{};
       l.error = "libcurl.so.4 lacks the functions of its interface";
       return l;
@@ -80,6 +91,7 @@ struct Transfer {
   CURL* curl;
   const FetchLimits* limits;
   std::string* body;
+  FetchResult* result;
   size_t headerBytes = 0;
   bool headersDone = false;  // the blank line after the last response's headers came
   // Which cap ended the fetch, if one did.
@@ -104,10 +116,33 @@ size_t onBody(char* data, size_t, size_t size, void* context) {
   return size;
 }
 
+// The value of a header line when it is the named one (in lower case, with
+// its colon).
+void keepHeader(std::string_view line, std::string_view name, std::string* value) {
+  if (line.size() < name.size()) return;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char c = line[i];
+    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c) != name[i]) return;
+  }
+  line.remove_prefix(name.size());
+  while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+  while (!line.empty() && (line.back() == '\r' || line.back() == '\n' || line.back() == ' ')) {
+    line.remove_suffix(1);
+  }
+  value->assign(line);
+}
+
 size_t onHeader(char* data, size_t, size_t size, void* context) {
   auto* t = static_cast<Transfer*>(context);
   // Each response of a redirect chain has headers of its own.
-  if (size >= 5 && std::string_view(data, 5) == "HTTP/") t->headerBytes = 0;
+  const std::string_view line(data, size);
+  if (line.starts_with("HTTP/")) {
+    t->headerBytes = 0;
+    t->result->disposition.clear();
+    t->result->refresh.clear();
+  }
+  keepHeader(line, "content-disposition:", &t->result->disposition);
+  keepHeader(line, "refresh:", &t->result->refresh);
   t->headersDone = std::string_view(data, size) == "\r\n" || std::string_view(data, size) == "\n";
   t->headerBytes += size;
   if (t->headerBytes > t->limits->maxHeaderBytes) {
@@ -199,6 +234,22 @@ std::string HttpFetcher::resolveAddress(std::string_view typed) {
   return "http://" + text;
 }
 
+std::string HttpFetcher::resolveReference(std::string_view base, std::string_view reference) {
+  const Libcurl& api = libcurl();
+  if (!api.url) return {};
+  CURLU* url = api.url();
+  std::string resolved;
+  char* text = nullptr;
+  if (url && api.urlSet(url, CURLUPART_URL, std::string(base).c_str(), 0) == CURLUE_OK &&
+      api.urlSet(url, CURLUPART_URL, std::string(reference).c_str(), 0) == CURLUE_OK &&
+      api.urlGet(url, CURLUPART_URL, &text, 0) == CURLUE_OK) {
+    resolved = text;
+  }
+  if (text) api.free(text);
+  if (url) api.urlCleanup(url);
+  return resolved;
+}
+
 // One request, its answer read while the stop check is asked at least ten
 // times a second: the transfer itself may wait for ever on a silent server.
 int HttpFetcher::perform(bool* stopped) {
@@ -227,7 +278,7 @@ int HttpFetcher::perform(bool* stopped) {
   return code;
 }
 
-FetchResult HttpFetcher::fetch(std::string_view address) {
+FetchResult HttpFetcher::fetch(std::string_view address, long maxRedirects) {
   FetchResult result;
   const std::string url = resolveAddress(address);
   CURL* curl = handle_->curl;
@@ -241,7 +292,7 @@ FetchResult HttpFetcher::fetch(std::string_view address) {
     result.error = "no address given";
     return result;
   }
-  Transfer transfer{curl, &limits_, &result.body, 0, false, {}};
+  Transfer transfer{curl, &limits_, &result.body, &result, 0, false, {}};
   const Libcurl& api = libcurl();
   char errorText[CURL_ERROR_SIZE] = "";
   // The handle is kept between fetches for its cookies and connections;
@@ -290,10 +341,11 @@ FetchResult HttpFetcher::fetch(std::string_view address) {
           std::string_view(next).starts_with("https://"))) {
       break;
     }
-    if (redirects == limits_.maxRedirects) {
+    if (redirects >= maxRedirects) {
       code = CURLE_TOO_MANY_REDIRECTS;
       break;
     }
+    result.redirects = redirects + 1;
     referer = std::move(hop);
     hop = next;
   }

@@ -33,6 +33,11 @@ struct FetchResult {
   std::string error;
   long status = 0;
   std::string contentType;
+  // The last response's Content-Disposition and Refresh headers, if sent.
+  std::string disposition;
+  std::string refresh;
+  // Redirects followed to reach finalUrl.
+  long redirects = 0;
   std::string finalUrl;
   std::string body;
 };
@@ -47,10 +52,17 @@ class HttpFetcher {
   // Fetches an address as typed: a full URL as it stands, a name of an
   // existing file as that file, anything else as an address bar reads it
   // ("example.com" is http://example.com). Blocks until done or a cap ends it.
-  FetchResult fetch(std::string_view address);
+  FetchResult fetch(std::string_view address) { return fetch(address, limits_.maxRedirects); }
+  // The same, following at most maxRedirects redirects.
+  FetchResult fetch(std::string_view address, long maxRedirects);
 
   // The address fetch goes to for what the user typed.
   static std::string resolveAddress(std::string_view typed);
+
+  // A link's address read against the address of the page it is on
+  // ("../b.html" on http://h/a/x.html is http://h/b.html); empty when either
+  // is not a valid address.
+  static std::string resolveReference(std::string_view base, std::string_view reference);
 
   // Asked at least ten times a second while a fetch waits; true ends the
   // fetch as stopped (a stop signal arrived).
