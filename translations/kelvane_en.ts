@@ -391,6 +391,10 @@
             <translation>&amp;Manual</translation>
         </message>
         <message>
+            <source>スクリプト編集(&amp;E)</source>
+            <translation>&amp;Edit script</translation>
+        </message>
+        <message>
             <source>マニュアルが見つかりません．</source>
             <translation>The manual cannot be found.</translation>
         </message>

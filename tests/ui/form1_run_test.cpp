@@ -111,6 +111,8 @@ class Form1RunTest : public QObject, protected Form1Fixture {
            auto* history = f.findChild<HistoryWindow*>();
            return history && history->isVisible();
          }},
+        {"mnuScriptEdit", "スクリプト編集(&E)", false,
+         [](auto&, Form1& f) { return f.workbench() && f.workbench()->isVisible(); }},
     };
     for (size_t i = 0; i < std::size(items); ++i) {
       reset();

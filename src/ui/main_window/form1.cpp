@@ -119,6 +119,8 @@ void Form1::connectSignals() {
   for (QLineEdit* box : {setting_.ScriptPath, setting_.Text5}) {
     connect(box, &QLineEdit::editingFinished, this, &Form1::makePathsAbsolute);
   }
+  connect(setting_.ScriptList, &QListWidget::itemDoubleClicked, this,
+          [this] { mnuScriptEdit_Click(); });
 
   auto& scheduler = run_->timer().scheduler();
   onCheckStateChanged(setting_.Check1, this, [this, &scheduler] {

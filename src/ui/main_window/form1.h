@@ -116,6 +116,10 @@ class Form1 : public QWidget, private RunView {
   // Opens the user manual in the system's browser.
   void mnuManual_Click();
   void mnuHistory_Click();
+  // Opens the script workbench on the script file (also a double-click on
+  // the script list).
+  void mnuScriptEdit_Click();
+  QWidget* workbench() const { return workbench_; }
   // The tab control and the window.
   void SSTab1_Click(int previousTab);
   void SSTab1_DblClick() { mnuShowT_Click(); }
@@ -224,6 +228,7 @@ class Form1 : public QWidget, private RunView {
   QPointer<frmSplash> about_;
   QPointer<HistoryWindow> history_;
   QPointer<QMessageBox> historyFailure_;
+  QPointer<QWidget> workbench_;
 
   std::unique_ptr<RunController> run_;
   std::unique_ptr<BufferMirror> text3Mirror_;

@@ -34,6 +34,8 @@ std::span<const PopupItem> popupItems() {
       {"mnuManual", QT_TRANSLATE_NOOP("Form1", "マニュアル(&M)"), &Form1::mnuManual_Click},
       {"mnuHistory", QT_TRANSLATE_NOOP("Form1", "履歴(&H)"), &Form1::mnuHistory_Click, false,
        QT_TRANSLATE_NOOP("Form1", "これまでの実行の表示、差分、数値のグラフを見ます")},
+      {"mnuScriptEdit", QT_TRANSLATE_NOOP("Form1", "スクリプト編集(&E)"),
+       &Form1::mnuScriptEdit_Click},
   };
   return kItems;
 }

@@ -26,6 +26,7 @@
 #include "ui/main_window/manual.h"
 #include "ui/main_window/tab_control.h"
 #include "ui/run/run_controller.h"
+#include "ui/workbench/script_workbench.h"
 
 namespace kelvane::ui {
 
@@ -63,6 +64,25 @@ void Form1::mnuManual_Click() {
     showMessage(QCoreApplication::translate("Form1", "マニュアルを開けません．") + u'\n' +
                 manual.found);
   }
+}
+
+void Form1::mnuScriptEdit_Click() {
+  if (workbench_) {
+    workbench_->raise();
+    workbench_->activateWindow();
+    return;
+  }
+  PageSource source;
+  // The page as the last load left it; before any load, what HT holds.
+  source.page = [this] {
+    const engine::Text& page = run_->lastPage();
+    return page.empty() ? engine::Text(engine().ht().view()) : page;
+  };
+  source.selectedHtml = [this] { return setting_.Text6->textCursor().selectedText(); };
+  auto* bench = new ScriptWorkbench(setting_.ScriptPath->text(), std::move(source), this);
+  workbench_ = bench;
+  bench->show();
+  bench->runPreview();
 }
 
 void Form1::showBuffers() {

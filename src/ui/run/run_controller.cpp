@@ -169,6 +169,7 @@ void RunController::loadPageByHand() {
   view_.takeEdits();
   loader_->loadByHand();
   view_.takeEdits();
+  if (!engine_.ht().empty()) lastPage_.assign(engine_.ht().view());
   showBuffers(true);
 }
 
@@ -221,6 +222,7 @@ void RunController::openUrl(std::u16string_view url) {
   // A stop that came with the load (not with a bad operand before it).
   if (!stoppedBefore && engine_.stopFlag()) runStoppedByLoad_ = true;
   view_.takeEdits();
+  if (!engine_.stopFlag()) lastPage_.assign(engine_.ht().view());
   showBuffersIfDue();
 }
 

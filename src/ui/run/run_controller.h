@@ -64,6 +64,9 @@ class RunController : public QObject, private engine::Host {
   bool quitting() const { return quitting_; }
 
   engine::Engine& engine() { return engine_; }
+  // HT as the last successful page load left it, before the script narrowed
+  // it (the script workbench previews against it); empty before any load.
+  const engine::Text& lastPage() const { return lastPage_; }
   acquisition::UpdateTimer& timer() { return *timer_; }
   // The browser, made now if it does not exist yet.
   void ensureBrowser();
@@ -100,6 +103,7 @@ class RunController : public QObject, private engine::Host {
 
   RunView& view_;
   engine::Engine engine_;
+  engine::Text lastPage_;
   std::unique_ptr<LazyBrowser> browser_;
   std::unique_ptr<acquisition::PageLoader> loader_;
   std::unique_ptr<acquisition::UpdateTimer> timer_;

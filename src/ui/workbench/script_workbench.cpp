@@ -1,0 +1,305 @@
+#include "ui/workbench/script_workbench.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTextBlock>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "engine/script.h"
+#include "ui/workbench/preview_text.h"
+#include "ui/workbench/script_editor.h"
+#include "ui/workbench/script_highlighter.h"
+
+namespace kelvane::ui {
+
+using engine::Text;
+
+namespace {
+
+// Shown for a line feed inside a line, which does not end a script line.
+constexpr char16_t kLineFeedSign = u'\u240A';
+
+QString qs(engine::TextView text) {
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+ScriptWorkbench::ScriptWorkbench(const QString& path, PageSource source, QWidget* parent)
+    : QWidget(parent, Qt::Window), path_(path), source_(std::move(source)) {
+  setObjectName(QStringLiteral("ScriptWorkbench"));
+  setAttribute(Qt::WA_DeleteOnClose);
+  createWidgets();
+  debounce_.setSingleShot(true);
+  debounce_.setInterval(kPreviewDelayMs);
+  connect(&debounce_, &QTimer::timeout, this, &ScriptWorkbench::runPreview);
+  load();
+  connect(editor_, &QPlainTextEdit::textChanged, this, [this] {
+    showProblems();
+    debounce_.start();
+  });
+  connect(editor_->document(), &QTextDocument::modificationChanged, this, [this] { setTitle(); });
+  resize(1100, 700);
+}
+
+void ScriptWorkbench::createWidgets() {
+  auto* saveButton = new QPushButton(QStringLiteral("保存(&S)"), this);
+  saveButton->setShortcut(QKeySequence::Save);
+  auto* pickButton = new QPushButton(QStringLiteral("選択から行を作る(&P)"), this);
+  pickButton->setObjectName(QStringLiteral("PickButton"));
+  auto* pageButton = new QPushButton(QStringLiteral("ページを取り直す(&R)"), this);
+  status_ = new QLabel(this);
+  connect(saveButton, &QPushButton::clicked, this, &ScriptWorkbench::save);
+  connect(pickButton, &QPushButton::clicked, this, &ScriptWorkbench::pick);
+  connect(pageButton, &QPushButton::clicked, this, &ScriptWorkbench::runPreview);
+  auto* bar = new QHBoxLayout;
+  bar->addWidget(saveButton);
+  bar->addWidget(pickButton);
+  bar->addWidget(pageButton);
+  bar->addWidget(status_, 1);
+
+  editor_ = new ScriptEditor(this);
+  editor_->setObjectName(QStringLiteral("ScriptEditor"));
+  new ScriptHighlighter(editor_->document());
+  problems_ = new QTreeWidget(this);
+  problems_->setHeaderLabels({QStringLiteral("行"), QStringLiteral("内容")});
+  problems_->setRootIsDecorated(false);
+  connect(problems_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+    const QTextBlock block = editor_->document()->findBlockByNumber(item->text(0).toInt());
+    if (block.isValid()) editor_->setTextCursor(QTextCursor(block));
+    editor_->setFocus();
+  });
+  auto* left = new QSplitter(Qt::Vertical, this);
+  left->addWidget(editor_);
+  left->addWidget(problems_);
+  left->setStretchFactor(0, 4);
+  left->setStretchFactor(1, 1);
+
+  const auto readOnlyText = [this](const char* name) {
+    auto* box = new QPlainTextEdit(this);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setReadOnly(true);
+    box->setLineWrapMode(QPlainTextEdit::NoWrap);
+    return box;
+  };
+  display_ = readOnlyText("PreviewDisplay");
+  buffers_ = new QTableWidget(0, 3, this);
+  buffers_->setHorizontalHeaderLabels(
+      {QStringLiteral("バッファ"), QStringLiteral("長さ"), QStringLiteral("内容")});
+  buffers_->horizontalHeader()->setStretchLastSection(true);
+  buffers_->verticalHeader()->hide();
+  buffers_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  lines_ = new QTreeWidget(this);
+  lines_->setHeaderLabels(
+      {QStringLiteral("行"), QStringLiteral("回数"), QStringLiteral("変化・メッセージ")});
+  ht_ = readOnlyText("PreviewHT");
+  ht_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  tabs_ = new QTabWidget(this);
+  tabs_->addTab(display_, QStringLiteral("表示 (D)"));
+  tabs_->addTab(lines_, QStringLiteral("各行"));
+  tabs_->addTab(buffers_, QStringLiteral("バッファ"));
+  tabs_->addTab(ht_, QStringLiteral("HT（選んで行を作る）"));
+
+  auto* split = new QSplitter(Qt::Horizontal, this);
+  split->addWidget(left);
+  split->addWidget(tabs_);
+  split->setStretchFactor(0, 1);
+  split->setStretchFactor(1, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(bar);
+  layout->addWidget(split, 1);
+}
+
+void ScriptWorkbench::load() {
+  if (auto read = workbench::readScript(path_.toStdString())) file_ = std::move(*read);
+  QStringList lines;
+  for (Text line : file_.lines) {
+    for (char16_t& c : line) {
+      if (c == u'\n') c = kLineFeedSign, lineFeedsShown_ = true;
+    }
+    lines << qs(line);
+  }
+  editor_->setPlainText(lines.join(QLatin1Char('\n')));
+  editor_->document()->setModified(false);
+  setTitle();
+}
+
+void ScriptWorkbench::setTitle() {
+  setWindowTitle(QStringLiteral("スクリプト編集 - ") + path_ +
+                 (editor_->document()->isModified() ? QStringLiteral(" *") : QString()));
+}
+
+Text ScriptWorkbench::scriptText() const {
+  Text text = editor_->toPlainText().toStdU16String();
+  Text script;
+  script.reserve(text.size() + text.size() / 16);
+  for (char16_t c : text) {
+    if (c == u'\n')
+      script += u"\r\n";
+    else
+      script += (c == kLineFeedSign && lineFeedsShown_) ? u'\n' : c;
+  }
+  return script;
+}
+
+bool ScriptWorkbench::save() {
+  if (const auto error = trySave()) {
+    QMessageBox::warning(this, windowTitle(), *error);
+    return false;
+  }
+  return true;
+}
+
+std::optional<QString> ScriptWorkbench::trySave() {
+  workbench::ScriptText out = file_;
+  out.lines.clear();
+  const Text text = scriptText();
+  for (size_t at = 0; at <= text.size();) {
+    const size_t end = std::min(text.find(u"\r\n", at), text.size());
+    out.lines.emplace_back(text.substr(at, end - at));
+    at = end + 2;
+  }
+  if (const auto error = workbench::saveScript(path_.toStdString(), out)) return qs(*error);
+  file_ = std::move(out);
+  editor_->document()->setModified(false);
+  status_->setText(QStringLiteral("保存しました．"));
+  return std::nullopt;
+}
+
+void ScriptWorkbench::closeEvent(QCloseEvent* event) {
+  if (editor_->document()->isModified()) {
+    const auto answer = QMessageBox::question(
+        this, windowTitle(), QStringLiteral("スクリプトが変更されています．保存しますか？"),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+    if (answer == QMessageBox::Cancel || (answer == QMessageBox::Save && !save())) {
+      event->ignore();
+      return;
+    }
+  }
+  event->accept();
+}
+
+void ScriptWorkbench::reloadPage() {
+  Text page = source_.page ? source_.page() : Text();
+  if (page == page_ && !ht_->document()->isEmpty()) return;
+  page_ = std::move(page);
+  ht_->setPlainText(qs(page_));
+}
+
+void ScriptWorkbench::runPreview() {
+  debounce_.stop();
+  // A load in the window since the last preview brings its page.
+  reloadPage();
+  preview_ = workbench::preview(scriptText(), page_);
+  showPreview();
+}
+
+QString ScriptWorkbench::statusText() const {
+  return status_->text();
+}
+
+void ScriptWorkbench::showProblems() {
+  const auto problems = workbench::diagnoseScript(scriptText());
+  std::vector<ScriptEditor::Mark> marks;
+  problems_->clear();
+  for (const engine::LineProblem& p : problems) {
+    const QString text = problemText(p);
+    marks.push_back({p.line, ScriptEditor::Mark::Kind::Problem, text});
+    problems_->addTopLevelItem(new QTreeWidgetItem({QString::number(p.line), text}));
+  }
+  for (size_t i = 0; i < preview_.lines.size(); ++i) {
+    if (preview_.lines[i].miss)
+      marks.push_back({static_cast<int>(i), ScriptEditor::Mark::Kind::Miss,
+                       missText(*preview_.lines[i].miss, preview_.lines[i].misses)});
+  }
+  editor_->setMarks(std::move(marks));
+}
+
+void ScriptWorkbench::showPreview() {
+  display_->setPlainText(qs(preview_.buffer(engine::BufferId::D)));
+  fillBuffers(buffers_, preview_);
+  fillLines(lines_, preview_, editor_->document());
+  showProblems();
+  status_->setText(previewStatus(preview_));
+}
+
+workbench::PickTarget ScriptWorkbench::pickTarget() const {
+  // A work buffer the script does not use, so the lines disturb nothing.
+  bool used[5] = {};
+  const Text text = scriptText();
+  for (size_t at = 0; at < text.size();) {
+    const size_t end = std::min(text.find(u"\r\n", at), text.size());
+    for (const engine::Field& f : engine::ParsedLine::read(text.substr(at, end - at)).fields) {
+      if (!f.name) continue;
+      const int k = static_cast<int>(f.name->id) - static_cast<int>(engine::BufferId::V1);
+      if (k >= 0 && k < 5) used[k] = true;
+    }
+    at = end + 2;
+  }
+  int free = 4;
+  for (int k = 0; k < 5; ++k) {
+    if (!used[k]) {
+      free = k;
+      break;
+    }
+  }
+  return {u"V" + Text(1, static_cast<char16_t>(u'1' + free)), u"D", true};
+}
+
+std::vector<workbench::Proposal> ScriptWorkbench::proposalsForSelection() {
+  QString selected;
+  int occurrence = 1;
+  const QTextCursor c = ht_->textCursor();
+  if (c.hasSelection()) {
+    selected = c.selectedText();
+    occurrence = occurrenceAt(ht_->toPlainText(), selected, c.selectionStart());
+  } else if (source_.selectedHtml) {
+    selected = source_.selectedHtml();
+  }
+  selected.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  if (selected.isEmpty()) return {};
+  const Text piece = selected.toStdU16String();
+  const size_t at = workbench::findOccurrence(page_, piece, occurrence);
+  if (at == Text::npos) return {};
+  return workbench::suggest(page_, at, piece.size(), pickTarget());
+}
+
+void ScriptWorkbench::insertLines(const std::vector<Text>& lines) {
+  QTextCursor c = editor_->textCursor();
+  c.movePosition(QTextCursor::StartOfBlock);
+  QString text;
+  for (const Text& line : lines) text += qs(line) + QLatin1Char('\n');
+  c.insertText(text);
+  editor_->setTextCursor(c);
+}
+
+void ScriptWorkbench::pick() {
+  const auto proposals = proposalsForSelection();
+  if (proposals.empty()) {
+    status_->setText(QStringLiteral("HT の中の切り出したい文字列を選んでください．"));
+    return;
+  }
+  QMenu menu(this);
+  for (const workbench::Proposal& p : proposals) {
+    const bool every = p.kind == workbench::Proposal::Kind::EveryItem;
+    const QString label = every ? QStringLiteral("リストの全項目を集める LOOP（%1 行）")
+                                : QStringLiteral("この値を切り出す（%1 行）");
+    QAction* action = menu.addAction(label.arg(p.lines.size()));
+    action->setToolTip(linesText(p.lines));
+    connect(action, &QAction::triggered, this, [this, lines = p.lines] { insertLines(lines); });
+  }
+  menu.setToolTipsVisible(true);
+  menu.exec(QCursor::pos());
+}
+
+}  // namespace kelvane::ui
