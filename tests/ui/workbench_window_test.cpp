@@ -3,8 +3,8 @@
 // saving in the file's own encoding.
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
-#include <QTextBlock>
 #include <QTest>
+#include <QTextBlock>
 #include <fstream>
 #include <sstream>
 
