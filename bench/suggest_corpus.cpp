@@ -16,26 +16,15 @@
 #include "engine/engine.h"
 #include "textfile/file_io.h"
 #include "textfile/text_codec.h"
+#include "workbench/quiet_host.h"
 
 using kelvane::engine::Text;
 using kelvane::engine::TextView;
 
 namespace {
 
-class QuietHost : public kelvane::engine::Host {
- public:
-  void showMessage(std::u16string_view) override {}
-  void setTitle(std::u16string_view) override {}
-  void openUrl(std::u16string_view) override {}
-  void processEvents() override {}
-  void selectLine(int) override {}
-  void setTimerEnabled(bool) override {}
-  std::u16string timeText() override { return u"0:00:00"; }
-  std::u16string dateText() override { return u"2000/01/01"; }
-};
-
 Text display(TextView page, const std::vector<Text>& script) {
-  QuietHost host;
+  kelvane::workbench::QuietHost host;
   kelvane::engine::Engine engine(host);
   engine.ht().assign(page);
   Text text;

@@ -12,23 +12,12 @@
 #include "textfile/file_io.h"
 #include "textfile/text_codec.h"
 #include "textfile/web_charset.h"
+#include "workbench/quiet_host.h"
 
 using kelvane::engine::Text;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-class QuietHost : public kelvane::engine::Host {
- public:
-  void showMessage(std::u16string_view) override {}
-  void setTitle(std::u16string_view) override {}
-  void openUrl(std::u16string_view) override {}
-  void processEvents() override {}
-  void selectLine(int) override {}
-  void setTimerEnabled(bool) override {}
-  std::u16string timeText() override { return u"0:00:00"; }
-  std::u16string dateText() override { return u"2000/01/01"; }
-};
 
 double msSince(Clock::time_point t0) {
   return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
@@ -64,7 +53,7 @@ int main(int argc, char** argv) {
     for (const Text& line : script) scriptText += line + u"\r\n";
     // The plain run: HT set from the page, as --page does, and the script run.
     t0 = Clock::now();
-    QuietHost host;
+    kelvane::workbench::QuietHost host;
     kelvane::engine::Engine engine(host);
     engine.ht().assign(page);
     engine.runScriptText(scriptText);

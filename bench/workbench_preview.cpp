@@ -16,21 +16,10 @@
 #include "textfile/web_charset.h"
 #include "ui/workbench/script_editor.h"
 #include "ui/workbench/script_workbench.h"
+#include "workbench/quiet_host.h"
 #include "workbench/script_file.h"
 
 namespace {
-
-class QuietHost : public kelvane::engine::Host {
- public:
-  void showMessage(std::u16string_view) override {}
-  void setTitle(std::u16string_view) override {}
-  void openUrl(std::u16string_view) override {}
-  void processEvents() override {}
-  void selectLine(int) override {}
-  void setTimerEnabled(bool) override {}
-  std::u16string timeText() override { return u"0:00:00"; }
-  std::u16string dateText() override { return u"2000/01/01"; }
-};
 
 double median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
@@ -71,7 +60,7 @@ int main(int argc, char** argv) {
     previewMs.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
 
     t.start();
-    QuietHost host;
+    kelvane::workbench::QuietHost host;
     kelvane::engine::Engine engine(host);
     engine.ht().assign(page);
     engine.runScriptText(script);

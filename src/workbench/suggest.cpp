@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "engine/engine.h"
+#include "workbench/quiet_host.h"
 
 namespace kelvane::workbench {
 namespace {
@@ -285,19 +286,6 @@ std::optional<ListPlace> listPlace(const Frame& f) {
   }
   return l;
 }
-
-// Engine host for trying lines out: nothing is shown, no page is loaded.
-class QuietHost : public engine::Host {
- public:
-  void showMessage(std::u16string_view) override {}
-  void setTitle(std::u16string_view) override {}
-  void openUrl(std::u16string_view) override {}
-  void processEvents() override {}
-  void selectLine(int) override {}
-  void setTimerEnabled(bool) override {}
-  std::u16string timeText() override { return u"0:00:00"; }
-  std::u16string dateText() override { return u"2000/01/01"; }
-};
 
 // Runs lines over the page; the destination's text, or nothing on a stop.
 std::optional<Text> tryLines(TextView page, const std::vector<Text>& lines, const PickTarget& t) {
