@@ -287,8 +287,14 @@ bool appendEntry(const std::string& path, TextView memo, TextView display) {
     bool ok = textfile::appendLocked(
         fd,
         [&](uint64_t size) -> std::string {
+          // The path must still name the file held open: a writer whose
+          // append failed on the file it created has removed it meanwhile.
+          // (A file held open without any name, such as one reached through
+          // /proc/self/fd, still counts as named by the path it was opened by.)
           struct stat now {};
-          if (::fstat(fd, &now) == 0 && now.st_nlink == 0) {
+          struct stat named {};
+          if (::fstat(fd, &now) != 0 || ::stat(path.c_str(), &named) != 0 ||
+              named.st_dev != now.st_dev || named.st_ino != now.st_ino) {
             removed = true;
             return {};
           }

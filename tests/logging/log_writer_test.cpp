@@ -1,5 +1,6 @@
 #include "logging/log_writer.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -57,6 +58,15 @@ TEST_F(LogWriter, ADanglingLinkCreatesItsFileAndAFifoIsRefusedAtOnce) {
   ASSERT_TRUE(appendEntry(path_, u"m", u"d"));
   EXPECT_TRUE(fs::is_symlink(path_));
   EXPECT_EQ(textfile::readFileBytes((dir_ / "real.txt").string()), "m\r\nd\r\n");
+
+  // A file without a name of its own, reached through /proc/self/fd, is a log
+  // like any other: it was taken for one that another writer had removed.
+  const int unnamed = ::open(dir_.c_str(), O_TMPFILE | O_RDWR, 0600);
+  ASSERT_GE(unnamed, 0);
+  const std::string byDescriptor = "/proc/self/fd/" + std::to_string(unnamed);
+  EXPECT_TRUE(appendEntry(byDescriptor, u"m", u"d"));
+  EXPECT_EQ(textfile::readFileBytes(byDescriptor), "m\r\nd\r\n");
+  ::close(unnamed);
 
   // Without a reader a FIFO takes a small entry and then blocks for good.
   const std::string fifo = (dir_ / "fifo").string();
