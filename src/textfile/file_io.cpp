@@ -108,17 +108,6 @@ int createTemporary(const std::string& folder, std::string_view base, mode_t mod
   return -1;
 }
 
-bool writeAll(int fd, std::string_view bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 // Makes a rename in the folder last. A file system that cannot sync folders
 // says so with EINVAL; that is no failure of the save.
 bool syncFolder(const std::string& folder) {
@@ -184,6 +173,23 @@ std::optional<std::string> resolveLinks(const std::string& path) {
     current = target.is_absolute() ? target : current.parent_path() / target;
   }
   return std::nullopt;  // a loop of links
+}
+
+bool writeAll(int fd, std::string_view bytes, size_t* written) {
+  size_t done = 0;
+  bool ok = true;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = ENOSPC;
+      ok = false;
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (written) *written = done;
+  return ok;
 }
 
 bool writeFileAtomically(const std::string& path, std::string_view bytes) {
@@ -263,15 +269,7 @@ bool appendLocked(int fd, const std::function<std::string(uint64_t size)>& compo
   if (sizeBefore) *sizeBefore = size;
   const std::string bytes = compose(size);
   size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      *error = n < 0 ? errno : ENOSPC;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
+  if (!writeAll(fd, bytes, &done)) *error = errno;
   if (done < bytes.size() && done > 0) {
     // Take back the part only while the file ends with it: a writer that
     // does not take the lock may have appended since.

@@ -25,6 +25,12 @@ std::optional<std::string> readFileHead(const std::string& path, size_t maxBytes
 // loop of links.
 std::optional<std::string> resolveLinks(const std::string& path);
 
+// Writes all of bytes to fd, again after an interrupted or partial write.
+// False when a write fails or takes nothing (errno then tells why: ENOSPC
+// for a write that took nothing); *written, when given, counts the bytes
+// that did go out.
+bool writeAll(int fd, std::string_view bytes, size_t* written = nullptr);
+
 // Replaces the file with the bytes through a temporary file with a unique name
 // beside it that is renamed over the old one, so a failed write leaves the old
 // file intact and the new one is complete after a crash. A symbolic link is

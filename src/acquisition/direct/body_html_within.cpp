@@ -9,35 +9,32 @@
 #include <new>
 
 #include "acquisition/direct/body_html.h"
+#include "textfile/file_io.h"
 
 namespace kelvane::acquisition {
 namespace {
 
+using textfile::writeAll;
+
 // More than the child can write for the largest page fetched.
 constexpr uint64_t kMostTextBytes = uint64_t{4} << 30;
 
-bool writeAll(int fd, const void* data, size_t size) {
-  const char* p = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t n = ::write(fd, p, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
+// The bytes of a plain value, for the pipe.
+template <typename T>
+std::string_view bytesOf(const T& value) {
+  return {reinterpret_cast<const char*>(&value), sizeof value};
 }
 
 bool writeText(int fd, const std::string& text) {
   const uint64_t size = text.size();
-  return writeAll(fd, &size, sizeof size) && writeAll(fd, text.data(), text.size());
+  return writeAll(fd, bytesOf(size)) && writeAll(fd, text);
 }
 
 // What the page says about leaving it, after its body markup.
 bool writeLinks(int fd, const PageLinks& links) {
   const uint8_t refresh = links.refresh.has_value();
   const double delay = refresh ? links.refresh->delaySeconds : 0;
-  return writeAll(fd, &refresh, 1) && writeAll(fd, &delay, sizeof delay) &&
+  return writeAll(fd, bytesOf(refresh)) && writeAll(fd, bytesOf(delay)) &&
          writeText(fd, refresh ? links.refresh->url : std::string()) &&
          writeText(fd, links.baseHref);
 }
@@ -63,8 +60,9 @@ std::optional<BodyHtml> bodyHtmlWithin(std::string_view bytes, std::string_view 
     const BodyHtml body = bodyHtmlFromBytes(bytes, contentType, &arena);
     const uint8_t head[2] = {static_cast<uint8_t>(body.encoding), body.tooLarge};
     const uint64_t size = body.html.size() * sizeof(char16_t);
-    const bool ok = writeAll(fds[1], head, sizeof head) && writeAll(fds[1], &size, sizeof size) &&
-                    writeAll(fds[1], body.html.data(), size) && writeLinks(fds[1], body.links);
+    const bool ok = writeAll(fds[1], bytesOf(head)) && writeAll(fds[1], bytesOf(size)) &&
+                    writeAll(fds[1], {reinterpret_cast<const char*>(body.html.data()), size}) &&
+                    writeLinks(fds[1], body.links);
     ::_exit(ok ? 0 : 1);
   }
   ::close(fds[1]);
