@@ -99,8 +99,6 @@ class PageLoader {
   // loadForScript.
   void loadUrl(std::u16string_view url);
 
-  Browser& browser() { return browser_; }
-
  private:
   Wait load();
   Wait waitUntil(std::chrono::steady_clock::time_point deadline);

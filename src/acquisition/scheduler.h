@@ -95,7 +95,6 @@ class Scheduler {
 
   // "Log自動書込" (Check3).
   void setLogAutoWrite(bool on) { logAutoWrite_ = on; }
-  bool logAutoWrite() const { return logAutoWrite_; }
 
  private:
   bool outsideWindow() const;

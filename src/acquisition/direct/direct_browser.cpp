@@ -3,6 +3,7 @@
 #include "acquisition/direct/body_html.h"
 #include "acquisition/direct/page_kind.h"
 #include "textfile/text_codec.h"
+#include "textfile/web_charset.h"
 
 namespace kelvane::acquisition {
 namespace {
@@ -89,8 +90,7 @@ std::optional<Refresh> DirectBrowser::read(FetchResult& page, std::chrono::milli
     return std::nullopt;
   }
   body_ = std::move(body->html);
-  encoding_ = body->encoding;
-  facts_.charset = std::string(textfile::encodingName(encoding_));
+  facts_.charset = std::string(textfile::encodingName(body->encoding));
   refresh = laterRefresh(refresh, body->links.refresh);
   // A relative refresh address is read against the page's <base href>.
   if (refresh && !refresh->url.empty() && !body->links.baseHref.empty()) {

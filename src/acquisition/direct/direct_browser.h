@@ -11,7 +11,6 @@
 #include "acquisition/browser.h"
 #include "acquisition/direct/http_fetch.h"
 #include "acquisition/direct/refresh.h"
-#include "textfile/web_charset.h"
 
 namespace kelvane::acquisition {
 
@@ -31,9 +30,6 @@ class DirectBrowser : public Browser {
     stopRequested_ = std::move(stopRequested);
   }
 
-  // How the last page was decoded.
-  textfile::WebEncoding encoding() const { return encoding_; }
-
   LoadFacts loadFacts() const override { return facts_; }
 
  private:
@@ -47,7 +43,6 @@ class DirectBrowser : public Browser {
   std::function<bool()> stopRequested_;
   std::optional<std::u16string> error_;
   std::u16string body_;
-  textfile::WebEncoding encoding_ = textfile::WebEncoding::Utf8;
   LoadFacts facts_;
 };
 
