@@ -107,6 +107,14 @@
             <translation>The load was stopped</translation>
         </message>
         <message>
+            <source>ページではなく保存用のファイルが送られました (%1、ファイル名 %2)</source>
+            <translation>The server sends a file to save, not a page (%1, file name %2)</translation>
+        </message>
+        <message>
+            <source>ページではなく保存用のファイルが送られました</source>
+            <translation>The server sends a file to save, not a page</translation>
+        </message>
+        <message>
             <source>ページが %1 MiB を超えています</source>
             <translation>The page is larger than %1 MiB</translation>
         </message>

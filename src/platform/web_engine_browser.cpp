@@ -13,6 +13,7 @@
 #include <QEventLoop>
 #include <QRegularExpression>
 #include <QTimer>
+#include <QWebEngineDownloadRequest>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -44,6 +45,10 @@ constexpr int kGiveUpPollMs = 50;
 // How long leavePage waits for the renderer process of the page left.
 constexpr qint64 kRendererExitMs = 2000;
 
+// How long an aborted load waits for the browser to offer its response as
+// a download (a few milliseconds after the abort as a rule).
+constexpr int kDownloadOfferMs = 500;
+
 // How often the memory of the page's process is looked at: a page that
 // inflates grows by a few hundred megabytes a second at most.
 constexpr int kMemoryWatchMs = 200;
@@ -61,6 +66,20 @@ int64_t residentBytes(qint64 pid) {
 
 std::u16string withAddress(const QString& reason, const QUrl& address) {
   return toU16(reason + QStringLiteral(" (") + address.toDisplayString() + QStringLiteral(")"));
+}
+
+// Why a navigation ended in a file to save: a page the browser would show,
+// had the server not asked for it to be saved (Content-Disposition), or a
+// type it never shows.
+QString downloadReason(const QWebEngineDownloadRequest& download) {
+  const QString type = download.mimeType();
+  const QString name = download.suggestedFileName();
+  const bool shown =
+      type == QLatin1String("text/html") || type == QLatin1String("application/xhtml+xml");
+  QString why = shown ? QStringLiteral("Content-Disposition: attachment")
+                      : (type.isEmpty() ? QStringLiteral("no type given") : type);
+  if (!name.isEmpty()) why += QStringLiteral(", file name \"%1\"").arg(name);
+  return QStringLiteral("the server sends a file to save, not a page (%1)").arg(why);
 }
 
 }  // namespace
@@ -120,6 +139,12 @@ WebEngineBrowser::~WebEngineBrowser() {
 }
 
 void WebEngineBrowser::attach() {
+  if (!abortHold_) {
+    abortHold_ = new QTimer(this);
+    abortHold_->setSingleShot(true);
+    abortHold_->setInterval(kDownloadOfferMs);
+    connect(abortHold_, &QTimer::timeout, this, [this] { busy_ = false; });
+  }
   if (!memoryWatch_) {
     memoryWatch_ = new QTimer(this);
     connect(memoryWatch_, &QTimer::timeout, this, &WebEngineBrowser::checkRendererMemory);
@@ -129,6 +154,9 @@ void WebEngineBrowser::attach() {
           &WebEngineBrowser::onLoadingChanged);
   connect(view_->page(), &QWebEnginePage::renderProcessTerminated, this,
           &WebEngineBrowser::onRendererGone);
+  // Pages of one profile share its downloads: each browser takes its own.
+  connect(view_->page()->profile(), &QWebEngineProfile::downloadRequested, this,
+          &WebEngineBrowser::onDownloadRequested, Qt::UniqueConnection);
   if (activity_) activity_->attach(view_->page());
 }
 
@@ -158,7 +186,12 @@ void WebEngineBrowser::Navigate(std::u16string_view text) {
     error_ = toU16(reason);
     return;
   }
+  if (abortHold_->isActive()) {
+    abortHold_->stop();
+    busy_ = false;
+  }
   error_.reset();
+  download_.reset();
   rendererGone_ = false;
   QWebEnginePage* page = view_->page();
   if (url->scheme() == QLatin1String("javascript")) {
@@ -189,14 +222,17 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
   switch (info.status()) {
     case QWebEngineLoadingInfo::LoadStartedStatus:
       // Also a link the user clicked: Busy covers every navigation.
+      abortHold_->stop();
       busy_ = true;
       awaitingStart_ = false;
       rendererGone_ = false;
+      download_.reset();
       error_.reset();
       facts_ = {};
       return;
     case QWebEngineLoadingInfo::LoadSucceededStatus:
       if (awaitingStart_) return;
+      abortHold_->stop();
       busy_ = false;
       errorShown_ = false;
       error_.reset();
@@ -212,7 +248,9 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
       const QString address = info.url().toDisplayString();
       QString reason;
       facts_.finalUrl = info.url().toString().toStdString();
-      if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain) {
+      if (download_) {
+        reason = *download_;
+      } else if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain) {
         facts_.status = info.errorCode();
         reason = QStringLiteral("HTTP status %1").arg(info.errorCode());
       } else if (!info.errorString().isEmpty()) {
@@ -221,8 +259,28 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
         reason = QStringLiteral("the load was stopped");
       }
       error_ = toU16(reason + QStringLiteral(" (") + address + QStringLiteral(")"));
+      if (!download_ && reason.startsWith(QLatin1String("net::ERR_ABORTED"))) {
+        // A response the browser saves rather than shows aborts the load
+        // first and is offered for download after: the load stays busy a
+        // moment for the reason.
+        busy_ = true;
+        abortHold_->start();
+      }
       return;
     }
+  }
+}
+
+void WebEngineBrowser::onDownloadRequested(QWebEngineDownloadRequest* download) {
+  if (!view_ || download->page() != view_->page() || download->isSavePageDownload()) return;
+  // Never saved: a file the page sends is not what a run reads. The
+  // navigation ends aborted, after this or before it.
+  download->cancel();
+  download_ = downloadReason(*download);
+  if (abortHold_->isActive()) {
+    abortHold_->stop();
+    busy_ = false;
+    error_ = withAddress(*download_, download->url());
   }
 }
 
@@ -259,6 +317,7 @@ void WebEngineBrowser::onRendererGone(QWebEnginePage::RenderProcessTerminationSt
     reason += QStringLiteral(" (exit status %1)").arg(exitCode);
   }
   overMemory_ = false;
+  abortHold_->stop();
   busy_ = false;
   awaitingStart_ = false;
   errorShown_ = true;
@@ -325,6 +384,7 @@ void WebEngineBrowser::leavePage() {
   // The page goes with its document, and its renderer process with it.
   delete old;
   attach();
+  abortHold_->stop();
   busy_ = false;
   awaitingStart_ = false;
   errorShown_ = false;

@@ -21,6 +21,7 @@
 #include "acquisition/page_cap.h"
 
 class QTimer;
+class QWebEngineDownloadRequest;
 class QWebEngineLoadingInfo;
 namespace kelvane::platform {
 class PageActivityWatch;
@@ -90,6 +91,7 @@ class WebEngineBrowser : public QObject, public acquisition::Browser {
   void onLoadingChanged(const QWebEngineLoadingInfo& info);
   void onRendererGone(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
   void checkRendererMemory();
+  void onDownloadRequested(QWebEngineDownloadRequest* download);
 
   QPointer<QWebEngineView> view_;
   std::unique_ptr<QWebEngineProfile> ownProfile_;
@@ -101,11 +103,16 @@ class WebEngineBrowser : public QObject, public acquisition::Browser {
   acquisition::LoadFacts facts_;
   // The last navigation failed: the view shows the browser's error page.
   bool errorShown_ = false;
+  // The last navigation turned out to be a file to save, which the browser
+  // does not save: why, for the failure that ends it.
+  std::optional<QString> download_;
   // The page's renderer process ended under the document: error_ says so.
   bool rendererGone_ = false;
   std::chrono::milliseconds answerTimeout_{30'000};
   size_t markupCap_ = acquisition::kPageCapBytes;
   int64_t memoryCap_ = kRendererMemoryCapBytes;
+  // Runs while an aborted load waits to learn whether it was a download.
+  QTimer* abortHold_ = nullptr;
   // Looks at the memory of the page's process.
   QTimer* memoryWatch_ = nullptr;
   // The page's process was ended for its memory: the reason says so.

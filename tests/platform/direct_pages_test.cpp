@@ -163,12 +163,17 @@ class DirectPagesTest : public QObject {
     QByteArray bytes;
     QByteArray contentType;
     bool differs = false;
-    QByteArray headers;  // header lines besides the Content-Type
+    QByteArray headers;    // header lines besides the Content-Type
+    bool refused = false;  // the direct fetch refuses what the browser shows
   };
 
   static QString answer(const kelvane::acquisition::Browser& browser,
                         const std::optional<std::u16string>& html) {
-    if (browser.loadError()) return QStringLiteral("(failed load)");
+    // A file to save must be named as such on both sides.
+    if (const auto error = browser.loadError()) {
+      return q(*error).contains(QLatin1String("file to save")) ? QStringLiteral("(file to save)")
+                                                               : QStringLiteral("(failed load)");
+    }
     return html ? q(*html) : QStringLiteral("(no answer)");
   }
 
@@ -216,6 +221,7 @@ class DirectPagesTest : public QObject {
       page.bytes = file.readAll();
       page.contentType = fields.size() > 1 && !fields[1].isEmpty() ? fields[1] : "text/html";
       page.differs = fields.size() > 2 && fields[2].startsWith("differs");
+      page.refused = fields.size() > 2 && fields[2].startsWith("refused");
       if (fields.size() > 3) page.headers = fields[3] + "\r\n";
       pages.push_back(page);
     }
@@ -244,7 +250,11 @@ class DirectPagesTest : public QObject {
           if (out.open(QIODevice::WriteOnly)) out.write(text.toUtf8());
         }
       }
-      if (page.differs && browser == direct) {
+      if (page.refused) {
+        if (direct != QLatin1String("(failed load)") || browser.startsWith('(')) {
+          failures << page.name + ": not refused here alone: " + direct.left(80);
+        }
+      } else if (page.differs && browser == direct) {
         failures << page.name + ": listed as differing, but now equal";
       } else if (!page.differs && browser != direct) {
         failures << page.name + ": " + difference(browser, direct);

@@ -225,6 +225,13 @@ class RunControllerTest : public QObject {
          "ページが 64 MiB を超えています (http://h/)"},
         {"the page is too large: its process needed more than 1024 MiB (http://h/)",
          "ページが大きすぎます (1024 MiB を超えるメモリが必要です) (http://h/)"},
+        {"the server sends a file to save, not a page (Content-Disposition: attachment, file name "
+         "\"a (1).html\") (http://h/a)",
+         "ページではなく保存用のファイルが送られました (Content-Disposition: "
+         "attachment、ファイル名 "
+         "\"a (1).html\") (http://h/a)"},
+        {"the server sends a file to save, not a page (application/zip) (http://h/z)",
+         "ページではなく保存用のファイルが送られました (application/zip) (http://h/z)"},
     };
     for (const auto& c : cases) QCOMPARE(japaneseFailureReason(c.reason), QString(c.shown));
   }

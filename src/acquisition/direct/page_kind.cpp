@@ -142,10 +142,9 @@ PageKind pageKindOf(std::string_view contentType, std::string_view disposition,
   if (savesAsFile(disposition)) return PageKind::Download;
   const std::string type = essence(contentType);
   // No type at all: the page as it has always been read here.
-  if (type.empty() || type == "text/html" || type == "application/xhtml+xml") {
-    return PageKind::Html;
-  }
-  if (type == "text/xml" || type == "application/xml" || type == "text/xsl") {
+  if (type.empty() || type == "text/html") return PageKind::Html;
+  if (type == "text/xml" || type == "application/xml" || type == "text/xsl" ||
+      type == "application/xhtml+xml") {
     return PageKind::XmlTree;
   }
   if (type == "image/svg+xml") return PageKind::NoBody;
@@ -159,8 +158,14 @@ PageKind pageKindOf(std::string_view contentType, std::string_view disposition,
 std::string refusalReason(PageKind kind, std::string_view contentType,
                           std::string_view disposition) {
   if (kind == PageKind::XmlTree) {
-    return "an XML document (" + essence(contentType) +
-           "), which only the browser shows, as a tree of its own";
+    const std::string type = essence(contentType);
+    if (type == "application/xhtml+xml") {
+      return "an XHTML document (" + type +
+             "), which only the browser reads: it parses it as XML, not as HTML";
+    }
+    return "an XML document (" + type +
+           "), which only the browser reads: it shows XML as a tree of its own, or as a page "
+           "when it is XHTML";
   }
   if (savesAsFile(disposition)) {
     return "the server sends a file to save, not a page (Content-Disposition: " +

@@ -14,7 +14,7 @@ enum class PageKind {
   Text,      // shown as text: text/plain, JSON, scripts, style sheets, feeds
   Image,     // an image the browser shows on its own
   NoBody,    // a document without a body (an SVG image)
-  XmlTree,   // XML the browser shows as a tree of its own making
+  XmlTree,   // XML or XHTML, which the browser parses as XML: not read here
   Download,  // saved, never shown: the load fails
 };
 

@@ -73,6 +73,17 @@ QString japaneseFailureReason(const QString& reason) {
   });
   text.replace(QLatin1String("the load was stopped"),
                QCoreApplication::translate("FailureReason", "読み込みが中止されました"));
+  // A download: the reason in parentheses (the header or the type) stays.
+  static const QRegularExpression download(QStringLiteral(
+      "the server sends a file to save, not a page \\((.*), file name (\"[^\"]*\")\\)"));
+  replaceAll(download, [](const QRegularExpressionMatch& m) {
+    return QCoreApplication::translate(
+               "FailureReason", "ページではなく保存用のファイルが送られました (%1、ファイル名 %2)")
+        .arg(m.captured(1), m.captured(2));
+  });
+  text.replace(
+      QLatin1String("the server sends a file to save, not a page"),
+      QCoreApplication::translate("FailureReason", "ページではなく保存用のファイルが送られました"));
   static const QRegularExpression tooLarge(QStringLiteral("the page is larger than (\\d+) MiB"));
   replaceAll(tooLarge, [](const QRegularExpressionMatch& m) {
     return QCoreApplication::translate("FailureReason", "ページが %1 MiB を超えています")
