@@ -15,7 +15,7 @@ using history::HistoryStore;
 namespace {
 
 std::string cannotRecord(const std::string& reason) {
-  return "kelvane-run: cannot record in history: " + reason;
+  return programMessage("cannot record in history: " + reason);
 }
 
 }  // namespace
@@ -34,9 +34,8 @@ std::optional<int> HistoryRecorder::prepare() {
   try {
     open();
   } catch (const HistoryError& e) {
-    writeLine(err_, e.kind() == HistoryError::Kind::Refused
-                        ? "kelvane-run: " + std::string(e.what())
-                        : cannotRecord(e.what()));
+    writeLine(err_, e.kind() == HistoryError::Kind::Refused ? programMessage(e.what())
+                                                            : cannotRecord(e.what()));
     if (e.kind() == HistoryError::Kind::Refused) return kExitUsage;
   }
   return std::nullopt;
@@ -76,7 +75,7 @@ int exportHistory(const Options& options, std::FILE* out, std::FILE* err) {
     std::fwrite(text.data(), 1, text.size(), out);
     return kExitNormal;
   } catch (const std::exception& e) {
-    writeLine(err, "kelvane-run: cannot read history: " + std::string(e.what()));
+    writeMessage(err, "cannot read history: " + std::string(e.what()));
     return kExitUsage;
   }
 }

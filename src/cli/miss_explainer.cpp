@@ -42,7 +42,7 @@ void MissExplainer::write(std::FILE* err) const {
     // A buffer by its name, a literal as written.
     const TextView source = m.source;
     const bool literal = source.size() >= 2 && source.front() == u'"' && source.back() == u'"';
-    std::string head = "kelvane-run: line " + std::to_string(line) + ": " + quoted(m.marker) +
+    std::string head = programMessage("line " + std::to_string(line)) + ": " + quoted(m.marker) +
                        " not found in " +
                        (literal ? quoted(source.substr(1, source.size() - 2)) : escaped(source));
     if (!m.after.empty() || m.from > 0) {

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 
+#include "cli/output.h"
 #include "engine/buffer_names.h"
 #include "textfile/text_codec.h"
 
@@ -122,20 +123,18 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
   } catch (const CLI::CallForHelp&) {
     return {std::nullopt, app.help(), 0};
   } catch (const CLI::ParseError& e) {
-    return {std::nullopt, std::string("kelvane-run: ") + e.what() + "\n" + kMoreHelp, 2};
+    return {std::nullopt, programMessage(e.what()) + "\n" + kMoreHelp, 2};
   }
   o.waitGiven = wait->count() > 0;
   // The log of a watch is the settings file's; --memo heads its entries.
   if (memo->count() > 0 && log->count() == 0 && watch->count() == 0) {
-    return {std::nullopt,
-            std::string("kelvane-run: --memo requires --log or --watch\n") + kMoreHelp, 2};
+    return {std::nullopt, programMessage("--memo requires --log or --watch\n") + kMoreHelp, 2};
   }
   if (o.suggest && o.script.empty() && !o.page) {
-    return {std::nullopt,
-            std::string("kelvane-run: --suggest requires --page or a script\n") + kMoreHelp, 2};
+    return {std::nullopt, programMessage("--suggest requires --page or a script\n") + kMoreHelp, 2};
   }
   if (!o.version && !o.settings && !o.watch && !o.exportFormat && !o.suggest && o.script.empty()) {
-    return {std::nullopt, std::string("kelvane-run: no script given\n") + kMoreHelp, 2};
+    return {std::nullopt, programMessage("no script given\n") + kMoreHelp, 2};
   }
   return {std::move(o), {}, 0};
 }

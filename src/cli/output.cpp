@@ -82,10 +82,20 @@ bool writeUtf8(std::FILE* f, engine::TextView text) {
   return std::fflush(f) == 0;
 }
 
+std::string programMessage(std::string_view text) {
+  std::string line = "kelvane-run: ";
+  line.append(text);
+  return line;
+}
+
+bool writeMessage(std::FILE* f, std::string_view text) {
+  return writeLine(f, programMessage(text));
+}
+
 void reportStdoutFailure(std::FILE* err) {
   const int error = errno;
-  writeLine(err, std::string("kelvane-run: cannot write to standard output: ") +
-                     (error == 0 ? "the reader stopped reading" : std::strerror(error)));
+  writeMessage(err, std::string("cannot write to standard output: ") +
+                        (error == 0 ? "the reader stopped reading" : std::strerror(error)));
 }
 
 std::string escaped(engine::TextView text) {

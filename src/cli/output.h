@@ -25,6 +25,11 @@ bool writeLine(std::FILE* f, std::string_view text);
 // whole; an unpaired surrogate becomes U+FFFD.
 bool writeUtf8(std::FILE* f, engine::TextView text);
 
+// kelvane-run's own messages start with its name: "kelvane-run: " and text.
+std::string programMessage(std::string_view text);
+// The message as a line of f (standard error).
+bool writeMessage(std::FILE* f, std::string_view text);
+
 // "kelvane-run: cannot write to standard output: " and the reason (errno).
 void reportStdoutFailure(std::FILE* err);
 

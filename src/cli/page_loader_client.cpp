@@ -8,13 +8,10 @@
 #include <filesystem>
 #include <optional>
 
+#include "cli/output.h"
+
 namespace kelvane::cli {
 namespace {
-
-void writeLine(std::FILE* f, const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), f);
-  std::fputc('\n', f);
-}
 
 // The milliseconds of a settle line ("auto, 412 ms of at most 9720: ..."):
 // the first number in it.
@@ -34,11 +31,10 @@ std::optional<int64_t> settleMilliseconds(std::string_view text) {
 void PageLoaderClient::report(void* context, int event, const char* utf8Text) {
   auto* self = static_cast<PageLoaderClient*>(context);
   if (event == KELVANE_PAGE_LOAD_FAILED) {
-    writeLine(self->err_, std::string("kelvane-run: cannot load URL: ") + utf8Text);
+    writeMessage(self->err_, std::string("cannot load URL: ") + utf8Text);
     self->load_->error = utf8Text;
   } else if (event == KELVANE_PAGE_TIMED_OUT) {
-    writeLine(self->err_,
-              std::string("kelvane-run: the page did not finish loading in time: ") + utf8Text);
+    writeMessage(self->err_, std::string("the page did not finish loading in time: ") + utf8Text);
     self->load_->error = "the page did not finish loading in time";
   } else if (event == KELVANE_PAGE_SETTLED) {
     if (self->trace_) writeLine(self->err_, std::string("    settle: ") + utf8Text);
@@ -117,7 +113,7 @@ void PageLoaderClient::openUrl(engine::Engine& engine, std::u16string_view url,
   std::string reason;
   if (!this->load(&reason)) {
     load->error = "page loading is not available: " + reason;
-    writeLine(err, "kelvane-run: " + load->error);
+    writeMessage(err, load->error);
     engine.stop();
     return;
   }
@@ -138,7 +134,7 @@ void PageLoaderClient::openUrl(engine::Engine& engine, std::u16string_view url,
   if (entry_(&request, &error) != 0) {
     load->error = std::string("page loading is not available: ") +
                   (error ? error : "the module refused the request");
-    writeLine(err, "kelvane-run: " + load->error);
+    writeMessage(err, load->error);
     engine.stop();
   }
   load_ = nullptr;

@@ -56,7 +56,7 @@ void RunHost::openUrlDirectly(std::u16string_view url, LoadReport* load) {
   hooks.waitValueText = [] { return engine::Text(u"0"); };
   hooks.loadFailed = [this, load](std::u16string_view reason) {
     load->error = textfile::toUtf8(reason);
-    writeLine(err_, "kelvane-run: cannot load URL: " + load->error);
+    writeMessage(err_, "cannot load URL: " + load->error);
   };
   acquisition::PageLoader loader(*engine_, *direct_, std::move(hooks));
   loader.loadUrl(url);

@@ -48,7 +48,7 @@ std::optional<int> RunSession::prepare() {
   if (options_.page) {
     auto bytes = textfile::readFileBytes(*options_.page);
     if (!bytes) {
-      writeLine(err_, "kelvane-run: cannot read page: " + *options_.page);
+      writeMessage(err_, "cannot read page: " + *options_.page);
       return kExitUsage;
     }
     // A saved page is read as the browser reads a page from disk.
@@ -57,16 +57,16 @@ std::optional<int> RunSession::prepare() {
   }
   if (options_.state) {
     if (stateIsReadOnly(*options_.state)) {
-      writeLine(err_, "kelvane-run: " + *options_.state + " is read-only; it is left alone");
+      writeMessage(err_, *options_.state + " is read-only; it is left alone");
       return kExitUsage;
     }
     switch (stateKind(*options_.state)) {
       case StoredState::Kind::Foreign:
-        writeLine(err_, "kelvane-run: " + *options_.state +
-                            " is not a state file written by kelvane-run; it is left alone");
+        writeMessage(err_, *options_.state +
+                               " is not a state file written by kelvane-run; it is left alone");
         return kExitUsage;
       case StoredState::Kind::Unreadable:
-        writeLine(err_, "kelvane-run: cannot read state: " + *options_.state);
+        writeMessage(err_, "cannot read state: " + *options_.state);
         return kExitUsage;
       default:
         break;
@@ -75,7 +75,7 @@ std::optional<int> RunSession::prepare() {
   if (options_.record) {
     std::string reason;
     if (!appendRecordLine(*options_.record, {}, &reason)) {
-      writeLine(err_, "kelvane-run: cannot write record: " + *options_.record + ": " + reason);
+      writeMessage(err_, "cannot write record: " + *options_.record + ": " + reason);
       return kExitUsage;
     }
   }
@@ -111,14 +111,13 @@ RunSession::Change RunSession::compareState(bool* failed) {
   if (change == Change::Unknown ||
       (kind != StoredState::Kind::Display && kind != StoredState::Kind::Nothing)) {
     // The file changed hands since the start: it is not overwritten.
-    writeLine(err_,
-              "kelvane-run: the state in " + path + " can no longer be read; it is left alone");
+    writeMessage(err_, "the state in " + path + " can no longer be read; it is left alone");
     *failed = true;
     std::string().swap(diff_);
     return Change::Unknown;
   }
   if (change != Change::Same && !writeState(path, display)) {
-    writeLine(err_, "kelvane-run: cannot write state: " + path);
+    writeMessage(err_, "cannot write state: " + path);
     *failed = true;
   }
   return change;
@@ -161,7 +160,7 @@ RunSession::Result RunSession::runOnce(bool more) {
     }
     std::string reason;
     if (options_.record && !appendRecordLine(*options_.record, recordLine(summary), &reason)) {
-      writeLine(err_, "kelvane-run: cannot write record: " + *options_.record + ": " + reason);
+      writeMessage(err_, "cannot write record: " + *options_.record + ": " + reason);
       result.writeFailed = true;
     }
     if (history_ && !history_->record(summary, engine_.d().view(), textfile::toUtf8(scriptPath_))) {

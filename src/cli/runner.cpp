@@ -23,16 +23,15 @@ bool checkScript(const std::string& path, std::FILE* err) {
   if (!bytes) return false;
   const size_t lines = textfile::splitLines(textfile::decodeText(*bytes)).size();
   if (lines > static_cast<size_t>(engine::Engine::kMaxLines)) {
-    writeLine(err, "kelvane-run: " + path + " has " + std::to_string(lines) +
-                       " lines; only the first " + std::to_string(engine::Engine::kMaxLines) +
-                       " are run");
+    writeMessage(err, path + " has " + std::to_string(lines) + " lines; only the first " +
+                          std::to_string(engine::Engine::kMaxLines) + " are run");
   }
   return true;
 }
 
 int run(const Options& options, std::FILE* out, std::FILE* err) {
   if (!checkScript(options.script, err)) {
-    writeLine(err, "kelvane-run: cannot read script: " + options.script);
+    writeMessage(err, "cannot read script: " + options.script);
     return kExitUsage;
   }
   RunSession session(options, out, err);

@@ -12,7 +12,7 @@ int printSettings(const std::string& path, std::FILE* out, std::FILE* err) {
   settings::Settings values;
   const auto report = settings::readSettingsFile(path, values);
   if (!report) {
-    writeLine(err, "kelvane-run: cannot read settings: " + path);
+    writeMessage(err, "cannot read settings: " + path);
     return kExitUsage;
   }
   int missingFrom = 0;
@@ -29,8 +29,8 @@ int printSettings(const std::string& path, std::FILE* out, std::FILE* err) {
                                   : "(start value)";
     writeLine(out, std::to_string(line) + ": " + value);
     if (status == LineStatus::Refused) {
-      writeLine(err, "kelvane-run: line " + std::to_string(line) +
-                         " was refused; the field keeps its start value");
+      writeMessage(
+          err, "line " + std::to_string(line) + " was refused; the field keeps its start value");
     }
     // A file of the 22 lines alone is whole.
     if (status == LineStatus::Missing && missingFrom == 0 && line <= settings::kBaseFieldCount) {
@@ -38,8 +38,8 @@ int printSettings(const std::string& path, std::FILE* out, std::FILE* err) {
     }
   }
   if (missingFrom != 0) {
-    writeLine(err, "kelvane-run: the file ends before line " + std::to_string(missingFrom) +
-                       "; the later fields keep their start values");
+    writeMessage(err, "the file ends before line " + std::to_string(missingFrom) +
+                          "; the later fields keep their start values");
   }
   std::fflush(out);
   return kExitNormal;

@@ -48,7 +48,7 @@ std::vector<Text> urlLinesOf(const std::string& path) {
 
 int suggest(const Options& options, std::FILE* out, std::FILE* err) {
   if (!options.script.empty() && !textfile::readFileBytes(options.script)) {
-    writeLine(err, "kelvane-run: cannot read script: " + options.script);
+    writeMessage(err, "cannot read script: " + options.script);
     return kExitUsage;
   }
   RunSession session(options, out, err);
@@ -66,13 +66,13 @@ int suggest(const Options& options, std::FILE* out, std::FILE* err) {
   const std::vector<Text> script = suggestScript(page, text, options.occurrence, urls);
   if (script.size() == urls.size()) {
     if (workbench::findOccurrence(page, text, options.occurrence) == TextView::npos) {
-      writeLine(err, "kelvane-run: \"" + *options.suggest + "\" does not occur " +
-                         (options.occurrence > 1 ? std::to_string(options.occurrence) + " times "
-                                                 : std::string()) +
-                         "in HT (length " + std::to_string(page.size()) + ")");
+      writeMessage(err, "\"" + *options.suggest + "\" does not occur " +
+                            (options.occurrence > 1 ? std::to_string(options.occurrence) + " times "
+                                                    : std::string()) +
+                            "in HT (length " + std::to_string(page.size()) + ")");
       return kExitUsage;
     }
-    writeLine(err, "kelvane-run: no lines found that cut \"" + *options.suggest + "\" out exactly");
+    writeMessage(err, "no lines found that cut \"" + *options.suggest + "\" out exactly");
     return kExitStopped;
   }
   for (const Text& line : script) writeUtf8(out, line + u"\r\n");

@@ -81,11 +81,11 @@ class WatchDelegate : public acquisition::SchedulerDelegate {
     scheduler_->runStarting();
     const RunSession::Result result = session_.runOnce();
     const bool normal = result.outcome == RunOutcome::Normal;
-    writeLine(err_, "kelvane-run: " + isoLocalTime(std::chrono::system_clock::now()) +
-                        (normal              ? " normal"
-                         : result.loadFailed ? " failed load"
-                                             : " stopped") +
-                        (normal ? changeText(result.change) : ""));
+    writeMessage(err_, isoLocalTime(std::chrono::system_clock::now()) +
+                           (normal              ? " normal"
+                            : result.loadFailed ? " failed load"
+                                                : " stopped") +
+                           (normal ? changeText(result.change) : ""));
     std::fflush(err_);
     return result.outcome;
   }
@@ -105,17 +105,17 @@ int watch(const Options& options, std::FILE* out, std::FILE* err, WatchClock& cl
   const std::string& settingsPath = *options.watch;
   settings::Settings values;
   if (!settings::readSettingsFile(settingsPath, values)) {
-    writeLine(err, "kelvane-run: cannot read settings: " + settingsPath);
+    writeMessage(err, "cannot read settings: " + settingsPath);
     return kExitUsage;
   }
   if (values.autoUpdate == 0) {
-    writeLine(err, "kelvane-run: the automatic update is off in " + settingsPath + " (line 7)");
+    writeMessage(err, "the automatic update is off in " + settingsPath + " (line 7)");
     return kExitUsage;
   }
   const std::string script = besideSettings(settingsPath, values.scriptPath);
   if (!checkScript(script, err)) {
-    writeLine(err, "kelvane-run: cannot read script: " +
-                       (script.empty() ? settingsPath + " names none (line 16)" : script));
+    writeMessage(err, "cannot read script: " +
+                          (script.empty() ? settingsPath + " names none (line 16)" : script));
     return kExitUsage;
   }
   RunSession session(options, out, err);
@@ -138,7 +138,7 @@ int watch(const Options& options, std::FILE* out, std::FILE* err, WatchClock& cl
                            values.timeWindow == 1});
   scheduler.setLogAutoWrite(values.autoLog != 0);
   scheduler.setAutoUpdate(values.autoUpdate);
-  std::string intro = "kelvane-run: watching " + script + " every " +
+  std::string intro = programMessage("watching " + script + " every ") +
                       std::to_string(scheduler.intervalMinutes()) + " min";
   if (values.timeWindow == 1) {
     intro += " between " + textfile::toUtf8(values.startHour) + ":" +
