@@ -248,7 +248,10 @@ const char* sourceStart(const GumboNode* node, std::string_view source) {
 // The children of root, written without recursion: a hostile page may nest
 // elements hundreds of thousands deep.
 std::string serializeChildren(const GumboNode* root, std::string_view source) {
+  // The markup is about as long as the page: room for it at once spares
+  // copying it as it grows (only what is written is ever taken).
   std::string out;
+  out.reserve(source.size() + source.size() / 4);
   struct Frame {
     const GumboNode* node;
     std::string name;
@@ -350,16 +353,16 @@ const GumboNode* findBody(const GumboOutput& output) {
   return nullptr;
 }
 
-// Nothing when the parser needed more than its allowance.
-std::optional<std::u16string> bodyHtmlFromUtf8(std::string_view source, ParseArena* arena,
-                                               ParseAllowance allowance, PageLinks* links) {
+// The body markup as UTF-8; nothing when the parser needed more than its
+// allowance. The tree is gone when it returns, but for what lies in arena.
+std::optional<std::string> bodyHtmlFromUtf8(std::string_view source, ParseArena* arena,
+                                            ParseAllowance allowance, PageLinks* links) {
   const BoundedParse parse(source, allowance.forPage(source.size()), arena);
   if (!parse.output()) return std::nullopt;
   if (links) *links = pageLinks(*parse.output());
   const GumboNode* body = findBody(*parse.output());
-  if (!body) return std::u16string();
-  const std::string html = serializeChildren(body, source);
-  return textfile::decodeUtf8(html);
+  if (!body) return std::string();
+  return serializeChildren(body, source);
 }
 
 // Parses and serialises a page that is text; consumes it.
@@ -375,8 +378,15 @@ std::optional<std::u16string> bodyHtmlOf(std::u16string&& page, ParseArena* aren
   const bool disguised = disguise.apply(page);
   std::string utf8 = textfile::encodeUtf8(page);
   std::u16string().swap(page);
-  std::optional<std::u16string> html = bodyHtmlFromUtf8(utf8, arena, allowance, links);
-  if (html && disguised) disguise.undo(*html);
+  std::optional<std::string> markup = bodyHtmlFromUtf8(utf8, arena, allowance, links);
+  // The tree (some 18 bytes a byte of the page) and the page go before the
+  // markup is widened to UTF-16, so that none of them stand side by side.
+  if (arena) arena->release();
+  std::string().swap(utf8);
+  if (!markup) return std::nullopt;
+  std::u16string html = textfile::decodeUtf8(*markup);
+  std::string().swap(*markup);
+  if (disguised) disguise.undo(html);
   return html;
 }
 

@@ -1,11 +1,14 @@
 #include "acquisition/direct/bounded_parse.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace kelvane::acquisition {
 
-// Each block the parser takes starts with its links in the list of blocks
-// held, so that a parse given up part way can be given back whole.
+// Each block the parser takes from the heap starts with its links in the
+// list of heap blocks held, so that a parse given up part way can be given
+// back whole. Blocks in the arena's region need no links: the region goes
+// as a whole.
 struct alignas(std::max_align_t) BoundedParse::Block {
   Block* prev;
   Block* next;
@@ -21,11 +24,9 @@ BoundedParse::BoundedParse(std::string_view source, size_t allowance, ParseArena
 }
 
 BoundedParse::~BoundedParse() {
-  // A tree that lies whole in the arena goes with the arena's region.
-  if (arena_ && arena_->holdsEverything()) return;
   while (blocks_) {
     Block* next = blocks_->next;
-    release(blocks_);
+    std::free(blocks_);
     blocks_ = next;
   }
 }
@@ -38,21 +39,21 @@ GumboOutput* BoundedParse::run(std::string_view source) {
   return gumbo_parse_with_options(&options_, source.data(), source.size());
 }
 
-void BoundedParse::release(Block* block) const {
-  if (arena_) {
-    ParseArena::deallocate(arena_, block);
-  } else {
-    std::free(block);
-  }
-}
-
 void* BoundedParse::allocate(void* self, size_t size) {
   auto* parse = static_cast<BoundedParse*>(self);
-  if (size >= parse->left_ || parse->left_ - size < sizeof(Block)) {
-    std::longjmp(parse->overrun_, 1);
+  // What a block costs: in the region its bytes rounded up to the
+  // alignment, on the heap its links too.
+  const size_t packed = (size + ParseArena::kAlignment - 1) & ~(ParseArena::kAlignment - 1);
+  if (packed < size || packed >= parse->left_) std::longjmp(parse->overrun_, 1);
+  if (parse->arena_) {
+    if (void* block = parse->arena_->take(size)) {
+      parse->left_ -= std::max(packed, ParseArena::kAlignment);
+      return block;
+    }
   }
+  if (parse->left_ - size < sizeof(Block)) std::longjmp(parse->overrun_, 1);
   const size_t taken = sizeof(Block) + size;
-  void* memory = parse->arena_ ? ParseArena::allocate(parse->arena_, taken) : std::malloc(taken);
+  void* memory = std::malloc(taken);
   if (!memory) std::longjmp(parse->overrun_, 1);  // out of memory: given up, not a crash
   parse->left_ -= taken;
   auto* block = static_cast<Block*>(memory);
@@ -66,6 +67,10 @@ void* BoundedParse::allocate(void* self, size_t size) {
 void BoundedParse::deallocate(void* self, void* pointer) {
   if (!pointer) return;
   auto* parse = static_cast<BoundedParse*>(self);
+  if (parse->arena_ && parse->arena_->holds(pointer)) {
+    parse->arena_->give(pointer);
+    return;
+  }
   Block* block = static_cast<Block*>(pointer) - 1;
   if (block->prev) {
     block->prev->next = block->next;
@@ -73,7 +78,7 @@ void BoundedParse::deallocate(void* self, void* pointer) {
     parse->blocks_ = block->next;
   }
   if (block->next) block->next->prev = block->prev;
-  parse->release(block);
+  std::free(block);
 }
 
 }  // namespace kelvane::acquisition

@@ -18,7 +18,8 @@ namespace kelvane::acquisition {
 // reopened in every paragraph that follows; 50 KB of them take gigabytes).
 class BoundedParse {
  public:
-  // The tree is built in arena when one is given, else on the heap.
+  // The tree is built in arena when one is given (on the heap once its
+  // region is full), else on the heap. The arena must outlive the tree.
   BoundedParse(std::string_view source, size_t allowance, ParseArena* arena = nullptr);
   ~BoundedParse();
   BoundedParse(const BoundedParse&) = delete;
@@ -32,12 +33,11 @@ class BoundedParse {
   static void* allocate(void* self, size_t size);
   static void deallocate(void* self, void* pointer);
   GumboOutput* run(std::string_view source);
-  void release(Block* block) const;
 
   GumboOptions options_ = kGumboDefaultOptions;
   ParseArena* arena_;
   size_t left_;
-  Block* blocks_ = nullptr;  // every block the parser holds
+  Block* blocks_ = nullptr;  // every block the parser holds on the heap
   std::jmp_buf overrun_;     // where a parse over the allowance is given up
   GumboOutput* output_ = nullptr;
 };

@@ -3,8 +3,8 @@
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <new>
+#include <utility>
 
 namespace kelvane::acquisition {
 
@@ -15,19 +15,27 @@ ParseArena::ParseArena(size_t bytes) {
   if (region == MAP_FAILED) return;         // a limit on address space: the heap serves
   ::madvise(region, bytes, MADV_HUGEPAGE);  // a kernel without huge pages ignores it
   region_ = static_cast<char*>(region);
-  size_ = bytes;
-  pool_.emplace(region_, size_, std::pmr::null_memory_resource());
+  size_ = bytes & ~(kAlignment - 1);
+  low_ = region_;
+  high_ = region_ + size_;
 }
 
 ParseArena::~ParseArena() {
-  pool_.reset();
+  release();
+}
+
+void ParseArena::release() {
   if (region_) ::munmap(region_, size_);
+  region_ = low_ = high_ = nullptr;
+  size_ = 0;
+  free_ = nullptr;
 }
 
 size_t ParseArena::regionFor(size_t pageBytes) {
-  constexpr size_t kMost = size_t(1) << 30;
-  constexpr size_t kBase = size_t(16) << 20;
-  return pageBytes > (kMost - kBase) / 32 ? kMost : kBase + 32 * pageBytes;
+  constexpr size_t kMost = size_t{4} << 30;
+  constexpr size_t kBase = size_t{16} << 20;
+  constexpr size_t kPerByte = 64;
+  return pageBytes > (kMost - kBase) / kPerByte ? kMost : kBase + kPerByte * pageBytes;
 }
 
 bool ParseArena::holds(const void* block) const {
@@ -35,21 +43,26 @@ bool ParseArena::holds(const void* block) const {
   return region_ && p >= region_ && p < region_ + size_;
 }
 
-void* ParseArena::allocate(void* arena, size_t size) {
-  auto* self = static_cast<ParseArena*>(arena);
-  if (self->pool_ && !self->spilled_) {
-    try {
-      return self->pool_->allocate(std::max<size_t>(size, 1), alignof(std::max_align_t));
-    } catch (const std::bad_alloc&) {
-      self->spilled_ = true;  // the region is full: the heap from now on
-    }
+void* ParseArena::take(size_t size) {
+  static_assert(kSmall == kAlignment);
+  if (size <= kSmall && free_) {
+    return std::exchange(free_, free_->next);
   }
-  self->spilled_ = true;
-  return std::malloc(size);
+  const size_t rounded = (std::max<size_t>(size, 1) + kAlignment - 1) & ~(kAlignment - 1);
+  if (rounded < size || rounded > static_cast<size_t>(high_ - low_)) {
+    spilled_ = true;
+    return nullptr;
+  }
+  if (size <= kSmall) {
+    high_ -= kSmall;
+    return high_;
+  }
+  return std::exchange(low_, low_ + rounded);
 }
 
-void ParseArena::deallocate(void* arena, void* block) {
-  if (!static_cast<ParseArena*>(arena)->holds(block)) std::free(block);
+void ParseArena::give(void* block) {
+  if (static_cast<char*>(block) < high_ || !holds(block)) return;
+  free_ = new (block) Free{free_};
 }
 
 }  // namespace kelvane::acquisition
