@@ -4,8 +4,9 @@ and checks what the next append leaves.
 
 Each round starts a log holding one whole entry, runs kelvane-run --log
 over a saved page whose display makes an 8 MiB entry, kills it with SIGKILL
-at a moment drawn evenly from a normal run's time, then lets a second run
-append its entry. The log must then be the first entry, then nothing, the
+at a moment drawn evenly from a normal run's time, or (every other kill)
+within 10 ms after the log begins to grow, then lets a second run append
+its entry. The log must then be the first entry, then nothing, the
 killed run's entry whole, or a piece of it ended as a line, then the second
 entry whole. Prints how many kills tore an entry and any log that broke
 the rule (exit status 1 then). The entries are CP932, or UTF-8 with
@@ -31,9 +32,21 @@ def command(work, memo):
 
 
 def run(work, memo):
+    """Runs to the end: when the log began to grow and when the run ended,
+    in seconds from its start."""
+    log = os.path.join(work, "log.txt")
+    size = os.path.getsize(log) if os.path.exists(log) else 0
     start = time.monotonic()
-    subprocess.run(command(work, memo), stdout=subprocess.DEVNULL, check=True)
-    return time.monotonic() - start
+    proc = subprocess.Popen(command(work, memo), stdout=subprocess.DEVNULL)
+    grew = None
+    while proc.poll() is None:
+        if grew is None and os.path.exists(log) and os.path.getsize(log) != size:
+            grew = time.monotonic() - start
+        time.sleep(0.001)
+    end = time.monotonic() - start
+    if proc.returncode != 0:
+        raise SystemExit(f"kelvane-run ended with status {proc.returncode}")
+    return (end if grew is None else grew), end
 
 
 def read(path):
@@ -104,26 +117,35 @@ def main():
         with open(os.path.join(work, "s.spt"), "w") as f:
             f.write("PUT\tHT\tD\r\n")
         log = os.path.join(work, "log.txt")
-        times = [run(work, "ref") for _ in range(3)]
+        times = [run(work, "ref") for _ in range(5)]
         reference = read(log)
-        first = reference[: len(reference) // 3]
-        assert first.startswith(b"ref\r\n") and first * 3 == reference
+        first = reference[: len(reference) // 5]
+        assert first.startswith(b"ref\r\n") and first * 5 == reference
         display = first[len(b"ref\r\n"):]
 
         def entry(memo):
             return memo.encode() + b"\r\n" + display
 
-        span = statistics.median(times)
-        print(f"entries of {len(first) / (1 << 20):.1f} MiB; a run takes {span:.2f} s; "
-              f"{kills} kills at moments drawn from 0 to {span:.2f} s", flush=True)
-        counts = {"none": 0, "whole": 0, "torn": 0}
+        span = statistics.median(end for _, end in times)
+        writing = statistics.median(end - grew for grew, end in times)
+        print(f"entries of {len(first) / (1 << 20):.1f} MiB; a run takes {span:.2f} s, its "
+              f"append {writing * 1000:.0f} ms; {kills} kills, half at moments drawn from 0 to "
+              f"{span:.2f} s, half within 10 ms after the log begins to grow", flush=True)
+        counts = {mode: {"none": 0, "whole": 0, "torn": 0} for mode in ("anywhere", "append")}
         broken = 0
         for round_ in range(kills):
             seed = entry(f"seed-{round_}")
             with open(log, "wb") as f:
                 f.write(seed)
             killed = subprocess.Popen(command(work, f"kill-{round_}"), stdout=subprocess.DEVNULL)
-            time.sleep(rng.uniform(0, span))
+            if round_ % 2:
+                time.sleep(rng.uniform(0, span))
+            else:
+                # The run's timing varies with the machine's load: the
+                # moment is taken from the log itself.
+                while killed.poll() is None and os.path.getsize(log) == len(seed):
+                    time.sleep(0.0005)
+                time.sleep(rng.uniform(0, 0.01))
             killed.send_signal(signal.SIGKILL)
             killed.wait()
             run(work, f"after-{round_}")
@@ -136,10 +158,12 @@ def main():
                 broken += 1
                 print(f"round {round_}: the log is broken ({len(got)} bytes)", flush=True)
             else:
-                counts[kind] += 1
-        print(f"{kills} kills: {counts['torn']} tore the killed run's entry, {counts['whole']} "
-              f"came after it was whole, {counts['none']} before it was begun; {broken} logs "
-              f"broken (an entry other than the torn one not whole)")
+                counts["anywhere" if round_ % 2 else "append"][kind] += 1
+        for mode, told in (("anywhere", "anywhere in the run"), ("append", "at the append")):
+            c = counts[mode]
+            print(f"kills {told}: {c['torn']} tore the killed run's entry, {c['whole']} came "
+                  f"after it was whole, {c['none']} before it was begun")
+        print(f"{kills} kills: {broken} logs broken (an entry other than the torn one not whole)")
         return 1 if broken else 0
 
 
