@@ -365,10 +365,11 @@ std::optional<std::string> bodyHtmlFromUtf8(std::string_view source, ParseArena*
   return serializeChildren(body, source);
 }
 
-// Parses and serialises a page that is text; consumes it.
+// Parses and serialises a page that is text; consumes it. asRead is the
+// page's bytes as they came, when there are any.
 std::optional<std::u16string> bodyHtmlOf(std::u16string&& page, ParseArena* arena = nullptr,
-                                         ParseAllowance allowance = {},
-                                         PageLinks* links = nullptr) {
+                                         ParseAllowance allowance = {}, PageLinks* links = nullptr,
+                                         std::string_view asRead = {}) {
   // A NUL just after "<" stays in the text as U+FFFD in the browser, where
   // the parser here drops it.
   for (size_t at = page.find(u'\0'); at != std::u16string::npos; at = page.find(u'\0', at + 1)) {
@@ -378,7 +379,14 @@ std::optional<std::u16string> bodyHtmlOf(std::u16string&& page, ParseArena* aren
   const bool disguised = disguise.apply(page);
   std::string utf8 = textfile::encodeUtf8(page);
   std::u16string().swap(page);
-  std::optional<std::string> markup = bodyHtmlFromUtf8(utf8, arena, allowance, links);
+  // A page that came as UTF-8 the parser can read as it is (the common
+  // case) is parsed where it lies, and the copy goes before the tree grows.
+  std::string_view source = utf8;
+  if (!asRead.empty() && utf8 == asRead) {
+    std::string().swap(utf8);
+    source = asRead;
+  }
+  std::optional<std::string> markup = bodyHtmlFromUtf8(source, arena, allowance, links);
   // The tree (some 18 bytes a byte of the page) and the page go before the
   // markup is widened to UTF-16, so that none of them stand side by side.
   if (arena) arena->release();
@@ -401,7 +409,8 @@ BodyHtml bodyHtmlFromBytes(std::string_view bytes, std::string_view contentType,
   textfile::WebText text =
       textfile::decodeWebPage(bytes, contentType, textfile::Undeclared::Detected);
   PageLinks links;
-  std::optional<std::u16string> html = bodyHtmlOf(std::move(text.text), arena, allowance, &links);
+  std::optional<std::u16string> html =
+      bodyHtmlOf(std::move(text.text), arena, allowance, &links, bytes);
   if (!html) return {{}, text.encoding, true, {}};
   return {std::move(*html), text.encoding, false, std::move(links)};
 }
