@@ -1,5 +1,6 @@
 #include "platform/web_engine_browser.h"
 
+#include "acquisition/address.h"
 #include "platform/browser_profile.h"
 #include "platform/page_activity.h"
 #include "platform/unattended_page.h"
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QRegularExpression>
 #include <QTimer>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineLoadingInfo>
@@ -90,22 +90,13 @@ bool isFragmentOf(const QUrl& target, const QUrl& shown) {
 }
 
 std::optional<QUrl> resolveAddress(const QString& text, const QString& currentDir, QString* error) {
-  const QString trimmed = text.trimmed();
-  if (trimmed.isEmpty()) {
-    *error = QStringLiteral("no address given");
-    return std::nullopt;
-  }
-  // A text with a scheme and "//" is a full address: it goes as it stands,
-  // and when Qt cannot parse it the browser is not asked to guess.
-  static const QRegularExpression fullAddress(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
-  QUrl url;
-  if (fullAddress.match(trimmed).hasMatch()) {
-    url = QUrl(trimmed, QUrl::TolerantMode);
-  } else {
-    url = QUrl::fromUserInput(trimmed, currentDir);
-  }
-  if (!url.isValid()) {
-    *error = QStringLiteral("the address cannot be parsed: ") + text;
+  const acquisition::ResolvedAddress resolved =
+      acquisition::resolveAddress(toU16(text), currentDir.toStdString());
+  // The browser is not asked to guess at an address Qt cannot parse.
+  const QUrl url(QString::fromStdString(resolved.url), QUrl::TolerantMode);
+  if (resolved.url.empty() || !url.isValid()) {
+    *error = resolved.url.empty() ? QString::fromStdString(resolved.error)
+                                  : QStringLiteral("the address cannot be parsed: ") + text;
     return std::nullopt;
   }
   return url;

@@ -30,11 +30,10 @@ class QWebEngineProfile;
 
 namespace kelvane::platform {
 
-// The address the browser goes to for what the user typed: a full address
-// as it stands; a relative path or bare file name that names an existing
-// file under currentDir as that file; anything else as an address bar reads
-// it ("example.com" is http://example.com). An invalid URL gives nothing and
-// a reason in *error.
+// The address the browser goes to for what the user typed
+// (acquisition::resolveAddress, read from currentDir) as Qt's URL. A text
+// that gives no address, or one Qt cannot parse, gives nothing and a reason
+// in *error.
 std::optional<QUrl> resolveAddress(const QString& text, const QString& currentDir, QString* error);
 
 // True when going from the address shown to target stays in the same

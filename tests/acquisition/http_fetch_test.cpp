@@ -5,8 +5,11 @@
 #include <zlib.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
+#include "acquisition/address.h"
 #include "acquisition/direct/direct_browser.h"
 #include "support/local_http_server.h"
 #include "textfile/text_codec.h"
@@ -254,10 +257,23 @@ TEST(HttpFetch, RefusedConnectionNamesTheAddress) {
   EXPECT_TRUE(r.error.ends_with(" (" + url + ")")) << r.error;
 }
 
-TEST(HttpFetch, TypedAddressesResolveAsAnAddressBarWould) {
-  EXPECT_EQ(HttpFetcher::resolveAddress(" http://a.example/x "), "http://a.example/x");
-  EXPECT_EQ(HttpFetcher::resolveAddress("a.example/x"), "http://a.example/x");
-  EXPECT_EQ(HttpFetcher::resolveAddress("/etc/hostname"), "file:///etc/hostname");
+// The fetch reads a typed address as the browser does (its cases are in
+// address_test): a file whose name holds "#" and "%" is that file, and a
+// missing absolute path is a missing file, not a host.
+TEST(HttpFetch, TypedAddressesGoWhereTheBrowserGoes) {
+  char pattern[] = "/tmp/kelvane-fetch-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  const std::string file = std::string(pattern) + "/a b#1%.html";
+  std::ofstream(file) << "<p>here</p>";
+  const FetchResult found = HttpFetcher().fetch(" " + file + " ");
+  EXPECT_EQ(found.error, "");
+  EXPECT_EQ(found.body, "<p>here</p>");
+  EXPECT_EQ(found.finalUrl, resolveAddress(textfile::fromUtf8(file)).url);
+  const FetchResult missing = HttpFetcher().fetch(file + ".gone");
+  EXPECT_TRUE(
+      missing.error.ends_with("(file://" + std::string(pattern) + "/a%20b%231%25.html.gone)"))
+      << missing.error;
+  std::filesystem::remove_all(pattern);
 }
 
 }  // namespace

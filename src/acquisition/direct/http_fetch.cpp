@@ -2,11 +2,13 @@
 
 #include <curl/curl.h>
 #include <dlfcn.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+
+#include "acquisition/address.h"
+#include "textfile/text_codec.h"
 
 namespace kelvane::acquisition {
 namespace {
@@ -153,22 +155,6 @@ size_t onHeader(char* data, size_t, size_t size, void* context) {
   return size;
 }
 
-bool hasScheme(std::string_view typed) {
-  const size_t colon = typed.find("://");
-  if (colon == std::string_view::npos || colon == 0) return false;
-  return std::all_of(typed.begin(), typed.begin() + static_cast<long>(colon), [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
-           c == '-' || c == '.';
-  });
-}
-
-std::string trimmed(std::string_view s) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && blank(s.back())) s.remove_suffix(1);
-  return std::string(s);
-}
-
 // A variable of the environment in the case given or, unset, in the other
 // case ("http_proxy", then "HTTP_PROXY"), as the browser reads them.
 std::string environment(std::string name) {
@@ -220,20 +206,6 @@ HttpFetcher::HttpFetcher(FetchLimits limits)
 
 HttpFetcher::~HttpFetcher() = default;
 
-std::string HttpFetcher::resolveAddress(std::string_view typed) {
-  std::string text = trimmed(typed);
-  if (text.empty() || hasScheme(text)) return text;
-  struct stat info {};
-  if (::stat(text.c_str(), &info) == 0) {
-    if (text.front() == '/') return "file://" + text;
-    char* cwd = ::getcwd(nullptr, 0);
-    std::string path = std::string(cwd ? cwd : ".") + "/" + text;
-    std::free(cwd);
-    return "file://" + path;
-  }
-  return "http://" + text;
-}
-
 std::string HttpFetcher::resolveReference(std::string_view base, std::string_view reference) {
   const Libcurl& api = libcurl();
   if (!api.url) return {};
@@ -280,7 +252,8 @@ int HttpFetcher::perform(bool* stopped) {
 
 FetchResult HttpFetcher::fetch(std::string_view address, long maxRedirects) {
   FetchResult result;
-  const std::string url = resolveAddress(address);
+  const ResolvedAddress resolved = resolveAddress(textfile::fromUtf8(address));
+  const std::string& url = resolved.url;
   CURL* curl = handle_->curl;
   if (!curl) {
     const std::string& why = libcurl().error;
@@ -289,7 +262,7 @@ FetchResult HttpFetcher::fetch(std::string_view address, long maxRedirects) {
     return result;
   }
   if (url.empty()) {
-    result.error = "no address given";
+    result.error = resolved.error;
     return result;
   }
   Transfer transfer{curl, &limits_, &result.body, &result, 0, false, {}};

@@ -49,15 +49,11 @@ class HttpFetcher {
   HttpFetcher(const HttpFetcher&) = delete;
   HttpFetcher& operator=(const HttpFetcher&) = delete;
 
-  // Fetches an address as typed: a full URL as it stands, a name of an
-  // existing file as that file, anything else as an address bar reads it
-  // ("example.com" is http://example.com). Blocks until done or a cap ends it.
+  // Fetches an address as typed, read as the browser reads it
+  // (resolveAddress). Blocks until done or a cap ends it.
   FetchResult fetch(std::string_view address) { return fetch(address, limits_.maxRedirects); }
   // The same, following at most maxRedirects redirects.
   FetchResult fetch(std::string_view address, long maxRedirects);
-
-  // The address fetch goes to for what the user typed.
-  static std::string resolveAddress(std::string_view typed);
 
   // A link's address read against the address of the page it is on
   // ("../b.html" on http://h/a/x.html is http://h/b.html); empty when either
