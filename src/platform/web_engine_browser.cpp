@@ -1,6 +1,7 @@
 #include "platform/web_engine_browser.h"
 
 #include "acquisition/address.h"
+#include "acquisition/direct/image_size.h"
 #include "platform/browser_profile.h"
 #include "platform/page_activity.h"
 #include "platform/unattended_page.h"
@@ -114,7 +115,7 @@ WebEngineBrowser::WebEngineBrowser(QObject* parent) : QObject(parent) {
   prepareProfile(ownProfile_.get());
   ownView_ = std::make_unique<QWebEngineView>();
   ownView_->setPage(new UnattendedPage(ownProfile_.get(), ownView_.get()));
-  ownView_->resize(1024, 768);
+  ownView_->resize(acquisition::kUnattendedView.width, acquisition::kUnattendedView.height);
   // Shown without reaching the screen: a hidden page gets its timers and
   // animation frames throttled, and its scripts would not settle.
   ownView_->setAttribute(Qt::WA_DontShowOnScreen);

@@ -52,22 +52,36 @@ constexpr Detected kDetected[] = {
     {"windows-1254", E::Windows1254},
 };
 
-}  // namespace
+// A letter in windows-1252: an ASCII one or one of the accented ones.
+bool latinLetter(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= 0xC0 && c != 0xD7 && c != 0xF7);
+}
 
-WebEncoding detectWebEncoding(std::string_view bytes) {
-  // The detector's view of a page is its first 64 KiB, as the browser's is
-  // its first chunks.
-  constexpr size_t kLooked = size_t{64} << 10;
-  const std::string_view looked = bytes.substr(0, kLooked);
-  bool ascii = true;
-  for (const char c : looked) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-  // ISO-2022-JP is ASCII bytes with escapes into its character sets.
-  if (ascii) {
-    for (std::string_view escape : {"\x1B$B", "\x1B$@", "\x1B(J", "\x1B(I"}) {
-      if (looked.find(escape) != std::string_view::npos) return E::Iso2022Jp;
+// Read as windows-1252, a sign of 0xA1 to 0xBF ("¹", "¿") right between two
+// letters, or an opening "¡" or "¿" right after one, is seldom meant; read as ISO-8859-2 the same
+// bytes are mostly letters ("š", "ż"). The browser takes such a page for ISO-8859-2 even when a few
+// bytes are all it has; so is it here, when every such sign is a letter there and no byte of 0x80
+// to 0x9F (which ISO-8859-2 leaves to controls) says windows-1252.
+bool readsAsLatin2(std::string_view bytes) {
+  constexpr std::string_view kLatin2Letters =
+      "\xA1\xA3\xA5\xA6\xA9\xAA\xAB\xAC\xAE\xAF\xB1\xB3\xB5\xB6\xB9\xBA\xBB\xBC\xBE\xBF";
+  bool found = false;
+  for (size_t i = 1; i + 1 < bytes.size(); ++i) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    if (c >= 0x80 && c <= 0x9F) return false;
+    // An opening "¡" or "¿" never follows a letter either.
+    if (c < 0xA1 || c > 0xBF || !latinLetter(static_cast<unsigned char>(bytes[i - 1])) ||
+        !(latinLetter(static_cast<unsigned char>(bytes[i + 1])) || c == 0xA1 || c == 0xBF)) {
+      continue;
     }
-    return E::Windows1252;
+    if (kLatin2Letters.find(bytes[i]) == std::string_view::npos) return false;
+    found = true;
   }
+  return found;
+}
+
+// The detector's answer for a page that is not all ASCII.
+WebEncoding detected(std::string_view looked) {
   UErrorCode status = U_ZERO_ERROR;
   const std::unique_ptr<UCharsetDetector, DetectorCloser> detector(ucsdet_open(&status));
   if (U_FAILURE(status)) return E::Windows1252;
@@ -91,6 +105,26 @@ WebEncoding detectWebEncoding(std::string_view bytes) {
     break;
   }
   return E::Windows1252;
+}
+
+}  // namespace
+
+WebEncoding detectWebEncoding(std::string_view bytes) {
+  // The detector's view of a page is its first 64 KiB, as the browser's is
+  // its first chunks.
+  constexpr size_t kLooked = size_t{64} << 10;
+  const std::string_view looked = bytes.substr(0, kLooked);
+  bool ascii = true;
+  for (const char c : looked) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  // ISO-2022-JP is ASCII bytes with escapes into its character sets.
+  if (ascii) {
+    for (std::string_view escape : {"\x1B$B", "\x1B$@", "\x1B(J", "\x1B(I"}) {
+      if (looked.find(escape) != std::string_view::npos) return E::Iso2022Jp;
+    }
+    return E::Windows1252;
+  }
+  const WebEncoding found = detected(looked);
+  return found == E::Windows1252 && readsAsLatin2(looked) ? E::Iso8859_2 : found;
 }
 
 }  // namespace kelvane::textfile

@@ -63,7 +63,7 @@ std::optional<Refresh> DirectBrowser::read(FetchResult& page, std::chrono::milli
       body_ = textDocumentBody(page.body, page.contentType);
       return refresh;
     case PageKind::Image:
-      body_ = imageDocumentBody(page.finalUrl);
+      body_ = imageDocumentBody(page.finalUrl, page.body);
       return refresh;
     case PageKind::NoBody:
       return refresh;

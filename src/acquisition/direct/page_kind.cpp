@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "acquisition/direct/image_size.h"
 #include "textfile/text_codec.h"
 #include "textfile/web_charset.h"
 
@@ -185,10 +186,16 @@ std::u16string textDocumentBody(std::string_view body, std::string_view contentT
   return out;
 }
 
-std::u16string imageDocumentBody(std::string_view url) {
-  std::u16string out =
-      u"<img style=\"display: block;-webkit-user-select: none;margin: auto;background-color: "
-      u"hsl(0, 0%, 90%);transition: background-color 300ms;\" src=\"";
+std::u16string imageDocumentBody(std::string_view url, std::string_view image) {
+  // An image too large for the view is shown shrunk, and a click would show
+  // it whole.
+  std::optional<ImageSize> shown;
+  if (const auto size = imageSizeOf(image)) shown = shrunkToFit(*size, kUnattendedView);
+  std::u16string out = u"<img style=\"display: block;-webkit-user-select: none;margin: auto;";
+  if (shown) out += u"cursor: zoom-in;";
+  out += u"background-color: hsl(0, 0%, 90%);";
+  if (!mayAnimate(image)) out += u"transition: background-color 300ms;";
+  out += u"\" src=\"";
   for (char16_t c : textfile::fromUtf8(url)) {
     if (c == u'&') {
       out += u"&amp;";
@@ -200,7 +207,12 @@ std::u16string imageDocumentBody(std::string_view url) {
       out += c;
     }
   }
-  out += u"\">";
+  out += u'"';
+  if (shown) {
+    out += textfile::fromUtf8(" width=\"" + std::to_string(shown->width) + "\" height=\"" +
+                              std::to_string(shown->height) + '"');
+  }
+  out += u'>';
   return out;
 }
 

@@ -33,7 +33,8 @@ std::string refusalReason(PageKind kind, std::string_view contentType,
 // browser guesses), its line ends made line feeds, escaped in a <pre>.
 std::u16string textDocumentBody(std::string_view body, std::string_view contentType);
 
-// The body markup of an image document for the image's address.
-std::u16string imageDocumentBody(std::string_view url);
+// The body markup of an image document for the image's address and bytes:
+// an image larger than kelvane-run's view is shrunk to fit it.
+std::u16string imageDocumentBody(std::string_view url, std::string_view image);
 
 }  // namespace kelvane::acquisition
