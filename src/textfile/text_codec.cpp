@@ -205,9 +205,9 @@ inline char16_t threeByteAt(const unsigned char* p) {
   return c >= 0x800 && static_cast<char16_t>(c - 0xD800) >= 0x800 ? c : 0;
 }
 
-// Decodes into [o, oe) (sized by utf16Length); false at the first malformed
-// sequence.
-bool decodeUtf8Into(std::string_view bytes, char16_t* o, char16_t* const oe) {
+// Decodes into [o, oe), which has room for one unit per byte: the end of
+// what it wrote, or null at the first malformed sequence.
+char16_t* decodeUtf8Into(std::string_view bytes, char16_t* o, char16_t* const oe) {
   const auto* const begin = reinterpret_cast<const unsigned char*>(bytes.data());
   const auto* p = begin;
   const auto* const e = p + bytes.size();
@@ -247,18 +247,33 @@ bool decodeUtf8Into(std::string_view bytes, char16_t* o, char16_t* const oe) {
       *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
       *o++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     } else {
-      return false;
+      return nullptr;
     }
     p += n;
   }
-  return true;
+  return o;
 }
 
 }  // namespace
 
 std::optional<std::u16string> tryDecodeUtf8(std::string_view bytes) {
-  std::u16string out(utf16Length(bytes), u'\0');
-  if (!decodeUtf8Into(bytes, out.data(), out.data() + out.size())) return std::nullopt;
+  // A piece at a time through a buffer that stays in the cache, appended to
+  // the text: its storage is written once, not zeroed first.
+  std::u16string out;
+  out.reserve(utf16Length(bytes));
+  constexpr size_t kPiece = 1024;
+  char16_t piece[kPiece];
+  while (!bytes.empty()) {
+    size_t n = std::min(bytes.size(), kPiece);
+    // End the piece before a lead byte, so that no well-formed sequence is
+    // cut; four continuation bytes in a row are malformed anyway, and the
+    // next piece, starting with one, fails.
+    for (int back = 0; back < 3 && n < bytes.size() && (bytes[n] & 0xC0) == 0x80; ++back) --n;
+    const char16_t* end = decodeUtf8Into(bytes.substr(0, n), piece, piece + kPiece);
+    if (!end) return std::nullopt;
+    out.append(piece, static_cast<size_t>(end - piece));
+    bytes.remove_prefix(n);
+  }
   return out;
 }
 
