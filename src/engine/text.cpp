@@ -2,6 +2,7 @@
 
 #include <unicode/uchar.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <memory>
@@ -88,30 +89,160 @@ const InverseUpper& inverseUpper() {
   return *inverse;
 }
 
-// Index of the first unit equal to one of values[0..count) (count <= 4), from `start`.
-size_t scanForAny(TextView text, size_t start, const char16_t* values, int count) {
-  const char16_t* data = text.data();
-  const size_t size = text.size();
-  size_t i = start;
-#if defined(__SSE2__)
-  const __m128i a = _mm_set1_epi16(static_cast<short>(values[0]));
-  const __m128i b = _mm_set1_epi16(static_cast<short>(count > 1 ? values[1] : values[0]));
-  const __m128i c = _mm_set1_epi16(static_cast<short>(count > 2 ? values[2] : values[0]));
-  const __m128i d = _mm_set1_epi16(static_cast<short>(count > 3 ? values[3] : values[0]));
-  for (; i + 8 <= size; i += 8) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-    const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, a), _mm_cmpeq_epi16(v, b)),
-                                     _mm_or_si128(_mm_cmpeq_epi16(v, c), _mm_cmpeq_epi16(v, d)));
-    const int mask = _mm_movemask_epi8(hit);
-    if (mask != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)) / 2);
+// The units whose upper-case form is that of c, its own upper-case form
+// first: what one unit of a marker matches in a text. At most eight.
+int caseVariantsBeyondAscii(char16_t c, char16_t* out);
+
+inline int caseVariants(char16_t c, char16_t* out) {
+  if (c >= 0x80) return caseVariantsBeyondAscii(c, out);
+  const char16_t upper = (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c;
+  out[0] = upper;
+  if (upper < u'A' || upper > u'Z') return 1;
+  out[1] = static_cast<char16_t>(upper + 0x20);
+  if (upper == u'I' || upper == u'S') {
+    out[2] = upper == u'I' ? u'\u0131' : u'\u017F';  // dotless i, long s
+    return 3;
   }
+  return 2;
+}
+
+int caseVariantsBeyondAscii(char16_t c, char16_t* out) {
+  if (caseless(c)) {
+    out[0] = c;
+    return 1;
+  }
+  const char16_t upper = upperUnit(c);
+  if (upper < 0x80) return caseVariants(upper, out);  // 'ı' and 'ſ'
+  int count = 0;
+  out[count++] = upper;
+  const Preimages& extra = inverseUpper().of(upper);
+  for (int k = 0; k < extra.count; ++k) out[count++] = extra.units[k];
+  return count;
+}
+
+#if defined(__SSE2__)
+template <int N>
+inline __m128i matchesAny(__m128i v, const char16_t* values) {
+  __m128i hit = _mm_cmpeq_epi16(v, _mm_set1_epi16(static_cast<short>(values[0])));
+  for (int k = 1; k < N; ++k)
+    hit = _mm_or_si128(hit, _mm_cmpeq_epi16(v, _mm_set1_epi16(static_cast<short>(values[k]))));
+  return hit;
+}
+
+inline size_t firstLane(int mask) {
+  return static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)) / 2);
+}
 #endif
-  for (; i < size; ++i) {
-    for (int k = 0; k < count; ++k) {
-      if (data[i] == values[k]) return i;
+
+// A marker's first unit and, where it helps, one more (the probe), each with
+// the units that match it: a candidate must show both, which skips most of
+// the places where only the first unit matches ('<' in markup).
+struct Filter {
+  size_t probe = 0;  // offset of the probe in the marker; 0 for none
+  char16_t heads[8], probes[3];
+  int headCount = 0, probeCount = 0;
+};
+
+// The probe is the first unit after the head that is a letter or a digit
+// (rare in markup, next to '<', '/', '"' and blanks) or has no case, else
+// the last unit when it is ASCII; none when either place would need more
+// than three units looked for.
+Filter filterFor(TextView marker) {
+  Filter f;
+  f.headCount = caseVariants(marker[0], f.heads);
+  if (marker.size() < 2 || f.headCount > 3) return f;
+  size_t probe = 0;
+  for (size_t k = 1; k < marker.size(); ++k) {
+    const char16_t c = marker[k];
+    const char16_t folded = c | 0x20;
+    if ((c >= u'0' && c <= u'9') || (folded >= u'a' && folded <= u'z') || caseless(c)) {
+      probe = k;
+      break;
     }
   }
+  if (probe == 0 && marker.back() < 0x80) probe = marker.size() - 1;
+  if (probe == 0) return f;
+  char16_t probes[8];
+  const int probeCount = caseVariants(marker[probe], probes);
+  if (probeCount > 3) return f;
+  f.probe = probe;
+  f.probeCount = probeCount;
+  std::copy(probes, probes + probeCount, f.probes);
+  return f;
+}
+
+#if defined(__SSE2__)
+// The first candidate in [i, end) whose head (and probe) match, or npos when
+// none does in the whole blocks of eight; i is left at the first candidate
+// the blocks did not cover.
+template <int H, int P>
+size_t scanBlocks(const char16_t* data, size_t& i, size_t end, const Filter& f) {
+  for (; i + 8 <= end; i += 8) {
+    __m128i hit =
+        matchesAny<H>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i)), f.heads);
+    if constexpr (P > 0) {
+      const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + f.probe));
+      hit = _mm_and_si128(hit, matchesAny<P>(p, f.probes));
+    }
+    const int mask = _mm_movemask_epi8(hit);
+    if (mask != 0) return i + firstLane(mask);
+  }
   return TextView::npos;
+}
+#endif
+
+// The first candidate in [i, last] whose head (and probe) match, or npos.
+size_t scan(const char16_t* data, size_t i, size_t last, const Filter& f) {
+#if defined(__SSE2__)
+  using Blocks = size_t (*)(const char16_t*, size_t&, size_t, const Filter&);
+  static constexpr Blocks kBlocks[4][4] = {
+      {scanBlocks<1, 0>, scanBlocks<1, 1>, scanBlocks<1, 2>, scanBlocks<1, 3>},
+      {scanBlocks<2, 0>, scanBlocks<2, 1>, scanBlocks<2, 2>, scanBlocks<2, 3>},
+      {scanBlocks<3, 0>, scanBlocks<3, 1>, scanBlocks<3, 2>, scanBlocks<3, 3>},
+      {scanBlocks<4, 0>, nullptr, nullptr, nullptr},
+  };
+  if (f.headCount <= 4) {
+    const size_t at = kBlocks[f.headCount - 1][f.probeCount](data, i, last + 1, f);
+    if (at != TextView::npos) return at;
+  }
+#endif
+  const auto any = [](char16_t c, const char16_t* values, int count) {
+    for (int k = 0; k < count; ++k) {
+      if (c == values[k]) return true;
+    }
+    return false;
+  };
+  for (; i <= last; ++i) {
+    if (any(data[i], f.heads, f.headCount) &&
+        (f.probeCount == 0 || any(data[i + f.probe], f.probes, f.probeCount)))
+      return i;
+  }
+  return TextView::npos;
+}
+
+// How many units of t and m from the start agree, letter case ignored (n at
+// most). Eight at a time while both are ASCII.
+size_t agreeingUnits(const char16_t* t, const char16_t* m, size_t n) {
+  size_t k = 0;
+#if defined(__SSE2__)
+  const __m128i nonAscii = _mm_set1_epi16(static_cast<short>(0xFF80));
+  const __m128i zero = _mm_setzero_si128();
+  const auto upper = [](__m128i v) {
+    const __m128i lower = _mm_and_si128(_mm_cmpgt_epi16(v, _mm_set1_epi16(u'a' - 1)),
+                                        _mm_cmplt_epi16(v, _mm_set1_epi16(u'z' + 1)));
+    return _mm_sub_epi16(v, _mm_and_si128(lower, _mm_set1_epi16(0x20)));
+  };
+  for (; k + 8 <= n; k += 8) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + k));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + k));
+    const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(_mm_or_si128(a, b), nonAscii), zero);
+    if (_mm_movemask_epi8(ascii) != 0xFFFF) break;
+    const int differ = _mm_movemask_epi8(_mm_cmpeq_epi16(upper(a), upper(b))) ^ 0xFFFF;
+    if (differ != 0) return k + firstLane(differ);
+  }
+#endif
+  while (k < n && upperUnitFast(t[k]) == upperUnitFast(m[k])) ++k;
+  return k;
 }
 
 // ---- the two-way search (Crochemore and Perrin), on upper-cased units ----
@@ -231,46 +362,20 @@ size_t findMarker(TextView text, TextView marker) {
   if (text.empty()) return 0;
   if (marker.empty()) return 1;
   if (marker.size() > text.size()) return 0;
-  const char16_t head = upperUnitFast(marker[0]);
-  // The units that can start an occurrence: the upper-case form and every
-  // unit that maps to it.
-  char16_t starts[8];
-  int startCount = 0;
-  starts[startCount++] = head;
-  if (head < 0x80) {
-    if (head >= u'A' && head <= u'Z') starts[startCount++] = static_cast<char16_t>(head + 0x20);
-    if (head == u'I') starts[startCount++] = u'\u0131';  // dotless i
-    if (head == u'S') starts[startCount++] = u'\u017F';  // long s
-  } else {
-    const Preimages& extra = inverseUpper().of(head);
-    for (int k = 0; k < extra.count; ++k) starts[startCount++] = extra.units[k];
-  }
+  const Filter filter = filterFor(marker);
   const size_t last = text.size() - marker.size();
-  const TextView candidates = text.substr(0, last + 1);
-  // Candidates are found by a vector scan for the first unit and checked one
-  // by one, which is quickest for the markers scripts use. A marker that
-  // keeps almost matching would make that quadratic: once the checks have
-  // cost more than the scan has advanced, the rest goes to the two-way
-  // search.
+  // Candidates are found by a vector scan for the first unit (and the probe)
+  // and checked one by one, which is quickest for the markers scripts use. A
+  // marker that keeps almost matching would make that quadratic: once the
+  // checks have cost more than the scan has advanced, the rest goes to the
+  // two-way search.
   constexpr size_t kSlack = 256;
   size_t checked = 0;
   size_t i = 0;
   while (i <= last) {
-    size_t hit;
-    if (startCount <= 4) {
-      hit = scanForAny(candidates, i, starts, startCount);
-    } else {
-      hit = TextView::npos;
-      for (size_t j = i; j <= last; ++j) {
-        if (upperUnitFast(text[j]) == head) {
-          hit = j;
-          break;
-        }
-      }
-    }
+    const size_t hit = scan(text.data(), i, last, filter);
     if (hit == TextView::npos) return 0;
-    size_t k = 1;
-    while (k < marker.size() && upperUnitFast(text[hit + k]) == upperUnitFast(marker[k])) ++k;
+    const size_t k = 1 + agreeingUnits(text.data() + hit + 1, marker.data() + 1, marker.size() - 1);
     if (k == marker.size()) return hit + 1;
     checked += k;
     if (checked > hit + kSlack) {

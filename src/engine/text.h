@@ -17,6 +17,12 @@ using TextView = std::u16string_view;
 // stay different.
 char16_t upperUnit(char16_t c);
 
+// Kana, the CJK symbols and the unified ideographs have no letter case: a
+// unit there is its own upper-case form and no other unit maps to it.
+constexpr bool caseless(char16_t c) {
+  return c >= 0x3000 && c < 0xA000;
+}
+
 inline char16_t upperUnitFast(char16_t c) {
   if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c;
   return upperUnit(c);

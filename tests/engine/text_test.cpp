@@ -55,7 +55,7 @@ TEST(FindMarker, AgreesWithAPlainSearchOnRepetitiveTexts) {
     return 0;
   };
   std::mt19937 random(17);
-  const std::u16string alphabets[] = {u"aA", u"abAB", u"abı", u"aaab"};
+  const std::u16string alphabets[] = {u"aA", u"abAB", u"abı", u"aaab", u"</lLiıSsſ商"};
   for (const auto& alphabet : alphabets) {
     for (int round = 0; round < 300; ++round) {
       const auto pick = [&] { return alphabet[random() % alphabet.size()]; };
@@ -79,11 +79,15 @@ TEST(FindMarker, AgreesWithAPlainSearchOnRepetitiveTexts) {
 
 // The units that can start a marker beginning with an ASCII letter are known
 // without the whole inverse mapping: the lower-case letter, and 'ı' and 'ſ'.
+// Nor is any table needed for the units said to have no case.
 TEST(UpperCase, OnlyDotlessIAndLongSMapIntoAsciiFromBeyondIt) {
   for (uint32_t c = 0x80; c < 0x10000; ++c) {
     const char16_t upper = upperUnit(static_cast<char16_t>(c));
     if (upper < 0x80) {
       EXPECT_TRUE(c == 0x131 || c == 0x17F) << std::hex << c;
+    }
+    if (caseless(static_cast<char16_t>(c)) || caseless(upper)) {
+      EXPECT_EQ(upper, c) << std::hex << c;
     }
   }
 }
