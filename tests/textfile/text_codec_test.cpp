@@ -123,9 +123,13 @@ namespace {
 // Long texts go through the vector paths; every mix of widths and every
 // alignment must give the same result as character-by-character coding.
 TEST(Codecs, LongMixedTextsRoundTripAtEveryAlignment) {
-  const std::u16string pieces[] = {u"<li class=\"item\">", u"é", u"商品", u"\U0001F600", u"x"};
+  // Runs of three-byte characters longer than a vector step, with the
+  // smallest and largest such units and those next to the surrogates.
+  const std::u16string pieces[] = {
+      u"<li class=\"item\">", u"é", u"商品",
+      u"\U0001F600",          u"x", u"\u0800本日の商品一覧\uD7FF\uE000\uFFFF"};
   std::u16string text;
-  for (int i = 0; i < 700; ++i) text += pieces[(i * 7 + i / 3) % 5];
+  for (int i = 0; i < 700; ++i) text += pieces[(i * 7 + i / 3) % 6];
   for (size_t start = 0; start < 40; ++start) {
     const std::u16string_view part = std::u16string_view(text).substr(start);
     // Do not start inside a surrogate pair.
