@@ -151,6 +151,25 @@ char16_t* decodeUtf8Into(std::string_view bytes, char16_t* o, char16_t* const oe
     }
 #endif
     while (p < e && *p < 0x80) *o++ = *p++;
+    // Two three-byte sequences at once while they follow each other: the
+    // bits that make them such sequences, then for each the lead's low four
+    // bits with the sixth bit of the next byte, which are zero for an
+    // overlong form and 0x200D for a surrogate.
+    while (e - p >= 8) {
+      uint64_t x;
+      std::memcpy(&x, p, 8);
+      if ((x & 0xC0C0F0C0C0F0u) != 0x8080E08080E0u) break;
+      const uint64_t y = x >> 24;
+      const auto bad = [](uint64_t w) { return (w & 0x200F) == 0 || (w & 0x200F) == 0x200D; };
+      if (bad(x) || bad(y)) break;
+      const auto unit = [](uint64_t w) {
+        return static_cast<char16_t>(((w & 0x0F) << 12) | ((w >> 2) & 0xFC0) | ((w >> 16) & 0x3F));
+      };
+      o[0] = unit(x);
+      o[1] = unit(y);
+      o += 2;
+      p += 6;
+    }
     while (e - p >= 4) {
       const char16_t c = threeByteAt(p);
       if (c == 0) break;
