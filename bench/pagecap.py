@@ -5,7 +5,7 @@ each loaded by one kelvane-run with each fetcher named (the browser by
 default), the fetchers taking turns page by page. Prints, per page and
 fetcher, the time to the end, the exit status, the last words of standard
 error and the peak PSS of kelvane-run and all its processes (browser
-processes, the parsing child of the direct fetch), sampled every half second.
+processes, the parsing child of the direct fetch), sampled ten times a second.
 With several build folders (a baseline first), each page and fetcher is
 loaded by each build in turn, --repeat times, and the medians are compared.
 Usage: bench/pagecap.py BUILD_DIR[,BUILD_DIR...] [--fetch browser,direct] [--repeat N]
@@ -105,7 +105,7 @@ def load(build, fetch, script, name):
     peak = 0.0
     while proc.poll() is None:
         peak = max(peak, pss_mb(tree(proc.pid)))
-        time.sleep(0.5)
+        time.sleep(0.1)
     took = time.monotonic() - start
     err = proc.stderr.read().decode(errors="replace").strip().splitlines()
     print(f"{name} ({fetch}, {build}): {len(bodies[name]) / 1e6:.1f} MB sent, {took:.1f} s, "

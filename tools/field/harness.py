@@ -584,6 +584,9 @@ def main():
     parser.add_argument("--out", required=True)
     parser.add_argument("--ports-file", required=True)
     parser.add_argument("--places-test", default="")
+    parser.add_argument("--only", nargs="+", metavar="SCENARIO",
+                        help="run only these: auto-quit failures geometry quit above keyboard "
+                             "cache no-display wayland")
     args = parser.parse_args()
     os.makedirs(args.out, exist_ok=True)
     with open(args.ports_file) as f:
@@ -591,22 +594,36 @@ def main():
 
     started = time.monotonic()
     times = {}
-    # The two scenarios that wait for the minute timer run side by side.
-    waiting = [threading.Thread(target=automatic_run_quit,
-                                args=(args, os.path.join(args.out, "auto-quit"), port, times)),
-               threading.Thread(target=failed_loads,
-                                args=(args, os.path.join(args.out, "failures"), port, refused))]
-    for t in waiting:
+
+    def folder(name):
+        return os.path.join(args.out, name)
+
+    # The two scenarios that wait for the minute timer run side by side
+    # with the others.
+    waiting = {"auto-quit": lambda: automatic_run_quit(args, folder("auto-quit"), port, times),
+               "failures": lambda: failed_loads(args, folder("failures"), port, refused)}
+    scenarios = {
+        "geometry": lambda: geometry_cycles(args, folder("geometry")),
+        "quit": lambda: times.update(quitting(args, folder("quit"), port)),
+        "above": lambda: stored_position_above_the_screen(args, folder("above")),
+        "keyboard": lambda: keyboard_only(args, folder("keyboard")),
+        "cache": lambda: cache(args, folder("cache"), port),
+        "no-display": lambda: no_display(args, folder("no-display")),
+        "wayland": lambda: wayland(args, folder("wayland")),
+    }
+    chosen = args.only or list(waiting) + list(scenarios)
+    unknown = [name for name in chosen if name not in waiting and name not in scenarios]
+    if unknown:
+        parser.error("no scenario named " + ", ".join(unknown))
+    threads = [threading.Thread(target=waiting[name]) for name in waiting if name in chosen]
+    for t in threads:
         t.start()
-    time.sleep(5)
-    geometry_cycles(args, os.path.join(args.out, "geometry"))
-    times.update(quitting(args, os.path.join(args.out, "quit"), port))
-    stored_position_above_the_screen(args, os.path.join(args.out, "above"))
-    keyboard_only(args, os.path.join(args.out, "keyboard"))
-    cache(args, os.path.join(args.out, "cache"), port)
-    no_display(args, os.path.join(args.out, "no-display"))
-    wayland(args, os.path.join(args.out, "wayland"))
-    for t in waiting:
+    if threads:
+        time.sleep(5)
+    for name, scenario in scenarios.items():
+        if name in chosen:
+            scenario()
+    for t in threads:
         t.join()
 
     failed = [r for r in results if not r[1]]
