@@ -69,14 +69,19 @@ std::u16string withAddress(const QString& reason, const QUrl& address) {
   return toU16(reason + QStringLiteral(" (") + address.toDisplayString() + QStringLiteral(")"));
 }
 
-// Why a navigation ended in a file to save: a page the browser would show,
-// had the server not asked for it to be saved (Content-Disposition), or a
-// type it never shows.
+// Why a navigation ended in a file to save: a page, text or image the
+// browser would show, had the server not asked for it to be saved
+// (Content-Disposition), or a type it never shows.
 QString downloadReason(const QWebEngineDownloadRequest& download) {
   const QString type = download.mimeType();
   const QString name = download.suggestedFileName();
-  const bool shown =
-      type == QLatin1String("text/html") || type == QLatin1String("application/xhtml+xml");
+  static const QStringList kShownTypes = {
+      QStringLiteral("text/html"),  QStringLiteral("application/xhtml+xml"),
+      QStringLiteral("text/plain"), QStringLiteral("application/json"),
+      QStringLiteral("text/xml"),   QStringLiteral("application/xml"),
+      QStringLiteral("image/png"),  QStringLiteral("image/jpeg"),
+      QStringLiteral("image/gif"),  QStringLiteral("image/webp")};
+  const bool shown = kShownTypes.contains(type);
   QString why = shown ? QStringLiteral("Content-Disposition: attachment")
                       : (type.isEmpty() ? QStringLiteral("no type given") : type);
   if (!name.isEmpty()) why += QStringLiteral(", file name \"%1\"").arg(name);
