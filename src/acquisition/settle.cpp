@@ -17,9 +17,10 @@ milliseconds fixedSettleLength(double waitValue) {
 }
 
 std::string describeSettle(const SettleReport& r) {
-  if (r.mode == SettleMode::Fixed) return "fixed, " + std::to_string(r.used.count()) + " ms";
-  return "auto, " + std::to_string(r.used.count()) + " ms of at most " +
-         std::to_string(r.cap.count()) +
+  std::string text(settleModeName(r.mode));
+  text += ", " + std::to_string(r.used.count()) + " ms";
+  if (r.mode == SettleMode::Fixed) return text;
+  return text + " of at most " + std::to_string(r.cap.count()) +
          (r.settled ? ": the page had settled" : ": the page had not settled");
 }
 

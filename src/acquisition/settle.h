@@ -7,12 +7,12 @@
 #include <chrono>
 #include <string>
 
+#include "acquisition/load_modes.h"
+
 namespace kelvane::acquisition {
 
 class Browser;
 struct PageHooks;
-
-enum class SettleMode { Fixed, Auto };
 
 // How long the page must have been quiet. Work that a page chains (a
 // response handled, the next request sent, the result written into the

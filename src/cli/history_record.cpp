@@ -49,8 +49,8 @@ bool HistoryRecorder::record(const RunSummary& run, engine::TextView display,
   entry.normal = run.outcome == engine::RunOutcome::Normal;
   entry.message = run.message;
   for (const LoadReport& l : run.loads) {
-    entry.loads.push_back(
-        {l.url, l.finalUrl, l.fetch, l.status, l.error, l.loadMs, l.settleMs, l.charset});
+    entry.loads.push_back({l.url, l.finalUrl, std::string(acquisition::fetchModeName(l.fetch)),
+                           l.status, l.error, l.loadMs, l.settleMs, l.charset});
   }
   entry.display.assign(display);
   std::error_code ec;

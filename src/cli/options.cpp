@@ -10,11 +10,18 @@
 namespace kelvane::cli {
 namespace {
 
-// --print's value: a stored buffer's name, any letter case, given back in
-// capitals; an empty string for a name that is not one.
-std::string storedBufferName(const std::string& value) {
+// --print's value: a stored buffer's name, any letter case.
+const engine::BufferName* storedBuffer(const std::string& value) {
   const engine::BufferName* name = engine::findBufferName(textfile::fromUtf8(value));
-  return name && name->stored ? textfile::toUtf8(name->name) : std::string();
+  return name && name->stored ? name : nullptr;
+}
+
+// The names of a mode's choices, for an option's check.
+template <typename Mode, size_t N>
+std::vector<std::string> namesIn(const std::pair<Mode, std::string_view> (&table)[N]) {
+  std::vector<std::string> names;
+  for (const auto& [mode, name] : table) names.emplace_back(name);
+  return names;
 }
 
 std::string printableNames() {
@@ -42,35 +49,32 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
           ->type_name("N")
           ->check(CLI::Range(1, 1000000));
   auto* print =
-      app.add_option("--print", o.print, "the buffer written out afterwards: " + printableNames())
+      app.add_option_function<std::string>(
+             "--print", [&o](const std::string& value) { o.print = storedBuffer(value)->id; },
+             "the buffer written out afterwards: " + printableNames())
           ->type_name("NAME")
-          ->transform(
+          ->check(
               [](const std::string& value) {
-                const std::string name = storedBufferName(value);
-                if (name.empty()) {
-                  throw CLI::ValidationError("names one of " + printableNames() + ", not '" +
-                                             value + "'");
-                }
-                return name;
+                return storedBuffer(value)
+                           ? std::string()
+                           : "names one of " + printableNames() + ", not '" + value + "'";
               },
               "", "NAME");
   auto* wait =
       app.add_option("--wait", o.wait, "the page-settle wait value (default 8)")->type_name("W");
-  app.add_option("--fetch", o.fetch,
-                 "how URL commands load pages: browser (default) or direct, an HTTP fetch "
-                 "without a browser for pages that need no scripts")
+  app.add_option_function<std::string>(
+         "--fetch", [&o](const std::string& how) { o.fetch = *acquisition::fetchModeNamed(how); },
+         "how URL commands load pages: browser (default) or direct, an HTTP fetch "
+         "without a browser for pages that need no scripts")
       ->type_name("HOW")
-      ->check(CLI::IsMember({"browser", "direct"}));
+      ->check(CLI::IsMember(namesIn(acquisition::kFetchModeNames)));
   app.add_option_function<std::string>(
          "--settle",
-         [&o](const std::string& mode) {
-           o.settleAuto = mode == "auto";
-           o.settleGiven = true;
-         },
+         [&o](const std::string& mode) { o.settle = acquisition::settleModeNamed(mode); },
          "fixed: the wait value's passes (default); auto: until the page has settled, at most "
          "as long")
       ->type_name("MODE")
-      ->check(CLI::IsMember({"fixed", "auto"}));
+      ->check(CLI::IsMember(namesIn(acquisition::kSettleModeNames)));
   app.add_flag("--trace", o.trace, "each line run and the buffers it changed, on standard error");
   app.add_flag("--explain", o.explain,
                "after each run, why marker searches found nothing, on standard error");

@@ -5,23 +5,22 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/load_modes.h"
+#include "engine/buffer_names.h"
+
 namespace kelvane::cli {
 
 struct Options {
   std::string script;
   std::optional<std::string> page;
   int runs = 1;
-  // The buffer written to standard output afterwards, in capitals.
-  std::string print = "D";
+  // The buffer written to standard output afterwards.
+  engine::BufferId print = engine::BufferId::D;
   std::string wait = "8";
-  // How URL commands load pages: "browser" (Qt WebEngine) or "direct" (an
-  // HTTP fetch read as the browser would, for pages that need no scripts).
-  std::string fetch = "browser";
-  // --settle auto: the settle wait ends once the page has settled, never
-  // later than the fixed wait (--settle fixed, the default).
-  bool settleAuto = false;
-  bool settleGiven = false;  // --settle was given (a watch otherwise takes the settings')
-  bool waitGiven = false;    // --wait was given (a watch otherwise takes the settings')
+  acquisition::FetchMode fetch = acquisition::FetchMode::Browser;
+  // --settle; without it the fixed wait, or a watch's settings file's.
+  std::optional<acquisition::SettleMode> settle;
+  bool waitGiven = false;  // --wait was given (a watch otherwise takes the settings')
   bool trace = false;
   // After each run that ends normally, one entry (memo, display) is appended
   // to this log, as the window's Log button does.

@@ -109,7 +109,7 @@ PageLoaderClient::~PageLoaderClient() {
 
 void PageLoaderClient::openUrl(engine::Engine& engine, std::u16string_view url,
                                std::u16string_view waitValue, std::FILE* err, LoadReport* load) {
-  load->fetch = "browser";
+  load->fetch = acquisition::FetchMode::Browser;
   std::string reason;
   if (!this->load(&reason)) {
     load->error = "page loading is not available: " + reason;
@@ -126,7 +126,7 @@ void PageLoaderClient::openUrl(engine::Engine& engine, std::u16string_view url,
                                    url.size(),
                                    waitValue.data(),
                                    waitValue.size(),
-                                   settleAuto_ ? 1 : 0,
+                                   settleMode_ == acquisition::SettleMode::Auto ? 1 : 0,
                                    this,
                                    &PageLoaderClient::report};
   const char* error = nullptr;

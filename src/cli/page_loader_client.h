@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "acquisition/load_modes.h"
 #include "cli/run_record.h"
 #include "engine/engine.h"
 #include "pageloader/module.h"
@@ -28,9 +29,7 @@ class PageLoaderClient {
   void openUrl(engine::Engine& engine, std::u16string_view url, std::u16string_view waitValue,
                std::FILE* err, LoadReport* load);
 
-  // The settle wait ends once the page has settled (never later than the
-  // fixed wait) instead of after the fixed passes.
-  void setSettleAuto(bool on) { settleAuto_ = on; }
+  void setSettleMode(acquisition::SettleMode mode) { settleMode_ = mode; }
   // Writes how long each settle wait lasted to err.
   void setTrace(bool on) { trace_ = on; }
 
@@ -49,7 +48,7 @@ class PageLoaderClient {
   KelvanePageLoaderLeave leave_ = nullptr;
   KelvanePageLoaderEnd end_ = nullptr;
   bool started_ = false;
-  bool settleAuto_ = false;
+  acquisition::SettleMode settleMode_ = acquisition::SettleMode::Fixed;
   bool trace_ = false;
   std::FILE* err_ = stderr;
   LoadReport* load_ = nullptr;  // the load under way

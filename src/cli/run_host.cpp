@@ -25,7 +25,7 @@ void RunHost::openUrl(std::u16string_view url) {
   LoadReport load;
   load.url = textfile::encodeUtf8(url);
   const auto start = std::chrono::steady_clock::now();
-  if (directFetch_) {
+  if (fetch_ == acquisition::FetchMode::Direct) {
     openUrlDirectly(url, &load);
   } else {
     pages_.openUrl(*engine_, url, waitValue_, err_, &load);
@@ -46,7 +46,7 @@ void RunHost::openUrlDirectly(std::u16string_view url, LoadReport* load) {
     direct_ = std::make_unique<acquisition::DirectBrowser>();
     direct_->setStopCheck([] { return stopSignal() != 0; });
   }
-  load->fetch = "direct";
+  load->fetch = acquisition::FetchMode::Direct;
   engine::Text urlBox;
   acquisition::PageHooks hooks;
   hooks.pause = [](int) {};

@@ -22,13 +22,14 @@ inline constexpr engine::TextView kProgramTitle = u"Kelvane";
 
 class RunHost : public engine::Host {
  public:
-  RunHost(std::FILE* err, bool trace, bool directFetch = false)
-      : err_(err), trace_(trace), directFetch_(directFetch) {
+  RunHost(std::FILE* err, bool trace,
+          acquisition::FetchMode fetch = acquisition::FetchMode::Browser)
+      : err_(err), trace_(trace), fetch_(fetch) {
     pages_.setTrace(trace);
   }
   void attach(engine::Engine* engine) { engine_ = engine; }
   void setWaitValue(engine::Text wait) { waitValue_ = std::move(wait); }
-  void setSettleAuto(bool on) { pages_.setSettleAuto(on); }
+  void setSettleMode(acquisition::SettleMode mode) { pages_.setSettleMode(mode); }
 
   void showMessage(std::u16string_view text) override;
   void setTitle(std::u16string_view) override {}
@@ -58,7 +59,7 @@ class RunHost : public engine::Host {
 
   std::FILE* err_;
   bool trace_;
-  bool directFetch_;
+  acquisition::FetchMode fetch_;
   std::unique_ptr<acquisition::DirectBrowser> direct_;
   engine::Engine* engine_ = nullptr;
   PageLoaderClient pages_;

@@ -44,7 +44,7 @@ std::string recordLine(const RunSummary& run) {
     nlohmann::ordered_json l;
     l["url"] = load.url;
     if (!load.finalUrl.empty()) l["final_url"] = load.finalUrl;
-    l["fetch"] = load.fetch;
+    l["fetch"] = acquisition::fetchModeName(load.fetch);
     // An HTTP error status is told as the status and as the error.
     if (load.status) l["status"] = *load.status;
     if (!load.error.empty()) l["error"] = load.error;

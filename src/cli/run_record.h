@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/load_modes.h"
 #include "cli/miss_explainer.h"
 #include "engine/engine.h"
 
@@ -18,7 +19,7 @@ namespace kelvane::cli {
 struct LoadReport {
   std::string url;
   std::string finalUrl;
-  std::string fetch;          // how the page was fetched: "browser", "direct"
+  acquisition::FetchMode fetch = acquisition::FetchMode::Browser;
   std::optional<int> status;  // the HTTP status
   std::string error;          // why the load failed; empty when it did not
   int64_t loadMs = 0;         // the whole URL command

@@ -22,12 +22,12 @@ RunSession::RunSession(const Options& options, std::FILE* out, std::FILE* err)
     : options_(options),
       out_(out),
       err_(err),
-      host_(err, options.trace, options.fetch == "direct"),
+      host_(err, options.trace, options.fetch),
       engine_(host_),
       explainer_(options.explain) {
   host_.attach(&engine_);
   host_.setWaitValue(textfile::fromUtf8(options.wait));
-  host_.setSettleAuto(options.settleAuto);
+  host_.setSettleMode(options.settle.value_or(acquisition::SettleMode::Fixed));
   engine_.title().assign(kProgramTitle);
   scriptPath_ = textfile::fromUtf8(options.script);
   // The record lists the misses too, without the candidates.

@@ -28,7 +28,7 @@ class RunSession {
 
   void setScriptPath(engine::TextView path) { scriptPath_.assign(path); }
   void setWaitValue(engine::TextView wait) { host_.setWaitValue(engine::Text(wait)); }
-  void setSettleAuto(bool on) { host_.setSettleAuto(on); }
+  void setSettleMode(acquisition::SettleMode mode) { host_.setSettleMode(mode); }
   // Without --state the display is compared with the previous run's in
   // memory (for --watch's report).
   void compareInMemory(bool on) { compareInMemory_ = on; }

@@ -47,9 +47,7 @@ int run(const Options& options, std::FILE* out, std::FILE* err) {
     failed = failed || last.writeFailed;
   }
   if (!options.diff) {
-    const engine::BufferName* printed = engine::findBufferName(textfile::fromUtf8(options.print));
-    const engine::BufferId id = printed ? printed->id : engine::BufferId::D;
-    if (!writeUtf8(out, session.engine().buffer(id).view())) {
+    if (!writeUtf8(out, session.engine().buffer(options.print).view())) {
       reportStdoutFailure(err);
       failed = true;
     }

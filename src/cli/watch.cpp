@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "acquisition/load_modes.h"
 #include "cli/output.h"
 #include "cli/run_record.h"
 #include "cli/run_session.h"
@@ -121,9 +122,12 @@ int watch(const Options& options, std::FILE* out, std::FILE* err, WatchClock& cl
   RunSession session(options, out, err);
   session.setScriptPath(textfile::fromUtf8(script));
   session.setWaitValue(options.waitGiven ? textfile::fromUtf8(options.wait) : values.wait);
-  const bool settleAuto =
-      options.settleGiven ? options.settleAuto : values.settleMode == settings::kSettleAuto;
-  session.setSettleAuto(settleAuto);
+  using acquisition::SettleMode;
+  const SettleMode settle = options.settle
+                                ? *options.settle
+                                : acquisition::settleModeNamed(textfile::toUtf8(values.settleMode))
+                                      .value_or(SettleMode::Fixed);
+  session.setSettleMode(settle);
   session.compareInMemory(true);
   session.setHistoryPath(options.history ? *options.history
                                          : history::historyPathFor(settingsPath));
@@ -145,7 +149,7 @@ int watch(const Options& options, std::FILE* out, std::FILE* err, WatchClock& cl
              textfile::toUtf8(values.startMinute) + " and " + textfile::toUtf8(values.endHour) +
              ":" + textfile::toUtf8(values.endMinute);
   }
-  if (settleAuto) intro += ", pages read once they have settled";
+  if (settle == SettleMode::Auto) intro += ", pages read once they have settled";
   writeLine(err, intro);
   std::fflush(err);
   // The first tick comes at once and finds a run due, as the window's first

@@ -32,7 +32,8 @@ class FakeView : public RunView {
   std::map<std::u16string, std::u16string> pages;
   FakeBrowser* browser = nullptr;
   QString script, url, wait = "0", title = "Kelvane";
-  bool changeNotice = false, autoSettle = false;
+  bool changeNotice = false;
+  acquisition::SettleMode settle = acquisition::SettleMode::Fixed;
   std::optional<std::u16string> typed;  // the display as the user has edited it
   QString shown;                        // the display on the screen
   std::vector<engine::Text> lines;
@@ -69,7 +70,7 @@ class FakeView : public RunView {
   void showLoadFailure(const std::optional<QString>& note) override { failure = note; }
   void repaintNow() override { ++repaints; }
   bool changeNoticeOn() const override { return changeNotice; }
-  bool autoSettleOn() const override { return autoSettle; }
+  acquisition::SettleMode settleMode() const override { return settle; }
   void notifyChange(const QString& summary, const QString& body) override {
     notices.push_back({summary, body});
   }
@@ -153,7 +154,7 @@ class RunControllerTest : public QObject {
     QCOMPARE(d(), QString("相場"));
     QVERIFY(view_->repaints > 0);  // the emptied page text was on the screen first
     QCOMPARE(view_->browser->activityWatches, 0);
-    view_->autoSettle = true;
+    view_->settle = acquisition::SettleMode::Auto;
     run.runByHand();
     QCOMPARE(view_->browser->activityWatches, 1);
 
@@ -161,7 +162,7 @@ class RunControllerTest : public QObject {
     // click on the update button meanwhile is ignored.
     view_->url = "x";
     view_->wait = "0.1";
-    view_->autoSettle = false;
+    view_->settle = acquisition::SettleMode::Fixed;
     std::optional<engine::RunOutcome> during;
     QTimer::singleShot(0, [&] { during = run.runByHand(); });
     run.loadPageByHand();

@@ -198,7 +198,7 @@ class Form1 : public QWidget, private RunView {
   void showLoadFailure(const std::optional<QString>& note) override;
   void repaintNow() override { repaint(); }
   bool changeNoticeOn() const override;
-  bool autoSettleOn() const override;
+  acquisition::SettleMode settleMode() const override;
   void notifyChange(const QString& summary, const QString& body) override;
   void appendLogEntry() override { Command2_Click(); }
   void showHistoryFailure(const QString& text) override;

@@ -167,8 +167,9 @@ bool Form1::changeNoticeOn() const {
   return menuItem("mnuChangeNotice")->isChecked();
 }
 
-bool Form1::autoSettleOn() const {
-  return menuItem("mnuAutoSettle")->isChecked();
+acquisition::SettleMode Form1::settleMode() const {
+  return menuItem("mnuAutoSettle")->isChecked() ? acquisition::SettleMode::Auto
+                                                : acquisition::SettleMode::Fixed;
 }
 
 void Form1::notifyChange(const QString& summary, const QString& body) {

@@ -55,9 +55,7 @@ RunController::RunController(RunView& view, acquisition::Scheduler::Clock clock,
             .arg(view_.urlText()));
   };
   hooks.loaded = [this] { showLoadFailure(std::nullopt); };
-  hooks.settleMode = [this] {
-    return view_.autoSettleOn() ? acquisition::SettleMode::Auto : acquisition::SettleMode::Fixed;
-  };
+  hooks.settleMode = [this] { return view_.settleMode(); };
   // A program that is ending waits for nothing more.
   hooks.abandoned = [this] { return quitting_; };
   loader_ = std::make_unique<acquisition::PageLoader>(engine_, *browser_, std::move(hooks));
@@ -213,7 +211,7 @@ void RunController::openUrl(std::u16string_view url) {
   const bool stoppedBefore = engine_.stopFlag();
   loads_.emplace_back();
   loads_.back().url = fromU16(url).toStdString();
-  loads_.back().fetch = "browser";
+  loads_.back().fetch = acquisition::fetchModeName(acquisition::FetchMode::Browser);
   QElapsedTimer took;
   took.start();
   loader_->loadUrl(url);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "acquisition/browser.h"
+#include "acquisition/load_modes.h"
 #include "engine/text.h"
 
 namespace kelvane::ui {
@@ -49,7 +50,7 @@ class RunView {
   virtual void repaintNow() = 0;
   // The popup switches "変化を通知" and "待ち時間を自動調整".
   virtual bool changeNoticeOn() const = 0;
-  virtual bool autoSettleOn() const = 0;
+  virtual acquisition::SettleMode settleMode() const = 0;
   // Tells the desktop that an automatic run changed the display.
   virtual void notifyChange(const QString& summary, const QString& body) = 0;
   // Appends one log entry, as the log button does.
