@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "acquisition/page_loader.h"
-#include "acquisition/qt_page_hooks.h"
+#include "acquisition/qt_waits.h"
 #include "engine/engine.h"
 #include "platform/web_engine_browser.h"
 
@@ -43,6 +43,16 @@ class BenchHost : public kelvane::engine::Host {
   std::u16string timeText() override { return {}; }
   std::u16string dateText() override { return {}; }
   kelvane::acquisition::PageLoader* loader = nullptr;
+};
+
+// The loader's host: Qt's pauses, and a settle wait of wait value 0.
+class BenchLoadHost : public kelvane::acquisition::LoadHost {
+ public:
+  void wait(int ms) override {
+    kelvane::acquisition::pauseWithEvents(ms);
+    kelvane::acquisition::processPendingEvents();
+  }
+  std::u16string waitValueText() override { return u"0"; }
 };
 
 // The adapter with a stopwatch: when the loader first saw the browser idle,
@@ -154,15 +164,11 @@ int main(int argc, char** argv) {
   kelvane::platform::WebEngineBrowser browser;
   BenchHost host;
   Engine engine(host);
-  std::u16string urlBox;
-  auto hooks = kelvane::acquisition::qtPageHooks();
-  hooks.urlText = [&] { return urlBox; };
-  hooks.setUrlText = [&](std::u16string_view t) { urlBox.assign(t); };
-  hooks.waitValueText = [] { return std::u16string(u"0"); };
+  BenchLoadHost loadHost;
   QElapsedTimer clock;
   clock.start();
   TimedBrowser timed(browser, clock);
-  kelvane::acquisition::PageLoader loader(engine, timed, hooks);
+  kelvane::acquisition::PageLoader loader(engine, timed, loadHost);
   host.loader = &loader;
 
   // The bare path: a view of the same kind, load, then innerHTML.

@@ -57,8 +57,8 @@ done)
 # update (a QTimer driving the Qt-free Scheduler). kelvane-run (src/cli)
 # reaches Qt only through the page loader module it loads at run time.
 qt_folders='src/platform/ src/pageloader/ src/ui/ src/app/'
-qt_files='src/acquisition/qt_page_hooks.h
-src/acquisition/qt_page_hooks.cpp
+qt_files='src/acquisition/qt_waits.h
+src/acquisition/qt_waits.cpp
 src/acquisition/update_timer.h
 src/acquisition/update_timer.cpp'
 qt=$(grep -rlE '^#include *[<"](Q|qt)' src | sort | while read -r file; do

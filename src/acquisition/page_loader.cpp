@@ -29,23 +29,21 @@ int settlePauseMs(double waitValue) {
   return ms >= INT_MAX ? INT_MAX : static_cast<int>(ms);
 }
 
-PageLoader::PageLoader(engine::Engine& engine, Browser& browser, PageHooks hooks)
-    : engine_(engine), browser_(browser), hooks_(std::move(hooks)) {}
+PageLoader::PageLoader(engine::Engine& engine, Browser& browser, LoadHost& host,
+                       std::chrono::milliseconds timeLimit)
+    : engine_(engine), browser_(browser), host_(host), timeLimit_(timeLimit) {}
 
 PageLoader::Wait PageLoader::waitWhileBusy() {
-  return waitUntil(hooks_.now() + hooks_.deadline);
+  return waitUntil(host_.now() + timeLimit_);
 }
 
 PageLoader::Wait PageLoader::waitUntil(std::chrono::steady_clock::time_point deadline) {
-  while (!hooks_.abandoned() && hooks_.now() < deadline && browser_.Busy()) {
-    hooks_.pause(kBusyPollMs);
-    hooks_.processEvents();
-  }
-  if (hooks_.abandoned()) {
+  while (!host_.abandoned() && host_.now() < deadline && browser_.Busy()) host_.wait(kBusyPollMs);
+  if (host_.abandoned()) {
     engine_.stop();
     return Wait::Abandoned;
   }
-  if (hooks_.now() >= deadline) {
+  if (host_.now() >= deadline) {
     engine_.stop();
     return Wait::TimedOut;
   }
@@ -54,39 +52,38 @@ PageLoader::Wait PageLoader::waitUntil(std::chrono::steady_clock::time_point dea
 
 void PageLoader::settle(SettleMode mode) {
   if (mode == SettleMode::Auto) {
-    hooks_.settled(settleUntilQuiet(browser_, hooks_, waitValueNumber(hooks_.waitValueText())));
+    host_.settled(settleUntilQuiet(browser_, host_, waitValueNumber(host_.waitValueText())));
     return;
   }
-  const auto start = hooks_.now();
-  const int64_t passes = settlePassCount(waitValueNumber(hooks_.waitValueText()));
+  const auto start = host_.now();
+  const int64_t passes = settlePassCount(waitValueNumber(host_.waitValueText()));
   // A page that failed meanwhile (its process gone) is not waited for.
-  for (int64_t pass = 0; pass < passes && !hooks_.abandoned() && !failedLoad(); ++pass) {
-    hooks_.pause(settlePauseMs(waitValueNumber(hooks_.waitValueText())));
-    hooks_.processEvents();
+  for (int64_t pass = 0; pass < passes && !host_.abandoned() && !failedLoad(); ++pass) {
+    host_.wait(settlePauseMs(waitValueNumber(host_.waitValueText())));
   }
-  const auto used = std::chrono::duration_cast<std::chrono::milliseconds>(hooks_.now() - start);
-  hooks_.settled({SettleMode::Fixed, used, used, false});
+  const auto used = std::chrono::duration_cast<std::chrono::milliseconds>(host_.now() - start);
+  host_.settled({SettleMode::Fixed, used, used, false});
 }
 
 std::optional<std::u16string> PageLoader::failedLoad() const {
   return browser_.Busy() ? std::nullopt : browser_.loadError();
 }
 
-PageLoader::Wait PageLoader::load() {
+PageLoader::Wait PageLoader::load(std::u16string_view url) {
   const engine::Text kept(engine_.d().view());
   engine_.d().assign(language::current() == language::Language::English ? kLoadingNoticeEnglish
                                                                         : kLoadingNotice);
-  const SettleMode mode = hooks_.settleMode();
+  const SettleMode mode = host_.settleMode();
   if (mode == SettleMode::Auto) browser_.watchActivity();
-  deadline_ = hooks_.now() + hooks_.deadline;
-  browser_.Navigate(hooks_.urlText());
+  deadline_ = host_.now() + timeLimit_;
+  browser_.Navigate(url);
   const Wait wait = waitUntil(deadline_);
   // A navigation that failed leaves the browser showing its own error page:
   // nothing there is worth settling or extracting from.
   if (wait != Wait::Abandoned && !failedLoad()) settle(mode);
   engine_.d().assign(kept);
   // A program that is ending reads nothing more from the browser.
-  if (hooks_.abandoned()) {
+  if (host_.abandoned()) {
     engine_.ht().clear();
     engine_.stop();
     return Wait::Abandoned;
@@ -95,13 +92,13 @@ PageLoader::Wait PageLoader::load() {
   if (const auto error = failedLoad()) {
     engine_.ht().clear();
     engine_.stop();
-    hooks_.loadFailed(*error);
+    host_.loadFailed(*error);
     return wait;
   }
-  const auto readUntil = std::max(deadline_, hooks_.now() + kBodyReadGrace);
+  const auto readUntil = std::max(deadline_, host_.now() + kBodyReadGrace);
   auto body = browser_.bodyHtmlUnless(
-      [this, readUntil] { return hooks_.abandoned() || hooks_.now() >= readUntil; });
-  if (hooks_.abandoned()) {
+      [this, readUntil] { return host_.abandoned() || host_.now() >= readUntil; });
+  if (host_.abandoned()) {
     engine_.ht().clear();
     engine_.stop();
     return Wait::Abandoned;
@@ -110,38 +107,33 @@ PageLoader::Wait PageLoader::load() {
     engine_.ht().clear();
     engine_.stop();
     if (wait == Wait::Done) {
-      hooks_.loadFailed(browser_.loadError().value_or(u"the page did not answer"));
+      host_.loadFailed(browser_.loadError().value_or(u"the page did not answer"));
     }
   } else {
     engine_.ht().assign(*body);
   }
   if (wait == Wait::TimedOut) {
-    hooks_.timedOut();
+    host_.timedOut(url);
   } else if (body) {
-    hooks_.loaded();
+    host_.loaded();
   }
   return wait;
 }
 
-void PageLoader::loadByHand() {
-  load();
+void PageLoader::loadByHand(std::u16string_view url) {
+  load(url);
 }
 
-void PageLoader::loadForScript() {
+void PageLoader::loadUrl(std::u16string_view url) {
   engine_.ht().clear();
-  hooks_.repaint();
-  const Wait first = load();
+  host_.loadStarting(url);
+  const Wait first = load(url);
   // A page that sent the browser on and keeps it busy past the deadline is
   // told as a time-out too, once. The deadline is the load's own: a page
   // that never finished waits no longer.
   if (first != Wait::Abandoned && waitUntil(deadline_) == Wait::TimedOut && first == Wait::Done) {
-    hooks_.timedOut();
+    host_.timedOut(url);
   }
-}
-
-void PageLoader::loadUrl(std::u16string_view url) {
-  hooks_.setUrlText(url);
-  loadForScript();
 }
 
 }  // namespace kelvane::acquisition

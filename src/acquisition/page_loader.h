@@ -1,13 +1,12 @@
 // Page loading: the Command3 button and the URL command send the browser to
-// the URL box's address, wait until it is done and the page has settled, and
-// copy the body markup into the page text HT. The loader only talks to the
-// browser contract and to a few hooks, so the window, kelvane-run and the
-// tests each supply their own event loop, clock and boxes.
+// an address, wait until it is done and the page has settled, and copy the
+// body markup into the page text HT. The loader only talks to the browser
+// contract and to its host, so the window, kelvane-run and the tests each
+// supply their own event loop, clock and settings.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -43,38 +42,40 @@ int64_t settlePassCount(double waitValue);
 // halves to even; never negative.
 int settlePauseMs(double waitValue);
 
-// What the loader needs of its surroundings. pause, processEvents, the URL
-// box and the wait value box must be given; the rest have defaults.
-struct PageHooks {
+// What the loader needs of its surroundings: a clock and pauses, the two
+// settle settings it reads, and what it tells of each load. The window's run
+// controller, kelvane-run's page loader module and its direct fetch, and the
+// tests each implement it; the loader keeps no box of its own.
+class LoadHost {
+ public:
+  virtual ~LoadHost() = default;
+
   // A monotonic clock: the deadline is elapsed time, not wall-clock time.
-  std::function<std::chrono::steady_clock::time_point()> now = [] {
-    return std::chrono::steady_clock::now();
-  };
-  std::chrono::milliseconds deadline = kPageDeadline;
-  // Blocks for about ms milliseconds; may keep the window painting.
-  std::function<void(int ms)> pause;
-  // One pass of the event loop.
-  std::function<void()> processEvents;
-  // Puts the window, the URL box and the page text on the screen now.
-  std::function<void()> repaint = [] {};
-  // The URL box (Text2).
-  std::function<std::u16string()> urlText;
-  std::function<void(std::u16string_view)> setUrlText;
-  // The wait value box, read afresh on every settle pass.
-  std::function<std::u16string()> waitValueText;
-  // Told when a navigation failed (the window says nothing; kelvane-run
-  // writes the reason) and when a wait gave up at the deadline.
-  std::function<void(std::u16string_view reason)> loadFailed = [](std::u16string_view) {};
-  std::function<void()> timedOut = [] {};
-  // Told when a page came in whole (neither failed nor timed out).
-  std::function<void()> loaded = [] {};
+  virtual std::chrono::steady_clock::time_point now() { return std::chrono::steady_clock::now(); }
+  // Blocks for about ms milliseconds (the window keeps painting), then lets
+  // the event loop process pending events once.
+  virtual void wait(int ms) = 0;
   // True once the program is ending: every wait ends at once, nothing more
   // is read from the browser and nothing is reported.
-  std::function<bool()> abandoned = [] { return false; };
+  virtual bool abandoned() { return false; }
+
+  // The wait value box, read afresh on every settle pass.
+  virtual std::u16string waitValueText() = 0;
   // The settle wait's kind, read at the start of every load.
-  std::function<SettleMode()> settleMode = [] { return SettleMode::Fixed; };
-  // Told how long the settle wait lasted.
-  std::function<void(const SettleReport&)> settled = [](const SettleReport&) {};
+  virtual SettleMode settleMode() { return SettleMode::Fixed; }
+
+  // A URL command's load of url begins: the window shows url in its URL box
+  // and puts it and the emptied page text on the screen before the load
+  // blocks. A load by hand goes to what the URL box shows already.
+  virtual void loadStarting(std::u16string_view url) { static_cast<void>(url); }
+  // A navigation failed (the window marks it; kelvane-run writes the reason).
+  virtual void loadFailed(std::u16string_view reason) { static_cast<void>(reason); }
+  // A wait for the page of url gave up at the deadline.
+  virtual void timedOut(std::u16string_view url) { static_cast<void>(url); }
+  // A page came in whole (neither failed nor timed out).
+  virtual void loaded() {}
+  // How long the settle wait lasted.
+  virtual void settled(const SettleReport& report) { static_cast<void>(report); }
 };
 
 class PageLoader {
@@ -82,25 +83,26 @@ class PageLoader {
   // How a wait for the browser ended.
   enum class Wait { Done, TimedOut, Abandoned };
 
-  PageLoader(engine::Engine& engine, Browser& browser, PageHooks hooks);
+  // timeLimit: how long a load lasts at most (tests shorten it).
+  PageLoader(engine::Engine& engine, Browser& browser, LoadHost& host,
+             std::chrono::milliseconds timeLimit = kPageDeadline);
 
-  // Loads the page of the URL box into HT, showing the loading notice in
-  // the display meanwhile (the window's Command3_Click). A failed
-  // navigation is not a page: HT is left empty and StopFlag is set.
-  void loadByHand();
+  // Loads the page of url into HT, showing the loading notice in the
+  // display meanwhile (the window's Command3_Click, with the URL box's
+  // text). A failed navigation is not a page: HT is left empty and StopFlag
+  // is set.
+  void loadByHand(std::u16string_view url);
   // Waits while the browser is busy, at most until the deadline (the
   // window's WaitForPage). StopFlag is set unless the wait ended with the
   // load.
   Wait waitWhileBusy();
-  // The URL command's worker (the window's OpenUrl): empties HT, repaints,
-  // loads, and waits once more for a browser that is still busy.
-  void loadForScript();
-  // What a host's openUrl does: the URL into the URL box, then
-  // loadForScript.
+  // The URL command's worker (the window's OpenUrl): empties HT, tells the
+  // host which URL it loads, loads it, and waits once more for a browser
+  // that is still busy.
   void loadUrl(std::u16string_view url);
 
  private:
-  Wait load();
+  Wait load(std::u16string_view url);
   Wait waitUntil(std::chrono::steady_clock::time_point deadline);
   void settle(SettleMode mode);
   // Why the navigation failed, once the browser has finished with it.
@@ -108,7 +110,8 @@ class PageLoader {
 
   engine::Engine& engine_;
   Browser& browser_;
-  PageHooks hooks_;
+  LoadHost& host_;
+  const std::chrono::milliseconds timeLimit_;
   // The deadline of the load going on.
   std::chrono::steady_clock::time_point deadline_{};
 };

@@ -24,13 +24,13 @@ std::string describeSettle(const SettleReport& r) {
          (r.settled ? ": the page had settled" : ": the page had not settled");
 }
 
-SettleReport settleUntilQuiet(Browser& browser, const PageHooks& hooks, double waitValue) {
+SettleReport settleUntilQuiet(Browser& browser, LoadHost& host, double waitValue) {
   SettleReport report{SettleMode::Auto, milliseconds(0), fixedSettleLength(waitValue), false};
-  const auto start = hooks.now();
+  const auto start = host.now();
   for (;;) {
-    const auto waited = std::chrono::duration_cast<milliseconds>(hooks.now() - start);
+    const auto waited = std::chrono::duration_cast<milliseconds>(host.now() - start);
     report.used = std::min(waited, report.cap);
-    if (waited >= report.cap || hooks.abandoned()) return report;
+    if (waited >= report.cap || host.abandoned()) return report;
     if (!browser.Busy() && browser.loadError()) return report;  // failed meanwhile
     const auto page = browser.activity();
     if (page && page->quietFor >= kQuietPeriod &&
@@ -38,8 +38,7 @@ SettleReport settleUntilQuiet(Browser& browser, const PageHooks& hooks, double w
       report.settled = true;
       return report;
     }
-    hooks.pause(static_cast<int>(std::min<int64_t>(kQuietPollMs, (report.cap - waited).count())));
-    hooks.processEvents();
+    host.wait(static_cast<int>(std::min<int64_t>(kQuietPollMs, (report.cap - waited).count())));
   }
 }
 

@@ -12,7 +12,7 @@
 namespace kelvane::acquisition {
 
 class Browser;
-struct PageHooks;
+class LoadHost;
 
 // How long the page must have been quiet. Work that a page chains (a
 // response handled, the next request sent, the result written into the
@@ -46,6 +46,6 @@ std::string describeSettle(const SettleReport& report);
 // The auto wait: looks at the browser's account of the page every
 // kQuietPollMs, letting the event loop run in between, until the page has
 // settled or the fixed wait's length has passed.
-SettleReport settleUntilQuiet(Browser& browser, const PageHooks& hooks, double waitValue);
+SettleReport settleUntilQuiet(Browser& browser, LoadHost& host, double waitValue);
 
 }  // namespace kelvane::acquisition

@@ -14,6 +14,29 @@ using engine::BufferName;
 using engine::kBufferNames;
 using engine::TextView;
 
+namespace {
+
+// The direct fetch's surroundings: nothing to wait for, since the fetch has
+// finished when Navigate returns, and no script runs in a fetched page, so
+// there is nothing to settle (the wait value is taken as 0). A failed load
+// is written at once and kept for the run's record.
+class DirectLoadHost final : public acquisition::LoadHost {
+ public:
+  DirectLoadHost(std::FILE* err, LoadReport* load) : err_(err), load_(load) {}
+  void wait(int) override {}
+  std::u16string waitValueText() override { return u"0"; }
+  void loadFailed(std::u16string_view reason) override {
+    load_->error = textfile::toUtf8(reason);
+    writeMessage(err_, "cannot load URL: " + load_->error);
+  }
+
+ private:
+  std::FILE* err_;
+  LoadReport* load_;
+};
+
+}  // namespace
+
 void RunHost::showMessage(std::u16string_view text) {
   std::string line = textfile::encodeUtf8(text);
   writeLine(err_, line);
@@ -39,26 +62,15 @@ void RunHost::openUrl(std::u16string_view url) {
 }
 
 // The same page loading as with the browser, over a fetch that has finished
-// when Navigate returns. No script runs in a fetched page, so there is
-// nothing to settle: the wait value is taken as 0.
+// when Navigate returns.
 void RunHost::openUrlDirectly(std::u16string_view url, LoadReport* load) {
   if (!direct_) {
     direct_ = std::make_unique<acquisition::DirectBrowser>();
     direct_->setStopCheck([] { return stopSignal() != 0; });
   }
   load->fetch = acquisition::FetchMode::Direct;
-  engine::Text urlBox;
-  acquisition::PageHooks hooks;
-  hooks.pause = [](int) {};
-  hooks.processEvents = [] {};
-  hooks.urlText = [&] { return urlBox; };
-  hooks.setUrlText = [&](std::u16string_view text) { urlBox.assign(text); };
-  hooks.waitValueText = [] { return engine::Text(u"0"); };
-  hooks.loadFailed = [this, load](std::u16string_view reason) {
-    load->error = textfile::toUtf8(reason);
-    writeMessage(err_, "cannot load URL: " + load->error);
-  };
-  acquisition::PageLoader loader(*engine_, *direct_, std::move(hooks));
+  DirectLoadHost host(err_, load);
+  acquisition::PageLoader loader(*engine_, *direct_, host);
   loader.loadUrl(url);
   const acquisition::LoadFacts facts = direct_->loadFacts();
   if (facts.status != 0) load->status = facts.status;

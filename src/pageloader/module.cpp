@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "acquisition/page_loader.h"
-#include "acquisition/qt_page_hooks.h"
+#include "acquisition/qt_waits.h"
 #include "engine/engine.h"
 #include "platform/browser_profile.h"
 #include "platform/measurement_knobs.h"
@@ -75,9 +75,54 @@ bool sandboxRefusesRoot() {
               .contains(QStringLiteral("--no-sandbox"));
 }
 
-QString toQString(const char16_t* text, size_t length) {
-  return QString::fromUtf16(text, static_cast<qsizetype>(length));
+QString toQString(std::u16string_view text) {
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+// The loader's surroundings in kelvane-run: the request's wait value and
+// settle mode, and what the load tells going back to kelvane-run as events.
+class RequestHost final : public kelvane::acquisition::LoadHost {
+ public:
+  explicit RequestHost(const KelvanePageRequest& request)
+      : request_(request),
+        engine_(*request.engine),
+        waitValue_(request.waitValue, request.waitValueLength) {}
+
+  // SIGTERM interrupts the engine: every wait ends at once, and a long
+  // settle pause is taken in pieces so that it is seen within a second.
+  void wait(int ms) override {
+    constexpr int kPiece = 250;
+    for (; ms > 0 && !engine_.interruptRequested(); ms -= kPiece) {
+      kelvane::acquisition::pauseWithEvents(ms < kPiece ? ms : kPiece);
+    }
+    kelvane::acquisition::processPendingEvents();
+  }
+  bool abandoned() override { return engine_.interruptRequested(); }
+  std::u16string waitValueText() override { return waitValue_; }
+  kelvane::acquisition::SettleMode settleMode() override {
+    return request_.settleAuto ? kelvane::acquisition::SettleMode::Auto
+                               : kelvane::acquisition::SettleMode::Fixed;
+  }
+  void loadFailed(std::u16string_view reason) override {
+    report(KELVANE_PAGE_LOAD_FAILED, toQString(reason));
+  }
+  void timedOut(std::u16string_view url) override {
+    report(KELVANE_PAGE_TIMED_OUT, toQString(url));
+  }
+  void settled(const kelvane::acquisition::SettleReport& settled) override {
+    report(KELVANE_PAGE_SETTLED,
+           QString::fromStdString(kelvane::acquisition::describeSettle(settled)));
+  }
+
+  void report(int event, const QString& text) const {
+    if (request_.report) request_.report(request_.context, event, text.toUtf8().constData());
+  }
+
+ private:
+  const KelvanePageRequest& request_;
+  kelvane::engine::Engine& engine_;
+  const std::u16string waitValue_;
+};
 
 }  // namespace
 
@@ -97,48 +142,17 @@ extern "C" __attribute__((visibility("default"))) int kelvane_pageloader_open_ur
     return -1;
   }
   Session& s = startSession();
-  std::u16string urlBox;
-  const std::u16string waitValue(request->waitValue, request->waitValueLength);
-  const auto report = [request](int event, const QString& text) {
-    if (request->report) request->report(request->context, event, text.toUtf8().constData());
-  };
-
-  kelvane::acquisition::PageHooks hooks = kelvane::acquisition::qtPageHooks();
-  hooks.urlText = [&] { return urlBox; };
-  hooks.setUrlText = [&](std::u16string_view text) { urlBox.assign(text); };
-  hooks.waitValueText = [&] { return waitValue; };
-  hooks.loadFailed = [&](std::u16string_view reason) {
-    report(KELVANE_PAGE_LOAD_FAILED, toQString(reason.data(), reason.size()));
-  };
-  hooks.timedOut = [&] { report(KELVANE_PAGE_TIMED_OUT, toQString(urlBox.data(), urlBox.size())); };
-  hooks.settleMode = [request] {
-    return request->settleAuto ? kelvane::acquisition::SettleMode::Auto
-                               : kelvane::acquisition::SettleMode::Fixed;
-  };
-  hooks.settled = [&](const kelvane::acquisition::SettleReport& settled) {
-    report(KELVANE_PAGE_SETTLED,
-           QString::fromStdString(kelvane::acquisition::describeSettle(settled)));
-  };
-  // SIGTERM interrupts the engine: every wait ends at once, and a long
-  // settle pause is taken in pieces so that it is seen within a second.
-  kelvane::engine::Engine& engine = *request->engine;
-  hooks.abandoned = [&engine] { return engine.interruptRequested(); };
-  hooks.pause = [&engine](int ms) {
-    constexpr int kPiece = 250;
-    for (; ms > 0 && !engine.interruptRequested(); ms -= kPiece) {
-      kelvane::acquisition::pauseWithEvents(ms < kPiece ? ms : kPiece);
-    }
-  };
-
-  PageLoader loader(*request->engine, *s.browser, std::move(hooks));
+  RequestHost host(*request);
+  PageLoader loader(*request->engine, *s.browser, host);
   loader.loadUrl(std::u16string_view(request->url, request->urlLength));
-  if (!engine.interruptRequested()) {
+  if (!request->engine->interruptRequested()) {
     const kelvane::acquisition::LoadFacts facts = s.browser->loadFacts();
     if (!facts.finalUrl.empty()) {
-      report(KELVANE_PAGE_FINAL_URL, QString::fromStdString(facts.finalUrl));
+      host.report(KELVANE_PAGE_FINAL_URL, QString::fromStdString(facts.finalUrl));
     }
-    if (facts.status != 0) report(KELVANE_PAGE_STATUS, QString::number(facts.status));
-    if (!facts.charset.empty()) report(KELVANE_PAGE_CHARSET, QString::fromStdString(facts.charset));
+    if (facts.status != 0) host.report(KELVANE_PAGE_STATUS, QString::number(facts.status));
+    if (!facts.charset.empty())
+      host.report(KELVANE_PAGE_CHARSET, QString::fromStdString(facts.charset));
   }
   return 0;
 }

@@ -9,14 +9,13 @@
 #include <memory>
 
 #include "acquisition/page_loader.h"
-#include "acquisition/qt_page_hooks.h"
+#include "acquisition/qt_waits.h"
 #include "engine/fake_host.h"
 #include "platform/web_engine_browser.h"
 #include "test_server.h"
 #include "textfile/text_codec.h"
 
 using kelvane::acquisition::kLoadingNotice;
-using kelvane::acquisition::PageHooks;
 using kelvane::acquisition::PageLoader;
 using kelvane::engine::RunOutcome;
 using kelvane::platform::WebEngineBrowser;
@@ -39,10 +38,10 @@ class PageLoadingTest : public QObject {
 
  private:
   // A script run through the engine, whose URL command goes to the loader.
-  struct Run {
+  struct Run : kelvane::acquisition::LoadHost {
     kelvane::engine::testing::Bench bench;
-    std::u16string urlBox;
-    std::u16string wait = u"0";
+    std::u16string urlShown;  // what the URL box would show
+    std::u16string waitValue = u"0";
     std::vector<std::u16string> displaySeen;
     std::vector<std::u16string> failures;
     kelvane::acquisition::SettleMode settle = kelvane::acquisition::SettleMode::Fixed;
@@ -50,21 +49,19 @@ class PageLoadingTest : public QObject {
     std::unique_ptr<PageLoader> loader;
 
     Run(WebEngineBrowser& browser, std::chrono::milliseconds deadline) {
-      PageHooks hooks = kelvane::acquisition::qtPageHooks();
-      hooks.deadline = deadline;
-      hooks.processEvents = [this] {
-        displaySeen.emplace_back(bench.d());
-        kelvane::acquisition::processPendingEvents();
-      };
-      hooks.urlText = [this] { return urlBox; };
-      hooks.setUrlText = [this](std::u16string_view t) { urlBox.assign(t); };
-      hooks.waitValueText = [this] { return wait; };
-      hooks.loadFailed = [this](std::u16string_view r) { failures.emplace_back(r); };
-      hooks.settleMode = [this] { return settle; };
-      hooks.settled = [this](const kelvane::acquisition::SettleReport& r) { settles.push_back(r); };
-      loader = std::make_unique<PageLoader>(bench.engine, browser, std::move(hooks));
+      loader = std::make_unique<PageLoader>(bench.engine, browser, *this, deadline);
       bench.host.onOpenUrl = [this](std::u16string_view url) { loader->loadUrl(url); };
     }
+    void wait(int ms) override {
+      kelvane::acquisition::pauseWithEvents(ms);
+      displaySeen.emplace_back(bench.d());
+      kelvane::acquisition::processPendingEvents();
+    }
+    std::u16string waitValueText() override { return waitValue; }
+    kelvane::acquisition::SettleMode settleMode() override { return settle; }
+    void loadStarting(std::u16string_view url) override { urlShown.assign(url); }
+    void loadFailed(std::u16string_view r) override { failures.emplace_back(r); }
+    void settled(const kelvane::acquisition::SettleReport& r) override { settles.push_back(r); }
     RunOutcome run(std::initializer_list<std::u16string_view> lines) { return bench.run(lines); }
     QString ht() const { return q(bench.ht()); }
     QString d() const { return q(bench.d()); }
@@ -107,7 +104,7 @@ class PageLoadingTest : public QObject {
                                      "insertAdjacentHTML('beforeend','<i>by script</i>')</script>"
                                      "<i>by script</i>"));
     QCOMPARE(r->d(), QStringLiteral("done"));
-    QCOMPARE(q(r->urlBox), server_.url("/prices"));
+    QCOMPARE(q(r->urlShown), server_.url("/prices"));
     QVERIFY(r->failures.empty());
   }
 
@@ -282,7 +279,7 @@ class PageLoadingTest : public QObject {
     server_.route("/settle", {"<body>" + page + "</body>"});
     auto r = newRun();
     r->settle = kelvane::acquisition::SettleMode::Auto;
-    r->wait = u16(wait);
+    r->waitValue = u16(wait);
     QCOMPARE(r->run({urlLine(server_.url("/settle"))}), RunOutcome::Normal);
     QVERIFY2(r->ht().contains(added), qPrintable(r->ht()));
     QCOMPARE(r->settles.size(), size_t{1});
@@ -317,7 +314,7 @@ class PageLoadingTest : public QObject {
     QFETCH(QString, added);
     server_.route("/fights", {"<body>" + page + "</body>"});
     auto r = newRun();
-    r->wait = u16(wait);
+    r->waitValue = u16(wait);
     QCOMPARE(r->run({urlLine(server_.url("/fights"))}), RunOutcome::Normal);
     QVERIFY2(r->ht().contains(added), qPrintable(r->ht()));
   }
@@ -327,7 +324,7 @@ class PageLoadingTest : public QObject {
   void rendererEndIsAFailedLoad() {
     server_.route("/victim", {"<p>here</p>"});
     auto r = newRun();
-    r->wait = u"5";
+    r->waitValue = u"5";
     QTimer::singleShot(1000, [this] {
       ::kill(static_cast<pid_t>(browser_->view()->page()->renderProcessPid()), SIGKILL);
     });
@@ -362,7 +359,7 @@ class PageLoadingTest : public QObject {
     server_.route("/big", {"<body>" + body + "</body>"});
     browser_->setPageCaps(4096, memoryCapMiB << 20);
     auto r = newRun();
-    r->wait = u"3";
+    r->waitValue = u"3";
     const auto outcome = r->run({urlLine(server_.url("/big")), u"PUT\t\"next\"\tD"});
     browser_->setPageCaps(kelvane::acquisition::kPageCapBytes,
                           kelvane::platform::kRendererMemoryCapBytes);

@@ -8,7 +8,6 @@
 #include <QTimer>
 
 #include "acquisition/page_loader.h"
-#include "acquisition/qt_page_hooks.h"
 #include "acquisition/settle.h"
 #include "acquisition/update_timer.h"
 #include "engine/clock_text.h"
@@ -40,25 +39,8 @@ RunController::RunController(RunView& view, acquisition::Scheduler::Clock clock,
     : QObject(parent), view_(view), engine_(*this) {
   browser_ = std::make_unique<LazyBrowser>([this] { return view_.createBrowser(); });
 
-  acquisition::PageHooks hooks = acquisition::qtPageHooks();
-  hooks.pause = [this](int ms) { pause(ms); };
-  hooks.processEvents = [this] { processEventsNow(); };
-  hooks.repaint = [this] { repaintForLoad(); };
-  hooks.urlText = [this] { return view_.urlText().toStdU16String(); };
-  hooks.setUrlText = [this](std::u16string_view url) { view_.setUrlText(fromU16(url)); };
-  hooks.waitValueText = [this] { return view_.waitValueText().toStdU16String(); };
-  hooks.loadFailed = [this](std::u16string_view reason) { showLoadFailure(fromU16(reason)); };
-  hooks.timedOut = [this] {
-    showLoadFailure(
-        QCoreApplication::translate("RunController", "%1秒たっても読み込みが終わりません (%2)")
-            .arg(acquisition::kPageDeadline.count() / 1000)
-            .arg(view_.urlText()));
-  };
-  hooks.loaded = [this] { showLoadFailure(std::nullopt); };
-  hooks.settleMode = [this] { return view_.settleMode(); };
-  // A program that is ending waits for nothing more.
-  hooks.abandoned = [this] { return quitting_; };
-  loader_ = std::make_unique<acquisition::PageLoader>(engine_, *browser_, std::move(hooks));
+  acquisition::LoadHost& loadHost = *this;
+  loader_ = std::make_unique<acquisition::PageLoader>(engine_, *browser_, loadHost);
 
   timer_ = std::make_unique<acquisition::UpdateTimer>(
       acquisition::UpdateTimer::Hooks{
@@ -97,14 +79,6 @@ void RunController::recordRun(std::chrono::system_clock::time_point start, qint6
         QCoreApplication::translate("RunController", "履歴に記録できません: %1")
             .arg(QString::fromStdString(*reason)));
   }
-}
-
-void RunController::pause(int ms) {
-  if (quitting_ || ms <= 0) return;
-  QEventLoop loop;
-  QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-  connect(this, &RunController::ending, &loop, &QEventLoop::quit);
-  loop.exec();
 }
 
 bool RunController::browserCreated() const {
@@ -165,7 +139,7 @@ void RunController::loadPageByHand() {
   if (loadDepth_ > 0 || quitting_) return;
   LoadScope loading(loadDepth_);
   view_.takeEdits();
-  loader_->loadByHand();
+  loader_->loadByHand(view_.urlText().toStdU16String());
   view_.takeEdits();
   if (!engine_.ht().empty()) lastPage_.assign(engine_.ht().view());
   showBuffers(true);
@@ -216,7 +190,7 @@ void RunController::openUrl(std::u16string_view url) {
   took.start();
   loader_->loadUrl(url);
   loads_.back().loadMs = took.elapsed();
-  loads_.back().finalUrl = view_.urlText().toStdString();
+  loads_.back().finalUrl = loads_.back().url;
   // A stop that came with the load (not with a bad operand before it).
   if (!stoppedBefore && engine_.stopFlag()) runStoppedByLoad_ = true;
   view_.takeEdits();
@@ -260,6 +234,49 @@ void RunController::scriptLoaded() {
   view_.showScriptLines(engine_.scriptLines());
 }
 
+// ---- page loading -----------------------------------------------------------
+
+void RunController::wait(int ms) {
+  if (!quitting_ && ms > 0) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    connect(this, &RunController::ending, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
+  processEventsNow();
+}
+
+std::u16string RunController::waitValueText() {
+  return view_.waitValueText().toStdU16String();
+}
+
+acquisition::SettleMode RunController::settleMode() {
+  return view_.settleMode();
+}
+
+void RunController::loadStarting(std::u16string_view url) {
+  // The URL box shows the page being loaded; it and the emptied page text
+  // are on the screen before the load begins.
+  view_.setUrlText(fromU16(url));
+  showBuffers(true);
+  view_.repaintNow();
+}
+
+void RunController::loadFailed(std::u16string_view reason) {
+  showLoadFailure(fromU16(reason));
+}
+
+void RunController::timedOut(std::u16string_view url) {
+  showLoadFailure(
+      QCoreApplication::translate("RunController", "%1秒たっても読み込みが終わりません (%2)")
+          .arg(acquisition::kPageDeadline.count() / 1000)
+          .arg(fromU16(url)));
+}
+
+void RunController::loaded() {
+  showLoadFailure(std::nullopt);
+}
+
 // ---- mirroring -------------------------------------------------------------
 
 void RunController::showBuffersIfDue() {
@@ -278,13 +295,6 @@ void RunController::showBuffers(bool evenHidden) {
   if (pendingLine_ >= 0 && view_.showLine(pendingLine_, evenHidden) && !engine_.running()) {
     pendingLine_ = -1;
   }
-}
-
-void RunController::repaintForLoad() {
-  // The new URL and the emptied page text are on the screen before the
-  // load begins.
-  showBuffers(true);
-  view_.repaintNow();
 }
 
 void RunController::showLoadFailure(const std::optional<QString>& reason) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/page_loader.h"
 #include "acquisition/scheduler.h"
 #include "engine/engine.h"
 #include "history/store.h"
@@ -21,7 +22,6 @@
 #include "ui/run/run_view.h"
 
 namespace kelvane::acquisition {
-class PageLoader;
 class UpdateTimer;
 }  // namespace kelvane::acquisition
 
@@ -30,7 +30,7 @@ namespace kelvane::ui {
 class LazyBrowser;
 class RunHistory;
 
-class RunController : public QObject, private engine::Host {
+class RunController : public QObject, private engine::Host, private acquisition::LoadHost {
   Q_OBJECT
 
  public:
@@ -51,7 +51,8 @@ class RunController : public QObject, private engine::Host {
   engine::RunOutcome runByHand();
   // A run by the timer: the same, then the change notice.
   engine::RunOutcome runAutomatically();
-  // Loads the URL box's page into HT (the page button, Command3_Click).
+  // Loads the page of the URL box, read once, into HT (the page button,
+  // Command3_Click).
   void loadPageByHand();
   // Appends the log entry of an automatic run, one box at a time when the
   // log cannot be written.
@@ -90,12 +91,21 @@ class RunController : public QObject, private engine::Host {
   std::u16string dateText() override;
   void scriptLoaded() override;
 
-  void processEventsNow();
+  // acquisition::LoadHost
   // A page-loading pause that keeps the window answering and ends early
-  // when the program ends.
-  void pause(int ms);
+  // when the program ends, then one pass of the event loop.
+  void wait(int ms) override;
+  // A program that is ending waits for nothing more.
+  bool abandoned() override { return quitting_; }
+  std::u16string waitValueText() override;
+  acquisition::SettleMode settleMode() override;
+  void loadStarting(std::u16string_view url) override;
+  void loadFailed(std::u16string_view reason) override;
+  void timedOut(std::u16string_view url) override;
+  void loaded() override;
+
+  void processEventsNow();
   void showBuffersIfDue();
-  void repaintForLoad();
   // The failed-load mark: when, and why; no reason clears it.
   void showLoadFailure(const std::optional<QString>& reason);
   void recordRun(std::chrono::system_clock::time_point start, qint64 durationMs,

@@ -1,4 +1,4 @@
-#include "acquisition/qt_page_hooks.h"
+#include "acquisition/qt_waits.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -15,13 +15,6 @@ void pauseWithEvents(int ms) {
 
 void processPendingEvents() {
   QCoreApplication::processEvents();
-}
-
-PageHooks qtPageHooks() {
-  PageHooks hooks;
-  hooks.pause = pauseWithEvents;
-  hooks.processEvents = processPendingEvents;
-  return hooks;
 }
 
 }  // namespace kelvane::acquisition

@@ -1,8 +1,6 @@
 // The Qt side of page loading: pauses that keep the window painting, and one
-// pass of the event loop.
+// pass of the event loop, for the waits of a LoadHost.
 #pragma once
-
-#include "acquisition/page_loader.h"
 
 namespace kelvane::acquisition {
 
@@ -11,9 +9,5 @@ namespace kelvane::acquisition {
 void pauseWithEvents(int ms);
 // One pass of the event loop.
 void processPendingEvents();
-
-// Hooks with the Qt pause and event pass filled in; the caller adds the URL
-// box, the wait value box and the repaint.
-PageHooks qtPageHooks();
 
 }  // namespace kelvane::acquisition
