@@ -25,6 +25,7 @@
 #include "textfile/file_io.h"
 #include "textfile/text_codec.h"
 #include "ui/main_window/form1.h"
+#include "ui/run/run_controller.h"
 
 namespace {
 
@@ -91,13 +92,13 @@ int runs(int argc, char** argv) {
   QTimer::singleShot(200, [&] {
     auto* exec = window.findChild<QPushButton*>(QStringLiteral("Exec"));
     for (int i = 0; i < count; ++i) {
-      if (page) window.engine().ht().assign(*page);
+      if (page) window.run().engine().ht().assign(*page);
       QElapsedTimer timer;
       timer.start();
       exec->click();
       std::printf("run %d: %lld ms\n", i + 1, static_cast<long long>(timer.elapsed()));
     }
-    std::printf("display: %zu characters\n", window.engine().d().size());
+    std::printf("display: %zu characters\n", window.run().engine().d().size());
     std::fflush(stdout);
     QCoreApplication::quit();
   });

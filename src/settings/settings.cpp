@@ -201,6 +201,20 @@ Text lineText(const Settings& v, const FieldSpec& field) {
 
 }  // namespace
 
+const Settings& startValues() {
+  static const Settings start;
+  return start;
+}
+
+const Settings& windowStartValues() {
+  static const Settings start = [] {
+    Settings values;
+    values.scriptPath = u"script.spt";
+    return values;
+  }();
+  return start;
+}
+
 Text singleText(float value) {
   if (!std::isfinite(value) || value == 0) return u" 0 ";
   // The fewest significant digits (at most 7) that give the value back,

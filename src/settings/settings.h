@@ -60,9 +60,10 @@ inline constexpr TextView kSettleFixed = u"fixed";
 inline constexpr TextView kSettleAuto = u"auto";
 
 // Every stored setting of the main window, in file order. The member
-// initialisers are the start values of a window that has read no file; the
-// window normally fills the geometry from its own start bounds before
-// reading.
+// initialisers are the one place of the start values: the window shows them
+// before it reads a file (and keeps them for the lines a short file lacks),
+// opens with their width and height, and kelvane-run's readers start from
+// them.
 struct Settings {
   float windowWidth = 3915;  // twips, outer bounds
   float windowHeight = 7410;
@@ -91,6 +92,13 @@ struct Settings {
 
   bool operator==(const Settings&) const = default;
 };
+
+// The start values as they stand above.
+const Settings& startValues();
+// The window's: the same, with the script its script path box names until a
+// file or the command line names another. kelvane-run has no such script: a
+// watch's file names its own.
+const Settings& windowStartValues();
 
 // How a field's line is written and read back.
 enum class Kind {

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "ui/main_window/form1.h"
+#include "ui/run/run_controller.h"
 
 using namespace kelvane::ui;
 
@@ -30,14 +31,14 @@ class Form1ExampleTest : public QObject {
     window.findChild<QLineEdit*>(QStringLiteral("WaitValue"))->setText(QStringLiteral("0"));
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(!window.browserCreated());
+    QVERIFY(!window.run().browserCreated());
 
     window.findChild<QPushButton*>(QStringLiteral("Exec"))->click();
 
-    QVERIFY(window.browserCreated());
+    QVERIFY(window.run().browserCreated());
     QFile expected(QStringLiteral(KELVANE_EXAMPLES_DIR "/prices.expected.txt"));
     QVERIFY(expected.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromStdU16String(std::u16string(window.engine().d().view())),
+    QCOMPARE(QString::fromStdU16String(std::u16string(window.run().engine().d().view())),
              QString::fromUtf8(expected.readAll()));
     QCOMPARE(window.windowTitle(), QStringLiteral("以上 "));
     QCOMPARE(window.findChild<QLineEdit*>(QStringLiteral("Text2"))->text(),

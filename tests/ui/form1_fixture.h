@@ -31,6 +31,7 @@
 #include "ui/main_window/form1.h"
 #include "ui/main_window/form_layout.h"
 #include "ui/main_window/tab_control.h"
+#include "ui/run/run_controller.h"
 
 using namespace kelvane;
 using namespace kelvane::ui;

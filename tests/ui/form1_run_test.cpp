@@ -44,14 +44,14 @@ class Form1RunTest : public QObject, protected Form1Fixture {
                                   "PUT\t\"end\"\tD"});
     auto form = start(path("run.spt"));
     QTimer::singleShot(0, form.get(), [&] {
-      form->showBuffers();  // the box shows the first line once the run yields
+      form->run().showBuffers(true);  // the box shows the first line once the run yields
       QTextCursor cursor(child<QPlainTextEdit>(*form, "Text3")->document());
       cursor.movePosition(QTextCursor::End);
       cursor.insertText("b");
     });
     child<QPushButton>(*form, "Exec")->click();
     QCOMPARE(child<QPlainTextEdit>(*form, "Text3")->toPlainText(), QString("行\nb行\nend"));
-    QCOMPARE(QString::fromStdU16String(std::u16string(form->engine().d().view())),
+    QCOMPARE(QString::fromStdU16String(std::u16string(form->run().engine().d().view())),
              QString("行\r\nb行\r\nend"));
     auto* list = child<QListWidget>(*form, "ScriptList");
     QCOMPARE(list->count(), 6);
@@ -96,7 +96,9 @@ class Form1RunTest : public QObject, protected Form1Fixture {
            return child<QPlainTextEdit>(f, "Text3")->palette().color(QPalette::Base) == blue;
          }},
         {"mnuVersion", "Kelvaneについて(&V)", false,
-         [](auto&, Form1& f) { return f.aboutBox() && f.aboutBox()->isVisible(); }},
+         [](auto&, Form1& f) {
+           return f.companions().about() && f.companions().about()->isVisible();
+         }},
         {"mnuChangeNotice", "変化を通知(&N)", true,
          [](auto&, Form1& f) { return f.currentSettings().changeNotice == 1; }},
         {"mnuAutoSettle", "待ち時間を自動調整(&W)", true,
@@ -112,7 +114,9 @@ class Form1RunTest : public QObject, protected Form1Fixture {
            return history && history->isVisible();
          }},
         {"mnuScriptEdit", "スクリプト編集(&E)", false,
-         [](auto&, Form1& f) { return f.workbench() && f.workbench()->isVisible(); }},
+         [](auto&, Form1& f) {
+           return f.companions().workbench() && f.companions().workbench()->isVisible();
+         }},
     };
     for (size_t i = 0; i < std::size(items); ++i) {
       reset();
@@ -145,7 +149,7 @@ class Form1RunTest : public QObject, protected Form1Fixture {
     auto form = start(path("url.spt"));
     child<QLineEdit>(*form, "WaitValue")->setText("0");
     QCOMPARE(form->Exec_Click(), engine::RunOutcome::Normal);
-    QVERIFY(form->browserCreated());
+    QVERIFY(form->run().browserCreated());
     QCOMPARE(text(*form, "Text2"), QString("page.html"));
     QCOMPARE(child<QPlainTextEdit>(*form, "Text3")->toPlainText(), QString("相場"));
     QCOMPARE(child<QPlainTextEdit>(*form, "Text6")->toPlainText(), QString("<p>相場</p>"));
@@ -202,7 +206,7 @@ class Form1RunTest : public QObject, protected Form1Fixture {
       QVERIFY(browser_->busyPolls <= 2);  // one look at the browser after 終了
       QCOMPARE(quits_, byClosing ? 0 : 1);
       QVERIFY(!form->isVisible());
-      QVERIFY(!form->timer1().timerEnabled());
+      QVERIFY(!form->run().timer().timerEnabled());
       QCOMPARE(form->Exec_Click(), engine::RunOutcome::Ignored);
       QVERIFY(!QFile::exists(path("Kelvane.cnf")));
     }
@@ -243,16 +247,16 @@ class Form1RunTest : public QObject, protected Form1Fixture {
     child<QLineEdit>(*form, "MemoText")->setText("m");
     child<QCheckBox>(*form, "Check1")->click();
     choose(*form, "mnuChangeNotice");
-    form->timer1().scheduler().tick();
+    form->run().timer().scheduler().tick();
     QCOMPARE(child<QPlainTextEdit>(*form, "Text3")->toPlainText(), QString("auto"));
     QVERIFY(!QFile::exists(path("auto.log")));  // Check3 is off
     QVERIFY(notices_.empty());
     child<QCheckBox>(*form, "Check3")->click();
     writeScript(path("auto.spt"), {"CLEAR\tD", "PUT\t\"auto2\"\tD"});
-    form->timer1().scheduler().tick();
+    form->run().timer().scheduler().tick();
     QCOMPARE(readAll(path("auto.log")), QByteArray("m\r\nauto2\r\n"));
     QCOMPARE(notices_, std::vector<QStringList>({{"表示が変わりました: Kelvane", "auto2"}}));
-    QVERIFY(form->timer1().timerEnabled());
+    QVERIFY(form->run().timer().timerEnabled());
   }
 };
 

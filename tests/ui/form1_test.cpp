@@ -49,13 +49,13 @@ class Form1Test : public QObject, protected Form1Fixture {
     QVERIFY(child<QPushButton>(*form, "QuitBtn")->isHidden());
     QCOMPARE(child<QCheckBox>(*form, "Check1")->checkState(), Qt::Unchecked);
     QVERIFY(!form->menuItem("mnuTimerOn")->isChecked());
-    QVERIFY(!form->browserCreated());
+    QVERIFY(!form->run().browserCreated());
     // Timer1 runs with its one-minute interval; with Check1 off its first
     // tick only stops it.
-    QVERIFY(form->timer1().timerEnabled());
-    QCOMPARE(form->timer1().timer().interval(), 60000);
-    form->timer1().scheduler().tick();
-    QVERIFY(!form->timer1().timerEnabled());
+    QVERIFY(form->run().timer().timerEnabled());
+    QCOMPARE(form->run().timer().timer().interval(), 60000);
+    form->run().timer().scheduler().tick();
+    QVERIFY(!form->run().timer().timerEnabled());
     // The start size, in pixels of this screen.
     QCOMPARE(form->size(), QSize(twipsToPixels(3915, form->logicalDpiX()),
                                  twipsToPixels(7410, form->logicalDpiY())));
@@ -88,7 +88,7 @@ class Form1Test : public QObject, protected Form1Fixture {
     QCOMPARE(text(*form, "ScriptPath"), QString("\"/tmp/with space/s.spt\""));
     QCOMPARE(child<QCheckBox>(*form, "Check1")->checkState(), Qt::Checked);
     QVERIFY(form->menuItem("mnuTimerOn")->isChecked());
-    auto& scheduler = form->timer1().scheduler();
+    auto& scheduler = form->run().timer().scheduler();
     QCOMPARE(scheduler.intervalMinutes(), int16_t(10));
     QCOMPARE(scheduler.minuteCount(), int64_t(10));  // the first tick finds a run due
     QVERIFY(scheduler.timeWindow().inForce);
@@ -257,12 +257,12 @@ class Form1Test : public QObject, protected Form1Fixture {
     QVERIFY(shown("QuitBtn") && shown("Command4") && shown("ScriptList") && shown("Exec"));
     QVERIFY(shown("Text6") && shown("Frame1") && shown("Text10"));
     QVERIFY(!shown("Text3") && !shown("Command3"));
-    QVERIFY(!form->browserCreated());
+    QVERIFY(!form->run().browserCreated());
     form->SSTab1()->setCurrentIndex(2);
     QVERIFY(shown("Command3") && shown("Text2") && shown("Label12"));
     QVERIFY(!shown("QuitBtn") && !shown("Command4") && !shown("ScriptList"));
     // The browser is made when its page is first shown.
-    QVERIFY(form->browserCreated());
+    QVERIFY(form->run().browserCreated());
     const auto browserInView = [&] {
       QWidget* browser = child<QWidget>(*form, "WebBrowser1");
       return browser->isVisible() && form->SSTab1()->rect().intersects(browser->geometry());
@@ -410,10 +410,10 @@ class Form1Test : public QObject, protected Form1Fixture {
     auto form = start();
     form->show();
     choose(*form, "mnuVersion");
-    QPointer<frmSplash> box = form->aboutBox();
+    QPointer<frmSplash> box = form->companions().about();
     QVERIFY(box && box->isVisible());
     choose(*form, "mnuVersion");
-    QCOMPARE(form->aboutBox(), box.data());
+    QCOMPARE(form->companions().about(), box.data());
     QCOMPARE(form->findChildren<frmSplash*>().size(), 1);
     // Closing the main window closes the about box.
     form->close();

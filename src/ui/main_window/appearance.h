@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "settings/settings.h"
+
 namespace kelvane::ui {
 
 // The top bit of a colour code: the low byte then indexes the system colours.
@@ -45,14 +47,14 @@ std::optional<QColor> colorFromCode(int32_t code, const QPalette& palette);
 // The plain colour code of a colour (red | green << 8 | blue << 16).
 int32_t codeFromColor(const QColor& color);
 
-// The display's appearance as the settings store it.
+// The display's appearance as the settings store it, from their start values.
 struct Appearance {
-  QString fontName = QStringLiteral("ＭＳ Ｐゴシック");
-  float fontSize = 9;
-  bool bold = false;
-  bool italic = false;
-  int32_t backColor = systemColorCode(kColorWindow);
-  int32_t foreColor = systemColorCode(kColorWindowText);
+  QString fontName = QString::fromStdU16String(settings::startValues().fontName);
+  float fontSize = settings::startValues().fontSize;
+  bool bold = settings::startValues().bold;
+  bool italic = settings::startValues().italic;
+  int32_t backColor = settings::startValues().backColor;
+  int32_t foreColor = settings::startValues().foreColor;
   bool operator==(const Appearance&) const = default;
 };
 

@@ -1,58 +1,65 @@
 #include "ui/main_window/form1.h"
 
-#include <QAction>
+#include <QApplication>
 #include <QCheckBox>
-#include <QCoreApplication>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QDir>
-#include <QGroupBox>
-#include <QGuiApplication>
-#include <QLabel>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
 #include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QOpenGLWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
-#include <QTimer>
-#include <QWindow>
 #include <algorithm>
-#include <cmath>
 
-#include "acquisition/update_timer.h"
 #include "engine/engine.h"
+#include "history/store.h"
+#include "logging/log_writer.h"
 #include "platform/dialogs.h"
 #include "platform/message_box.h"
 #include "platform/title_bar.h"
 #include "settings/settings_place.h"
-#include "ui/about/frm_splash.h"
 #include "ui/main_window/accessible_names.h"
-#include "ui/main_window/buffer_mirror.h"
 #include "ui/main_window/form_layout.h"
 #include "ui/main_window/tab_control.h"
 #include "ui/main_window/watch_file.h"
 #include "ui/run/run_controller.h"
+#include "ui/workbench/script_workbench.h"
 
 namespace kelvane::ui {
-namespace {
-
-// The client area a window without stored settings opens with, in twips.
-constexpr float kStartClientWidth = 3915;
-constexpr float kStartClientHeight = 7410;
-// The height of the tab strip: the pages' controls start below it.
-constexpr float kTabStripHeight = 315;
-
-}  // namespace
 
 QString commandLineText(const QStringList& arguments) {
   return arguments.mid(1).join(QLatin1Char(' '));
 }
 
 Form1::Form1(StartOptions options, QWidget* parent)
-    : QWidget(parent), options_(std::move(options)) {
-  dialogs_ = options_.dialogs ? options_.dialogs : std::make_shared<platform::QtDialogs>();
+    : QWidget(parent),
+      options_(std::move(options)),
+      dialogs_(options_.dialogs ? options_.dialogs : std::make_shared<platform::QtDialogs>()),
+      bounds_(this, [this] { Form_Resize(); }),
+      pages_(this),
+      menu_(*this),
+      look_(pages_.data.Text3, *dialogs_),
+      settings_(pages_.setting, pages_.web, look_.appearance(),
+                [this](const char* name) { return menuItem(name); }),
+      companions_(this, *dialogs_),
+      view_({
+          .window = this,
+          .data = &pages_.data,
+          .setting = &pages_.setting,
+          .web = &pages_.web,
+          .tabs = pages_.SSTab1,
+          .changeNotice = menuItem("mnuChangeNotice"),
+          .autoSettle = menuItem("mnuAutoSettle"),
+          .dialogs = dialogs_.get(),
+          .setCaption = [this](const QString& caption) { SetTitle(caption); },
+          .appendLogEntry = [this] { Command2_Click(); },
+          .notify = options_.notify,
+          .browserFactory = options_.browserFactory,
+      }) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QString::fromUtf8(platform::kApplicationTitle));
   // The design is measured for 9-point text; only the display follows the
@@ -60,34 +67,6 @@ Form1::Form1(StartOptions options, QWidget* parent)
   QFont designFont = font();
   designFont.setPointSizeF(9);
   setFont(designFont);
-
-  createPages();
-  createPopupMenu();
-  createRunController();
-  connectSignals();
-  nameControls(this);
-  Form_Load();
-}
-
-Form1::~Form1() {
-  // The mirrors watch boxes that go with the window.
-  text3Mirror_.reset();
-  text6Mirror_.reset();
-}
-
-void Form1::createPages() {
-  SSTab1_ = new TabControl(this);
-  SSTab1_->setObjectName(QStringLiteral("SSTab1"));
-  SSTab1_->setStripHeight(pixelsY(kTabStripHeight));
-  data_ = buildDataPage(SSTab1_->addPage(QStringLiteral("Data")), design_);
-  setting_ = buildSettingPage(SSTab1_->addPage(QStringLiteral("Setting")), design_);
-  web_ = buildWebPage(SSTab1_->addPage(QStringLiteral("Page")), design_);
-  // The browser never hides: a hidden page has its timers throttled and
-  // would not settle while a run loads it from another page. Away from its
-  // own page it is moved out of sight instead, as a tab control of old did
-  // with the controls of its other pages.
-  web_.WebBrowser1->setParent(SSTab1_);
-  web_.WebBrowser1->show();
   if (!options_.browserFactory && QOpenGLContext().create()) {
     // The browser draws through OpenGL. A window whose surface has to change
     // for it is made anew when the browser comes in (a new native window: a
@@ -97,47 +76,58 @@ void Form1::createPages() {
     surface->setObjectName(QStringLiteral("browserSurface"));
     surface->hide();
   }
-  resize(pixelsX(kStartClientWidth), pixelsY(kStartClientHeight));
+  // The start bounds' size, for the client area: the frame is not known yet.
+  const settings::Settings& start = settings::windowStartValues();
+  resize(bounds_.pixelsX(start.windowWidth), bounds_.pixelsY(start.windowHeight));
+
+  run_ = std::make_unique<RunController>(view_, options_.clock);
+  view_.mirror(run_->engine());
+  connectSignals();
+  nameControls(this);
+  Form_Load();
 }
 
+Form1::~Form1() = default;
+
 void Form1::connectSignals() {
-  connect(SSTab1_, &TabControl::currentChanged, this,
+  TabControl* tabs = pages_.SSTab1;
+  connect(tabs, &TabControl::currentChanged, this,
           [this](int, int previous) { SSTab1_Click(previous); });
   // Right-button releases and double-clicks on the tab control reach the
   // window from the strip, the control and the pages' free areas.
-  SSTab1_->installEventFilter(this);
-  SSTab1_->strip()->installEventFilter(this);
-  for (int i = 0; i < SSTab1_->pageCount(); ++i) SSTab1_->page(i)->installEventFilter(this);
+  tabs->installEventFilter(this);
+  tabs->strip()->installEventFilter(this);
+  for (int i = 0; i < tabs->pageCount(); ++i) tabs->page(i)->installEventFilter(this);
 
-  connect(setting_.Exec, &QPushButton::clicked, this, [this] { Exec_Click(); });
-  connect(setting_.ScriptSel, &QPushButton::clicked, this, &Form1::ScriptSel_Click);
-  connect(setting_.Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
-  connect(setting_.Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
-  connect(setting_.Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
-  connect(setting_.QuitBtn, &QPushButton::clicked, this, &Form1::QuitBtn_Click);
-  connect(web_.Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
-  for (QLineEdit* box : {setting_.ScriptPath, setting_.Text5}) {
+  const SettingPage& s = pages_.setting;
+  connect(s.Exec, &QPushButton::clicked, this, [this] { Exec_Click(); });
+  connect(s.ScriptSel, &QPushButton::clicked, this, &Form1::ScriptSel_Click);
+  connect(s.Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+  connect(s.Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
+  connect(s.Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
+  connect(s.QuitBtn, &QPushButton::clicked, this, &Form1::QuitBtn_Click);
+  connect(pages_.web.Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+  for (QLineEdit* box : {s.ScriptPath, s.Text5}) {
     connect(box, &QLineEdit::editingFinished, this, &Form1::makePathsAbsolute);
   }
-  connect(setting_.ScriptList, &QListWidget::itemDoubleClicked, this,
-          [this] { mnuScriptEdit_Click(); });
+  connect(s.ScriptList, &QListWidget::itemDoubleClicked, this, [this] { mnuScriptEdit_Click(); });
 
-  auto& scheduler = run_->timer().scheduler();
-  onCheckStateChanged(setting_.Check1, this, [this, &scheduler] {
-    if (!syncingCheck1_) scheduler.setAutoUpdate(checkValue(setting_.Check1));
-  });
-  connect(setting_.Text4, &QLineEdit::textChanged, this,
-          [&scheduler](const QString& text) { scheduler.setIntervalText(text.toStdU16String()); });
-  for (QLineEdit* box : {setting_.Text7, setting_.Text8, setting_.Text9, setting_.Text10}) {
+  // The automatic update follows its boxes, changed by the user or the
+  // program (a greyed Check1 counts as on).
+  onCheckStateChanged(s.Check1, this,
+                      [this] { run_->setAutoUpdate(checkValue(pages_.setting.Check1)); });
+  connect(s.Text4, &QLineEdit::textChanged, this,
+          [this](const QString& text) { run_->setInterval(text); });
+  for (QLineEdit* box : {s.Text7, s.Text8, s.Text9, s.Text10}) {
     connect(box, &QLineEdit::textChanged, this, &Form1::updateTimeWindow);
   }
-  onCheckStateChanged(setting_.TimeWindow, this, [this] { updateTimeWindow(); });
-  onCheckStateChanged(setting_.Check3, this, [this, &scheduler] {
-    scheduler.setLogAutoWrite(setting_.Check3->checkState() == Qt::Checked);
+  onCheckStateChanged(s.TimeWindow, this, [this] { updateTimeWindow(); });
+  onCheckStateChanged(s.Check3, this, [this] {
+    run_->setAutoLog(pages_.setting.Check3->checkState() == Qt::Checked);
   });
   // A greyed state read from the settings lasts until the user clicks the
   // box; from then on it is an ordinary two-state box.
-  for (QCheckBox* box : {setting_.Check1, setting_.Check3, setting_.TimeWindow}) {
+  for (QCheckBox* box : {s.Check1, s.Check3, s.TimeWindow}) {
     connect(box, &QCheckBox::clicked, box, [box] {
       if (box->checkState() != Qt::PartiallyChecked) box->setTristate(false);
     });
@@ -145,26 +135,21 @@ void Form1::connectSignals() {
 }
 
 void Form1::updateTimeWindow() {
-  run_->timer().scheduler().setTimeWindow({
-      .startHour = setting_.Text7->text().toStdU16String(),
-      .startMinute = setting_.Text8->text().toStdU16String(),
-      .endHour = setting_.Text9->text().toStdU16String(),
-      .endMinute = setting_.Text10->text().toStdU16String(),
-      .inForce = setting_.TimeWindow->checkState() == Qt::Checked,
+  const SettingPage& s = pages_.setting;
+  run_->setTimeWindow({
+      .startHour = s.Text7->text().toStdU16String(),
+      .startMinute = s.Text8->text().toStdU16String(),
+      .endHour = s.Text9->text().toStdU16String(),
+      .endMinute = s.Text10->text().toStdU16String(),
+      .inForce = s.TimeWindow->checkState() == Qt::Checked,
   });
-}
-
-void Form1::setCheck1Box(int value) {
-  syncingCheck1_ = true;
-  setCheckValue(setting_.Check1, value);
-  syncingCheck1_ = false;
 }
 
 // Start-up, in its fixed order. A step that fails is skipped silently.
 void Form1::Form_Load() {
-  web_.Command3->hide();
-  setting_.Command4->hide();
-  setting_.ScriptList->hide();
+  pages_.web.Command3->hide();
+  pages_.setting.Command4->hide();
+  pages_.setting.ScriptList->hide();
 
   const QString appDir = options_.applicationDir.isEmpty() ? QCoreApplication::applicationDirPath()
                                                            : options_.applicationDir;
@@ -186,50 +171,183 @@ void Form1::Form_Load() {
     setWindowTitle(watchTitle(watch.name));
   }
   if (!currentDir.isEmpty()) QDir::setCurrent(currentDir);
-  engine::Engine& engine = run_->engine();
-  engine.resetLoop();
-  setting_.WaitValue->setText(QStringLiteral("8"));
-  for (QLineEdit* box : {web_.Text2, setting_.Text4, setting_.Text5, setting_.Text7, setting_.Text8,
-                         setting_.Text9, setting_.Text10}) {
-    box->clear();
-  }
-  engine.d().clear();
-  engine.ht().clear();
-  run_->showBuffers(true);
+  run_->resetEngine();
+  settings_.show(settings::windowStartValues());
 
-  readSettings();
-  if (!commandLine.isEmpty()) setting_.ScriptPath->setText(commandLine);
+  // The history lives where the settings do.
+  run_->setHistoryPath(history::historyPathFor(settingsPath_.toStdString()));
+  if (const auto stored =
+          settings_.read(settingsPath_.toStdString(), bounds_.outer(settingsPath_.toStdString()))) {
+    bounds_.restore(*stored);
+  }
+  look_.apply();
+  if (!commandLine.isEmpty()) pages_.setting.ScriptPath->setText(commandLine);
   makePathsAbsolute();
 
-  SSTab1_->setCurrentIndex(static_cast<int>(Page::Data));
-  auto& scheduler = run_->timer().scheduler();
-  scheduler.setIntervalText(setting_.Text4->text().toStdU16String());
-  run_->timer().setTimerEnabled(true);
-  scheduler.makeFirstTickDue();
-  scheduler.setMenuMarked(scheduler.autoUpdate() != 0);
-  menuItem("mnuTimerOn")->setChecked(scheduler.menuMarked());
+  pages_.SSTab1->setCurrentIndex(static_cast<int>(Page::Data));
+  run_->startTimer();
+  menuItem("mnuTimerOn")->setChecked(run_->autoUpdateMarked());
 }
 
-// ---- layout ----------------------------------------------------------------
+// ---- the buttons ------------------------------------------------------------
 
-float Form1::twipsX(int pixels) const {
-  return pixelsToTwips(pixels, logicalDpiX());
-}
-float Form1::twipsY(int pixels) const {
-  return pixelsToTwips(pixels, logicalDpiY());
-}
-int Form1::pixelsX(float twips) const {
-  return twipsToPixels(twips, logicalDpiX());
-}
-int Form1::pixelsY(float twips) const {
-  return twipsToPixels(twips, logicalDpiY());
+engine::RunOutcome Form1::Exec_Click() {
+  return run_->runByHand();
 }
 
-QSize Form1::frameExtra() const {
-  if (!isWindow() || !testAttribute(Qt::WA_WState_Created)) return {0, 0};
-  const QSize extra = frameGeometry().size() - geometry().size();
-  return {std::max(0, extra.width()), std::max(0, extra.height())};
+void Form1::Command3_Click() {
+  run_->loadPageByHand();
 }
+
+void Form1::ScriptSel_Click() {
+  if (const auto chosen = dialogs_->chooseOpenFile(this, QDir::currentPath())) {
+    pages_.setting.ScriptPath->setText(*chosen);
+  }
+}
+
+void Form1::Command4_Click() {
+  if (const auto chosen = dialogs_->chooseOpenFile(this, QDir::currentPath())) {
+    pages_.setting.Text5->setText(*chosen);
+  }
+}
+
+void Form1::Command2_Click() {
+  view_.takeEdits();
+  const SettingPage& s = pages_.setting;
+  if (!logging::appendEntry(s.Text5->text().toStdString(), s.MemoText->text().toStdU16String(),
+                            run_->engine().d().view())) {
+    dialogs_->showMessage(this, QString::fromStdU16String(logging::cannotWriteMessage()));
+  }
+}
+
+settings::Settings Form1::currentSettings() const {
+  return settings_.values(bounds_.outer(settingsPath_.toStdString()));
+}
+
+void Form1::Command5_Click() {
+  makePathsAbsolute();
+  const std::string path = settingsPath_.toStdString();
+  if (!settings::makeSettingsFolder(path) || !settings::saveSettings(path, currentSettings())) {
+    dialogs_->showMessage(this, QString::fromStdU16String(settings::cannotWriteMessage()));
+  }
+}
+
+void Form1::makePathsAbsolute() {
+  if (!absolutePaths_) return;
+  const std::string base = QDir::currentPath().toStdString();
+  for (QLineEdit* box : {pages_.setting.ScriptPath, pages_.setting.Text5}) {
+    const QString absolute =
+        QString::fromStdString(settings::absolutePath(box->text().toStdString(), base));
+    if (absolute != box->text()) box->setText(absolute);
+  }
+}
+
+void Form1::QuitBtn_Click() {
+  // Everything ends now: a run, a page load or a wait in progress ends at
+  // its next look, nothing is saved, no window stays.
+  endEverything();
+  if (companions_.about()) companions_.about()->hide();
+  hide();
+  if (options_.quit) {
+    options_.quit();
+  } else {
+    QCoreApplication::quit();
+  }
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+  // Form_Unload: the about box goes with the main window, and so does
+  // whatever was going on: the program ends with its last window.
+  if (companions_.about()) companions_.about()->close();
+  endEverything();
+  event->accept();
+}
+
+void Form1::endEverything() {
+  run_->endEverything();
+  // An open message box goes too: the run waiting on it then ends.
+  if (QWidget* box = QApplication::activeModalWidget(); box != nullptr && box != this) box->close();
+}
+
+// ---- the popup menu -----------------------------------------------------------
+
+void Form1::mnuTimerOn_Click() {
+  setCheckValue(pages_.setting.Check1, run_->toggleAutoUpdate());
+  menuItem("mnuTimerOn")->setChecked(run_->autoUpdateMarked());
+}
+
+void Form1::mnuManual_Click() {
+  companions_.showManual(options_.applicationDir.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                           : options_.applicationDir);
+}
+
+void Form1::mnuHistory_Click() {
+  // One History window; choosing the item again brings it up to date.
+  companions_.showHistory(
+      QString::fromStdString(history::historyPathFor(settingsPath_.toStdString())));
+}
+
+void Form1::mnuScriptEdit_Click() {
+  PageSource source;
+  // The page as the last load left it; before any load, what HT holds.
+  source.page = [this] {
+    const engine::Text& page = run_->lastPage();
+    return page.empty() ? engine::Text(run_->engine().ht().view()) : page;
+  };
+  source.selectedHtml = [this] { return pages_.setting.Text6->textCursor().selectedText(); };
+  companions_.showWorkbench(pages_.setting.ScriptPath->text(), std::move(source));
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  TabControl* tabs = pages_.SSTab1;
+  const bool onTabControl = watched == tabs || watched == tabs->strip() ||
+                            (watched->parent() == tabs && watched->isWidgetType());
+  if (onTabControl) {
+    if (event->type() == QEvent::MouseButtonRelease) {
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      Form_MouseUp(mouse->button(), mouse->globalPosition().toPoint());
+      if (mouse->button() == Qt::RightButton) return true;
+    } else if (event->type() == QEvent::MouseButtonDblClick &&
+               static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+      SSTab1_DblClick();
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void Form1::mouseReleaseEvent(QMouseEvent* event) {
+  Form_MouseUp(event->button(), event->globalPosition().toPoint());
+}
+
+void Form1::Form_MouseUp(Qt::MouseButton button, const QPoint& globalPos) {
+  if (button == Qt::RightButton) menu_.popup(globalPos);
+}
+
+// A context-menu request that no control took for a menu of its own (the
+// text boxes have their edit menus) reaches the window. By the mouse it is
+// the right button's release that opens the menu, as above.
+void Form1::contextMenuEvent(QContextMenuEvent* event) {
+  if (event->reason() == QContextMenuEvent::Keyboard) {
+    menu_.openBeside(focusWidget(), pages_.SSTab1->strip());
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void Form1::keyPressEvent(QKeyEvent* event) {
+  const bool menuKey = event->key() == Qt::Key_Menu ||
+                       (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+  if (!menuKey) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  menu_.openBeside(focusWidget(), pages_.SSTab1->strip());
+  event->accept();
+}
+
+// ---- the window and its tabs ------------------------------------------------------
 
 void Form1::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
@@ -248,158 +366,32 @@ void Form1::changeEvent(QEvent* event) {
   }
 }
 
+void Form1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  bounds_.shown();
+}
+
 void Form1::Form_Resize() {
   if (isMinimized()) return;
   // The smallest outer window, whatever frame the window system draws.
-  const QSize extra = frameExtra();
-  const QSize smallest(std::max(1, pixelsX(kMinOuterWidth) - extra.width()),
-                       std::max(1, pixelsY(kMinOuterHeight) - extra.height()));
+  const QSize extra = bounds_.frameExtra();
+  const QSize smallest(std::max(1, bounds_.pixelsX(kMinOuterWidth) - extra.width()),
+                       std::max(1, bounds_.pixelsY(kMinOuterHeight) - extra.height()));
   if (minimumSize() != smallest) setMinimumSize(smallest);
-  float outerWidth = twipsX(width() + extra.width());
-  float outerHeight = twipsY(height() + extra.height());
+  float outerWidth = bounds_.twipsX(width() + extra.width());
+  float outerHeight = bounds_.twipsY(height() + extra.height());
   if (clampToMinimum(outerWidth, outerHeight)) {
     resize(std::max(width(), smallest.width()), std::max(height(), smallest.height()));
     return;  // the resize lays the window out again
   }
-
-  const double dpiX = logicalDpiX();
-  const double dpiY = logicalDpiY();
-  const float scaleWidth = twipsX(width());
-  const float scaleHeight = twipsY(height());
-  const LayoutValues v = computeLayout({
-      .scaleWidth = scaleWidth,
-      .scaleHeight = scaleHeight,
-      .command3Width = static_cast<float>(design_.rectOf(web_.Command3).width()),
-      .quitBtnWidth = static_cast<float>(design_.rectOf(setting_.QuitBtn).width()),
-      .text6Top = static_cast<float>(design_.rectOf(setting_.Text6).top()),
-  });
-  SSTab1_->setGeometry(0, 0, width(), height());
-  SSTab1_->setStripHeight(pixelsY(kTabStripHeight));
-
-  // Every control from its design rectangle, with what the rules change.
-  const auto place = [&](QWidget* w, std::optional<float> left, std::optional<float> width,
-                         std::optional<float> height) {
-    QRectF r = design_.rectOf(w);
-    if (left) r.moveLeft(*left);
-    if (width) r.setWidth(*width);
-    if (height) r.setHeight(*height);
-    w->setGeometry(twipsRectToPixels(static_cast<float>(r.left()), static_cast<float>(r.top()),
-                                     static_cast<float>(r.width()), static_cast<float>(r.height()),
-                                     dpiX, dpiY));
-  };
-  for (auto it = design_.all().begin(); it != design_.all().end(); ++it) {
-    place(it.key(), std::nullopt, std::nullopt, std::nullopt);
-  }
-  place(data_.Text3, std::nullopt, v.text3Width, v.text3Height);
-  place(setting_.Text5, std::nullopt, v.text5Width, std::nullopt);
-  place(web_.Text2, std::nullopt, v.text2Width, std::nullopt);
-  place(web_.Command3, v.command3Left, std::nullopt, std::nullopt);
-  place(setting_.MemoText, v.memoTextLeft, v.memoTextWidth, std::nullopt);
-  place(setting_.ScriptList, v.scriptListLeft, v.scriptListWidth, std::nullopt);
-  place(setting_.Command4, v.command4Left, std::nullopt, std::nullopt);
-  place(setting_.ScriptPath, std::nullopt, v.scriptPathWidth, std::nullopt);
-  place(setting_.ScriptSel, v.scriptSelLeft, std::nullopt, std::nullopt);
-  place(setting_.QuitBtn, v.quitBtnLeft, std::nullopt, std::nullopt);
-  place(setting_.Text6, std::nullopt, v.text6Width, v.text6Height);
-  place(web_.WebBrowser1, std::nullopt, v.webBrowserWidth, v.webBrowserHeight);
-  placeWebBrowser();
+  pages_.layOut(size());
 }
-
-void Form1::placeWebBrowser() {
-  QWidget* browser = web_.WebBrowser1;
-  const bool onItsPage = SSTab1_->currentIndex() == static_cast<int>(Page::Page);
-  const int left = twipsToPixels(design_.rectOf(browser).left(), logicalDpiX());
-  browser->move(onItsPage ? left : -browser->width() - 1000, browser->y());
-  // Out of sight it takes no keyboard focus either: Tab and Shift+Tab must
-  // not send keys into a page nobody sees.
-  browser->setEnabled(onItsPage);
-  if (onItsPage) browser->raise();
-}
-
-void Form1::showEvent(QShowEvent* event) {
-  QWidget::showEvent(event);
-  if (!firstShow_) return;
-  firstShow_ = false;
-  // The stored bounds are the outer window, frame included, and the frame
-  // is known only once the window manager has put it around the window,
-  // some time after the window is shown: until then the inner size cannot
-  // be told. A window manager that draws no frame is given a moment.
-  sinceWindowShown_.start();
-  QTimer::singleShot(0, this, &Form1::placeOnceFramed);
-}
-
-void Form1::placeOnceFramed() {
-  constexpr qint64 kFrameWaitMs = 1000;
-  if (!frameKnown() && sinceWindowShown_.elapsed() < kFrameWaitMs) {
-    QTimer::singleShot(10, this, &Form1::placeOnceFramed);
-    return;
-  }
-  applyOuterGeometry();
-  Form_Resize();
-}
-
-bool Form1::frameKnown() const {
-  const QString platform = QGuiApplication::platformName();
-  return !platform::isTitleBarShown(this) || platform == QLatin1String("offscreen") ||
-         platform == QLatin1String("minimal") || frameGeometry() != geometry();
-}
-
-QMargins Form1::frameMargins() const {
-  const QRect outer = frameGeometry();
-  const QRect inner = geometry();
-  return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
-          outer.bottom() - inner.bottom()};
-}
-
-void Form1::applyOuterGeometry() {
-  if (!storedBounds_) return;
-  const QRectF b = *storedBounds_;
-  // Stored bounds may come from another screen layout, or be nonsense: the
-  // size stays within the desktop, and a window whose middle would lie off
-  // every screen is left where the window system puts it.
-  const auto pixels = [](double twips, double dpi) {
-    return twipsToPixels(std::isfinite(twips) ? std::clamp(twips, -1e7, 1e7) : 0.0, dpi);
-  };
-  const QRect desktop = screen() ? screen()->virtualGeometry() : QRect(0, 0, 8192, 8192);
-  const QSize extra = frameExtra();
-  const int width =
-      std::clamp(pixels(b.width(), logicalDpiX()) - extra.width(), 1, std::max(1, desktop.width()));
-  const int height = std::clamp(pixels(b.height(), logicalDpiY()) - extra.height(), 1,
-                                std::max(1, desktop.height()));
-  resize(width, height);
-  QRect outer(QPoint(pixels(b.left(), logicalDpiX()), pixels(b.top(), logicalDpiY())),
-              QSize(width, height) + extra);
-  const QScreen* on = QGuiApplication::screenAt(outer.center());
-  if (on == nullptr) return;
-  // Nor is the title bar ever off the screen (a file from a window system
-  // that keeps positions to itself may hold any): the window is moved
-  // inside the screen's work area, its top-left corner first.
-  const QRect area = on->availableGeometry();
-  outer.moveLeft(std::max(area.left(), std::min(outer.left(), area.right() + 1 - outer.width())));
-  outer.moveTop(std::max(area.top(), std::min(outer.top(), area.bottom() + 1 - outer.height())));
-  move(outer.topLeft());
-}
-
-// ---- tabs, popup menu, title bar ---------------------------------------------
 
 void Form1::SSTab1_Click(int /*previousTab*/) {
-  const int page = SSTab1_->currentIndex();
-  const TabVisibility shown = tabVisibility(page);
-  web_.Command3->setVisible(shown.command3);
-  setting_.Command4->setVisible(shown.command4);
-  setting_.ScriptList->setVisible(shown.scriptList);
-  setting_.QuitBtn->setVisible(shown.quitBtn);
-  placeWebBrowser();
-  if (page == static_cast<int>(Page::Page)) run_->ensureBrowser();
+  pages_.showCurrentPage();
+  if (pages_.SSTab1->currentIndex() == static_cast<int>(Page::Page)) run_->ensureBrowser();
   // The page now shown catches up with the engine at once.
   run_->showBuffers(false);
-}
-
-void Form1::mnuShowT_Click() {
-  // The frame goes away around the window and comes back the same: what it
-  // was is kept, so the stored outer bounds do not change meanwhile.
-  if (platform::isTitleBarShown(this)) hiddenFrame_ = frameMargins();
-  platform::toggleTitleBar(this);
 }
 
 void Form1::SetTitle(const QString& caption) {
@@ -412,22 +404,6 @@ void Form1::SetTitle(const QString& caption) {
     platform::setTitleBarShown(this, false);
     if (geometry() != before) setGeometry(before);
   }
-}
-
-void Form1::mnuVersion_Click() {
-  if (!about_) {
-    about_ = new frmSplash(this);
-    about_->setAttribute(Qt::WA_DeleteOnClose);
-    about_->adjustSize();
-    // A new box opens over the middle of the main window.
-    QRect box = about_->frameGeometry();
-    box.moveCenter(frameGeometry().center());
-    about_->move(box.topLeft());
-  }
-  about_->fillLabels();
-  about_->show();
-  about_->raise();
-  about_->activateWindow();
 }
 
 }  // namespace kelvane::ui

@@ -1,14 +1,21 @@
 // The popup menu mnuPop: ten commands in a fixed order, no separators, then
 // two switches of this program's own, each kept in Kelvane.cnf after the 22
-// lines (23 and 24), then the manual and the History window. A new item is one
-// more row of popupItems().
+// lines (23 and 24), then the manual, the History window and the script
+// workbench. A new item is one more row of popupItems().
 #pragma once
 
 #include <span>
+#include <vector>
+
+class QAction;
+class QMenu;
+class QPoint;
+class QWidget;
 
 namespace kelvane::ui {
 
 class Form1;
+class TabStrip;
 
 struct PopupItem {
   const char* name;
@@ -18,7 +25,25 @@ struct PopupItem {
   const char* toolTip = nullptr;
 };
 
-// The items in menu order (form1_menu.cpp, beside the handlers).
+// The items in menu order.
 std::span<const PopupItem> popupItems();
+
+class PopupMenu {
+ public:
+  // Builds mnuPop on the window, each item calling its handler there.
+  explicit PopupMenu(Form1& window);
+
+  QMenu* menu() const { return menu_; }
+  // The item of that name; null for none.
+  QAction* item(const char* name) const;
+  void popup(const QPoint& globalPos);
+  // Opened by the keyboard: below the current tab when the strip has the
+  // focus, else over the middle of the control that has it.
+  void openBeside(QWidget* focus, TabStrip* strip);
+
+ private:
+  QMenu* menu_;
+  std::vector<QAction*> items_;  // in the order of popupItems()
+};
 
 }  // namespace kelvane::ui

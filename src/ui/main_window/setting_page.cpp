@@ -67,7 +67,7 @@ SettingPage buildSettingPage(QWidget* page, Design& d) {
 
   L[9] = label(page, 10, QStringLiteral("ScriptFile"));
   d.place(L[9], 100, 2190, 1500, 240);
-  p.ScriptPath = named(new QLineEdit(QString::fromUtf8(kDesignScriptPath), page), "ScriptPath");
+  p.ScriptPath = named(new QLineEdit(page), "ScriptPath");
   d.place(p.ScriptPath, 50, 2430, 3185, 300);
   p.ScriptSel =
       named(new QPushButton(QCoreApplication::translate("Form1", "選択"), page), "ScriptSel");

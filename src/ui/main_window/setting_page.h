@@ -43,10 +43,6 @@ struct SettingPage {
   std::array<QLabel*, 11> labels{};  // Label1 .. Label11
 };
 
-// The script path shown when neither the settings nor the command line give
-// one.
-inline constexpr const char* kDesignScriptPath = "script.spt";
-
 SettingPage buildSettingPage(QWidget* page, Design& design);
 
 }  // namespace kelvane::ui

@@ -89,6 +89,47 @@ void RunController::ensureBrowser() {
   browser_->ensure();
 }
 
+void RunController::resetEngine() {
+  engine_.resetLoop();
+  engine_.d().clear();
+  engine_.ht().clear();
+  showBuffers(true);
+}
+
+// ---- the automatic update ----------------------------------------------------
+
+void RunController::setAutoUpdate(int value) {
+  timer_->scheduler().setAutoUpdate(value);
+}
+
+int RunController::toggleAutoUpdate() {
+  timer_->scheduler().toggleFromMenu();
+  return timer_->scheduler().autoUpdate();
+}
+
+bool RunController::autoUpdateMarked() const {
+  return timer_->scheduler().menuMarked();
+}
+
+void RunController::setInterval(const QString& text) {
+  timer_->scheduler().setIntervalText(text.toStdU16String());
+}
+
+void RunController::setTimeWindow(acquisition::TimeWindowBoxes boxes) {
+  timer_->scheduler().setTimeWindow(std::move(boxes));
+}
+
+void RunController::setAutoLog(bool on) {
+  timer_->scheduler().setLogAutoWrite(on);
+}
+
+void RunController::startTimer() {
+  acquisition::Scheduler& scheduler = timer_->scheduler();
+  timer_->setTimerEnabled(true);
+  scheduler.makeFirstTickDue();
+  scheduler.setMenuMarked(scheduler.autoUpdate() != 0);
+}
+
 // ---- runs ------------------------------------------------------------------
 
 engine::RunOutcome RunController::runByHand() {

@@ -64,6 +64,25 @@ class RunController : public QObject, private engine::Host, private acquisition:
   void endEverything();
   bool quitting() const { return quitting_; }
 
+  // Start-up: the engine's buffers and loop state start empty, and so do
+  // the boxes that show them.
+  void resetEngine();
+
+  // The automatic update as the window sets it. The switch Check1 (0 off,
+  // 1 on, 2 greyed): Timer1 runs while it is not 0.
+  void setAutoUpdate(int value);
+  // The popup item タイマーON: flips the switch; its new value.
+  int toggleAutoUpdate();
+  // Whether タイマーON shows its check mark.
+  bool autoUpdateMarked() const;
+  // The interval box Text4, the daily time window, "Log自動書込" ticked.
+  void setInterval(const QString& text);
+  void setTimeWindow(acquisition::TimeWindowBoxes boxes);
+  void setAutoLog(bool on);
+  // Start-up, with the settings shown: Timer1 runs, its first tick finds a
+  // run due, and タイマーON is marked as the switch stands.
+  void startTimer();
+
   engine::Engine& engine() { return engine_; }
   // HT as the last successful page load left it, before the script narrowed
   // it (the script workbench previews against it); empty before any load.

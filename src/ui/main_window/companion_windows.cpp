@@ -1,0 +1,71 @@
+#include "ui/main_window/companion_windows.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QLocale>
+#include <QUrl>
+
+#include "platform/dialogs.h"
+#include "ui/main_window/manual.h"
+#include "ui/workbench/script_workbench.h"
+
+namespace kelvane::ui {
+namespace {
+
+template <typename W>
+void bringUp(W* w) {
+  w->show();
+  w->raise();
+  w->activateWindow();
+}
+
+}  // namespace
+
+void CompanionWindows::showAbout() {
+  if (!about_) {
+    about_ = new frmSplash(window_);
+    about_->setAttribute(Qt::WA_DeleteOnClose);
+    about_->adjustSize();
+    QRect box = about_->frameGeometry();
+    box.moveCenter(window_->frameGeometry().center());
+    about_->move(box.topLeft());
+  }
+  about_->fillLabels();
+  bringUp(about_.data());
+}
+
+void CompanionWindows::showHistory(const QString& historyPath) {
+  if (!history_) {
+    history_ = new HistoryWindow(historyPath, window_);
+    history_->setAttribute(Qt::WA_DeleteOnClose);
+  } else {
+    history_->reload();
+  }
+  bringUp(history_.data());
+}
+
+void CompanionWindows::showWorkbench(const QString& scriptPath, PageSource source) {
+  if (workbench_) {
+    workbench_->raise();
+    workbench_->activateWindow();
+    return;
+  }
+  auto* bench = new ScriptWorkbench(scriptPath, std::move(source), window_);
+  workbench_ = bench;
+  bench->show();
+  bench->runPreview();
+}
+
+void CompanionWindows::showManual(const QString& programDir) {
+  const ManualPlace manual = findManual(programDir, QLocale());
+  if (manual.found.isEmpty()) {
+    dialogs_.showMessage(
+        window_, QCoreApplication::translate("Form1", "マニュアルが見つかりません．") + u'\n' +
+                     manual.looked.join(u'\n'));
+  } else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(manual.found))) {
+    dialogs_.showMessage(window_, QCoreApplication::translate("Form1", "マニュアルを開けません．") +
+                                      u'\n' + manual.found);
+  }
+}
+
+}  // namespace kelvane::ui

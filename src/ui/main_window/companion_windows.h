@@ -1,0 +1,48 @@
+// The windows the main window opens beside itself, one of each: the about
+// box, the History window, the script workbench, and the user manual in the
+// system's browser.
+#pragma once
+
+#include <QPointer>
+#include <QString>
+
+#include "ui/about/frm_splash.h"
+#include "ui/history/history_window.h"
+
+class QWidget;
+
+namespace kelvane::platform {
+class Dialogs;
+}
+
+namespace kelvane::ui {
+
+struct PageSource;
+
+class CompanionWindows {
+ public:
+  CompanionWindows(QWidget* window, platform::Dialogs& dialogs)
+      : window_(window), dialogs_(dialogs) {}
+
+  // A new box opens over the middle of the main window; an open one comes
+  // up again.
+  void showAbout();
+  frmSplash* about() const { return about_; }
+  // The History window of that history, brought up to date when it is open.
+  void showHistory(const QString& historyPath);
+  // The workbench on the script file; an open one comes to the front.
+  void showWorkbench(const QString& scriptPath, PageSource source);
+  QWidget* workbench() const { return workbench_; }
+  // The manual found from the program's folder, or a message saying where
+  // it was looked for.
+  void showManual(const QString& programDir);
+
+ private:
+  QWidget* window_;
+  platform::Dialogs& dialogs_;
+  QPointer<frmSplash> about_;
+  QPointer<HistoryWindow> history_;
+  QPointer<QWidget> workbench_;
+};
+
+}  // namespace kelvane::ui
