@@ -11,16 +11,16 @@ killed run's entry whole, or a piece of it ended as a line, then the second
 entry whole. Prints how many kills tore an entry and any log that broke
 the rule (exit status 1 then). The entries are CP932, or UTF-8 with
 --utf8, where the next append also completes a character cut short.
-Usage: tools/log-kill.py BUILD_DIR [--kills N] [--seed N] [--utf8]"""
+Usage: tools/log-kill.py BUILD_DIR [--kills N] [--draw N] [--utf8]"""
 import argparse, os, random, re, signal, statistics, subprocess, sys, tempfile, time
 
 parser = argparse.ArgumentParser()
 parser.add_argument("build", nargs="?", default="build")
 parser.add_argument("--kills", type=int, default=200)
-parser.add_argument("--seed", type=int, default=1)
+parser.add_argument("--draw", type=int, default=1)
 parser.add_argument("--utf8", action="store_true")
 options = parser.parse_args()
-rng = random.Random(options.seed)
+rng = random.Random(options.draw)
 runner = os.path.join(options.build, "src/cli/kelvane-run")
 kills = options.kills
 ENTRY_BYTES = 8 << 20
@@ -134,16 +134,16 @@ def main():
         counts = {mode: {"none": 0, "whole": 0, "torn": 0} for mode in ("anywhere", "append")}
         broken = 0
         for round_ in range(kills):
-            seed = entry(f"seed-{round_}")
+            opening = entry(f"opening-{round_}")
             with open(log, "wb") as f:
-                f.write(seed)
+                f.write(opening)
             killed = subprocess.Popen(command(work, f"kill-{round_}"), stdout=subprocess.DEVNULL)
             if round_ % 2:
                 time.sleep(rng.uniform(0, span))
             else:
                 # The run's timing varies with the machine's load: the
                 # moment is taken from the log itself.
-                while killed.poll() is None and os.path.getsize(log) == len(seed):
+                while killed.poll() is None and os.path.getsize(log) == len(opening):
                     time.sleep(0.0005)
                 time.sleep(rng.uniform(0, 0.01))
             killed.send_signal(signal.SIGKILL)
@@ -152,8 +152,8 @@ def main():
             after = entry(f"after-{round_}")
             got = read(log)
             kind = None
-            if got.startswith(seed) and got.endswith(after) and len(got) >= len(seed) + len(after):
-                kind = middle_kind(got[len(seed):len(got) - len(after)], entry(f"kill-{round_}"))
+            if got.startswith(opening) and got.endswith(after) and len(got) >= len(opening) + len(after):
+                kind = middle_kind(got[len(opening):len(got) - len(after)], entry(f"kill-{round_}"))
             if kind is None:
                 broken += 1
                 print(f"round {round_}: the log is broken ({len(got)} bytes)", flush=True)
