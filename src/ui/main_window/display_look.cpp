@@ -32,21 +32,18 @@ void DisplayLook::chooseFont() {
 }
 
 void DisplayLook::chooseForeColor() {
-  const QPalette& palette = display_->window()->palette();
-  const QColor preset =
-      colorFromCode(appearance_.foreColor, palette).value_or(palette.color(QPalette::Text));
-  if (const auto chosen = dialogs_.chooseColor(display_->window(), preset)) {
-    appearance_.foreColor = codeFromColor(*chosen);
-    apply();
-  }
+  chooseColor(appearance_.foreColor, QPalette::Text);
 }
 
 void DisplayLook::chooseBackColor() {
+  chooseColor(appearance_.backColor, QPalette::Base);
+}
+
+void DisplayLook::chooseColor(int32_t& code, QPalette::ColorRole unset) {
   const QPalette& palette = display_->window()->palette();
-  const QColor preset =
-      colorFromCode(appearance_.backColor, palette).value_or(palette.color(QPalette::Base));
+  const QColor preset = colorFromCode(code, palette).value_or(palette.color(unset));
   if (const auto chosen = dialogs_.chooseColor(display_->window(), preset)) {
-    appearance_.backColor = codeFromColor(*chosen);
+    code = codeFromColor(*chosen);
     apply();
   }
 }

@@ -30,6 +30,10 @@ class DisplayLook {
   void chooseBackColor();
 
  private:
+  // One of the two colours; the palette's role stands in for a colour
+  // never chosen.
+  void chooseColor(int32_t& code, QPalette::ColorRole unset);
+
   QPlainTextEdit* display_;
   platform::Dialogs& dialogs_;
   Appearance appearance_;
