@@ -6,7 +6,8 @@ every build given: instruction counts (callgrind) on the 1 MB page, and wall
 and CPU time medians on the 8 MB page, the programs taking turns in each
 round so that the machine's load falls on all of them alike. CPU time (user
 and system, of the process alone) is told beside wall time because a shared
-machine's run queue stretches wall time. Ratios are against the plain program.
+machine's run queue stretches wall time, and the peak resident memory of
+the 8 MB runs after them. Ratios are against the plain program.
 
 Usage: bench/compare.py [--repeats N] BUILD [BUILD...]
 (the first build's bench programs make the pages and are the plain program)
@@ -37,7 +38,7 @@ def timed(argv, devnull):
     _, status, usage = os.wait4(pid, 0)
     if status != 0:
         raise SystemExit(f'{argv[0]} failed')
-    return time.perf_counter() - start, usage.ru_utime + usage.ru_stime
+    return time.perf_counter() - start, usage.ru_utime + usage.ru_stime, usage.ru_maxrss
 
 
 def main():
@@ -75,17 +76,21 @@ def compare(args, bench, work):
             raise SystemExit(f'job {job}: outputs differ')
         wall = {name: [] for name in programs}
         cpu = {name: [] for name in programs}
+        peak = {name: [] for name in programs}
         for _ in range(args.repeats):
             for name, program in programs.items():
-                w, c = timed(program(32000), devnull)
+                w, c, m = timed(program(32000), devnull)
                 wall[name].append(w)
                 cpu[name].append(c)
+                peak[name].append(m)
         counts = {name: instructions(program(4000)) for name, program in programs.items()}
         base_w, base_c = statistics.median(wall['plain']), statistics.median(cpu['plain'])
+        base_m = statistics.median(peak['plain'])
         for name in programs:
-            w, c = statistics.median(wall[name]), statistics.median(cpu[name])
+            w, c, m = statistics.median(wall[name]), statistics.median(cpu[name]), statistics.median(peak[name])
             print(f'job {job} {name}: instructions {counts[name]} ({counts[name] / counts["plain"]:.3f}),'
-                  f' wall {w * 1e3:.1f} ms ({w / base_w:.3f}), cpu {c * 1e3:.1f} ms ({c / base_c:.3f})')
+                  f' wall {w * 1e3:.1f} ms ({w / base_w:.3f}), cpu {c * 1e3:.1f} ms ({c / base_c:.3f}),'
+                  f' peak {m / 1024:.1f} MB ({m / base_m:.3f})')
 
 
 if __name__ == '__main__':

@@ -1,6 +1,9 @@
 #include "engine/text_buffer.h"
 
+#include <algorithm>
 #include <functional>
+
+#include "textfile/bulk_memory.h"
 
 namespace kelvane::engine {
 
@@ -14,6 +17,20 @@ void TextBuffer::compact() {
   if (begin_ == 0) return;
   store_.erase(0, begin_);
   begin_ = 0;
+  released_ = 0;
+}
+
+void TextBuffer::makeRoom(size_t keep, size_t units) {
+  // Only large buffers are worth the advice; small ones grow as strings do.
+  constexpr size_t kLarge = size_t{1} << 20;
+  if (units < kLarge) return;
+  Text grown;
+  grown.reserve(units);
+  textfile::preferLargePages(grown.data(), grown.capacity() * sizeof(char16_t));
+  grown.append(view().substr(0, keep));
+  store_.swap(grown);
+  begin_ = 0;
+  released_ = 0;
 }
 
 void TextBuffer::assign(TextView value) {
@@ -23,16 +40,20 @@ void TextBuffer::assign(TextView value) {
     const size_t start = static_cast<size_t>(value.data() - store_.data());
     store_.resize(start + value.size());
     begin_ = start;
+    released_ = std::min(released_, begin_);
     return;
   }
+  if (value.size() > store_.capacity()) makeRoom(0, value.size());
   store_.assign(value);
   begin_ = 0;
+  released_ = 0;
 }
 
 void TextBuffer::take(Text&& value) {
   ++version_;
   store_ = std::move(value);
   begin_ = 0;
+  released_ = 0;
 }
 
 void TextBuffer::append(TextView value) {
@@ -47,22 +68,27 @@ void TextBuffer::append(TextView value) {
   // Compact only when the dropped front outweighs the text, so a loop that
   // both drops and appends stays linear.
   if (begin_ > 0 && begin_ >= store_.size() - begin_) compact();
+  const size_t need = store_.size() + value.size();
+  if (need > store_.capacity()) makeRoom(size(), std::max(need - begin_, 2 * store_.capacity()));
   store_.append(value);
 }
 
 void TextBuffer::releaseDroppedFront() {
   constexpr size_t kWorthIt = size_t{1} << 18;
-  if (begin_ < kWorthIt || begin_ < store_.size() - begin_) return;
-  ++version_;
-  Text rest(view());
-  store_.swap(rest);
-  begin_ = 0;
+  if (begin_ - released_ < kWorthIt) return;
+  // Whole memory pages of the dropped front go back; the text left stays
+  // where it is, so nothing is copied and the views of it stay valid.
+  const char16_t* data = store_.data();
+  const auto* upTo =
+      static_cast<const char16_t*>(textfile::releasePages(data + released_, data + begin_));
+  released_ = std::max(released_, static_cast<size_t>(upTo - data));
 }
 
 void TextBuffer::clear() {
   ++version_;
   store_.clear();
   begin_ = 0;
+  released_ = 0;
 }
 
 void TextBuffer::dropFront(size_t n) {

@@ -24,9 +24,9 @@ class TextBuffer {
   // Drops the first n characters (n <= size()). The dropped text stays in
   // place: a view of it taken before stays readable.
   void dropFront(size_t n);
-  // Gives the memory of a large dropped front back, once it outweighs the
-  // text left (so a walk over a big page copies at most the page once).
-  // Invalidates every view of the buffer.
+  // Gives the memory of a large dropped front back to the system without
+  // moving the text left, so a walk over a big page copies none of it.
+  // Invalidates every view of the dropped text; views of the rest stay.
   void releaseDroppedFront();
   // True when value points into this buffer's storage.
   bool aliases(TextView value) const;
@@ -37,9 +37,14 @@ class TextBuffer {
 
  private:
   void compact();
+  // Moves the first `keep` characters of the text into new storage for
+  // `units` characters that asks the system for large pages.
+  void makeRoom(size_t keep, size_t units);
 
   Text store_;
   size_t begin_ = 0;
+  // The dropped front below this index has been given back.
+  size_t released_ = 0;
   uint64_t version_ = 0;
 };
 

@@ -14,6 +14,8 @@
 #include <new>
 #include <random>
 
+#include "textfile/bulk_memory.h"
+
 namespace kelvane::textfile {
 namespace {
 
@@ -131,6 +133,7 @@ std::optional<std::string> readRegularFile(const std::string& path, size_t maxBy
   try {
     std::string bytes;
     bytes.reserve(static_cast<size_t>(std::min<uint64_t>(size, maxBytes)));
+    preferLargePages(bytes.data(), bytes.capacity());
     char chunk[1 << 16];
     while (bytes.size() < maxBytes) {
       const size_t want = std::min(sizeof chunk, maxBytes - bytes.size());

@@ -1,5 +1,6 @@
 // UTF-8: checking, decoding and encoding, with vector steps for the runs of
 // ASCII markup and of Japanese text that pages are made of.
+#include "textfile/bulk_memory.h"
 #include "textfile/text_codec.h"
 
 #include <algorithm>
@@ -203,6 +204,7 @@ std::optional<std::u16string> tryDecodeUtf8(std::string_view bytes) {
   // the text: its storage is written once, not zeroed first.
   std::u16string out;
   out.reserve(utf16Length(bytes));
+  preferLargePages(out.data(), out.capacity() * sizeof(char16_t));
   constexpr size_t kPiece = 1024;
   char16_t piece[kPiece];
   while (!bytes.empty()) {
