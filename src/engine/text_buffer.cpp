@@ -27,7 +27,16 @@ void TextBuffer::makeRoom(size_t keep, size_t units) {
   Text grown;
   grown.reserve(units);
   textfile::preferLargePages(grown.data(), grown.capacity() * sizeof(char16_t));
-  grown.append(view().substr(0, keep));
+  // The old storage gives its pages back as they are copied, so the text is
+  // not held twice over while it moves.
+  constexpr size_t kStep = size_t{1} << 18;
+  const TextView kept = view().substr(0, keep);
+  const void* releasedTo = store_.data();
+  for (size_t at = 0; at < kept.size(); at += kStep) {
+    const TextView step = kept.substr(at, kStep);
+    grown.append(step);
+    releasedTo = textfile::releasePages(releasedTo, step.data() + step.size());
+  }
   store_.swap(grown);
   begin_ = 0;
   released_ = 0;
@@ -74,7 +83,7 @@ void TextBuffer::append(TextView value) {
 }
 
 void TextBuffer::releaseDroppedFront() {
-  constexpr size_t kWorthIt = size_t{1} << 18;
+  constexpr size_t kWorthIt = size_t{1} << 16;
   if (begin_ - released_ < kWorthIt) return;
   // Whole memory pages of the dropped front go back; the text left stays
   // where it is, so nothing is copied and the views of it stay valid.

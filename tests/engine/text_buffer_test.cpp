@@ -49,6 +49,27 @@ TEST(TextBuffer, WalkingAndAppendingStaysCorrectOverManySteps) {
   EXPECT_EQ(b.view(), expected);
 }
 
+TEST(TextBuffer, ALargeBufferThatDropsAndGrowsKeepsItsText) {
+  // Past a few megabytes the buffer moves into fresh storage and gives pages
+  // of its old storage and of its dropped front back: none of the text left
+  // may be lost on the way.
+  TextBuffer b;
+  std::u16string expected;
+  std::u16string piece(1000, u'a');
+  for (int i = 0; expected.size() < 2500000; ++i) {
+    for (size_t k = 0; k < piece.size(); k += 97) piece[k] = static_cast<char16_t>(u'a' + i % 26);
+    b.append(piece);
+    expected += piece;
+    if (i % 3 == 0) {
+      b.dropFront(700);
+      expected.erase(0, 700);
+      b.releaseDroppedFront();
+    }
+  }
+  ASSERT_EQ(b.size(), expected.size());
+  EXPECT_TRUE(b.view() == expected);
+}
+
 TEST(TextBuffer, EveryChangeMovesTheVersion) {
   TextBuffer b;
   const auto v0 = b.version();
