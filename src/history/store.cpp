@@ -87,9 +87,21 @@ HistoryStore::HistoryStore(const std::string& path, bool readOnly) : path_(path)
         if (!ec) fs::permissions(folder, fs::perms::owner_all, ec);
       }
     }
-    db_ = std::make_unique<Database>(path, !readOnly, readOnly);
-    sqlite3_busy_timeout(db_->handle(), kBusyTimeoutMs);
-    openSchema(readOnly);
+    // Some of what another process does to a new file (turning it to the
+    // write-ahead log, filling in the schema) makes an opener fail at once
+    // rather than wait: the open starts over then, as a recording does.
+    for (int attempt = 1;; ++attempt) {
+      try {
+        db_ = std::make_unique<Database>(path, !readOnly, readOnly);
+        sqlite3_busy_timeout(db_->handle(), kBusyTimeoutMs);
+        openSchema(readOnly);
+        break;
+      } catch (const SqliteError& e) {
+        db_.reset();
+        if (!transient(e) || attempt == kAttempts) throw;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 * attempt));
+      }
+    }
   } catch (const HistoryError&) {
     throw;
   } catch (const SqliteError& e) {
@@ -106,9 +118,13 @@ HistoryStore::~HistoryStore() = default;
 void HistoryStore::openSchema(bool readOnly) {
   // Looked at before anything is written: a file that is not ours, or from
   // a newer program, is not touched at all.
+  // The three are read in one transaction: another process creating the
+  // schema meanwhile must not show us its tables without its mark.
+  db_->exec("BEGIN");
   const int64_t version = db_->queryInt("PRAGMA user_version");
   const int64_t application = db_->queryInt("PRAGMA application_id");
   const int64_t objects = db_->queryInt("SELECT count(*) FROM sqlite_master");
+  db_->exec("COMMIT");
   if (application != kApplicationId && (version != 0 || objects != 0)) {
     throw HistoryError(HistoryError::Kind::Refused,
                        path_ + " is not a history database; it is left alone");
