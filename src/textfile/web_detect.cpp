@@ -3,7 +3,9 @@
 // answer is taken only where the browser would come to the same one. The
 // browser never takes UTF-16 or UTF-32 without a byte order mark, and
 // falls back to windows-1252.
+#include <dlfcn.h>
 #include <unicode/ucsdet.h>
+#include <unicode/uvernum.h>
 
 #include <memory>
 #include <string_view>
@@ -15,8 +17,54 @@ namespace {
 
 using E = WebEncoding;
 
+// ICU's detector lives in its i18n library, which nothing else below the
+// window needs. It is opened the first time a page without a declared
+// encoding asks for it, so that kelvane-run on any other page neither loads
+// nor binds it (a megabyte of memory and a million instructions a start).
+struct IcuDetector {
+  decltype(&ucsdet_open) open = nullptr;
+  decltype(&ucsdet_close) close = nullptr;
+  decltype(&ucsdet_enableInputFilter) enableInputFilter = nullptr;
+  decltype(&ucsdet_setText) setText = nullptr;
+  decltype(&ucsdet_detectAll) detectAll = nullptr;
+  decltype(&ucsdet_getName) getName = nullptr;
+  decltype(&ucsdet_getLanguage) getLanguage = nullptr;
+};
+
+// The names as the library exports them, with ICU's version suffix.
+#define KELVANE_ICU_NAME_(name) #name
+#define KELVANE_ICU_NAME(name) KELVANE_ICU_NAME_(name)
+
+template <typename F>
+bool bind(void* library, const char* name, F& function) {
+  function = reinterpret_cast<F>(::dlsym(library, name));
+  return function != nullptr;
+}
+
+// All null when the library cannot be opened: it comes in the same package as
+// ICU's common library, which the program is linked to, so that means a broken
+// installation, and the page is then read as the browser reads an undetected
+// one.
+const IcuDetector& icuDetector() {
+  static const IcuDetector loaded = [] {
+    IcuDetector d;
+    void* library = ::dlopen("libicui18n.so." U_ICU_VERSION_SHORT, RTLD_LAZY | RTLD_LOCAL);
+    if (!library) return d;
+    const bool all =
+        bind(library, KELVANE_ICU_NAME(ucsdet_open), d.open) &&
+        bind(library, KELVANE_ICU_NAME(ucsdet_close), d.close) &&
+        bind(library, KELVANE_ICU_NAME(ucsdet_enableInputFilter), d.enableInputFilter) &&
+        bind(library, KELVANE_ICU_NAME(ucsdet_setText), d.setText) &&
+        bind(library, KELVANE_ICU_NAME(ucsdet_detectAll), d.detectAll) &&
+        bind(library, KELVANE_ICU_NAME(ucsdet_getName), d.getName) &&
+        bind(library, KELVANE_ICU_NAME(ucsdet_getLanguage), d.getLanguage);
+    return all ? d : IcuDetector{};
+  }();
+  return loaded;
+}
+
 struct DetectorCloser {
-  void operator()(UCharsetDetector* d) const { ucsdet_close(d); }
+  void operator()(UCharsetDetector* d) const { icuDetector().close(d); }
 };
 
 // What the detector's names stand for in a browser, which reads Greek
@@ -82,21 +130,23 @@ bool readsAsLatin2(std::string_view bytes) {
 
 // The detector's answer for a page that is not all ASCII.
 WebEncoding detected(std::string_view looked) {
+  const IcuDetector& icu = icuDetector();
+  if (!icu.open) return E::Windows1252;
   UErrorCode status = U_ZERO_ERROR;
-  const std::unique_ptr<UCharsetDetector, DetectorCloser> detector(ucsdet_open(&status));
+  const std::unique_ptr<UCharsetDetector, DetectorCloser> detector(icu.open(&status));
   if (U_FAILURE(status)) return E::Windows1252;
-  ucsdet_enableInputFilter(detector.get(), true);  // the tags say nothing of the text
-  ucsdet_setText(detector.get(), looked.data(), static_cast<int32_t>(looked.size()), &status);
+  icu.enableInputFilter(detector.get(), true);  // the tags say nothing of the text
+  icu.setText(detector.get(), looked.data(), static_cast<int32_t>(looked.size()), &status);
   int32_t count = 0;
-  const UCharsetMatch** matches = ucsdet_detectAll(detector.get(), &count, &status);
+  const UCharsetMatch** matches = icu.detectAll(detector.get(), &count, &status);
   for (int32_t i = 0; U_SUCCESS(status) && i < count; ++i) {
-    const char* found = ucsdet_getName(matches[i], &status);
+    const char* found = icu.getName(matches[i], &status);
     const std::string_view name = found && U_SUCCESS(status) ? found : "";
     if (name.starts_with("IBM")) continue;  // EBCDIC: never a web page
     if (name == "ISO-8859-2") {
       // The browser reads a Polish page as ISO-8859-2, a Czech, Slovak or
       // Hungarian one as windows-1250.
-      const char* language = ucsdet_getLanguage(matches[i], &status);
+      const char* language = icu.getLanguage(matches[i], &status);
       return language && std::string_view(language) == "pl" ? E::Iso8859_2 : E::Windows1250;
     }
     for (const Detected& d : kDetected) {
