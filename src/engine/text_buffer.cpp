@@ -77,8 +77,10 @@ void TextBuffer::append(TextView value) {
   // Compact only when the dropped front outweighs the text, so a loop that
   // both drops and appends stays linear.
   if (begin_ > 0 && begin_ >= store_.size() - begin_) compact();
+  // A large buffer grows fourfold: it copies its text a third as often as
+  // by doubling, and the room not yet written holds no memory.
   const size_t need = store_.size() + value.size();
-  if (need > store_.capacity()) makeRoom(size(), std::max(need - begin_, 2 * store_.capacity()));
+  if (need > store_.capacity()) makeRoom(size(), std::max(need - begin_, 4 * store_.capacity()));
   store_.append(value);
 }
 
