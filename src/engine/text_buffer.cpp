@@ -78,9 +78,13 @@ void TextBuffer::append(TextView value) {
   // both drops and appends stays linear.
   if (begin_ > 0 && begin_ >= store_.size() - begin_) compact();
   // A large buffer grows fourfold: it copies its text a third as often as
-  // by doubling, and the room not yet written holds no memory.
+  // by doubling, and the room not yet written holds no memory. From 32 MB on
+  // it doubles, so that no request for room dwarfs the text.
   const size_t need = store_.size() + value.size();
-  if (need > store_.capacity()) makeRoom(size(), std::max(need - begin_, 4 * store_.capacity()));
+  if (need > store_.capacity()) {
+    const size_t factor = store_.capacity() < (size_t{1} << 24) ? 4 : 2;
+    makeRoom(size(), std::max(need - begin_, factor * store_.capacity()));
+  }
   store_.append(value);
 }
 
