@@ -59,6 +59,13 @@ TEST(WebCharset, ByteOrderMarkThenHeaderThenMetaThenTheBytes) {
     EXPECT_EQ(t.encoding, c.used) << c.bytes;
     EXPECT_EQ(t.text, c.text) << c.bytes;
   }
+  // Where asked, undeclared bytes are guessed (through ICU's detector, which
+  // is opened on first use).
+  const std::string russian =
+      "\xCF\xF0\xE8\xE2\xE5\xF2, \xFD\xF2\xEE \xF0\xF3\xF1\xF1\xEA\xE0\xFF "
+      "\xF1\xF2\xF0\xE0\xED\xE8\xF6\xE0 \xEE \xEF\xEE\xE3\xEE\xE4\xE5 \xE2 "
+      "\xCC\xEE\xF1\xEA\xE2\xE5.";
+  EXPECT_EQ(decodeWebPage(russian, "", Undeclared::Detected).encoding, E::Windows1251);
 }
 
 // Malformed input as the browser shows it (its decoders are ICU's): a bad
