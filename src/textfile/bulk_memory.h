@@ -1,7 +1,7 @@
 // Advice to the system about the large buffers a page passes through: the
-// page's bytes, its text, a buffer's dropped front. Both calls are hints that
-// change no byte the program still reads; where the system cannot follow them
-// they do nothing.
+// page's bytes, its text, a buffer's dropped front. Neither call changes a
+// byte the program still reads; where the system cannot follow them they do
+// nothing.
 #pragma once
 
 #include <cstddef>
