@@ -12,10 +12,14 @@ program runs a second time with glibc asked to back its large allocations
 with large pages, as the builds' page buffers ask for themselves, so that one
 can tell what of a build's lead over it is owed to fewer page faults.
 
-Usage: bench/compare.py [--repeats N] BUILD [BUILD...]
+With --no-large-pages no program gets transparent large pages, whatever it
+asks for (the driver switches them off for itself and its children).
+
+Usage: bench/compare.py [--repeats N] [--no-large-pages] BUILD [BUILD...]
 (the first build's bench programs make the pages and are the plain program)
 """
 import argparse
+import ctypes
 import os
 import re
 import statistics
@@ -50,8 +54,13 @@ def timed(argv, devnull, env=None):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument('--repeats', type=int, default=9)
+    parser.add_argument('--no-large-pages', action='store_true')
     parser.add_argument('builds', nargs='+')
     args = parser.parse_args()
+    if args.no_large_pages:
+        PR_SET_THP_DISABLE = 41  # inherited across fork and exec
+        if ctypes.CDLL(None, use_errno=True).prctl(PR_SET_THP_DISABLE, 1, 0, 0, 0) != 0:
+            raise SystemExit('cannot switch large pages off here')
     bench = os.path.join(args.builds[0], 'bench')
     with tempfile.TemporaryDirectory() as work:
         compare(args, bench, work)
@@ -69,7 +78,8 @@ def compare(args, bench, work):
             template = f.read()
         programs = {'plain': lambda items: [os.path.join(bench, 'bench_plain_extract'), job,
                                             pages[items]]}
-        programs['plain, large pages'] = programs['plain']
+        if not args.no_large_pages:
+            programs['plain, large pages'] = programs['plain']
         for items in (4000, 32000):
             with open(os.path.join(work, f'job-{job}-{items}.spt'), 'wb') as f:
                 f.write(template.replace(b'ITEMS', str(items).encode()))
