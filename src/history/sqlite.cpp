@@ -1,32 +1,89 @@
 #include "history/sqlite.h"
 
+#include <dlfcn.h>
 #include <sqlite3.h>
 
 namespace kelvane::history {
+namespace {
+
+// SQLite is opened the first time a history is, not at every start of the
+// programs: most runs of kelvane-run keep no history, and loading and
+// binding the library cost each of them a million instructions and a
+// megabyte of memory.
+// clang-format off
+#define KELVANE_SQLITE_FUNCTIONS(X)                                                   \
+  X(open_v2) X(errmsg) X(errstr) X(close) X(close_v2) X(extended_result_codes)       \
+  X(busy_timeout) X(exec) X(last_insert_rowid) X(prepare_v2) X(finalize)             \
+  X(bind_int64) X(bind_double) X(bind_text64) X(bind_null) X(step) X(reset)          \
+  X(clear_bindings) X(column_type) X(column_int64) X(column_double) X(column_text)   \
+  X(column_bytes)
+// clang-format on
+
+struct Sqlite {
+#define KELVANE_SQLITE_POINTER(name) decltype(&sqlite3_##name) name = nullptr;
+  KELVANE_SQLITE_FUNCTIONS(KELVANE_SQLITE_POINTER)
+#undef KELVANE_SQLITE_POINTER
+  std::string error;  // why it could not be opened
+};
+
+// All null, with the reason, when the library cannot be opened.
+const Sqlite& sqlite() {
+  static const Sqlite loaded = [] {
+    Sqlite s;
+    void* library = ::dlopen("libsqlite3.so.0", RTLD_LAZY | RTLD_LOCAL);
+    if (!library) {
+      const char* reason = ::dlerror();
+      s.error = reason ? reason : "libsqlite3.so.0 cannot be opened";
+      return s;
+    }
+    bool all = true;
+#define KELVANE_SQLITE_BIND(name)                                                  \
+  s.name = reinterpret_cast<decltype(s.name)>(::dlsym(library, "sqlite3_" #name)); \
+  all = all && s.name != nullptr;
+    KELVANE_SQLITE_FUNCTIONS(KELVANE_SQLITE_BIND)
+#undef KELVANE_SQLITE_BIND
+    if (!all) {
+      s = Sqlite{};
+      s.error = "libsqlite3.so.0 lacks the functions of its interface";
+    }
+    return s;
+  }();
+  return loaded;
+}
+
+}  // namespace
 
 Database::Database(const std::string& path, bool create, bool readOnly) {
   int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
   if (create && !readOnly) flags |= SQLITE_OPEN_CREATE;
-  const int rc = sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+  const Sqlite& s = sqlite();
+  if (!s.open_v2) throw SqliteError(SQLITE_ERROR, "SQLite cannot be used: " + s.error);
+  const int rc = s.open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
-    const std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
-    sqlite3_close(db_);
+    const std::string message = db_ ? s.errmsg(db_) : s.errstr(rc);
+    s.close(db_);
     db_ = nullptr;
     throw SqliteError(rc, message);
   }
-  sqlite3_extended_result_codes(db_, 1);
+  s.extended_result_codes(db_, 1);
 }
 
+// A database exists only where the library could be opened, so each call
+// below finds its function.
 Database::~Database() {
-  sqlite3_close_v2(db_);
+  sqlite().close_v2(db_);
+}
+
+void Database::setBusyTimeout(int ms) {
+  sqlite().busy_timeout(db_, ms);
 }
 
 void Database::fail(int code) const {
-  throw SqliteError(code, sqlite3_errmsg(db_));
+  throw SqliteError(code, sqlite().errmsg(db_));
 }
 
 void Database::exec(const char* sql) {
-  const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+  const int rc = sqlite().exec(db_, sql, nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) fail(rc);
 }
 
@@ -40,17 +97,17 @@ int64_t Database::queryInt(const char* sql) {
 }
 
 int64_t Database::lastInsertId() const {
-  return sqlite3_last_insert_rowid(db_);
+  return sqlite().last_insert_rowid(db_);
 }
 
 Statement::Statement(Database& db, std::string_view sql) : db_(&db) {
   const int rc =
-      sqlite3_prepare_v2(db.handle(), sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
+      sqlite().prepare_v2(db.handle(), sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
   if (rc != SQLITE_OK) db.fail(rc);
 }
 
 Statement::~Statement() {
-  sqlite3_finalize(stmt_);
+  sqlite().finalize(stmt_);
 }
 
 Statement::Statement(Statement&& other) noexcept : db_(other.db_), stmt_(other.stmt_) {
@@ -58,35 +115,35 @@ Statement::Statement(Statement&& other) noexcept : db_(other.db_), stmt_(other.s
 }
 
 Statement& Statement::bind(int index, int64_t value) {
-  const int rc = sqlite3_bind_int64(stmt_, index, value);
+  const int rc = sqlite().bind_int64(stmt_, index, value);
   if (rc != SQLITE_OK) db_->fail(rc);
   return *this;
 }
 
 Statement& Statement::bind(int index, double value) {
-  const int rc = sqlite3_bind_double(stmt_, index, value);
+  const int rc = sqlite().bind_double(stmt_, index, value);
   if (rc != SQLITE_OK) db_->fail(rc);
   return *this;
 }
 
 Statement& Statement::bind(int index, std::string_view text) {
   const int rc =
-      sqlite3_bind_text64(stmt_, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+      sqlite().bind_text64(stmt_, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
   if (rc != SQLITE_OK) db_->fail(rc);
   return *this;
 }
 
 Statement& Statement::bind(int index, std::nullopt_t) {
-  const int rc = sqlite3_bind_null(stmt_, index);
+  const int rc = sqlite().bind_null(stmt_, index);
   if (rc != SQLITE_OK) db_->fail(rc);
   return *this;
 }
 
 bool Statement::step() {
-  const int rc = sqlite3_step(stmt_);
+  const int rc = sqlite().step(stmt_);
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
-  sqlite3_reset(stmt_);
+  sqlite().reset(stmt_);
   db_->fail(rc);
 }
 
@@ -97,25 +154,25 @@ void Statement::run() {
 }
 
 void Statement::reset() {
-  sqlite3_reset(stmt_);
-  sqlite3_clear_bindings(stmt_);
+  sqlite().reset(stmt_);
+  sqlite().clear_bindings(stmt_);
 }
 
 bool Statement::isNull(int column) const {
-  return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+  return sqlite().column_type(stmt_, column) == SQLITE_NULL;
 }
 
 int64_t Statement::columnInt(int column) const {
-  return sqlite3_column_int64(stmt_, column);
+  return sqlite().column_int64(stmt_, column);
 }
 
 double Statement::columnDouble(int column) const {
-  return sqlite3_column_double(stmt_, column);
+  return sqlite().column_double(stmt_, column);
 }
 
 std::string_view Statement::columnText(int column) const {
-  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
-  return text ? std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(stmt_, column)))
+  const auto* text = reinterpret_cast<const char*>(sqlite().column_text(stmt_, column));
+  return text ? std::string_view(text, static_cast<size_t>(sqlite().column_bytes(stmt_, column)))
               : std::string_view();
 }
 
@@ -124,7 +181,7 @@ WriteTransaction::WriteTransaction(Database& db) : db_(db) {
 }
 
 WriteTransaction::~WriteTransaction() {
-  if (open_) sqlite3_exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+  if (open_) sqlite().exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 void WriteTransaction::commit() {

@@ -39,6 +39,9 @@ class Database {
   // The first column of the first row of a query, an integer.
   int64_t queryInt(const char* sql);
   int64_t lastInsertId() const;
+  // How long a statement waits for another connection's lock before it
+  // fails as busy.
+  void setBusyTimeout(int ms);
   sqlite3* handle() { return db_; }
   [[noreturn]] void fail(int code) const;
 

@@ -93,7 +93,7 @@ HistoryStore::HistoryStore(const std::string& path, bool readOnly) : path_(path)
     for (int attempt = 1;; ++attempt) {
       try {
         db_ = std::make_unique<Database>(path, !readOnly, readOnly);
-        sqlite3_busy_timeout(db_->handle(), kBusyTimeoutMs);
+        db_->setBusyTimeout(kBusyTimeoutMs);
         openSchema(readOnly);
         break;
       } catch (const SqliteError& e) {
