@@ -1,7 +1,8 @@
 #include "history/sqlite.h"
 
-#include <dlfcn.h>
 #include <sqlite3.h>
+
+#include "textfile/lazy_library.h"
 
 namespace kelvane::history {
 namespace {
@@ -30,21 +31,13 @@ struct Sqlite {
 const Sqlite& sqlite() {
   static const Sqlite loaded = [] {
     Sqlite s;
-    void* library = ::dlopen("libsqlite3.so.0", RTLD_LAZY | RTLD_LOCAL);
-    if (!library) {
-      const char* reason = ::dlerror();
-      s.error = reason ? reason : "libsqlite3.so.0 cannot be opened";
-      return s;
-    }
-    bool all = true;
-#define KELVANE_SQLITE_BIND(name)                                                  \
-  s.name = reinterpret_cast<decltype(s.name)>(::dlsym(library, "sqlite3_" #name)); \
-  all = all && s.name != nullptr;
+    textfile::LazyLibrary library("libsqlite3.so.0");
+#define KELVANE_SQLITE_BIND(name) library.bind("sqlite3_" #name, s.name);
     KELVANE_SQLITE_FUNCTIONS(KELVANE_SQLITE_BIND)
 #undef KELVANE_SQLITE_BIND
-    if (!all) {
+    if (!library.error().empty()) {
       s = Sqlite{};
-      s.error = "libsqlite3.so.0 lacks the functions of its interface";
+      s.error = library.error();
     }
     return s;
   }();

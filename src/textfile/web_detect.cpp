@@ -3,13 +3,13 @@
 // answer is taken only where the browser would come to the same one. The
 // browser never takes UTF-16 or UTF-32 without a byte order mark, and
 // falls back to windows-1252.
-#include <dlfcn.h>
 #include <unicode/ucsdet.h>
 #include <unicode/uvernum.h>
 
 #include <memory>
 #include <string_view>
 
+#include "textfile/lazy_library.h"
 #include "textfile/web_charset.h"
 
 namespace kelvane::textfile {
@@ -35,12 +35,6 @@ struct IcuDetector {
 #define KELVANE_ICU_NAME_(name) #name
 #define KELVANE_ICU_NAME(name) KELVANE_ICU_NAME_(name)
 
-template <typename F>
-bool bind(void* library, const char* name, F& function) {
-  function = reinterpret_cast<F>(::dlsym(library, name));
-  return function != nullptr;
-}
-
 // All null when the library cannot be opened: it comes in the same package as
 // ICU's common library, which the program is linked to, so that means a broken
 // installation, and the page is then read as the browser reads an undetected
@@ -48,17 +42,15 @@ bool bind(void* library, const char* name, F& function) {
 const IcuDetector& icuDetector() {
   static const IcuDetector loaded = [] {
     IcuDetector d;
-    void* library = ::dlopen("libicui18n.so." U_ICU_VERSION_SHORT, RTLD_LAZY | RTLD_LOCAL);
-    if (!library) return d;
-    const bool all =
-        bind(library, KELVANE_ICU_NAME(ucsdet_open), d.open) &&
-        bind(library, KELVANE_ICU_NAME(ucsdet_close), d.close) &&
-        bind(library, KELVANE_ICU_NAME(ucsdet_enableInputFilter), d.enableInputFilter) &&
-        bind(library, KELVANE_ICU_NAME(ucsdet_setText), d.setText) &&
-        bind(library, KELVANE_ICU_NAME(ucsdet_detectAll), d.detectAll) &&
-        bind(library, KELVANE_ICU_NAME(ucsdet_getName), d.getName) &&
-        bind(library, KELVANE_ICU_NAME(ucsdet_getLanguage), d.getLanguage);
-    return all ? d : IcuDetector{};
+    LazyLibrary library("libicui18n.so." U_ICU_VERSION_SHORT);
+    library.bind(KELVANE_ICU_NAME(ucsdet_open), d.open);
+    library.bind(KELVANE_ICU_NAME(ucsdet_close), d.close);
+    library.bind(KELVANE_ICU_NAME(ucsdet_enableInputFilter), d.enableInputFilter);
+    library.bind(KELVANE_ICU_NAME(ucsdet_setText), d.setText);
+    library.bind(KELVANE_ICU_NAME(ucsdet_detectAll), d.detectAll);
+    library.bind(KELVANE_ICU_NAME(ucsdet_getName), d.getName);
+    library.bind(KELVANE_ICU_NAME(ucsdet_getLanguage), d.getLanguage);
+    return library.error().empty() ? d : IcuDetector{};
   }();
   return loaded;
 }

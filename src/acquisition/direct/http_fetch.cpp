@@ -1,13 +1,13 @@
 #include "acquisition/direct/http_fetch.h"
 
 #include <curl/curl.h>
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 
 #include "acquisition/address.h"
+#include "textfile/lazy_library.h"
 #include "textfile/text_codec.h"
 
 namespace kelvane::acquisition {
@@ -39,47 +39,34 @@ struct Libcurl {
   std::string error;  // why it could not be opened
 };
 
-template <typename F>
-void bind(void* library, const char* name, F& function) {
-  function = reinterpret_cast<F>(::dlsym(library, name));
-}
-
 // Null when libcurl (its 4th ABI, the one of every libcurl since 7.16) is
 // missing; the reason is then in the error.
 const Libcurl& libcurl() {
   static const Libcurl loaded = [] {
     Libcurl l;
-    void* library = ::dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
-    if (!library) {
-      const char* reason = ::dlerror();
-      l.error = reason ? reason : "libcurl.so.4 cannot be opened";
-      return l;
-    }
-    bind(library, "curl_global_init", l.globalInit);
-    bind(library, "curl_easy_init", l.init);
-    bind(library, "curl_easy_setopt", l.setopt);
-    bind(library, "curl_easy_perform", l.perform);
-    bind(library, "curl_easy_getinfo", l.getinfo);
-    bind(library, "curl_easy_strerror", l.strerror);
-    bind(library, "curl_easy_cleanup", l.cleanup);
-    bind(library, "curl_multi_init", l.multiInit);
-    bind(library, "curl_multi_add_handle", l.multiAdd);
-    bind(library, "curl_multi_remove_handle", l.multiRemove);
-    bind(library, "curl_multi_perform", l.multiPerform);
-    bind(library, "curl_multi_poll", l.multiPoll);
-    bind(library, "curl_multi_info_read", l.multiInfoRead);
-    bind(library, "curl_multi_cleanup", l.multiCleanup);
-    bind(library, "curl_url", l.url);
-    bind(library, "curl_url_set", l.urlSet);
-    bind(library, "curl_url_get", l.urlGet);
-    bind(library, "curl_url_cleanup", l.urlCleanup);
-    bind(library, "curl_free", l.free);
-    if (!l.globalInit || !l.init || !l.setopt || !l.perform || !l.getinfo || !l.strerror ||
-        !l.cleanup || !l.multiInit || !l.multiAdd || !l.multiRemove || !l.multiPerform ||
-        !l.multiPoll || !l.multiInfoRead || !l.multiCleanup || !l.url || !l.urlSet || !l.urlGet ||
-        !l.urlCleanup || !l.free) {
+    textfile::LazyLibrary library("libcurl.so.4");
+    library.bind("curl_global_init", l.globalInit);
+    library.bind("curl_easy_init", l.init);
+    library.bind("curl_easy_setopt", l.setopt);
+    library.bind("curl_easy_perform", l.perform);
+    library.bind("curl_easy_getinfo", l.getinfo);
+    library.bind("curl_easy_strerror", l.strerror);
+    library.bind("curl_easy_cleanup", l.cleanup);
+    library.bind("curl_multi_init", l.multiInit);
+    library.bind("curl_multi_add_handle", l.multiAdd);
+    library.bind("curl_multi_remove_handle", l.multiRemove);
+    library.bind("curl_multi_perform", l.multiPerform);
+    library.bind("curl_multi_poll", l.multiPoll);
+    library.bind("curl_multi_info_read", l.multiInfoRead);
+    library.bind("curl_multi_cleanup", l.multiCleanup);
+    library.bind("curl_url", l.url);
+    library.bind("curl_url_set", l.urlSet);
+    library.bind("curl_url_get", l.urlGet);
+    library.bind("curl_url_cleanup", l.urlCleanup);
+    library.bind("curl_free", l.free);
+    if (!library.error().empty()) {
       l = Libcurl{};
-      l.error = "libcurl.so.4 lacks the functions of its interface";
+      l.error = library.error();
       return l;
     }
     l.globalInit(CURL_GLOBAL_DEFAULT);
