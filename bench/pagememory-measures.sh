@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # What each of the browser's memory measures saves: the memory benchmark with
 # every measure on, then with each one switched off in turn (the page left
-# between runs, the capped in-memory HTTP cache, one renderer process),
+# between runs, the capped in-memory HTTP cache, one renderer process, what
+# is only shown never asked for),
 # interleaved round by round. Needs a measurement build, the only one that
 # reads the switches:
 #   cmake -S . -B build-measure -DKELVANE_MEASUREMENT_KNOBS=ON
@@ -17,7 +18,8 @@ if ! grep -q '^KELVANE_MEASUREMENT_KNOBS:BOOL=ON' "$build/CMakeCache.txt"; then
   exit 2
 fi
 for ((r = 1; r <= rounds; r++)); do
-  for off in none KELVANE_WITHOUT_LEAVING_PAGE KELVANE_WITHOUT_CACHE_CAP KELVANE_WITHOUT_ONE_RENDERER; do
+  for off in none KELVANE_WITHOUT_LEAVING_PAGE KELVANE_WITHOUT_CACHE_CAP KELVANE_WITHOUT_ONE_RENDERER \
+    KELVANE_WITHOUT_SKIPPED_PARTS; do
     echo "== round $r, switched off: $off"
     env "$off=1" "$here/pagememory.sh" "$build" "$loads" same || echo "(exit status $?)"
   done

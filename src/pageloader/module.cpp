@@ -61,7 +61,9 @@ Session& startSession() {
     kelvane::platform::setBrowserSwitches(switches);
     session->app = std::make_unique<QApplication>(session->argc, session->argv);
   }
-  session->browser = std::make_unique<WebEngineBrowser>();
+  // Nobody sees this browser's pages: only what can change their markup is
+  // loaded.
+  session->browser = std::make_unique<WebEngineBrowser>(kelvane::platform::PageParts::MarkupOnly);
   return *session;
 }
 

@@ -115,9 +115,9 @@ WebEngineBrowser::WebEngineBrowser(QWebEngineView* view, QObject* parent)
   attach();
 }
 
-WebEngineBrowser::WebEngineBrowser(QObject* parent) : QObject(parent) {
+WebEngineBrowser::WebEngineBrowser(PageParts parts, QObject* parent) : QObject(parent) {
   ownProfile_ = std::make_unique<QWebEngineProfile>();  // off the record
-  prepareProfile(ownProfile_.get());
+  prepareProfile(ownProfile_.get(), parts);
   ownView_ = std::make_unique<QWebEngineView>();
   ownView_->setPage(new UnattendedPage(ownProfile_.get(), ownView_.get()));
   ownView_->resize(acquisition::kUnattendedView.width, acquisition::kUnattendedView.height);

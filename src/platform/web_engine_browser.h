@@ -19,6 +19,7 @@
 
 #include "acquisition/browser.h"
 #include "acquisition/page_cap.h"
+#include "platform/browser_profile.h"
 
 class QTimer;
 class QWebEngineDownloadRequest;
@@ -53,8 +54,8 @@ class WebEngineBrowser : public QObject, public acquisition::Browser {
   // Drives the given view (the window's).
   explicit WebEngineBrowser(QWebEngineView* view, QObject* parent = nullptr);
   // Makes a view of its own that is never shown, with a profile that keeps
-  // nothing on disk.
-  explicit WebEngineBrowser(QObject* parent = nullptr);
+  // nothing on disk and loads the given parts of a page.
+  explicit WebEngineBrowser(PageParts parts = PageParts::Everything, QObject* parent = nullptr);
   ~WebEngineBrowser() override;
 
   void Navigate(std::u16string_view url) override;

@@ -1,4 +1,5 @@
-// The direct fetch's page text against the real browser's: every page of
+// The direct fetch's page text against the real browser's (kelvane-run's,
+// which loads only what can change the markup): every page of
 // tests/pages (tricky markup, declared and undeclared charsets) and, for
 // every encoding, a page of all its byte sequences are served here, loaded
 // by Qt WebEngine and fetched by the direct path; the two texts must be
@@ -268,7 +269,9 @@ class DirectPagesTest : public QObject {
   std::unique_ptr<WebEngineBrowser> browser_;
 
  private slots:
-  void initTestCase() { browser_ = std::make_unique<WebEngineBrowser>(); }
+  void initTestCase() {
+    browser_ = std::make_unique<WebEngineBrowser>(kelvane::platform::PageParts::MarkupOnly);
+  }
 
   void corpusPagesEqualTheBrowsers() {
     const std::vector<Page> pages = corpus();

@@ -263,6 +263,35 @@ class KelvaneRunPagesTest : public QObject {
     QVERIFY2(text.contains("\"outcome\":\"stopped\""), text.constData());
   }
 
+  // The headless browser asks only for what can change the markup: style
+  // sheets and scripts, not images, fonts, media, prefetched pages or the
+  // icon. The page's text is what it would be with all of them.
+  void headlessLoadsSkipWhatOnlyShows() {
+    server_.route(
+        "/parts.css",
+        {"@font-face{font-family:f;src:url(/parts.woff)}body{font-family:f}", "text/css"});
+    server_.route("/parts.js", {"document.body.insertAdjacentHTML('beforeend','<i>'+"
+                                "getComputedStyle(document.body).fontFamily+'</i>')",
+                                "text/javascript"});
+    server_.route("/parts",
+                  {"<html><head><link rel=stylesheet href=/parts.css>"
+                   "<link rel=icon href=/parts.ico><link rel=preload as=image href=/pre.png>"
+                   "</head><body><img src=/parts.png><video src=/parts.mp4 autoplay></video>"
+                   "<link rel=prefetch href=/next><p>text</p><script src=/parts.js></script>"
+                   "</body></html>"});
+    const QString script = writeScript("parts.spt", "URL\t\"" + server_.url("/parts") + "\"\r\n");
+    const Result r = run({"--wait", "1", "--print", "HT", script});
+    QCOMPARE(r.status, 0);
+    QVERIFY2(r.out.endsWith("<p>text</p><script src=\"/parts.js\"></script><i>f</i>"),
+             qPrintable(r.out));
+    QCOMPARE(server_.requests("/parts.css"), 1);
+    QCOMPARE(server_.requests("/parts.js"), 1);
+    for (const char* skipped : {"/parts.woff", "/parts.ico", "/pre.png", "/parts.png", "/parts.mp4",
+                                "/next", "/favicon.ico"}) {
+      QVERIFY2(server_.requests(skipped) == 0, skipped);
+    }
+  }
+
   // The dynamic loader's own account of what it loaded.
   void browserIsLoadedOnlyForAUrlCommand() {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
