@@ -196,6 +196,10 @@
             <translation>Export CSV</translation>
         </message>
         <message>
+            <source>CSVの列は最初の %1 系列までです。残りの %2 系列は入っていません。</source>
+            <translation>The CSV holds the first %1 series only. The other %2 series are not in it.</translation>
+        </message>
+        <message>
             <source>正常</source>
             <translation>normal</translation>
         </message>

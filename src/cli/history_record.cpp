@@ -6,6 +6,7 @@
 #include "cli/runner.h"
 #include "history/export.h"
 #include "history/store.h"
+#include "textfile/text_codec.h"
 
 namespace kelvane::cli {
 
@@ -16,6 +17,18 @@ namespace {
 
 std::string cannotRecord(const std::string& reason) {
   return programMessage("cannot record in history: " + reason);
+}
+
+// One line naming the series a CSV could not hold.
+std::string leftOutMessage(const std::vector<std::string>& labels) {
+  std::string text = std::to_string(labels.size()) + " series past the first " +
+                     std::to_string(history::kMaxCsvSeries) + " are not in the CSV:";
+  for (size_t i = 0; i < labels.size(); ++i) {
+    text += i == 0 ? " \"" : ", \"";
+    text += escaped(textfile::fromUtf8(labels[i]));
+    text += '"';
+  }
+  return text;
 }
 
 }  // namespace
@@ -70,9 +83,14 @@ int exportHistory(const Options& options, std::FILE* out, std::FILE* err) {
   try {
     HistoryStore store(*options.history, true);
     const history::SeriesTable table = store.seriesTable();
-    const std::string text =
-        options.exportFormat == "csv" ? history::csvText(table) : history::jsonLines(table);
-    std::fwrite(text.data(), 1, text.size(), out);
+    if (options.exportFormat != "csv") {
+      const std::string text = history::jsonLines(table);
+      std::fwrite(text.data(), 1, text.size(), out);
+      return kExitNormal;
+    }
+    const history::CsvExport csv = history::csvExport(table);
+    std::fwrite(csv.text.data(), 1, csv.text.size(), out);
+    if (!csv.leftOut.empty()) writeMessage(err, leftOutMessage(csv.leftOut));
     return kExitNormal;
   } catch (const std::exception& e) {
     writeMessage(err, "cannot read history: " + std::string(e.what()));

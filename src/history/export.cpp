@@ -1,25 +1,60 @@
 #include "history/export.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <nlohmann/json.hpp>
+#include <span>
 
 #include "history/series.h"
 
 namespace kelvane::history {
 namespace {
 
-void appendField(std::string& out, const std::string& field) {
-  if (field.find_first_of(",\"\r\n") == std::string::npos) {
-    out += field;
-    return;
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// An optional sign, digits with at most one point (at least one digit), and
+// an optional exponent: what a spreadsheet reads as a number, never as a
+// formula.
+bool isPlainNumber(std::string_view s) {
+  size_t i = 0;
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+  size_t digits = 0;
+  while (i < s.size() && isDigit(s[i])) ++i, ++digits;
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    while (i < s.size() && isDigit(s[i])) ++i, ++digits;
   }
-  out += '"';
-  for (const char c : field) {
-    if (c == '"') out += '"';
-    out += c;
+  if (digits == 0) return false;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+    const size_t start = i;
+    while (i < s.size() && isDigit(s[i])) ++i;
+    if (i == start) return false;
   }
-  out += '"';
+  return i == s.size();
+}
+
+bool startsAFormula(std::string_view s) {
+  if (s.empty()) return false;
+  switch (s.front()) {
+    case '=':
+    case '+':
+    case '-':
+    case '@':
+    case '\t':
+    case '\r':
+      return !isPlainNumber(s);
+    default:
+      return false;
+  }
+}
+
+void appendField(std::string& out, std::string_view field) {
+  out += csvField(field);
 }
 
 const char* outcomeText(bool normal) {
@@ -28,26 +63,45 @@ const char* outcomeText(bool normal) {
 
 }  // namespace
 
-std::string csvText(const SeriesTable& table) {
-  std::string out = "\xEF\xBB\xBFtime,outcome";
-  for (const std::string& label : table.labels) {
+std::string csvField(std::string_view field) {
+  std::string cell;
+  if (startsAFormula(field)) cell += '\'';
+  cell += field;
+  if (cell.find_first_of(",\"\r\n") == std::string::npos) return cell;
+  std::string quoted = "\"";
+  for (const char c : cell) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  quoted += '"';
+  return quoted;
+}
+
+CsvExport csvExport(const SeriesTable& table, size_t maxSeries) {
+  CsvExport csv;
+  const size_t kept = std::min(table.labels.size(), maxSeries);
+  const auto labels = std::span(table.labels).first(kept);
+  csv.leftOut.assign(table.labels.begin() + static_cast<ptrdiff_t>(kept), table.labels.end());
+  std::string& out = csv.text;
+  out = "\xEF\xBB\xBFtime,outcome";
+  for (const std::string& label : labels) {
     out += ',';
     appendField(out, label);
   }
   out += "\r\n";
   for (const SeriesTable::Row& row : table.rows) {
-    out += row.start;
+    appendField(out, row.start);
     out += ',';
     out += outcomeText(row.normal);
-    for (const std::string& label : table.labels) {
+    for (const std::string& label : labels) {
       out += ',';
       if (const auto v = row.values.find(label); v != row.values.end()) {
-        out += numberText(v->second);
+        appendField(out, numberText(v->second));
       }
     }
     out += "\r\n";
   }
-  return out;
+  return csv;
 }
 
 std::string jsonLines(const SeriesTable& table) {

@@ -15,6 +15,7 @@
 #include "history/store.h"
 #include "run_fixture.h"
 #include "textfile/file_io.h"
+#include "textfile/text_codec.h"
 
 namespace kelvane::cli {
 namespace {
@@ -102,6 +103,28 @@ TEST_F(History, TheExampleOverChangingPricesExportsEachRunsPrice) {
   // Nothing to export from, or a format that is none: usage errors.
   EXPECT_EQ(run({"--history", (dir_ / "none").string(), "--export", "csv"}).status, kExitUsage);
   EXPECT_EQ(run({"--history", history, "--export", "xml"}).status, kExitUsage);
+}
+
+// A page that names a series on every line gives the CSV at most 500 series
+// columns; the rest are named on standard error, not dropped unsaid.
+TEST_F(History, SeriesPastTheBoundAreNamedOnStandardError) {
+  const std::string history = (dir_ / "h.sqlite").string();
+  // Labels without digits: sa, sb, ... (a digit would be a second number).
+  const auto label = [](int i) {
+    return "s" + std::string{char('a' + i / 26), char('a' + i % 26)};
+  };
+  history::RunEntry entry;
+  entry.start = std::chrono::system_clock::now();
+  for (int i = 0; i < 502; ++i) entry.display += textfile::fromUtf8(label(i)) + u"\t1\r\n";
+  entry.display += u"@cmd\"\t2";
+  history::HistoryStore(history).record(entry);
+  const auto csv = run({"--history", history, "--export", "csv"});
+  EXPECT_EQ(csv.status, kExitNormal);
+  const std::string header = csv.out.substr(0, csv.out.find("\r\n"));
+  EXPECT_EQ(std::count(header.begin(), header.end(), ','), 501) << header;
+  EXPECT_TRUE(header.ends_with("," + label(498) + "," + label(499))) << header;
+  EXPECT_EQ(csv.err, "kelvane-run: 3 series past the first 500 are not in the CSV: \"" +
+                         label(500) + "\", \"" + label(501) + "\", \"@cmd\\\"\"\n");
 }
 
 // Two processes recording into one file at once lose no run; a process

@@ -97,7 +97,7 @@ TEST_F(Store, ExportsHaveOneRowPerRunAndOneColumnPerSeries) {
     store.record(entry(u"a, \"b\"\t7\r\nみかん\t318円", "a.spt", true, t0 + hours(2)));
   }
   const SeriesTable table = HistoryStore(path_, true).seriesTable();
-  EXPECT_EQ(csvText(table),
+  EXPECT_EQ(csvExport(table).text,
             "\xEF\xBB\xBFtime,outcome,みかん,りんご,\"a, \"\"b\"\"\"\r\n"
             "2026-01-02T03:00:00.000Z,normal,298,198,\r\n"
             "2026-01-02T04:00:00.000Z,stopped,,,\r\n"
@@ -109,6 +109,34 @@ TEST_F(Store, ExportsHaveOneRowPerRunAndOneColumnPerSeries) {
             "{\"time\":\"2026-01-02T05:00:00.000Z\",\"outcome\":\"normal\",\"changed\":true,"
             "\"values\":{\"みかん\":318,\"a, \\\"b\\\"\":7}}\n");
   EXPECT_EQ(HistoryStore(path_, true).seriesLabels(), table.labels);
+}
+
+// Labels come from pages: what a spreadsheet would run as a formula is shown
+// as text, while numbers stay numbers.
+TEST(Csv, CellsASpreadsheetWouldRunGetALeadingQuote) {
+  const struct {
+    std::string_view field, cell;
+  } cases[] = {
+      {"=HYPERLINK(\"http://x/\",\"a\")", "\"'=HYPERLINK(\"\"http://x/\"\",\"\"a\"\")\""},
+      {"+cmd|' /C calc'!A0", "'+cmd|' /C calc'!A0"},
+      {"@SUM(A1)", "'@SUM(A1)"},
+      {"-2+3", "'-2+3"},
+      {"-", "'-"},
+      {"-inf", "'-inf"},
+      {"-1e", "'-1e"},
+      {"\t=1", "'\t=1"},
+      {"\r=1", "\"'\r=1\""},
+      {"-3", "-3"},
+      {"-3.5", "-3.5"},
+      {"+3", "+3"},
+      {"-.5", "-.5"},
+      {"-1.25e+20", "-1.25e+20"},
+      {"a=b", "a=b"},
+      {"みかん（有田）", "みかん（有田）"},
+      {"1,000", "\"1,000\""},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(csvField(c.field), c.cell) << c.field;
 }
 
 TEST_F(Store, RetentionRemovesOldRunsAndDisplaysNoRunShows) {

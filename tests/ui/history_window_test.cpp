@@ -1,11 +1,14 @@
 // The window's runs in the history beside its settings, and the History
-// window over them: the list, the difference of two runs, a series' chart.
+// window over them: the list, the difference of two runs, a series' chart,
+// the CSV export.
 #include <QChartView>
 #include <QComboBox>
 #include <QLineSeries>
+#include <QMessageBox>
 #include <QTableView>
 #include <QTextEdit>
 
+#include "history/store.h"
 #include "ui/form1_fixture.h"
 #include "ui/history/history_window.h"
 
@@ -47,6 +50,22 @@ class HistoryWindowTest : public QObject, protected Form1Fixture {
     QVERIFY(line);
     QCOMPARE(line->count(), 3);
     QCOMPARE(line->at(0).y() + line->at(1).y() + line->at(2).y(), 298.0 + 318 + 318);
+  }
+
+  // Series past the CSV's bound are named in a box beside the export.
+  void seriesPastTheBoundAreNamed() {
+    history::RunEntry run;
+    run.start = std::chrono::system_clock::now();
+    for (int i = 0; i < 502; ++i)
+      run.display +=
+          u"s" + std::u16string{char16_t(u'a' + i / 26), char16_t(u'a' + i % 26)} + u" 1\n";
+    history::HistoryStore(path("h.sqlite").toStdString()).record(run);
+    HistoryWindow window(path("h.sqlite"));
+    QVERIFY(window.exportCsv(path("h.csv")));
+    auto* box = window.findChild<QMessageBox*>("leftOutBox");
+    QVERIFY(box && box->isVisible());
+    QVERIFY2(box->text().contains("2"), qPrintable(box->text()));
+    QCOMPARE(box->detailedText(), QString("stg\nsth"));
   }
 };
 

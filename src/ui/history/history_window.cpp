@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSplitter>
+#include <QStringList>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTextEdit>
@@ -262,11 +263,13 @@ bool HistoryWindow::exportCsv(const QString& path) {
   QSaveFile file(path);
   try {
     if (!store_) throw std::runtime_error("no history");
-    const std::string text = history::csvText(store_->seriesTable());
+    const history::CsvExport csv = history::csvExport(store_->seriesTable());
+    const std::string& text = csv.text;
     if (file.open(QIODevice::WriteOnly) &&
         file.write(text.data(), static_cast<qint64>(text.size())) ==
             static_cast<qint64>(text.size()) &&
         file.commit()) {
+      if (!csv.leftOut.empty()) showLeftOut(csv.leftOut);
       return true;
     }
     throw std::runtime_error(file.errorString().toStdString());
@@ -276,6 +279,23 @@ bool HistoryWindow::exportCsv(const QString& path) {
                              .arg(path, QString::fromUtf8(e.what())));
     return false;
   }
+}
+
+void HistoryWindow::showLeftOut(const std::vector<std::string>& labels) {
+  QStringList names;
+  for (const std::string& label : labels) names << QString::fromStdString(label);
+  // Not modal to the program: the runs go on while it is read.
+  auto* box = new QMessageBox(
+      QMessageBox::Information, windowTitle(),
+      QCoreApplication::translate(
+          "History", "CSVの列は最初の %1 系列までです。残りの %2 系列は入っていません。")
+          .arg(history::kMaxCsvSeries)
+          .arg(labels.size()),
+      QMessageBox::Ok, this);
+  box->setObjectName(QStringLiteral("leftOutBox"));
+  box->setDetailedText(names.join(QLatin1Char('\n')));
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
 }
 
 void HistoryWindow::exportClicked() {

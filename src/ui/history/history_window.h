@@ -5,6 +5,8 @@
 
 #include <QWidget>
 #include <memory>
+#include <string>
+#include <vector>
 
 class QChartView;
 class QComboBox;
@@ -37,6 +39,7 @@ class HistoryWindow : public QWidget {
   void chooseRows(const QList<int>& rows);
   void showSeries(const QString& label);
   // Writes the CSV export to path; false, with a message box, on failure.
+  // The series past the CSV's bound are named in a box (leftOutBox).
   bool exportCsv(const QString& path);
 
   QTabWidget* tabs() const { return tabs_; }
@@ -50,6 +53,7 @@ class HistoryWindow : public QWidget {
   void createControls();
   void selectionChanged();
   void exportClicked();
+  void showLeftOut(const std::vector<std::string>& labels);
 
   QString path_;
   std::unique_ptr<history::HistoryStore> store_;
