@@ -30,6 +30,9 @@ struct LoadFacts {
   int status = 0;                // the HTTP status, 0 when not known
   std::string charset;           // the encoding the page was read in
   std::optional<int64_t> bytes;  // the page as it came, decompressed
+  // Whether the page may run a script that changes it (the direct fetch
+  // tells, from the bytes it read).
+  std::optional<bool> mayRunScripts;
 };
 
 class Browser {

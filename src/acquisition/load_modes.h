@@ -1,4 +1,4 @@
-// The two choices of how a URL command loads its page, each with the names
+// The choices of how a URL command loads its page, each with the names
 // kelvane-run's options, its records and the history use for it.
 #pragma once
 
@@ -10,15 +10,17 @@
 namespace kelvane::acquisition {
 
 // Through the browser (Qt WebEngine), or an HTTP fetch read as the browser
-// would read it, for pages that need no scripts.
-enum class FetchMode { Browser, Direct };
+// would read it, for pages that need no scripts; or directly unless the page
+// needs the browser (acquisition/fetch_choice.h). A load itself is always
+// one of the first two.
+enum class FetchMode { Browser, Direct, Auto };
 
 // After the load, the fixed passes the wait value gives, or until the page
 // has settled, never longer than the fixed passes would last.
 enum class SettleMode { Fixed, Auto };
 
 inline constexpr std::pair<FetchMode, std::string_view> kFetchModeNames[] = {
-    {FetchMode::Browser, "browser"}, {FetchMode::Direct, "direct"}};
+    {FetchMode::Browser, "browser"}, {FetchMode::Direct, "direct"}, {FetchMode::Auto, "auto"}};
 inline constexpr std::pair<SettleMode, std::string_view> kSettleModeNames[] = {
     {SettleMode::Fixed, "fixed"}, {SettleMode::Auto, "auto"}};
 

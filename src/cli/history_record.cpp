@@ -79,6 +79,54 @@ bool HistoryRecorder::record(const RunSummary& run, engine::TextView display,
   }
 }
 
+// Verdicts in the history, and in the process when the history fails.
+class HistoryFetchMemory final : public acquisition::FetchMemory {
+ public:
+  HistoryFetchMemory(HistoryRecorder& recorder, std::string watch)
+      : recorder_(recorder), watch_(std::move(watch)) {}
+
+  std::optional<acquisition::RememberedFetch> recall(const std::string& url) override {
+    if (auto kept = fallback_.recall(url)) return kept;
+    try {
+      recorder_.open();
+      const auto choice = recorder_.store_->fetchChoice(watch_, url);
+      const auto verdict = choice ? acquisition::fetchVerdictNamed(choice->verdict) : std::nullopt;
+      if (!verdict) return std::nullopt;
+      return acquisition::RememberedFetch{
+          *verdict, choice->why, static_cast<int>(choice->runsSinceCheck), choice->recheck};
+    } catch (const std::exception& e) {
+      failed(e);
+      return std::nullopt;
+    }
+  }
+  void remember(const std::string& url, const acquisition::RememberedFetch& fetch) override {
+    try {
+      recorder_.open();
+      recorder_.store_->keepFetchChoice(watch_, url,
+                                        {std::string(acquisition::fetchVerdictName(fetch.verdict)),
+                                         fetch.why, fetch.runsSinceCheck, fetch.recheck});
+    } catch (const std::exception& e) {
+      failed(e);
+      fallback_.remember(url, fetch);
+    }
+  }
+
+ private:
+  void failed(const std::exception& e) {
+    if (!told_) writeLine(recorder_.err_, cannotRecord(e.what()));
+    told_ = true;
+  }
+
+  HistoryRecorder& recorder_;
+  std::string watch_;
+  acquisition::FetchMemoryInProcess fallback_;
+  bool told_ = false;
+};
+
+std::unique_ptr<acquisition::FetchMemory> HistoryRecorder::fetchMemory(std::string watch) {
+  return std::make_unique<HistoryFetchMemory>(*this, std::move(watch));
+}
+
 int exportHistory(const Options& options, std::FILE* out, std::FILE* err) {
   try {
     HistoryStore store(*options.history, true);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "acquisition/fetch_choice.h"
 #include "cli/options.h"
 #include "cli/run_record.h"
 #include "engine/text.h"
@@ -28,6 +29,10 @@ class HistoryRecorder {
   std::optional<int> prepare();
   // Records one run; false, with the reason on err, when it could not be.
   bool record(const RunSummary& run, engine::TextView display, const std::string& script);
+  // The fetch choices of one watch (--fetch auto), kept in this history. A
+  // history that cannot be read or written now is said once; the choices
+  // are then kept for the rest of the process.
+  std::unique_ptr<acquisition::FetchMemory> fetchMemory(std::string watch);
 
  private:
   bool open();
@@ -35,6 +40,7 @@ class HistoryRecorder {
   std::string path_;
   std::FILE* err_;
   std::unique_ptr<history::HistoryStore> store_;
+  friend class HistoryFetchMemory;
 };
 
 // Prints the history in options.exportFormat; the exit status.

@@ -63,9 +63,14 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
   auto* wait =
       app.add_option("--wait", o.wait, "the page-settle wait value (default 8)")->type_name("W");
   app.add_option_function<std::string>(
-         "--fetch", [&o](const std::string& how) { o.fetch = *acquisition::fetchModeNamed(how); },
-         "how URL commands load pages: browser (default) or direct, an HTTP fetch "
-         "without a browser for pages that need no scripts")
+         "--fetch",
+         [&o](const std::string& how) {
+           o.fetch = *acquisition::fetchModeNamed(how);
+           o.fetchGiven = true;
+         },
+         "how URL commands load pages: browser (default); direct, an HTTP fetch without a "
+         "browser for pages that need no scripts; auto, directly unless the page needs the "
+         "browser (remembered in the history)")
       ->type_name("HOW")
       ->check(CLI::IsMember(namesIn(acquisition::kFetchModeNames)));
   app.add_option_function<std::string>(

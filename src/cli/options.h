@@ -18,6 +18,7 @@ struct Options {
   engine::BufferId print = engine::BufferId::D;
   std::string wait = "8";
   acquisition::FetchMode fetch = acquisition::FetchMode::Browser;
+  bool fetchGiven = false;  // --fetch was given (a watch otherwise takes the settings')
   // --settle; without it the fixed wait, or a watch's settings file's.
   std::optional<acquisition::SettleMode> settle;
   bool waitGiven = false;  // --wait was given (a watch otherwise takes the settings')

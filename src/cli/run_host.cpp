@@ -35,6 +35,32 @@ class DirectLoadHost final : public acquisition::LoadHost {
   LoadReport* load_;
 };
 
+// A page the direct fetch has already brought, handed to the loader as if
+// it were fetched now: the navigation asks nothing of the server again.
+class FetchedPage final : public acquisition::Browser {
+ public:
+  explicit FetchedPage(acquisition::DirectBrowser& direct) : direct_(direct) {}
+  void Navigate(std::u16string_view) override {}
+  bool Busy() const override { return false; }
+  std::optional<std::u16string> loadError() const override { return direct_.loadError(); }
+  std::optional<std::u16string> bodyHtml() override { return direct_.bodyHtml(); }
+  acquisition::LoadFacts loadFacts() const override { return direct_.loadFacts(); }
+
+ private:
+  acquisition::DirectBrowser& direct_;
+};
+
+bool scriptAddress(std::u16string_view url) {
+  while (!url.empty() && (url.front() == u' ' || url.front() == u'\t')) url.remove_prefix(1);
+  constexpr std::u16string_view kScheme = u"javascript:";
+  if (url.size() < kScheme.size()) return false;
+  for (size_t i = 0; i < kScheme.size(); ++i) {
+    const char16_t c = url[i] >= u'A' && url[i] <= u'Z' ? url[i] - u'A' + u'a' : url[i];
+    if (c != kScheme[i]) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void RunHost::showMessage(std::u16string_view text) {
@@ -50,6 +76,8 @@ void RunHost::openUrl(std::u16string_view url) {
   const auto start = std::chrono::steady_clock::now();
   if (fetch_ == acquisition::FetchMode::Direct) {
     openUrlDirectly(url, &load);
+  } else if (fetch_ == acquisition::FetchMode::Auto) {
+    openUrlAuto(url, &load);
   } else {
     pages_.openUrl(*engine_, url, waitValue_, err_, &load);
   }
@@ -61,16 +89,26 @@ void RunHost::openUrl(std::u16string_view url) {
   loads_.push_back(std::move(load));
 }
 
-// The same page loading as with the browser, over a fetch that has finished
-// when Navigate returns.
-void RunHost::openUrlDirectly(std::u16string_view url, LoadReport* load) {
+acquisition::DirectBrowser& RunHost::direct() {
   if (!direct_) {
     direct_ = std::make_unique<acquisition::DirectBrowser>();
     direct_->setStopCheck([] { return stopSignal() != 0; });
   }
+  return *direct_;
+}
+
+// The same page loading as with the browser, over a fetch that has finished
+// when Navigate returns.
+void RunHost::openUrlDirectly(std::u16string_view url, LoadReport* load) {
+  direct().Navigate(url);
+  readFetched(url, load);
+}
+
+void RunHost::readFetched(std::u16string_view url, LoadReport* load) {
   load->fetch = acquisition::FetchMode::Direct;
   DirectLoadHost host(err_, load);
-  acquisition::PageLoader loader(*engine_, *direct_, host);
+  FetchedPage fetched(direct());
+  acquisition::PageLoader loader(*engine_, fetched, host);
   loader.loadUrl(url);
   const acquisition::LoadFacts facts = direct_->loadFacts();
   if (facts.status != 0) load->status = facts.status;
@@ -81,7 +119,64 @@ void RunHost::openUrlDirectly(std::u16string_view url, LoadReport* load) {
   std::fflush(err_);
 }
 
+void RunHost::openUrlAuto(std::u16string_view url, LoadReport* load) {
+  using Way = acquisition::FetchPlan::Way;
+  acquisition::FetchPlan plan{Way::Browser, "a script address runs in the browser"};
+  if (!scriptAddress(url)) plan = auto_.plan(load->url);
+  std::optional<std::u16string> directHt;
+  switch (plan.way) {
+    case Way::Direct:
+      openUrlDirectly(url, load);
+      auto_.remembered(load->url);
+      break;
+    case Way::Browser:
+      pages_.openUrl(*engine_, url, waitValue_, err_, load);
+      break;
+    case Way::Probe:
+      directHt = probe(url, load);
+      if (load->fetch == acquisition::FetchMode::Direct) {
+        plan.why += ": no scripts, direct from now on";
+      } else if (directHt) {
+        plan.why += ": scripts, loaded both ways to compare the displays";
+      } else {
+        plan.why += ": the direct fetch failed, loaded through the browser";
+      }
+      break;
+  }
+  load->fetchWhy = std::move(plan.why);
+  if (trace_) {
+    writeLine(err_, "    fetch " + std::string(acquisition::fetchModeName(load->fetch)) + ": " +
+                        load->fetchWhy);
+  }
+  if (load->error.empty()) auto_.loaded(load->url, engine_->ht().view(), std::move(directHt));
+}
+
+std::optional<std::u16string> RunHost::probe(std::u16string_view url, LoadReport* load) {
+  direct().Navigate(url);
+  if (direct_->loadError() || stopSignal() != 0) {
+    // The browser may reach what the fetch could not; no verdict is kept.
+    pages_.openUrl(*engine_, url, waitValue_, err_, load);
+    return std::nullopt;
+  }
+  if (!direct_->loadFacts().mayRunScripts.value_or(true)) {
+    readFetched(url, load);
+    if (load->error.empty()) auto_.decideDirect(load->url, "no scripts");
+    return std::nullopt;
+  }
+  std::optional<std::u16string> text = direct_->bodyHtml();
+  pages_.openUrl(*engine_, url, waitValue_, err_, load);
+  if (!text) text.emplace();
+  return text;
+}
+
+void RunHost::endAutoRun(TextView scriptPath, bool normal, bool missed) {
+  if (fetch_ != acquisition::FetchMode::Auto) return;
+  const std::string verdict = auto_.endRun(*engine_, scriptPath, normal, missed);
+  if (trace_ && !verdict.empty()) writeLine(err_, "    fetch verdict: " + verdict);
+}
+
 void RunHost::beginRun() {
+  if (fetch_ == acquisition::FetchMode::Auto) auto_.beginRun(*engine_);
   loads_.clear();
   linesRun_ = 0;
   firstMessage_.clear();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "acquisition/direct/direct_browser.h"
+#include "cli/auto_fetch.h"
 #include "cli/page_loader_client.h"
 #include "cli/run_record.h"
 #include "engine/engine.h"
@@ -28,6 +29,7 @@ class RunHost : public engine::Host {
     pages_.setTrace(trace);
   }
   void attach(engine::Engine* engine) { engine_ = engine; }
+  void setFetch(acquisition::FetchMode fetch) { fetch_ = fetch; }
   void setWaitValue(engine::Text wait) { waitValue_ = std::move(wait); }
   void setSettleMode(acquisition::SettleMode mode) { pages_.setSettleMode(mode); }
 
@@ -44,6 +46,14 @@ class RunHost : public engine::Host {
   void lineStarting(int index) override;
   void lineFinished(int index) override;
 
+  // With --fetch auto, where the verdicts on pages are kept.
+  void setFetchMemory(std::unique_ptr<acquisition::FetchMemory> memory) {
+    auto_.setMemory(std::move(memory));
+  }
+  // With --fetch auto, after a run: the verdict on the pages it loaded both
+  // ways (normal: it ended normally; missed: a marker search found nothing).
+  void endAutoRun(engine::TextView scriptPath, bool normal, bool missed);
+
   // What a run did, for its record: forgotten when the next run begins.
   void beginRun();
   const std::vector<LoadReport>& loads() const { return loads_; }
@@ -56,11 +66,19 @@ class RunHost : public engine::Host {
   std::array<uint64_t, kTraced> versions() const;
 
   void openUrlDirectly(std::u16string_view url, LoadReport* load);
+  // The page already fetched by direct_ read into HT.
+  void readFetched(std::u16string_view url, LoadReport* load);
+  acquisition::DirectBrowser& direct();
+  void openUrlAuto(std::u16string_view url, LoadReport* load);
+  // Fetched directly first: a page without scripts is read, one with
+  // scripts is loaded through the browser too; the text fetched directly.
+  std::optional<std::u16string> probe(std::u16string_view url, LoadReport* load);
 
   std::FILE* err_;
   bool trace_;
   acquisition::FetchMode fetch_;
   std::unique_ptr<acquisition::DirectBrowser> direct_;
+  AutoFetch auto_;
   engine::Engine* engine_ = nullptr;
   PageLoaderClient pages_;
   engine::Text waitValue_ = u"8";

@@ -45,6 +45,7 @@ std::string recordLine(const RunSummary& run) {
     l["url"] = load.url;
     if (!load.finalUrl.empty()) l["final_url"] = load.finalUrl;
     l["fetch"] = acquisition::fetchModeName(load.fetch);
+    if (!load.fetchWhy.empty()) l["fetch_why"] = load.fetchWhy;
     // An HTTP error status is told as the status and as the error.
     if (load.status) l["status"] = *load.status;
     if (!load.error.empty()) l["error"] = load.error;

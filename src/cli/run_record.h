@@ -20,6 +20,7 @@ struct LoadReport {
   std::string url;
   std::string finalUrl;
   acquisition::FetchMode fetch = acquisition::FetchMode::Browser;
+  std::string fetchWhy;       // with --fetch auto: why this fetcher ran
   std::optional<int> status;  // the HTTP status
   std::string error;          // why the load failed; empty when it did not
   int64_t loadMs = 0;         // the whole URL command

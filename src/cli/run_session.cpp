@@ -1,6 +1,7 @@
 #include "cli/run_session.h"
 
 #include <chrono>
+#include <filesystem>
 
 #include "cli/display_state.h"
 #include "cli/output.h"
@@ -31,13 +32,27 @@ RunSession::RunSession(const Options& options, std::FILE* out, std::FILE* err)
   engine_.title().assign(kProgramTitle);
   scriptPath_ = textfile::fromUtf8(options.script);
   // The record lists the misses too, without the candidates.
-  if (options.explain || options.record) engine_.setSearchObserver(&explainer_);
+  // --fetch auto checks a page fetched directly again after a miss.
+  if (options.explain || options.record || options.fetch == acquisition::FetchMode::Auto) {
+    engine_.setSearchObserver(&explainer_);
+  }
   interruptOnStopSignal(&engine_);
   if (options.history) setHistoryPath(*options.history);
 }
 
 void RunSession::setHistoryPath(const std::string& path) {
   history_ = std::make_unique<HistoryRecorder>(path, err_);
+  if (fetchWatch_.empty()) {
+    std::error_code ec;
+    const auto script = std::filesystem::absolute(textfile::toUtf8(scriptPath_), ec);
+    fetchWatch_ = ec ? textfile::toUtf8(scriptPath_) : script.lexically_normal().string();
+  }
+  host_.setFetchMemory(history_->fetchMemory(fetchWatch_));
+}
+
+void RunSession::setFetch(acquisition::FetchMode fetch) {
+  host_.setFetch(fetch);
+  if (fetch == acquisition::FetchMode::Auto) engine_.setSearchObserver(&explainer_);
 }
 
 RunSession::~RunSession() {
@@ -137,6 +152,7 @@ RunSession::Result RunSession::runOnce(bool more) {
   const auto durationMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                               std::chrono::steady_clock::now() - start)
                               .count();
+  host_.endAutoRun(scriptPath_, result.outcome == RunOutcome::Normal, !explainer_.misses().empty());
   if (more) host_.runEnded();
   if (options_.explain) explainer_.write(err_);
   // A stopped run leaves the state alone.

@@ -29,11 +29,15 @@ class RunSession {
   void setScriptPath(engine::TextView path) { scriptPath_.assign(path); }
   void setWaitValue(engine::TextView wait) { host_.setWaitValue(engine::Text(wait)); }
   void setSettleMode(acquisition::SettleMode mode) { host_.setSettleMode(mode); }
+  void setFetch(acquisition::FetchMode fetch);
   // Without --state the display is compared with the previous run's in
   // memory (for --watch's report).
   void compareInMemory(bool on) { compareInMemory_ = on; }
-  // Every run recorded in this history (--history, or a watch's own).
+  // Every run recorded in this history (--history, or a watch's own); with
+  // --fetch auto, the fetch choices are kept there too, under the watch
+  // (by default the script's path).
   void setHistoryPath(const std::string& path);
+  void setFetchWatch(std::string watch) { fetchWatch_ = std::move(watch); }
 
   enum class Change { Unknown, First, Same, Changed };
   struct Result {
@@ -66,6 +70,7 @@ class RunSession {
   bool compareInMemory_ = false;
   std::optional<engine::Text> previousDisplay_;
   std::unique_ptr<HistoryRecorder> history_;
+  std::string fetchWatch_;
   std::string diff_;  // the run's diff, printed last
 };
 

@@ -37,6 +37,9 @@ int printSettings(const std::string& path, std::FILE* out, std::FILE* err) {
       missingFrom = line;
     }
   }
+  for (const auto& [key, value] : values.keyed) {
+    writeLine(out, textfile::toUtf8(key) + "=" + textfile::toUtf8(value));
+  }
   if (missingFrom != 0) {
     writeMessage(err, "the file ends before line " + std::to_string(missingFrom) +
                           "; the later fields keep their start values");

@@ -119,8 +119,24 @@ int watch(const Options& options, std::FILE* out, std::FILE* err, WatchClock& cl
                           (script.empty() ? settingsPath + " names none (line 16)" : script));
     return kExitUsage;
   }
+  acquisition::FetchMode fetch = options.fetch;
+  if (const auto named = settings::keyedValue(values, u"fetch"); named && !options.fetchGiven) {
+    const auto mode = acquisition::fetchModeNamed(textfile::toUtf8(*named));
+    if (!mode) {
+      writeMessage(err, "fetch=" + textfile::toUtf8(*named) + " in " + settingsPath +
+                            " is none of browser, direct and auto");
+      return kExitUsage;
+    }
+    fetch = *mode;
+  }
   RunSession session(options, out, err);
   session.setScriptPath(textfile::fromUtf8(script));
+  session.setFetch(fetch);
+  {
+    std::error_code ec;
+    const auto watchPath = std::filesystem::absolute(settingsPath, ec);
+    session.setFetchWatch(ec ? settingsPath : watchPath.lexically_normal().string());
+  }
   session.setWaitValue(options.waitGiven ? textfile::fromUtf8(options.wait) : values.wait);
   using acquisition::SettleMode;
   const SettleMode settle = options.settle
@@ -150,6 +166,11 @@ int watch(const Options& options, std::FILE* out, std::FILE* err, WatchClock& cl
              ":" + textfile::toUtf8(values.endMinute);
   }
   if (settle == SettleMode::Auto) intro += ", pages read once they have settled";
+  if (fetch != acquisition::FetchMode::Browser) {
+    intro += ", pages fetched " + std::string(fetch == acquisition::FetchMode::Direct
+                                                  ? "directly"
+                                                  : "directly unless they need the browser");
+  }
   writeLine(err, intro);
   std::fflush(err);
   // The first tick comes at once and finds a run due, as the window's first

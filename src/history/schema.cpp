@@ -28,6 +28,11 @@ constexpr const char* kSteps[] = {
     "  PRIMARY KEY(run_id, position)) WITHOUT ROWID;"
     "CREATE TABLE settings(key TEXT PRIMARY KEY, value) WITHOUT ROWID;"
     "INSERT INTO settings VALUES('keep_days', 365), ('keep_runs', 0);",
+    // 1 -> 2: how each watch fetches each address when its choice is
+    // "auto", and how that was decided.
+    "CREATE TABLE fetch_choices(watch TEXT NOT NULL, url TEXT NOT NULL, verdict TEXT NOT NULL,"
+    "  why TEXT NOT NULL, decided TEXT NOT NULL, runs_since_check INTEGER NOT NULL,"
+    "  recheck INTEGER NOT NULL, PRIMARY KEY(watch, url));",
 };
 static_assert(std::size(kSteps) == kSchemaVersion);
 

@@ -90,6 +90,14 @@ struct SeriesTable {
   std::vector<Row> rows;
 };
 
+// How a watch fetches an address when its choice is "auto".
+struct FetchChoice {
+  std::string verdict;  // "direct", "browser"
+  std::string why;
+  int64_t runsSinceCheck = 0;
+  bool recheck = false;
+};
+
 class HistoryStore {
  public:
   // Opens the history, creating it (and a missing folder) when absent and
@@ -113,6 +121,11 @@ class HistoryStore {
   // run's display may be half made).
   std::vector<SeriesPoint> series(const std::string& label);
   SeriesTable seriesTable();
+
+  // The fetch choice kept for a watch and address, and keeping one (the
+  // time it was decided is kept with it).
+  std::optional<FetchChoice> fetchChoice(const std::string& watch, const std::string& url);
+  void keepFetchChoice(const std::string& watch, const std::string& url, const FetchChoice& choice);
 
   Retention retention();
   void setRetention(const Retention& retention);

@@ -52,10 +52,9 @@ std::optional<double> wholeLineNumber(TextView line) {
   return static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(radix.value)));
 }
 
-// Only the first kFieldCount lines matter: the bytes after the end of the
-// last of them are dropped before decoding, so a huge file costs no more
-// than its head. CR and
-// LF never occur inside a CP932 or UTF-8 character.
+// Only the first kFieldCount lines and the keyed lines after them matter: the bytes after the end
+// of the last of them are dropped before decoding, so a huge file costs no more than its head. CR
+// and LF never occur inside a CP932 or UTF-8 character.
 std::string_view headLines(std::string_view bytes) {
   int ends = 0;
   for (size_t i = 0; i < bytes.size(); ++i) {
@@ -64,7 +63,7 @@ std::string_view headLines(std::string_view bytes) {
     } else if (bytes[i] != '\n') {
       continue;
     }
-    if (++ends == kFieldCount) return bytes.substr(0, i + 1);
+    if (++ends == kFieldCount + kMaxKeyedLines) return bytes.substr(0, i + 1);
   }
   return bytes;
 }
@@ -312,6 +311,23 @@ std::optional<Text> settleModeFrom(TextView line) {
   return std::nullopt;
 }
 
+std::optional<Text> keyedValue(const Settings& values, TextView key) {
+  for (auto it = values.keyed.rbegin(); it != values.keyed.rend(); ++it) {
+    if (equalsIgnoringCase(it->first, key)) return it->second;
+  }
+  return std::nullopt;
+}
+
+void setKeyedValue(Settings& values, TextView key, TextView value) {
+  for (auto it = values.keyed.rbegin(); it != values.keyed.rend(); ++it) {
+    if (equalsIgnoringCase(it->first, key)) {
+      it->second.assign(value);
+      return;
+    }
+  }
+  values.keyed.emplace_back(Text(key), Text(value));
+}
+
 ReadReport applySettings(std::string_view bytes, Settings& values, const ReadRules& rules) {
   ReadReport report;
   const Text text = textfile::decodeText(headLines(bytes), &report.encoding);
@@ -323,6 +339,14 @@ ReadReport applySettings(std::string_view bytes, Settings& values, const ReadRul
     }
     const bool applied = applyLine(kFields[i], lines[i], values, rules);
     report.lines[i] = applied ? LineStatus::Read : LineStatus::Refused;
+  }
+  if (lines.size() > static_cast<size_t>(kFieldCount)) values.keyed.clear();
+  for (size_t i = kFieldCount; i < lines.size(); ++i) {
+    const size_t equals = lines[i].find(u'=');
+    if (equals == Text::npos) continue;
+    const TextView key = trimmed(TextView(lines[i]).substr(0, equals));
+    if (key.empty()) continue;
+    values.keyed.emplace_back(Text(key), Text(trimmed(TextView(lines[i]).substr(equals + 1))));
   }
   return report;
 }
@@ -340,6 +364,7 @@ std::optional<ReadReport> readSettingsFile(const std::string& path, Settings& va
 Text settingsText(const Settings& v) {
   Text out;
   for (const FieldSpec& field : kFields) out += lineText(v, field) + u"\r\n";
+  for (const auto& [key, value] : v.keyed) out += oneLine(key + u"=" + value) + u"\r\n";
   return out;
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "textfile/text_codec.h"
 
@@ -89,6 +90,9 @@ struct Settings {
   Text wait = u"8";
   int16_t changeNotice = 0;
   Text settleMode = Text(kSettleFixed);
+  // The "key=value" lines after line 24, in file order: newer per-watch
+  // settings ("fetch=auto"), kept and written back as they were.
+  std::vector<std::pair<Text, Text>> keyed;
 
   bool operator==(const Settings&) const = default;
 };
@@ -201,8 +205,9 @@ struct ReadRules {
 // number, a Boolean line that is neither "True"/"False" nor a number, a
 // switch other than 0 and 1, a settle mode other than "fixed" and "auto".
 // Lines beyond the end of a short file leave their fields as they were;
-// line 22 becomes "8" when its number is below 1; anything after line 24 is
-// ignored. Never fails.
+// line 22 becomes "8" when its number is below 1; the lines after line 24 are
+// read as "key=value" lines (blanks around the key and the value dropped; a
+// line without "=" or with an empty key is ignored). Never fails.
 ReadReport applySettings(std::string_view bytes, Settings& values, const ReadRules& rules = {});
 
 // Reads the file at path over the values; nothing when it cannot be read or
@@ -249,5 +254,12 @@ std::optional<float> singleFrom(TextView line);
 Text waitFrom(TextView line);
 // Line 24: "fixed" or "auto".
 std::optional<Text> settleModeFrom(TextView line);
+
+// How many "key=value" lines after line 24 are read.
+constexpr int kMaxKeyedLines = 64;
+// The value of the last "key=value" line with this key (keys compare in
+// any letter case), and setting it (in place, or as a new last line).
+std::optional<Text> keyedValue(const Settings& values, TextView key);
+void setKeyedValue(Settings& values, TextView key, TextView value);
 
 }  // namespace kelvane::settings

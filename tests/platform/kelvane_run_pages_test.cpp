@@ -292,6 +292,65 @@ class KelvaneRunPagesTest : public QObject {
     }
   }
 
+  // --fetch auto: a page without scripts is read directly, without the
+  // browser; a page whose list its script writes gets the browser's display
+  // and, once that is remembered in the history, only the browser's one
+  // request; a page whose script does not change the display is direct
+  // after its first run.
+  void autoFetchUsesTheBrowserOnlyWhenThePageNeedsIt() {
+    server_.route("/auto-static", {"<ul><li>a</li><li>b</li></ul>"});
+    server_.route("/auto-written",
+                  {"<ul id=l></ul><script>for(var i of ['x','y'])document.getElementById('l')"
+                   ".insertAdjacentHTML('beforeend','<li>'+i+'</li>')</script>"});
+    server_.route("/auto-quiet", {"<ul><li>a</li><li>b</li></ul><script>var seen=1</script>"});
+    struct Case {
+      QString path;
+      QString display;
+      QString first, firstWhy;  // the fetcher of each run, and why
+      QString second, secondWhy;
+    };
+    const Case cases[] = {
+        {"/auto-static", "a\r\nb\r\n", "direct", "first load of this address: no scripts", "direct",
+         "remembered: no scripts"},
+        {"/auto-written", "x\r\ny\r\n", "browser", "first load of this address: scripts", "browser",
+         "remembered: the display differs without the browser"},
+        {"/auto-quiet", "a\r\nb\r\n", "browser", "first load of this address: scripts", "direct",
+         "remembered: the same display both ways"},
+    };
+    const QString history = dir_.filePath("auto.sqlite");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LD_DEBUG", "files");
+    for (const Case& c : cases) {
+      const QString name = c.path.mid(1);
+      const QString script =
+          writeScript(name + ".spt", "URL\t\"" + server_.url(c.path) +
+                                         "\"\r\nLOOP\t\"2\"\r\nGHC\tD\t\"<li>\"\t\"</li>\"\r\nCR\t"
+                                         "D\r\nLOOPEND\r\n");
+      const QString record = dir_.filePath(name + ".jsonl");
+      const QStringList args = {"--fetch", "auto",     "--wait", "0",       "--history",
+                                history,   "--record", record,   "--trace", script};
+      const Result first = run(args, env);
+      const int requests = server_.requests(c.path);
+      const Result second = run(args, env);
+      QCOMPARE(first.out, c.display);
+      QCOMPARE(second.out, c.display);
+      QCOMPARE(server_.requests(c.path), requests + 1);
+      QCOMPARE(first.err.contains("kelvane_pageloader"), c.first == "browser");
+      QCOMPARE(second.err.contains("kelvane_pageloader"), c.second == "browser");
+      QVERIFY2(first.err.contains("    fetch " + c.first + ": " + c.firstWhy), qPrintable(c.path));
+      QFile file(record);
+      QVERIFY(file.open(QIODevice::ReadOnly));
+      const QList<QByteArray> lines = file.readAll().trimmed().split('\n');
+      QCOMPARE(lines.size(), 2);
+      const QJsonObject one = QJsonDocument::fromJson(lines[0]).object()["loads"][0].toObject();
+      const QJsonObject two = QJsonDocument::fromJson(lines[1]).object()["loads"][0].toObject();
+      QCOMPARE(one["fetch"].toString(), c.first);
+      QVERIFY2(one["fetch_why"].toString().startsWith(c.firstWhy), lines[0].constData());
+      QCOMPARE(two["fetch"].toString(), c.second);
+      QCOMPARE(two["fetch_why"].toString(), c.secondWhy);
+    }
+  }
+
   // The dynamic loader's own account of what it loaded.
   void browserIsLoadedOnlyForAUrlCommand() {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

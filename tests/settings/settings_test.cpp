@@ -48,6 +48,7 @@ Settings unusual() {
   s.italic = false;
   s.wait = u"3 word";
   s.changeNotice = 1, s.settleMode = u"auto";
+  s.keyed = {{u"fetch", u"auto"}, {u"note", u"a=b 日本"}};
   return s;
 }
 
@@ -213,7 +214,29 @@ TEST(SettingsFile, WriterBytesAreExact) {
                                      "False",
                                      "3 word",
                                      " 1 ",
-                                     "auto"}));
+                                     "auto",
+                                     "fetch=auto",
+                                     "note=a=b \x93\xFA\x96\x7B"}));
+}
+
+// The keyed lines after line 24: blanks around key and value dropped, a
+// line that is no "key=value" left out, the last of a key counting.
+TEST(SettingsFile, KeyedLinesAfterTheClassicOnes) {
+  const std::string all = settingsBytes(Settings{});
+  Settings s;
+  applySettings(all + " fetch = direct \r\njunk\r\n=x\r\n\r\nFetch=auto\nother=\r\n", s);
+  const std::vector<std::pair<Text, Text>> keyed = {
+      {u"fetch", u"direct"}, {u"Fetch", u"auto"}, {u"other", u""}};
+  EXPECT_EQ(s.keyed, keyed);
+  EXPECT_EQ(keyedValue(s, u"fetch"), Text(u"auto"));
+  EXPECT_EQ(keyedValue(s, u"none"), std::nullopt);
+  setKeyedValue(s, u"fetch", u"browser");
+  setKeyedValue(s, u"new", u"1");
+  EXPECT_EQ(s.keyed.back(), std::pair(Text(u"new"), Text(u"1")));
+  EXPECT_EQ(s.keyed[1].second, u"browser");
+  // A file without keyed lines leaves those read before.
+  applySettings(all, s);
+  EXPECT_EQ(s.keyed.size(), 4u);
 }
 
 TEST(SettingsFile, WrittenAndReadBackRestoresEveryField) {

@@ -2,6 +2,7 @@
 
 #include "acquisition/direct/body_html.h"
 #include "acquisition/direct/page_kind.h"
+#include "acquisition/fetch_choice.h"
 #include "textfile/text_codec.h"
 #include "textfile/web_charset.h"
 
@@ -48,7 +49,7 @@ void DirectBrowser::fail(const std::string& reason) {
 }
 
 std::optional<Refresh> DirectBrowser::read(FetchResult& page, std::chrono::milliseconds left) {
-  facts_ = {page.finalUrl, static_cast<int>(page.status), {}, std::nullopt};
+  facts_ = {page.finalUrl, static_cast<int>(page.status), {}, std::nullopt, false};
   if (!page.error.empty()) {
     fail(page.error);
     return std::nullopt;
@@ -72,6 +73,7 @@ std::optional<Refresh> DirectBrowser::read(FetchResult& page, std::chrono::milli
       fail(refusalReason(kind, page.contentType, page.disposition) + " (" + page.finalUrl + ")");
       return std::nullopt;
   }
+  facts_.mayRunScripts = pageMayRunScripts(page.body);
   std::optional<BodyHtml> body = bodyHtmlWithin(page.body, page.contentType, left, stopRequested_);
   std::string().swap(page.body);
   if (!body && stopRequested_ && stopRequested_()) {

@@ -213,6 +213,7 @@ Settings SettingsBinding::values(const QRectF& bounds) const {
                },
                places_[index(row.line)]);
   }
+  v.keyed = keyed_;
   return v;
 }
 
@@ -222,6 +223,8 @@ std::optional<QRectF> SettingsBinding::read(const std::string& path, const QRect
   // draws with a Japanese font it has, and saving keeps the stored name.
   const auto report = settings::readSettingsFile(path, v);
   if (!report) return std::nullopt;
+  // The window shows none of the keyed lines; it writes them back.
+  keyed_ = v.keyed;
   const QRectF shown = show(v);
   using settings::LineStatus;
   for (const Field f :

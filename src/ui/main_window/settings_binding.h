@@ -62,6 +62,8 @@ class SettingsBinding {
 
   Appearance& appearance_;
   std::array<Place, settings::kFieldCount> places_;
+  // The keyed lines of the file read last, written back on save.
+  std::vector<std::pair<settings::Text, settings::Text>> keyed_;
 };
 
 }  // namespace kelvane::ui
