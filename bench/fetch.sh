@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Direct fetch benchmark: a 1 MB listing page served over HTTP on 127.0.0.1,
-# walked by a LOOP/GHC script, loaded with --fetch direct and with --fetch
-# browser, and read from disk with --page; interleaved runs, medians of the
-# whole process time and peak RSS. The direct fetch must print what the
-# browser path prints.
+# walked by a LOOP/GHC script, loaded with --fetch direct, --fetch browser
+# and --fetch auto (remembered in a history as a page without scripts), and
+# read from disk with --page; interleaved runs, medians of the whole process
+# time and peak RSS. The direct fetch and auto must print what the browser
+# path prints.
 # Usage: bench/fetch.sh [BUILD_DIR] [REPEATS] [ITEMS]   (build first)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -37,15 +38,19 @@ measure() {  # name, then the command; appends seconds and peak kB
   echo "$user $sys" | awk '{print $1 + $2}' >> "$work/cpu-$name"
 }
 load_before=$(cut -d' ' -f1 /proc/loadavg)
+"$run" --fetch auto --history "$work/h.sqlite" --wait 0 "$work/url.spt" > /dev/null
 for ((i = 0; i < repeats; i++)); do
   measure direct "$run" --fetch direct --wait 0 "$work/url.spt"
   measure browser "$run" --fetch browser --wait 0 "$work/url.spt"
   measure page "$run" --page "$work/page.html" "$work/walk.spt"
+  # After its first run (in the warm-up below), the page is remembered as
+  # one without scripts.
+  measure auto "$run" --fetch auto --history "$work/h.sqlite" --wait 0 "$work/url.spt"
 done
 bytes=$(stat -c %s "$work/page.html")
 echo "page: $bytes bytes, $items items; $repeats interleaved runs each, medians;" \
   "load average before and after: $load_before / $(cut -d' ' -f1 /proc/loadavg)"
-for name in direct browser page; do
+for name in direct browser page auto; do
   echo "  $name: $(median < "$work/s-$name") s whole process ($(median < "$work/cpu-$name") s CPU)," \
     "peak RSS $(median < "$work/kb-$name") kB, $(wc -c < "$work/out-$name") bytes printed"
 done
@@ -54,3 +59,6 @@ if cmp -s "$work/out-direct" "$work/out-browser"; then
 else
   echo "  --fetch direct and --fetch browser print DIFFERENT output"; exit 1
 fi
+cmp -s "$work/out-direct" "$work/out-auto" || { echo "  --fetch auto prints DIFFERENT output"; exit 1; }
+echo "  --fetch auto / --fetch direct: $(awk -v a="$(median < "$work/s-auto")" \
+  -v d="$(median < "$work/s-direct")" 'BEGIN{printf "%.2f", a / d}')x whole process time"

@@ -171,7 +171,9 @@ std::optional<std::u16string> RunHost::probe(std::u16string_view url, LoadReport
 
 void RunHost::endAutoRun(TextView scriptPath, bool normal, bool missed) {
   if (fetch_ != acquisition::FetchMode::Auto) return;
-  const std::string verdict = auto_.endRun(*engine_, scriptPath, normal, missed);
+  // A stop signal ends the process at once: the comparison is not made.
+  const std::string verdict =
+      auto_.endRun(*engine_, scriptPath, normal && stopSignal() == 0, missed);
   if (trace_ && !verdict.empty()) writeLine(err_, "    fetch verdict: " + verdict);
 }
 
