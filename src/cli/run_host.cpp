@@ -135,7 +135,7 @@ void RunHost::openUrlAuto(std::u16string_view url, LoadReport* load) {
     case Way::Probe:
       directHt = probe(url, load);
       if (load->fetch == acquisition::FetchMode::Direct) {
-        plan.why += ": no scripts, direct from now on";
+        plan.why += load->error.empty() ? ": no scripts, direct from now on" : ": fetched directly";
       } else if (directHt) {
         plan.why += ": scripts, loaded both ways to compare the displays";
       } else {
@@ -153,7 +153,11 @@ void RunHost::openUrlAuto(std::u16string_view url, LoadReport* load) {
 
 std::optional<std::u16string> RunHost::probe(std::u16string_view url, LoadReport* load) {
   direct().Navigate(url);
-  if (direct_->loadError() || stopSignal() != 0) {
+  if (stopSignal() != 0) {
+    readFetched(url, load);  // the run ends: no browser is started for it
+    return std::nullopt;
+  }
+  if (direct_->loadError()) {
     // The browser may reach what the fetch could not; no verdict is kept.
     pages_.openUrl(*engine_, url, waitValue_, err_, load);
     return std::nullopt;
