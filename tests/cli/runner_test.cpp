@@ -55,7 +55,7 @@ TEST_F(Runner, UsageErrorsAndUnreadableFilesExitWithTwo) {
       {{"--print", "TIME", script}, "kelvane-run: --print: names one of"},
       {{"--settle", "soon", script}, "kelvane-run: --settle: soon not in {fixed,auto}"},
       {{"--bogus", script}, "kelvane-run: The following argument was not expected: --bogus"},
-      {{"--fetch", "curl", script}, "kelvane-run: --fetch: curl not in {browser,direct}"},
+      {{"--fetch", "curl", script}, "kelvane-run: --fetch: curl not in {browser,direct,auto}"},
       {{"--page"}, "kelvane-run: --page: 1 required FILE missing"},
       {{script, script}, "kelvane-run: The following argument was not expected: "},
       {{"--memo", "m", script}, "kelvane-run: --memo requires --log"},
