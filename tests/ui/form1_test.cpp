@@ -74,6 +74,7 @@ class Form1Test : public QObject, protected Form1Fixture {
     stored.endMinute = u"30";
     stored.scriptPath = u"stored.spt";
     stored.wait = u"3";
+    stored.keyed = {{u"fetch", u"auto"}};
     writeAll(path("Kelvane.cnf"), QByteArray::fromStdString(settings::settingsBytes(stored)));
 
     auto form = start("\"/tmp/with space/s.spt\"");
@@ -94,10 +95,11 @@ class Form1Test : public QObject, protected Form1Fixture {
     QVERIFY(scheduler.timeWindow().inForce);
     QCOMPARE(scheduler.timeWindow().endMinute, std::u16string(u"30"));
 
-    // Saving stores the argument's path.
+    // Saving stores the argument's path, and writes back the keyed lines.
     form->Command5_Click();
     QVERIFY(dialogs_->messages.isEmpty());
     QCOMPARE(settingsLines(path("Kelvane.cnf")).value(15), QString("\"/tmp/with space/s.spt\""));
+    QCOMPARE(settingsLines(path("Kelvane.cnf")).value(24), QString("fetch=auto"));
   }
 
   void storedBoundsAreTheOuterWindow() {
