@@ -8,7 +8,8 @@
 # process time and of the peak RSS of kelvane-run's own process, and their
 # ratio; both variants must print the same display.
 # Usage: bench/browser-light.sh [BUILD_DIR|KELVANE_RUN] [REPEATS] [PAGE]
-#   PAGE: a page of your own (its <img> and <link> tags make the bare variant)
+#   PAGE: a page of your own (its <img> and <link> tags make the bare
+#   variant), walked over its first 4000 <li> items
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 given=${1:-$here/../build}
@@ -44,17 +45,17 @@ for _ in $(seq 50); do
   python3 -c "import socket;socket.create_connection(('127.0.0.1',$port))" 2>/dev/null && break
   sleep 0.1
 done
-# Every item's text, one a line (the walk of the benchmark listing).
+# Every item's text, one a line (the walk of the benchmark listing; a page
+# of your own is walked from "<li>" to "</li>", as the shared listing's
+# items are written).
+item='<li class="item">'
+[ -n "$page" ] && item='<li>'
 walk() {
   printf 'URL\t"http://127.0.0.1:%s/%s.html"\r\nCLEAR\tD\r\nLOOP\t"4000"\r\n' "$port" "$1"
-  printf 'GHC\tD\t"<li class="item">"\t"</li>"\r\nCR\tD\r\nLOOPEND\r\n'
+  printf 'GHC\tD\t"%s"\t"</li>"\r\nCR\tD\r\nLOOPEND\r\n' "$item"
 }
 walk heavy > "$work/heavy.spt"
 walk bare > "$work/bare.spt"
-# A page of your own may not hold that list: then the display is HT.
-[ -n "$page" ] && for v in heavy bare; do
-  printf 'URL\t"http://127.0.0.1:%s/%s.html"\r\nPUT\tHT\tD\r\n' "$port" "$v" > "$work/$v.spt"
-done
 
 median() { sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 measure() {  # variant
