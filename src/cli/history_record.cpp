@@ -25,7 +25,7 @@ std::string leftOutMessage(const std::vector<std::string>& labels) {
                      std::to_string(history::kMaxCsvSeries) + " are not in the CSV:";
   for (size_t i = 0; i < labels.size(); ++i) {
     text += i == 0 ? " \"" : ", \"";
-    text += escaped(textfile::fromUtf8(labels[i]));
+    text += escaped(textfile::decodeUtf8(labels[i]));
     text += '"';
   }
   return text;

@@ -276,7 +276,9 @@ std::vector<RunRow> HistoryStore::runs() {
 std::u16string HistoryStore::display(int64_t displayId) {
   Statement s = db_->prepare("SELECT text FROM displays WHERE id = ?");
   s.bind(1, displayId);
-  return s.step() ? textfile::fromUtf8(s.columnText(0)) : std::u16string();
+  // Stored as UTF-8 by record(): read as such, a leading U+FEFF kept as the
+  // display's own first character (a text file's reading would drop it).
+  return s.step() ? textfile::decodeUtf8(s.columnText(0)) : std::u16string();
 }
 
 std::vector<std::string> HistoryStore::seriesLabels() {

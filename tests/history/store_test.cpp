@@ -64,7 +64,7 @@ TEST_F(Store, RunsKeepTheirPagesAndChangeAgainstTheLastNormalRunOfTheirScript) {
     store.record(first);
     store.record(entry(u"x 1"));
     store.record(entry(u"other", "b.spt"));
-    store.record(entry(u"half", "a.spt", false));
+    store.record(entry(u"\uFEFFhalf", "a.spt", false));
     store.record(entry(u"x 2"));
   }
   HistoryStore store(path_);
@@ -73,8 +73,8 @@ TEST_F(Store, RunsKeepTheirPagesAndChangeAgainstTheLastNormalRunOfTheirScript) {
   const std::optional<bool> changed[] = {std::nullopt, false, std::nullopt, std::nullopt, true};
   for (size_t i = 0; i < runs.size(); ++i) EXPECT_EQ(runs[i].changed, changed[i]) << i;
   EXPECT_FALSE(runs[3].normal);
-  EXPECT_EQ(store.display(runs[3].displayId), u"half");
-  EXPECT_EQ(runs[0].displayId, runs[1].displayId);  // a display is kept once
+  EXPECT_EQ(store.display(runs[3].displayId), u"\uFEFFhalf");  // all of it
+  EXPECT_EQ(runs[0].displayId, runs[1].displayId);             // a display is kept once
   EXPECT_EQ(count("SELECT count(*) FROM displays"), 4);
   EXPECT_EQ(count("SELECT count(*) FROM loads WHERE status = 200 AND settle_ms = 0 AND "
                   "final_url = 'http://a/b' AND charset = 'UTF-8'"),
