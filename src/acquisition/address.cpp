@@ -120,6 +120,16 @@ ResolvedAddress resolveAddress(std::u16string_view typed, const std::string& cur
   return {(first == "ftp" ? "ftp://" : "http://") + text, {}};
 }
 
+bool isWebAddress(std::string_view url) {
+  const size_t scheme = schemeLength(url);
+  if (scheme == 0) return false;
+  std::string name(url.substr(0, scheme));
+  for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  // "http:/host" and "http:host" are web addresses too, to libcurl as to
+  // the browser: the scheme alone decides.
+  return name == "http" || name == "https";
+}
+
 ResolvedAddress resolveAddress(std::u16string_view typed) {
   char* cwd = ::getcwd(nullptr, 0);
   const std::string dir = cwd ? cwd : ".";

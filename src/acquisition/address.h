@@ -33,4 +33,11 @@ ResolvedAddress resolveAddress(std::u16string_view typed, const std::string& cur
 // The same, read from the process's current directory.
 ResolvedAddress resolveAddress(std::u16string_view typed);
 
+// True for an http: or https: address (the scheme in any letter case).
+// Only such an address may be reached by a navigation that a page chose (a
+// redirect, a refresh, a link, an address cut from the page's text): any
+// other scheme (file:, a local path, javascript:, ftp:) would let the page
+// read what is on this computer.
+bool isWebAddress(std::string_view url);
+
 }  // namespace kelvane::acquisition

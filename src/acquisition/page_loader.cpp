@@ -6,8 +6,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "acquisition/address.h"
 #include "language/language.h"
 #include "numbers/decimal.h"
+#include "textfile/text_codec.h"
 
 namespace kelvane::acquisition {
 
@@ -127,6 +129,19 @@ void PageLoader::loadByHand(std::u16string_view url) {
 void PageLoader::loadUrl(std::u16string_view url) {
   engine_.ht().clear();
   host_.loadStarting(url);
+  // An address cut from a page goes to the web only: a page that could name
+  // a file here would have its text read into HT, and shown or sent on.
+  if (engine_.urlFromPage()) {
+    const ResolvedAddress address = resolveAddress(url);
+    if (!address.url.empty() && !isWebAddress(address.url)) {
+      engine_.stop();
+      host_.loadFailed(textfile::fromUtf8(
+          "the address comes from the page's text and is neither http: nor https:, so it is "
+          "not loaded (" +
+          address.url + ")"));
+      return;
+    }
+  }
   const Wait first = load(url);
   // A page that sent the browser on and keeps it busy past the deadline is
   // told as a time-out too, once. The deadline is the load's own: a page

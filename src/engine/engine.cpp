@@ -36,7 +36,12 @@ RunOutcome Engine::runLoaded(const std::function<void()>& load) {
   if (running_) return RunOutcome::Ignored;
   running_ = true;
   host_.setTimerEnabled(false);
-  for (TextBuffer& v : vars_) v.clear();
+  for (TextBuffer& v : vars_) {
+    v.clear();
+    v.setFromPage(false);
+  }
+  // Whatever HT holds now, a page put it there or may have.
+  ht_.setFromPage(true);
   stopFlag_ = false;
   load();
   loop_ = LoopState{};
@@ -102,7 +107,9 @@ Operand Engine::operand(int n) {
   if (f.name && f.name->source) {
     if (f.name->id == BufferId::Time) return Operand(host_.timeText());
     if (f.name->id == BufferId::Date) return Operand(host_.dateText());
-    return Operand(buffer(f.name->id).view());
+    const TextBuffer& source = buffer(f.name->id);
+    lineFromPage_ = lineFromPage_ || source.fromPage();
+    return Operand(source.view());
   }
   // An upper-cased slot never held a literal: the writer leaves those alone.
   // A lone double quote counts as the empty literal.
@@ -128,6 +135,7 @@ void Engine::replaceDest(Text&& value, int n) {
     writeTitle(value);
   } else if (fits(0, value.size())) {
     target->take(std::move(value));
+    target->setFromPage(lineFromPage_);
   }
 }
 
@@ -155,9 +163,13 @@ void Engine::writeDest(TextView value, int n, WriteMode mode) {
   if (target == &title_) {
     writeTitle(value);  // the caption is always replaced
   } else if (mode == WriteMode::Append) {
-    if (fits(target->size(), value.size())) target->append(value);
-  } else {
-    if (fits(0, value.size())) target->assign(value);
+    if (fits(target->size(), value.size())) {
+      target->append(value);
+      target->setFromPage(target->fromPage() || lineFromPage_);
+    }
+  } else if (fits(0, value.size())) {
+    target->assign(value);
+    target->setFromPage(lineFromPage_);
   }
 }
 
@@ -183,7 +195,10 @@ void Engine::writeTitle(TextView caption) {
 // ---- primitives that write HT ---------------------------------------------
 
 void Engine::assignHT(TextView piece) {
-  if (fits(0, piece.size())) ht_.assign(piece);
+  if (fits(0, piece.size())) {
+    ht_.assign(piece);
+    ht_.setFromPage(lineFromPage_);
+  }
 }
 
 TextView Engine::GetAfterHT(TextView text, TextView marker) {
@@ -210,6 +225,7 @@ TextView Engine::TakeBetweenHT(TextView start, TextView end) {
   // Pieces handed out by the previous pass are no longer needed here.
   if (!ht_.aliases(start) && !ht_.aliases(end)) ht_.releaseDroppedFront();
   const TakenPiece taken = TakeBetween(ht_.view(), start, end);
+  lineFromPage_ = lineFromPage_ || ht_.fromPage();
   // The piece stays readable: dropping the front of HT moves nothing.
   if (taken.found) ht_.dropFront(taken.consumed);
   return taken.piece;

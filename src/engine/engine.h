@@ -135,6 +135,13 @@ class Engine {
     return s.upper ? s.field->upper : s.field->raw;
   }
   const LoopState& loop() const { return loop_; }
+  // While the URL command's page loads: whether its address came from a
+  // page. Text cut from HT, and every buffer a line writes from such text,
+  // counts as from a page (TextBuffer::fromPage); a literal of the script,
+  // TIME and DATE do not. HT counts as from a page at the start of every
+  // run and after every load. The loader refuses such an address unless it
+  // is an http: or https: one.
+  bool urlFromPage() const { return urlFromPage_; }
   bool stopFlag() const { return stopFlag_; }
   // Sets StopFlag: the run ends before its next line. For the host (a page
   // that did not load) and for tests.
@@ -232,6 +239,9 @@ class Engine {
   LoopState loop_;
   bool stopFlag_ = false;
   bool running_ = false;
+  // Some operand of the line running came from a page.
+  bool lineFromPage_ = false;
+  bool urlFromPage_ = false;
   size_t maxBufferLength_ = kDefaultMaxBufferLength;
   SearchObserver* searchObserver_ = nullptr;
   static_assert(std::atomic<bool>::is_always_lock_free);

@@ -132,6 +132,7 @@ void Engine::executeLine(int16_t lineIndex) {
   word_ = &line.word;
   // Slots the line does not reach keep what an earlier line left there.
   for (size_t k = 0; k < line.fields.size(); ++k) slots_[k] = {&line.fields[k], false};
+  lineFromPage_ = false;
   if (line.command) {
     (this->*line.command->run)(lineIndex);
   } else if (!line.comment) {
@@ -245,7 +246,10 @@ void Engine::cmdDel(int16_t line) {
 void Engine::cmdUrl(int16_t) {
   // A copy: loading empties HT, which the operand may be a view of.
   const Text url(operand(1).view());
+  urlFromPage_ = lineFromPage_;
   host_.openUrl(url);
+  urlFromPage_ = false;
+  ht_.setFromPage(true);
 }
 
 void Engine::cmdTagDel(int16_t) {

@@ -35,6 +35,12 @@ class TextBuffer {
   // whether the buffer changed without comparing texts.
   uint64_t version() const { return version_; }
 
+  // Whether any of the text came from a page (the page text, or a piece cut
+  // from it): the engine keeps this as lines write the buffer, and an
+  // address such text makes is never loaded from this computer's files.
+  bool fromPage() const { return fromPage_; }
+  void setFromPage(bool fromPage) { fromPage_ = fromPage; }
+
  private:
   void compact();
   // Moves the first `keep` characters of the text into new storage for
@@ -46,6 +52,7 @@ class TextBuffer {
   // The dropped front below this index has been given back.
   size_t released_ = 0;
   uint64_t version_ = 0;
+  bool fromPage_ = false;
 };
 
 }  // namespace kelvane::engine

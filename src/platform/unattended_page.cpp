@@ -2,11 +2,17 @@
 
 #include <QAuthenticator>
 #include <QCoreApplication>
+#include <QWebEngineSettings>
+
+#include "acquisition/address.h"
 
 namespace kelvane::platform {
 
 UnattendedPage::UnattendedPage(QWebEngineProfile* profile, QObject* parent)
     : QWebEnginePage(profile, parent) {
+  // A page read from a file may show the files it names (its images, its
+  // styles), but its scripts cannot read other files into the page.
+  settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
   // An empty authenticator cancels the request: the page shows what the
   // server sent with its refusal, and the load ends with its status.
   connect(this, &QWebEnginePage::authenticationRequired, this,
@@ -15,6 +21,19 @@ UnattendedPage::UnattendedPage(QWebEngineProfile* profile, QObject* parent)
           [](const QUrl&, QAuthenticator* authenticator, const QString&) {
             *authenticator = QAuthenticator();
           });
+}
+
+bool UnattendedPage::acceptNavigationRequest(const QUrl& url, NavigationType type,
+                                             bool isMainFrame) {
+  // The program's own loads, and going back to or reloading one of them.
+  // What a frame inside the page shows does not reach the page's text.
+  if (type == NavigationTypeTyped || type == NavigationTypeReload ||
+      type == NavigationTypeBackForward || !isMainFrame) {
+    return true;
+  }
+  if (acquisition::isWebAddress(url.toString(QUrl::FullyEncoded).toStdString())) return true;
+  if (refused_) refused_(url);
+  return false;
 }
 
 bool UnattendedPage::javaScriptConfirm(const QUrl&, const QString& message) {

@@ -147,6 +147,9 @@ void WebEngineBrowser::attach() {
     connect(memoryWatch_, &QTimer::timeout, this, &WebEngineBrowser::checkRendererMemory);
     memoryWatch_->start(kMemoryWatchMs);
   }
+  if (auto* page = dynamic_cast<UnattendedPage*>(view_->page())) {
+    page->onRefusedNavigation([this](const QUrl& url) { onNavigationRefused(url); });
+  }
   connect(view_->page(), &QWebEnginePage::loadingChanged, this,
           &WebEngineBrowser::onLoadingChanged);
   connect(view_->page(), &QWebEnginePage::renderProcessTerminated, this,
@@ -189,6 +192,7 @@ void WebEngineBrowser::Navigate(std::u16string_view text) {
   }
   error_.reset();
   download_.reset();
+  refused_.reset();
   rendererGone_ = false;
   QWebEnginePage* page = view_->page();
   if (url->scheme() == QLatin1String("javascript")) {
@@ -215,7 +219,28 @@ void WebEngineBrowser::Navigate(std::u16string_view text) {
   page->load(*url);
 }
 
+void WebEngineBrowser::onNavigationRefused(const QUrl& url) {
+  if (!view_) return;
+  refused_ = withAddress(QStringLiteral("the page leads to %1, which is neither http: nor https: "
+                                        "and is not followed")
+                             .arg(url.toDisplayString()),
+                         view_->page()->url());
+  error_ = refused_;
+}
+
 void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
+  onLoadingChangedUnlessRefused(info);
+  // A page that tried to leave the web has failed, whatever came after.
+  if (refused_) {
+    error_ = refused_;
+    if (abortHold_->isActive()) {
+      abortHold_->stop();
+      busy_ = false;
+    }
+  }
+}
+
+void WebEngineBrowser::onLoadingChangedUnlessRefused(const QWebEngineLoadingInfo& info) {
   switch (info.status()) {
     case QWebEngineLoadingInfo::LoadStartedStatus:
       // Also a link the user clicked: Busy covers every navigation.

@@ -89,9 +89,12 @@ class WebEngineBrowser : public QObject, public acquisition::Browser {
  private:
   void attach();
   void onLoadingChanged(const QWebEngineLoadingInfo& info);
+  void onLoadingChangedUnlessRefused(const QWebEngineLoadingInfo& info);
   void onRendererGone(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
   void checkRendererMemory();
   void onDownloadRequested(QWebEngineDownloadRequest* download);
+  // The page tried to go off the web (UnattendedPage): the load fails.
+  void onNavigationRefused(const QUrl& url);
 
   QPointer<QWebEngineView> view_;
   std::unique_ptr<QWebEngineProfile> ownProfile_;
@@ -106,6 +109,9 @@ class WebEngineBrowser : public QObject, public acquisition::Browser {
   // The last navigation turned out to be a file to save, which the browser
   // does not save: why, for the failure that ends it.
   std::optional<QString> download_;
+  // Since the last Navigate, the page tried to go off the web: why the load
+  // fails, whatever the browser reports of it.
+  std::optional<std::u16string> refused_;
   // The page's renderer process ended under the document: error_ says so.
   bool rendererGone_ = false;
   std::chrono::milliseconds answerTimeout_{30'000};

@@ -53,10 +53,27 @@ std::string compressed(std::string_view data, bool gzip) {
   return out;
 }
 
+// A local file that pages try to read (file:///...), set by the test.
+std::string localFileUrl = "file:///nowhere";
+
 // Well-behaved pages, and each way a server can misbehave.
 void serve(LocalHttpServer& server, int fd, const std::string& path, const std::string& head) {
   using S = LocalHttpServer;
-  if (path == "/page") {
+  const std::string folder = localFileUrl.substr(0, localFileUrl.rfind('/') + 1);
+  const std::string name = localFileUrl.substr(folder.size());
+  const std::string html = "Content-Type: text/html\r\n";
+  if (path == "/to-file/meta") {
+    S::reply(fd, "200 OK", html, "<meta http-equiv=refresh content='0;url=" + localFileUrl + "'>");
+  } else if (path == "/to-file/header") {
+    S::reply(fd, "200 OK", html + "Refresh: 0; url=" + localFileUrl + "\r\n", "<p>stub</p>");
+  } else if (path == "/to-file/base") {
+    S::reply(fd, "200 OK", html,
+             "<base href='" + folder + "'><meta http-equiv=refresh content='0;url=" + name + "'>");
+  } else if (path == "/to-file/302") {
+    S::reply(fd, "302 Found", "Location: " + localFileUrl + "\r\n", "");
+  } else if (path == "/to-file/hop") {
+    S::reply(fd, "302 Found", "Location: /to-file/base\r\n", "");
+  } else if (path == "/page") {
     S::reply(fd, "200 OK", "Content-Type: text/html; charset=Shift_JIS\r\n", "<p>\x82\xA0</p>");
   } else if (path == "/gzip" || path == "/deflate") {
     S::reply(fd, "200 OK", "Content-Encoding: " + path.substr(1) + "\r\n",
@@ -223,6 +240,38 @@ TEST_F(HttpFetchTest, ARefreshWithoutDelayIsFollowedAndCountedWithRedirects) {
           << c.path;
     }
   }
+}
+
+// No redirect or refresh leads off the web: each way a page names a local
+// file is a failed load that names it, and nothing of the file is read.
+TEST_F(HttpFetchTest, NoRedirectOrRefreshReadsALocalFile) {
+  char folder[] = "/tmp/kelvane-local-XXXXXX";
+  ASSERT_NE(::mkdtemp(folder), nullptr);
+  const std::string file = std::string(folder) + "/secret.txt";
+  std::ofstream(file) << "local secret";
+  localFileUrl = "file://" + file;
+  const struct {
+    std::string path;
+    std::string says;
+  } cases[] = {
+      {"/to-file/meta", "the page refreshes to " + localFileUrl},
+      {"/to-file/header", "the page refreshes to " + localFileUrl},
+      {"/to-file/base", "the page refreshes to " + localFileUrl},
+      {"/to-file/hop", "the page refreshes to " + localFileUrl},
+      {"/to-file/302", "the server redirects to " + localFileUrl},
+  };
+  for (const auto& c : cases) {
+    DirectBrowser browser;
+    browser.Navigate(textfile::fromUtf8(server_.url(c.path)));
+    const std::string error = textfile::toUtf8(browser.loadError().value_or(u""));
+    EXPECT_TRUE(error.starts_with(c.says + ", which is neither http: nor https:")) << error;
+    EXPECT_EQ(browser.bodyHtml(), std::nullopt) << c.path;
+  }
+  // The same file named by the script itself is read.
+  DirectBrowser browser;
+  browser.Navigate(textfile::fromUtf8(localFileUrl));
+  EXPECT_EQ(browser.bodyHtml(), u"local secret");
+  std::filesystem::remove_all(folder);
 }
 
 TEST(Refresh, ContentReadAsTheBrowserReadsIt) {

@@ -199,6 +199,61 @@ TEST_F(PageLoaderTest, UrlFromABufferGoesToTheBrowserUnchanged) {
   EXPECT_EQ(bench.ht(), u"ok");
 }
 
+// An address cut from the page (or written from such text) goes to the web
+// only; one the script wrote itself may name a file here.
+TEST_F(PageLoaderTest, AnAddressFromThePageNeverNamesALocalFile) {
+  const std::u16string page =
+      u"<a href=\"file:///etc/passwd\">f</a><i>/etc/passwd</i><b>http://a/</b>"
+      u"<u>example.com</u><s>javascript:alert(1)</s>";
+  browser.pages[u"file:///tmp/kept.html"] = {u"local", std::nullopt, 0};
+  browser.pages[u"http://a/"] = {u"web", std::nullopt, 0};
+  browser.pages[u"example.com"] = {u"web", std::nullopt, 0};
+  const struct {
+    const char* name;
+    std::vector<std::u16string> lines;
+    bool loads;
+  } cases[] = {
+      {"a literal", {u"URL\t\"file:///tmp/kept.html\""}, true},
+      {"a buffer of literals",
+       {u"PUT\t\"file:///tmp/\"\tV1", u"PUT\t\"kept.html\"\tV1", u"URL\tV1"},
+       true},
+      {"cut from HT", {u"GETC\tHT\tV1\t\"href=\"\"\t\"\"\"", u"URL\tV1"}, false},
+      {"walked out of HT", {u"GHC\tV2\t\"<i>\"\t\"</i>\"", u"URL\tV2"}, false},
+      {"a literal in its place",
+       {u"GETC\tHT\tV1\t\"href=\"\"\t\"\"\"", u"REPLACE\t\"file:///tmp/kept.html\"\tV1",
+        u"URL\tV1"},
+       true},
+      {"a literal joined to page text",
+       {u"PUT\t\"file://\"\tV1", u"GETC\tHT\tV2\t\"<i>\"\t\"</i>\"", u"CON\tV1\tV2", u"URL\tV1"},
+       false},
+      {"the display", {u"GETC\tHT\tD\t\"<i>\"\t\"</i>\"", u"URL\tD"}, false},
+      {"HT cut from a literal",
+       {u"PUT\t\"xfile:///tmp/kept.html\"\tV3", u"GHA\tV3\tV4\t\"x\"", u"URL\tHT"},
+       true},
+      {"a page's script address", {u"GETC\tHT\tV1\t\"<s>\"\t\"</s>\"", u"URL\tV1"}, false},
+      {"a page's web address", {u"GETC\tHT\tV1\t\"<b>\"\t\"</b>\"", u"URL\tV1"}, true},
+      {"a page's host name", {u"GETC\tHT\tV1\t\"<u>\"\t\"</u>\"", u"URL\tV1"}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    browser.navigations.clear();
+    failures.clear();
+    bench.engine.ht().assign(page);
+    std::u16string text;
+    for (const auto& line : c.lines) text += line + u"\r\n";
+    EXPECT_EQ(bench.engine.runScriptText(text + u"PUT\t\"next\"\tV5\r\n"),
+              c.loads ? RunOutcome::Normal : RunOutcome::Stopped);
+    EXPECT_EQ(browser.navigations.size(), c.loads ? 1u : 0u);
+    if (c.loads) {
+      EXPECT_TRUE(failures.empty());
+      continue;
+    }
+    EXPECT_EQ(bench.ht(), u"");
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_NE(failures[0].find(u"neither http: nor https:"), std::u16string::npos);
+  }
+}
+
 // One deadline for the busy wait and the second wait after the settle
 // passes: a time-out stops the run silently, with whatever page is shown.
 TEST_F(PageLoaderTest, TheDeadlineStopsTheRunSilentlyWithWhateverPageIsShown) {

@@ -8,6 +8,7 @@
 
 #include "cli/display_state.h"
 #include "run_fixture.h"
+#include "support/local_http_server.h"
 #include "textfile/file_io.h"
 #include "textfile/text_codec.h"
 
@@ -283,6 +284,53 @@ TEST_F(State, StopSignalsAndStuckOrClosedOutputsKeepWhatTheRunProduced) {
     }
     if (c.out != Out::Closed) ::close(out[0]);
     ::close(reader);
+  }
+}
+
+}  // namespace
+}  // namespace kelvane::cli
+
+namespace kelvane::cli {
+namespace {
+
+// A page that sends the fetch to a local file fails to load, so the kept
+// display stays as it was and no change is reported.
+TEST_F(State, ARedirectToAFileIsAFailedLoadThatLeavesTheStateAlone) {
+  const auto secret = write("secret.txt", "local secret");
+  kelvane::testing::LocalHttpServer server([&](auto&, int fd, const std::string&, const auto&) {
+    kelvane::testing::LocalHttpServer::reply(fd, "302 Found", "Location: file://" + secret + "\r\n",
+                                             "");
+  });
+  const auto script = write("s.spt", "URL\t\"" + server.url("/") + "\"\r\nPUT\tHT\tD\r\n");
+  const auto state = (dir_ / "d.state").string();
+  ASSERT_EQ(run({"--page", write("p.html", "kept"), "--state", state, "--runs", "1",
+                 write("keep.spt", "PUT\tHT\tD\r\n")})
+                .status,
+            kExitNormal);
+  const std::string kept = fileText(state);
+  const auto r = run({"--fetch", "direct", "--state", state, "--print", "HT", script});
+  EXPECT_EQ(r.status, kExitStopped) << r.err;
+  EXPECT_NE(r.err.find("neither http: nor https:"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out.find("local secret"), std::string::npos);
+  EXPECT_EQ(r.err.find("local secret"), std::string::npos);
+  EXPECT_EQ(fileText(state), kept);
+}
+
+// Every file kelvane-run writes refuses a link another user planted in a
+// folder everyone may write to, and leaves the file it names untouched.
+TEST_F(State, NoOutputIsWrittenThroughALinkPlantedInASharedFolder) {
+  if (::geteuid() != 0) GTEST_SKIP() << "giving a link to another user needs root";
+  const auto victim = write("victim", "mine");
+  std::filesystem::create_directories(dir_ / "shared");
+  ::chmod((dir_ / "shared").c_str(), 01777);
+  const auto script = write("s.spt", "PUT\t\"shown\"\tD\r\n");
+  for (const char* option : {"--log", "--record", "--state", "--history"}) {
+    const auto link = (dir_ / "shared" / (std::string(option).substr(2) + ".link")).string();
+    std::filesystem::create_symlink(victim, link);
+    ASSERT_EQ(::lchown(link.c_str(), 65534, 65534), 0);
+    const auto r = run({option, link, script});
+    EXPECT_NE(r.status, kExitNormal) << option;
+    EXPECT_EQ(fileText(victim), "mine") << option;
   }
 }
 

@@ -166,6 +166,68 @@ class KelvaneRunPagesTest : public QObject {
     }
   }
 
+  // Nothing a page does brings a local file into the output, with either
+  // fetcher: a refresh, a redirect, a script's navigation or its read of a
+  // file, or an address cut from the page for the URL command. Each that
+  // would reach the file is a failed load that says why; what the fetcher
+  // never follows (a script, for the direct fetch) leaves the page as it is.
+  void pagesNeverReadLocalFiles_data() {
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("browser");  // how the failure begins; empty: none
+    QTest::addColumn<QString>("direct");
+    const QString secret = QUrl::fromLocalFile(dir_.filePath("secret.txt")).toString();
+    writeScript("secret.txt", "local secret");
+    writeScript("refresh.html", "<meta http-equiv=refresh content='0;url=secret.txt'><p>x</p>");
+    writeScript("script.html",
+                "<p>x</p><script>setTimeout(()=>location.href='secret.txt')</script>");
+    writeScript("read.html",
+                "<body><script>var x=new XMLHttpRequest();try{x.open('GET','secret.txt',false);"
+                "x.send();document.body.append(x.responseText)}catch(e){}</script></body>");
+    const QByteArray meta = "<meta http-equiv=refresh content='0;url=";
+    server_.route("/to-file/meta", {meta + secret.toUtf8() + "'>"});
+    server_.route("/to-file/header", {"<p>x</p>", "text/html", 200, 0, false,
+                                      "Refresh: 0; url=" + secret.toUtf8() + "\r\n"});
+    server_.route("/to-file/base",
+                  {"<base href='" + QUrl::fromLocalFile(dir_.path() + "/").toString().toUtf8() +
+                   "'>" + meta + "secret.txt'>"});
+    server_.route("/to-file/302",
+                  {"", "text/html", 302, 0, false, "Location: " + secret.toUtf8() + "\r\n"});
+    server_.route("/link", {"<a href=\"" + secret.toUtf8() + "\">x</a>"});
+    const auto load = [](const QString& address) { return "URL\t\"" + address + "\"\r\n"; };
+    const QString leads = QStringLiteral("the page leads to ");
+    const QString refreshes = QStringLiteral("the page refreshes to ");
+    QTest::newRow("local page, refresh")
+        << load(dir_.filePath("refresh.html")) << leads << refreshes;
+    QTest::newRow("local page, script") << load(dir_.filePath("script.html")) << leads << "";
+    QTest::newRow("local page, script reads") << load(dir_.filePath("read.html")) << ""
+                                              << "";
+    QTest::newRow("meta refresh") << load(server_.url("/to-file/meta")) << "" << refreshes;
+    QTest::newRow("Refresh header") << load(server_.url("/to-file/header")) << "" << refreshes;
+    QTest::newRow("base and refresh") << load(server_.url("/to-file/base")) << "" << refreshes;
+    QTest::newRow("302") << load(server_.url("/to-file/302")) << "net::ERR_UNSAFE_REDIRECT"
+                         << "the server redirects to ";
+    QTest::newRow("address from the page")
+        << load(server_.url("/link")) + "GETC\tHT\tV1\t\"href=\"\"\t\"\"\"\r\nURL\tV1\r\n"
+        << "the address comes from the page's text"
+        << "the address comes from the page's text";
+  }
+
+  void pagesNeverReadLocalFiles() {
+    QFETCH(QString, script);
+    QFETCH(QString, browser);
+    QFETCH(QString, direct);
+    const QString path = writeScript("route.spt", script + "PUT\tHT\tD\r\n");
+    for (const auto& [fetch, failure] : {std::pair{"browser", browser}, {"direct", direct}}) {
+      const Result r = run({"--wait", "3", "--fetch", fetch, path});
+      QVERIFY2(!r.out.contains("local secret") && !r.err.contains("local secret"),
+               qPrintable(fetch + (": " + r.out)));
+      QVERIFY2(r.status == (failure.isEmpty() ? 0 : 1), qPrintable(fetch + (": " + r.err)));
+      QVERIFY2(failure.isEmpty() ? r.err.isEmpty()
+                                 : r.err.startsWith("kelvane-run: cannot load URL: " + failure),
+               qPrintable(fetch + (": " + r.err)));
+    }
+  }
+
   // --fetch direct: the browser's page text without the browser (the
   // dynamic loader's own account).
   void directFetchGivesTheBrowsersTextWithoutLoadingIt() {

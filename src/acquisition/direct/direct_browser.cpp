@@ -1,5 +1,6 @@
 #include "acquisition/direct/direct_browser.h"
 
+#include "acquisition/address.h"
 #include "acquisition/direct/body_html.h"
 #include "acquisition/direct/page_kind.h"
 #include "acquisition/fetch_choice.h"
@@ -7,13 +8,6 @@
 #include "textfile/web_charset.h"
 
 namespace kelvane::acquisition {
-namespace {
-
-std::string withoutFragment(std::string_view url) {
-  return std::string(url.substr(0, url.find('#')));
-}
-
-}  // namespace
 
 // Redirects and refreshes without delay are followed, together no more than
 // the redirect cap allows. A refresh with a delay is left alone: the page
@@ -29,17 +23,23 @@ void DirectBrowser::Navigate(std::u16string_view url) {
     const auto left = limits_.deadline - std::chrono::duration_cast<std::chrono::milliseconds>(
                                              std::chrono::steady_clock::now() - start);
     std::optional<Refresh> refresh = read(page, left);
-    if (error_ || !refresh || refresh->delaySeconds > 0) return;
-    const std::string next = HttpFetcher::resolveReference(page.finalUrl, refresh->url);
-    // A page that refreshes itself shows the same page each time.
-    if (next.empty() || withoutFragment(next) == withoutFragment(page.finalUrl)) return;
+    if (error_) return;
+    const std::optional<std::string> next = refreshTarget(page.finalUrl, baseHref_, refresh);
+    if (!next) return;
+    // A page never sends the fetch off the web: a file address there
+    // would read this computer's files into the page text.
+    if (!isWebAddress(*next)) {
+      fail("the page refreshes to " + *next + ", which is neither http: nor https: and is " +
+           "not followed (" + page.finalUrl + ")");
+      return;
+    }
     if (hopsLeft <= 0) {
       fail("more than " + std::to_string(limits_.maxRedirects) + " redirects (" +
            textfile::toUtf8(url) + ")");
       return;
     }
     --hopsLeft;
-    address = next;
+    address = *next;
   }
 }
 
@@ -50,6 +50,7 @@ void DirectBrowser::fail(const std::string& reason) {
 
 std::optional<Refresh> DirectBrowser::read(FetchResult& page, std::chrono::milliseconds left) {
   facts_ = {page.finalUrl, static_cast<int>(page.status), {}, std::nullopt, false};
+  baseHref_.clear();
   if (!page.error.empty()) {
     fail(page.error);
     return std::nullopt;
@@ -93,13 +94,8 @@ std::optional<Refresh> DirectBrowser::read(FetchResult& page, std::chrono::milli
   }
   body_ = std::move(body->html);
   facts_.charset = std::string(textfile::encodingName(body->encoding));
-  refresh = laterRefresh(refresh, body->links.refresh);
-  // A relative refresh address is read against the page's <base href>.
-  if (refresh && !refresh->url.empty() && !body->links.baseHref.empty()) {
-    const std::string base = HttpFetcher::resolveReference(page.finalUrl, body->links.baseHref);
-    if (!base.empty()) refresh->url = HttpFetcher::resolveReference(base, refresh->url);
-  }
-  return refresh;
+  baseHref_ = std::move(body->links.baseHref);
+  return laterRefresh(refresh, body->links.refresh);
 }
 
 std::optional<std::u16string> DirectBrowser::bodyHtml() {

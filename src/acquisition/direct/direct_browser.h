@@ -44,6 +44,8 @@ class DirectBrowser : public Browser {
   std::optional<std::u16string> error_;
   std::u16string body_;
   LoadFacts facts_;
+  // The <base href> of the page read last (empty without one).
+  std::string baseHref_;
 };
 
 }  // namespace kelvane::acquisition

@@ -260,7 +260,11 @@ FetchResult HttpFetcher::fetch(std::string_view address, long maxRedirects) {
   // here, each with the proxy of its own scheme.
   api.setopt(curl, CURLOPT_ERRORBUFFER, errorText);
   api.setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  // A file address is fetched only as the first address, which the script
+  // or the user chose; redirects are followed below and never lead off the
+  // web, and libcurl is told the same should it ever follow one itself.
   api.setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https,file");
+  api.setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   api.setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
   api.setopt(curl, CURLOPT_ACCEPT_ENCODING, "");  // every encoding libcurl can undo
   api.setopt(curl, CURLOPT_COOKIEFILE, "");       // cookies kept in memory
@@ -279,6 +283,7 @@ FetchResult HttpFetcher::fetch(std::string_view address, long maxRedirects) {
   std::string hop = url, referer;
   CURLcode code = CURLE_OK;
   bool stopped = false;
+  std::string offTheWeb;  // a redirect that would have left http and https
   for (long redirects = 0;; ++redirects) {
     const auto left = limits_.deadline - std::chrono::duration_cast<std::chrono::milliseconds>(
                                              std::chrono::steady_clock::now() - start);
@@ -296,9 +301,11 @@ FetchResult HttpFetcher::fetch(std::string_view address, long maxRedirects) {
     code = static_cast<CURLcode>(perform(&stopped));
     char* next = nullptr;
     if (stopped || code != CURLE_OK ||
-        api.getinfo(curl, CURLINFO_REDIRECT_URL, &next) != CURLE_OK || !next ||
-        !(std::string_view(next).starts_with("http://") ||
-          std::string_view(next).starts_with("https://"))) {
+        api.getinfo(curl, CURLINFO_REDIRECT_URL, &next) != CURLE_OK || !next) {
+      break;
+    }
+    if (!isWebAddress(next)) {
+      offTheWeb = next;
       break;
     }
     if (redirects >= maxRedirects) {
@@ -327,6 +334,9 @@ FetchResult HttpFetcher::fetch(std::string_view address, long maxRedirects) {
     // libcurl refuses one header line longer than its own limit this way.
     reason = "a header line from the server is longer than " +
              std::to_string(CURL_MAX_HTTP_HEADER >> 10) + " KiB";
+  } else if (!offTheWeb.empty()) {
+    reason = "the server redirects to " + offTheWeb +
+             ", which is neither http: nor https: and is not followed";
   } else if (code == CURLE_TOO_MANY_REDIRECTS) {
     reason = "more than " + std::to_string(limits_.maxRedirects) + " redirects";
   } else if (code == CURLE_OPERATION_TIMEDOUT) {

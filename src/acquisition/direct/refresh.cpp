@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "acquisition/direct/http_fetch.h"
+
 namespace kelvane::acquisition {
 namespace {
 
@@ -107,6 +109,22 @@ PageLinks pageLinks(const GumboOutput& output) {
     }
   }
   return links;
+}
+
+std::optional<std::string> refreshTarget(std::string_view pageUrl, std::string_view baseHref,
+                                         const std::optional<Refresh>& refresh) {
+  if (!refresh || refresh->delaySeconds > 0) return std::nullopt;
+  std::string url = refresh->url;
+  // A relative address is read against the page's <base href>.
+  if (!url.empty() && !baseHref.empty()) {
+    const std::string base = HttpFetcher::resolveReference(pageUrl, baseHref);
+    if (!base.empty()) url = HttpFetcher::resolveReference(base, url);
+  }
+  std::string next = HttpFetcher::resolveReference(pageUrl, url);
+  // A page that refreshes itself shows the same page each time.
+  const auto withoutFragment = [](std::string_view u) { return u.substr(0, u.find('#')); };
+  if (next.empty() || withoutFragment(next) == withoutFragment(pageUrl)) return std::nullopt;
+  return next;
 }
 
 }  // namespace kelvane::acquisition

@@ -34,4 +34,12 @@ struct PageLinks {
 };
 PageLinks pageLinks(const GumboOutput& output);
 
+// Where a refresh sends the fetch from the page at pageUrl, whose <base
+// href> is baseHref (empty without one): nothing when it stays (no refresh,
+// one with a delay, which the page is read before, the page itself again,
+// an address that cannot be read); else the full address, which the fetch
+// follows only when it is an http: or https: one.
+std::optional<std::string> refreshTarget(std::string_view pageUrl, std::string_view baseHref,
+                                         const std::optional<Refresh>& refresh);
+
 }  // namespace kelvane::acquisition
