@@ -72,6 +72,10 @@ std::string recordLine(const RunSummary& run) {
 }
 
 bool appendRecordLine(const std::string& path, const std::string& line, std::string* reason) {
+  if (const auto link = textfile::plantedLink(path)) {
+    *reason = textfile::plantedLinkReason(*link);
+    return false;
+  }
   // Opened without waiting: a FIFO with no reader fails at once.
   constexpr int kFlags = O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK;
   int fd = ::open(path.c_str(), O_RDWR | kFlags, 0666);

@@ -13,6 +13,7 @@
 #include "history/schema.h"
 #include "history/series.h"
 #include "history/sqlite.h"
+#include "textfile/file_io.h"
 #include "textfile/text_codec.h"
 
 namespace kelvane::history {
@@ -80,6 +81,12 @@ std::string historyPathFor(const std::string& settingsPath) {
 HistoryStore::HistoryStore(const std::string& path, bool readOnly) : path_(path) {
   try {
     if (!readOnly) {
+      // SQLite writes the database and its journals beside it by name.
+      for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+        if (const auto link = textfile::plantedLink(path + suffix)) {
+          throw HistoryError(HistoryError::Kind::Refused, textfile::plantedLinkReason(*link));
+        }
+      }
       const fs::path folder = fs::path(path).parent_path();
       std::error_code ec;
       if (!folder.empty() && !fs::exists(folder, ec)) {

@@ -264,6 +264,11 @@ bool appendEntry(const std::string& path, TextView memo, TextView display) {
   // A log that another writer removed (its append failed on a new file)
   // while this one waited for the lock is opened again.
   for (int attempt = 0; attempt < 8; ++attempt) {
+    // Never through a link that another user planted in a shared folder.
+    if (textfile::plantedLink(path)) {
+      errno = EACCES;
+      return false;
+    }
     bool created = false;
     std::string opened = path;
     int fd = ::open(path.c_str(), O_RDWR | kFlags);

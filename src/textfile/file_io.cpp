@@ -166,6 +166,10 @@ std::optional<std::string> readFileBytes(const std::string& path) {
 }
 
 std::optional<std::string> resolveLinks(const std::string& path) {
+  if (plantedLink(path)) {
+    errno = EACCES;
+    return std::nullopt;
+  }
   fs::path current = path;
   for (int hops = 0; hops < 40; ++hops) {
     std::error_code error;
@@ -175,6 +179,7 @@ std::optional<std::string> resolveLinks(const std::string& path) {
     if (error) return std::nullopt;
     current = target.is_absolute() ? target : current.parent_path() / target;
   }
+  errno = ELOOP;
   return std::nullopt;  // a loop of links
 }
 

@@ -22,8 +22,22 @@ std::optional<std::string> readFileHead(const std::string& path, size_t maxBytes
 
 // The path that a chain of symbolic links starting at path finally names, the
 // path itself when it is no link. The file named need not exist. Nothing for a
-// loop of links.
+// loop of links (errno ELOOP), and nothing for a path through a link that
+// plantedLink refuses (errno EACCES).
 std::optional<std::string> resolveLinks(const std::string& path);
+
+// A link on the way to path (in its folders or at its end, or on the way to
+// where a link leads) that another user planted in a folder everyone may
+// write to (sticky and writable by all, as /tmp): a link there is followed
+// only when it belongs to this user or to the folder's owner, as the
+// kernel's protected-symlinks rule has it, so a file of ours is never
+// written through someone else's link. Nothing when the way is clear.
+// Every file written here (log, record, state, history, settings, exports)
+// is reached only after this check.
+std::optional<std::string> plantedLink(const std::string& path);
+
+// Why a file is not written through a planted link, for messages.
+std::string plantedLinkReason(const std::string& link);
 
 // Writes all of bytes to fd, again after an interrupted or partial write.
 // False when a write fails or takes nothing (errno then tells why: ENOSPC

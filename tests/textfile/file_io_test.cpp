@@ -126,5 +126,52 @@ TEST_F(FileIo, TheTemporaryCannotBeForeseenOrRedirectedAndOldOnesAreRemoved) {
   EXPECT_EQ(left.size(), 7u);  // nothing of the three saves stays behind
 }
 
+// Links in a folder everyone may write to (sticky, as /tmp) are followed
+// only when they are this user's or the folder owner's; elsewhere, and for
+// everything that is not such a link, nothing changes.
+TEST_F(FileIo, ALinkAnotherUserPlantedInASharedFolderIsNeverWrittenThrough) {
+  if (::geteuid() != 0) GTEST_SKIP() << "giving a link to another user needs root";
+  constexpr uid_t kOther = 65534;
+  fs::create_directories(dir_ / "shared");
+  fs::create_directories(dir_ / "private");
+  ::chmod(at("shared").c_str(), 01777);
+  ::chmod(at("private").c_str(), 0777);  // writable by all, but not sticky
+  put("victim", "mine");
+  const auto link = [&](const char* name, const std::string& target, uid_t owner) {
+    fs::create_symlink(target, dir_ / name);
+    ASSERT_EQ(::lchown(at(name).c_str(), owner, owner), 0);
+  };
+  link("shared/planted", at("victim"), kOther);
+  link("shared/own", at("victim"), 0);
+  link("shared/dir", at("private"), kOther);
+  link("private/theirs", at("victim"), kOther);
+  link("chain", at("shared/planted"), 0);
+  const struct {
+    const char* path;
+    const char* refused;  // the link refused, or null
+  } cases[] = {
+      {"shared/planted", "shared/planted"},
+      {"chain", "shared/planted"},        // one's own link on the way to it
+      {"shared/dir/file", "shared/dir"},  // a planted folder link
+      {"shared/./x/../planted", "shared/planted"},
+      {"shared/own", nullptr},
+      {"private/theirs", nullptr},  // not sticky: the folder is the writer's choice
+      {"shared/missing", nullptr},
+      {"victim", nullptr},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(plantedLink(at(c.path)), c.refused ? std::optional(at(c.refused)) : std::nullopt)
+        << c.path;
+    EXPECT_EQ(writeFileAtomically(at(c.path), "written"), !c.refused) << c.path;
+    if (c.refused) {
+      EXPECT_EQ(bytes("victim"), "mine") << c.path;
+    }
+    put("victim", "mine");
+  }
+  // The folder's owner may put links there for everyone.
+  ::chown(at("shared").c_str(), kOther, kOther);
+  EXPECT_EQ(plantedLink(at("shared/planted")), std::nullopt);
+}
+
 }  // namespace
 }  // namespace kelvane::textfile

@@ -28,6 +28,7 @@
 #include "history/display_diff.h"
 #include "history/export.h"
 #include "history/store.h"
+#include "textfile/file_io.h"
 #include "ui/history/run_list_model.h"
 
 namespace kelvane::ui {
@@ -263,6 +264,9 @@ bool HistoryWindow::exportCsv(const QString& path) {
   QSaveFile file(path);
   try {
     if (!store_) throw std::runtime_error("no history");
+    if (const auto link = textfile::plantedLink(path.toStdString())) {
+      throw std::runtime_error(textfile::plantedLinkReason(*link));
+    }
     const history::CsvExport csv = history::csvExport(store_->seriesTable());
     const std::string& text = csv.text;
     if (file.open(QIODevice::WriteOnly) &&
