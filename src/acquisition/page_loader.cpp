@@ -31,6 +31,18 @@ int settlePauseMs(double waitValue) {
   return ms >= INT_MAX ? INT_MAX : static_cast<int>(ms);
 }
 
+// An address cut from a page goes to the web only: a page that could name
+// a file here would have its text read into HT, and shown or sent on.
+std::optional<std::string> refusedPageAddress(const engine::Engine& engine,
+                                              std::u16string_view url) {
+  if (!engine.urlFromPage()) return std::nullopt;
+  const ResolvedAddress address = resolveAddress(url);
+  if (address.url.empty() || isWebAddress(address.url)) return std::nullopt;
+  return "the address comes from the page's text and is neither http: nor https:, so it is "
+         "not loaded (" +
+         address.url + ")";
+}
+
 PageLoader::PageLoader(engine::Engine& engine, Browser& browser, LoadHost& host,
                        std::chrono::milliseconds timeLimit)
     : engine_(engine), browser_(browser), host_(host), timeLimit_(timeLimit) {}
@@ -129,18 +141,10 @@ void PageLoader::loadByHand(std::u16string_view url) {
 void PageLoader::loadUrl(std::u16string_view url) {
   engine_.ht().clear();
   host_.loadStarting(url);
-  // An address cut from a page goes to the web only: a page that could name
-  // a file here would have its text read into HT, and shown or sent on.
-  if (engine_.urlFromPage()) {
-    const ResolvedAddress address = resolveAddress(url);
-    if (!address.url.empty() && !isWebAddress(address.url)) {
-      engine_.stop();
-      host_.loadFailed(textfile::fromUtf8(
-          "the address comes from the page's text and is neither http: nor https:, so it is "
-          "not loaded (" +
-          address.url + ")"));
-      return;
-    }
+  if (const auto refused = refusedPageAddress(engine_, url)) {
+    engine_.stop();
+    host_.loadFailed(textfile::fromUtf8(*refused));
+    return;
   }
   const Wait first = load(url);
   // A page that sent the browser on and keeps it busy past the deadline is

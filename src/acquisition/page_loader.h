@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -77,6 +78,12 @@ class LoadHost {
   // How long the settle wait lasted.
   virtual void settled(const SettleReport& report) { static_cast<void>(report); }
 };
+
+// Why the URL command's address url may not be loaded: it came from a
+// page's text (Engine::urlFromPage) and is neither an http: nor an https:
+// one. Nothing when it may be loaded.
+std::optional<std::string> refusedPageAddress(const engine::Engine& engine,
+                                              std::u16string_view url);
 
 class PageLoader {
  public:

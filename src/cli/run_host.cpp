@@ -74,7 +74,15 @@ void RunHost::openUrl(std::u16string_view url) {
   LoadReport load;
   load.url = textfile::encodeUtf8(url);
   const auto start = std::chrono::steady_clock::now();
-  if (fetch_ == acquisition::FetchMode::Direct) {
+  const auto refused = acquisition::refusedPageAddress(*engine_, url);
+  if (refused && fetch_ != acquisition::FetchMode::Browser) {
+    // Refused before the direct fetch reads anything.
+    load.fetch = acquisition::FetchMode::Direct;
+    load.error = *refused;
+    writeMessage(err_, "cannot load URL: " + *refused);
+    engine_->ht().clear();
+    engine_->stop();
+  } else if (fetch_ == acquisition::FetchMode::Direct) {
     openUrlDirectly(url, &load);
   } else if (fetch_ == acquisition::FetchMode::Auto) {
     openUrlAuto(url, &load);
