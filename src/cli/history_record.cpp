@@ -1,6 +1,7 @@
 #include "cli/history_record.h"
 
 #include <filesystem>
+#include <utility>
 
 #include "cli/output.h"
 #include "cli/runner.h"
@@ -50,6 +51,7 @@ std::optional<int> HistoryRecorder::prepare() {
     writeLine(err_, e.kind() == HistoryError::Kind::Refused ? programMessage(e.what())
                                                             : cannotRecord(e.what()));
     if (e.kind() == HistoryError::Kind::Refused) return kExitUsage;
+    openFailureSaid_ = true;
   }
   return std::nullopt;
 }
@@ -69,10 +71,19 @@ bool HistoryRecorder::record(const RunSummary& run, engine::TextView display,
   std::error_code ec;
   const auto absolute = std::filesystem::absolute(script, ec);
   entry.script = ec ? script : absolute.lexically_normal().string();
+  const bool opening = !store_;
+  const bool said = std::exchange(openFailureSaid_, false);
   try {
     open();
     store_->record(entry);
     return true;
+  } catch (const HistoryError& e) {
+    refused_ = e.kind() == HistoryError::Kind::Refused;
+    // The run fails either way; an open failure that prepare() has just
+    // said is not said again.
+    if (!(opening && said))
+      writeLine(err_, refused_ ? programMessage(e.what()) : cannotRecord(e.what()));
+    return false;
   } catch (const std::exception& e) {
     writeLine(err_, cannotRecord(e.what()));
     return false;
@@ -131,14 +142,20 @@ int exportHistory(const Options& options, std::FILE* out, std::FILE* err) {
   try {
     HistoryStore store(*options.history, true);
     const history::SeriesTable table = store.seriesTable();
-    if (options.exportFormat != "csv") {
-      const std::string text = history::jsonLines(table);
-      std::fwrite(text.data(), 1, text.size(), out);
-      return kExitNormal;
+    std::string text;
+    std::vector<std::string> leftOut;
+    if (options.exportFormat == "csv") {
+      history::CsvExport csv = history::csvExport(table);
+      text = std::move(csv.text);
+      leftOut = std::move(csv.leftOut);
+    } else {
+      text = history::jsonLines(table);
     }
-    const history::CsvExport csv = history::csvExport(table);
-    std::fwrite(csv.text.data(), 1, csv.text.size(), out);
-    if (!csv.leftOut.empty()) writeMessage(err, leftOutMessage(csv.leftOut));
+    if (!writeBytes(out, text) || std::fflush(out) != 0) {
+      reportStdoutFailure(err);
+      return kExitStopped;
+    }
+    if (!leftOut.empty()) writeMessage(err, leftOutMessage(leftOut));
     return kExitNormal;
   } catch (const std::exception& e) {
     writeMessage(err, "cannot read history: " + std::string(e.what()));

@@ -24,8 +24,9 @@ class HistoryRecorder {
   ~HistoryRecorder();
 
   // Opens the history before any run. A file that is no history, or comes
-  // from a newer program, is refused (exit 2); one that cannot be written now
-  // is said and tried again at every run, which still completes.
+  // from a newer program, or is damaged, is refused (exit 2); one that
+  // cannot be written now is said and tried again at every run, which still
+  // completes (the first run after this says nothing more of it).
   std::optional<int> prepare();
   // Records one run; false, with the reason on err, when it could not be.
   bool record(const RunSummary& run, engine::TextView display, const std::string& script);
@@ -33,6 +34,8 @@ class HistoryRecorder {
   // history that cannot be read or written now is said once; the choices
   // are then kept for the rest of the process.
   std::unique_ptr<acquisition::FetchMemory> fetchMemory(std::string watch);
+  // True when the last record() found the file damaged: refused (exit 2).
+  bool refused() const { return refused_; }
 
  private:
   bool open();
@@ -41,6 +44,8 @@ class HistoryRecorder {
   std::FILE* err_;
   std::unique_ptr<history::HistoryStore> store_;
   friend class HistoryFetchMemory;
+  bool openFailureSaid_ = false;
+  bool refused_ = false;
 };
 
 // Prints the history in options.exportFormat; the exit status.

@@ -11,6 +11,7 @@
 
 #include "cli/output.h"
 #include "textfile/file_io.h"
+#include "textfile/lock_wait.h"
 #include "textfile/text_codec.h"
 
 namespace kelvane::cli {
@@ -107,13 +108,16 @@ bool appendRecordLine(const std::string& path, const std::string& line, std::str
           return line.empty() ? std::string() : textfile::finishTornLine(fd, size, "\n") + line;
         },
         &error);
-  } else {
+  } else if (!line.empty()) {
     // A pipe takes the line as its reader reads, but a stop signal is not
-    // held up for long by a reader that stopped.
-    ok = writeFully(fd, line);
-    error = errno;
+    // held up for long by a reader that stopped. A line longer than the
+    // pipe's atomic unit goes in several writes: the lock (which every
+    // writer of records takes) keeps other lines out between them.
+    const textfile::LockWait locked = textfile::lockExclusive(fd);
+    ok = locked == textfile::LockWait::Taken && writeFully(fd, line);
+    error = locked == textfile::LockWait::Taken ? errno : textfile::lockWaitErrno(locked);
   }
-  if (!ok) *reason = error != 0 ? std::strerror(error) : "the reader stopped reading";
+  if (!ok) *reason = error != 0 ? textfile::lockWaitReason(error) : "the reader stopped reading";
   if (::close(fd) != 0 && ok) {
     ok = false;
     *reason = std::strerror(errno);

@@ -1,5 +1,6 @@
 #include "cli/run_session.h"
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 
@@ -10,6 +11,7 @@
 #include "cli/stop_signals.h"
 #include "logging/log_writer.h"
 #include "textfile/file_io.h"
+#include "textfile/lock_wait.h"
 #include "textfile/text_codec.h"
 #include "textfile/web_charset.h"
 
@@ -148,7 +150,9 @@ RunSession::Result RunSession::runOnce(bool more) {
   if (!engine_.interruptRequested()) {
     for (const LoadReport& load : host_.loads()) result.loadFailed |= !load.error.empty();
   }
-  if (result.loadFailed) result.outcome = RunOutcome::Stopped;
+  // A failed load or a script error on the last line ends the run too late
+  // for the driver to see it; here it counts as stopped all the same.
+  if (result.loadFailed || engine_.stopRaisedByLastLine()) result.outcome = RunOutcome::Stopped;
   const auto durationMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                               std::chrono::steady_clock::now() - start)
                               .count();
@@ -181,6 +185,7 @@ RunSession::Result RunSession::runOnce(bool more) {
     }
     if (history_ && !history_->record(summary, engine_.d().view(), textfile::toUtf8(scriptPath_))) {
       result.writeFailed = true;
+      result.historyRefused = history_->refused();
     }
   }
   if (result.outcome == RunOutcome::Normal && options_.log &&
@@ -198,8 +203,12 @@ RunSession::Result RunSession::runOnce(bool more) {
 }
 
 bool RunSession::appendLog(const std::string& path, TextView memo) {
-  if (logging::appendEntry(path, memo, engine_.d().view())) return true;
-  writeLine(err_, textfile::toUtf8(logging::cannotWriteMessage()));
+  int error = 0;
+  if (logging::appendEntry(path, memo, engine_.d().view(), &error)) return true;
+  std::string message = textfile::toUtf8(logging::cannotWriteMessage());
+  if (error == ECANCELED || error == ETIMEDOUT)
+    message += " (" + textfile::lockWaitReason(error) + ")";
+  writeLine(err_, message);
   return false;
 }
 

@@ -46,7 +46,8 @@ class RunSession {
     engine::RunOutcome outcome = engine::RunOutcome::Normal;
     bool loadFailed = false;
     Change change = Change::Unknown;
-    bool writeFailed = false;  // a state, record or log write failed
+    bool writeFailed = false;     // a state, record or log write failed
+    bool historyRefused = false;  // the history turned out damaged
   };
   // One run, then the explanation, the state (and diff), the record and,
   // with --log, the log entry. With more runs to come the browser lets go

@@ -39,12 +39,14 @@ int run(const Options& options, std::FILE* out, std::FILE* err) {
   RunSession::Result last;
   bool changed = false;
   bool failed = false;
+  bool refused = false;
   for (int r = 0; r < options.runs && !stopRequested(); ++r) {
     // The browser lets go of the page between runs; after the last one the
     // process ends anyway.
     last = session.runOnce(r + 1 < options.runs);
     changed = changed || last.change == RunSession::Change::Changed;
     failed = failed || last.writeFailed;
+    refused = refused || last.historyRefused;
   }
   if (!options.diff) {
     if (!writeUtf8(out, session.engine().buffer(options.print).view())) {
@@ -52,6 +54,7 @@ int run(const Options& options, std::FILE* out, std::FILE* err) {
       failed = true;
     }
   }
+  if (refused) return kExitUsage;
   if (last.outcome != engine::RunOutcome::Normal || failed) return kExitStopped;
   return changed ? kExitChanged : kExitNormal;
 }

@@ -16,6 +16,7 @@ int printSettings(const std::string& path, std::FILE* out, std::FILE* err) {
     return kExitUsage;
   }
   int missingFrom = 0;
+  bool printed = true;
   for (const settings::FieldSpec& field : settings::kFields) {
     const int line = static_cast<int>(field.line);
     const LineStatus status = report->status(field.line);
@@ -27,7 +28,7 @@ int printSettings(const std::string& path, std::FILE* out, std::FILE* err) {
     const std::string value = status == LineStatus::Read || startKnown
                                   ? textfile::toUtf8(settings::shownValue(values, field.line))
                                   : "(start value)";
-    writeLine(out, std::to_string(line) + ": " + value);
+    printed = writeLine(out, std::to_string(line) + ": " + value) && printed;
     if (status == LineStatus::Refused) {
       writeMessage(
           err, "line " + std::to_string(line) + " was refused; the field keeps its start value");
@@ -44,7 +45,10 @@ int printSettings(const std::string& path, std::FILE* out, std::FILE* err) {
     writeMessage(err, "the file ends before line " + std::to_string(missingFrom) +
                           "; the later fields keep their start values");
   }
-  std::fflush(out);
+  if (!printed || std::fflush(out) != 0) {
+    reportStdoutFailure(err);
+    return kExitStopped;
+  }
   return kExitNormal;
 }
 

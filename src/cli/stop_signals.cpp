@@ -7,6 +7,8 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "textfile/lock_wait.h"
+
 namespace kelvane::cli {
 namespace {
 
@@ -41,6 +43,8 @@ void installStopSignals() {
   // A closed pipe shows as EPIPE where it is written, after what the run
   // produced has been kept.
   std::signal(SIGPIPE, SIG_IGN);
+  // Waits for another process's lock (log, record, history) end at a stop.
+  textfile::setLockWaitStop(&stopRequested);
 }
 
 bool stopRequested() {

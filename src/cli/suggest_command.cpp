@@ -58,24 +58,31 @@ int suggest(const Options& options, std::FILE* out, std::FILE* err) {
     urls = urlLinesOf(options.script);
     Text loads;
     for (const Text& url : urls) loads += url + u"\r\n";
-    if (!urls.empty() && session.engine().runScriptText(loads) != engine::RunOutcome::Normal)
+    // A page that did not load (also on the last URL line) was said.
+    if (!urls.empty() && (session.engine().runScriptText(loads) != engine::RunOutcome::Normal ||
+                          session.engine().stopRaisedByLastLine()))
       return kExitStopped;
   }
   const Text text = textfile::fromUtf8(*options.suggest);
   const TextView page = session.engine().ht().view();
+  if (workbench::findOccurrence(page, text, options.occurrence) == TextView::npos) {
+    writeMessage(err, "\"" + *options.suggest + "\" does not occur " +
+                          (options.occurrence > 1 ? std::to_string(options.occurrence) + " times "
+                                                  : std::string()) +
+                          "in HT (length " + std::to_string(page.size()) + ")");
+    return kExitUsage;
+  }
   const std::vector<Text> script = suggestScript(page, text, options.occurrence, urls);
   if (script.size() == urls.size()) {
-    if (workbench::findOccurrence(page, text, options.occurrence) == TextView::npos) {
-      writeMessage(err, "\"" + *options.suggest + "\" does not occur " +
-                            (options.occurrence > 1 ? std::to_string(options.occurrence) + " times "
-                                                    : std::string()) +
-                            "in HT (length " + std::to_string(page.size()) + ")");
-      return kExitUsage;
-    }
     writeMessage(err, "no lines found that cut \"" + *options.suggest + "\" out exactly");
     return kExitStopped;
   }
-  for (const Text& line : script) writeUtf8(out, line + u"\r\n");
+  for (const Text& line : script) {
+    if (!writeUtf8(out, line + u"\r\n")) {
+      reportStdoutFailure(err);
+      return kExitStopped;
+    }
+  }
   return kExitNormal;
 }
 

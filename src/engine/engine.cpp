@@ -43,6 +43,7 @@ RunOutcome Engine::runLoaded(const std::function<void()>& load) {
   // Whatever HT holds now, a page put it there or may have.
   ht_.setFromPage(true);
   stopFlag_ = false;
+  stopRaisedByLastLine_ = false;
   load();
   loop_ = LoopState{};
   const int last = lineCount() - 1;
@@ -61,6 +62,7 @@ RunOutcome Engine::runLoaded(const std::function<void()>& load) {
       loop_.jump = false;
     }
   }
+  stopRaisedByLastLine_ = stopFlag_;
   stopFlag_ = false;
   host_.setTimerEnabled(true);
   running_ = false;

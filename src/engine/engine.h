@@ -143,6 +143,10 @@ class Engine {
   // is an http: or https: one.
   bool urlFromPage() const { return urlFromPage_; }
   bool stopFlag() const { return stopFlag_; }
+  // True when the last run ended normally although its last line raised a
+  // stop (a script error there): the driver tests StopFlag before each line
+  // only, so the window's run ends normally; kelvane-run counts it as failed.
+  bool stopRaisedByLastLine() const { return stopRaisedByLastLine_; }
   // Sets StopFlag: the run ends before its next line. For the host (a page
   // that did not load) and for tests.
   void stop() { stopFlag_ = true; }
@@ -238,6 +242,7 @@ class Engine {
   const Text* word_ = &keptWord_;
   LoopState loop_;
   bool stopFlag_ = false;
+  bool stopRaisedByLastLine_ = false;
   bool running_ = false;
   // Some operand of the line running came from a page.
   bool lineFromPage_ = false;

@@ -14,7 +14,7 @@ namespace {
 // clang-format off
 #define KELVANE_SQLITE_FUNCTIONS(X)                                                   \
   X(open_v2) X(errmsg) X(errstr) X(close) X(close_v2) X(extended_result_codes)       \
-  X(busy_timeout) X(exec) X(last_insert_rowid) X(prepare_v2) X(finalize)             \
+  X(busy_handler) X(exec) X(last_insert_rowid) X(prepare_v2) X(finalize)             \
   X(bind_int64) X(bind_double) X(bind_text64) X(bind_null) X(step) X(reset)          \
   X(clear_bindings) X(column_type) X(column_int64) X(column_double) X(column_text)   \
   X(column_bytes)
@@ -67,8 +67,26 @@ Database::~Database() {
   sqlite().close_v2(db_);
 }
 
-void Database::setBusyTimeout(int ms) {
-  sqlite().busy_timeout(db_, ms);
+namespace {
+
+// SQLite calls this while another connection holds a lock it needs; count
+// is 0 at the first call of each such wait.
+int onBusy(void* waiter, int count) {
+  auto* w = static_cast<textfile::LockWaiter*>(waiter);
+  if (count == 0) w->reset();
+  return w->keepWaiting() ? 1 : 0;
+}
+
+}  // namespace
+
+void Database::waitForOtherConnections() {
+  sqlite().busy_handler(db_, onBusy, &busyWait_);
+}
+
+std::optional<textfile::LockWait> Database::waitGaveUp() const {
+  const textfile::LockWait outcome = busyWait_.outcome();
+  if (outcome == textfile::LockWait::Taken) return std::nullopt;
+  return outcome;
 }
 
 void Database::fail(int code) const {

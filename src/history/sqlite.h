@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "textfile/lock_wait.h"
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -39,14 +41,18 @@ class Database {
   // The first column of the first row of a query, an integer.
   int64_t queryInt(const char* sql);
   int64_t lastInsertId() const;
-  // How long a statement waits for another connection's lock before it
-  // fails as busy.
-  void setBusyTimeout(int ms);
+  // A statement that meets another connection's lock waits for it as
+  // textfile/lock_wait.h says (in short steps, ending at a stop or after
+  // the limit), then fails as busy.
+  void waitForOtherConnections();
+  // Why the last such wait gave up; nothing when it did not.
+  std::optional<textfile::LockWait> waitGaveUp() const;
   sqlite3* handle() { return db_; }
   [[noreturn]] void fail(int code) const;
 
  private:
   sqlite3* db_ = nullptr;
+  textfile::LockWaiter busyWait_;
 };
 
 class Statement {

@@ -14,6 +14,7 @@
 #include "history/series.h"
 #include "history/sqlite.h"
 #include "textfile/file_io.h"
+#include "textfile/lock_wait.h"
 #include "textfile/text_codec.h"
 
 namespace kelvane::history {
@@ -21,8 +22,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// How long a writer waits for another one, then how often it starts over.
-constexpr int kBusyTimeoutMs = 5000;
+// How often a writer starts over after a lock error that came without a
+// wait (another process was turning a new file to the write-ahead log); a
+// wait for another writer's lock is bounded by textfile::lockWaitLimit().
 constexpr int kAttempts = 4;
 
 uint64_t fnv1a(std::string_view bytes) {
@@ -31,12 +33,35 @@ uint64_t fnv1a(std::string_view bytes) {
   return h;
 }
 
-HistoryError failed(const std::string& path, const std::exception& e) {
+// A damaged file is refused like a foreign one, wherever the damage shows;
+// anything else failed.
+HistoryError failed(const std::string& path, const SqliteError& e) {
+  if (e.code() == SQLITE_CORRUPT || e.code() == SQLITE_NOTADB) {
+    return HistoryError(HistoryError::Kind::Refused,
+                        path + " is damaged (" + e.what() + "); it is left alone");
+  }
   return HistoryError(HistoryError::Kind::Failed, path + ": " + e.what());
 }
 
 bool transient(const SqliteError& e) {
   return e.code() == SQLITE_BUSY || e.code() == SQLITE_LOCKED;
+}
+
+// A busy error is tried again only when it came without a wait that gave up
+// (the wait itself was the bound) and no stop was asked for; otherwise the
+// error says why it gave up.
+std::optional<HistoryError> finalBusy(const std::string& path, const SqliteError& e,
+                                      const Database* db, int attempt) {
+  if (!transient(e)) return std::nullopt;
+  using textfile::LockWait;
+  LockWait gaveUp = db ? db->waitGaveUp().value_or(LockWait::Taken) : LockWait::Taken;
+  if (gaveUp == LockWait::Taken && textfile::lockWaitStopped()) gaveUp = LockWait::Stopped;
+  if (gaveUp != LockWait::Taken) {
+    return HistoryError(HistoryError::Kind::Failed,
+                        path + ": " + textfile::lockWaitReason(textfile::lockWaitErrno(gaveUp)));
+  }
+  if (attempt == kAttempts) return failed(path, e);
+  return std::nullopt;
 }
 
 std::string environment(const char* name) {
@@ -100,12 +125,13 @@ HistoryStore::HistoryStore(const std::string& path, bool readOnly) : path_(path)
     for (int attempt = 1;; ++attempt) {
       try {
         db_ = std::make_unique<Database>(path, !readOnly, readOnly);
-        db_->setBusyTimeout(kBusyTimeoutMs);
+        db_->waitForOtherConnections();
         openSchema(readOnly);
         break;
       } catch (const SqliteError& e) {
+        if (!transient(e)) throw;
+        if (auto final = finalBusy(path, e, db_.get(), attempt)) throw *final;
         db_.reset();
-        if (!transient(e) || attempt == kAttempts) throw;
         std::this_thread::sleep_for(std::chrono::milliseconds(20 * attempt));
       }
     }
@@ -213,7 +239,8 @@ int64_t HistoryStore::record(const RunEntry& run) {
       id = recordOnce(run);
       break;
     } catch (const SqliteError& e) {
-      if (!transient(e) || attempt == kAttempts) throw failed(path_, e);
+      if (!transient(e)) throw failed(path_, e);
+      if (auto final = finalBusy(path_, e, db_.get(), attempt)) throw *final;
       std::this_thread::sleep_for(std::chrono::milliseconds(20 * attempt));
     }
   }

@@ -16,8 +16,8 @@ namespace kelvane::history {
 
 class Database;
 
-// Why a history cannot be used. Refused: the file is no history of ours or
-// comes from a newer program; it is left as it is. Failed: anything else
+// Why a history cannot be used. Refused: the file is no history of ours,
+// comes from a newer program or is damaged; it is left as it is. Failed: anything else
 // (read-only, disk full, locked for too long), with SQLite's reason.
 class HistoryError : public std::runtime_error {
  public:

@@ -253,7 +253,10 @@ std::string entryBytes(TextView memo, TextView display, LogEncoding encoding) {
   return cp932WithReferences(text);
 }
 
-bool appendEntry(const std::string& path, TextView memo, TextView display) {
+bool appendEntry(const std::string& path, TextView memo, TextView display, int* failure) {
+  int unused = 0;
+  int& reported = failure ? *failure : unused;
+  reported = 0;
   if (path.empty()) return false;
   // O_NONBLOCK: opening a FIFO must not wait for a reader, nor writing into
   // one for room. Only a regular file is taken as a log.
@@ -315,6 +318,7 @@ bool appendEntry(const std::string& path, TextView memo, TextView display) {
     // the lock, so no other writer has anything in it.
     struct stat after {};
     if (!ok && created && ::fstat(fd, &after) == 0 && after.st_size == 0) ::unlink(opened.c_str());
+    if (!ok) reported = error;
     if (::close(fd) != 0) ok = false;
     return ok;
   }

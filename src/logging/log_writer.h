@@ -39,12 +39,15 @@ std::string entryBytes(TextView memo, TextView display, LogEncoding encoding);
 // Appends one entry to the file at path (UTF-8 file name), creating it when
 // missing (through a dangling link, the file the link names). A new, empty or
 // plain ASCII log gets CP932 unless the entry does not fit, then UTF-8; an
-// existing log keeps its encoding. Returns false when the file cannot be
-// opened (empty path, missing folder, no permission), is no regular file (a
-// folder, a FIFO, a device) or the entry cannot be written whole; a partly
-// written entry is taken back, so the log is left as it was. The window then
-// shows cannotWriteMessage().
-bool appendEntry(const std::string& path, TextView memo, TextView display);
+// existing log keeps its encoding.
+// Returns false when the file cannot be opened (empty path, missing folder,
+// no permission), is no regular file (a folder, a FIFO, a device) or the
+// entry cannot be written whole; a partly written entry is taken back, so the
+// log is left as it was. The window then shows cannotWriteMessage(). *error
+// (optional) gets the errno of a failed append: ECANCELED or ETIMEDOUT when
+// the wait for another writer's lock gave up (textfile/lock_wait.h), 0 when
+// the file could not be used.
+bool appendEntry(const std::string& path, TextView memo, TextView display, int* error = nullptr);
 
 // Logファイルに書き込めません．
 Text cannotWriteMessage();

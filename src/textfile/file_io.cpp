@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 #include <random>
 
 #include "textfile/bulk_memory.h"
+#include "textfile/lock_wait.h"
 
 namespace kelvane::textfile {
 namespace {
@@ -265,11 +265,13 @@ std::string finishTornLine(int fd, uint64_t size, std::string_view lineEnd) {
 bool appendLocked(int fd, const std::function<std::string(uint64_t size)>& compose, int* error,
                   uint64_t* sizeBefore) {
   *error = 0;
-  int locked;
-  while ((locked = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+  const LockWait locked = lockExclusive(fd);
+  if (locked != LockWait::Taken) {
+    *error = lockWaitErrno(locked);
+    return false;
   }
   struct stat before {};
-  if (locked != 0 || ::fstat(fd, &before) != 0) {
+  if (::fstat(fd, &before) != 0) {
     *error = errno;
     return false;
   }

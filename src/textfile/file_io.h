@@ -57,12 +57,14 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes);
 
 // Appends to a regular file that other processes may append to at the same
 // time, opened with O_APPEND. Under an exclusive lock on the file (flock;
-// every writer here takes it; held until fd is closed), compose(size) returns the bytes to append,
-// knowing the file's size (it may read the file's head or tail through fd).
-// When the write fails part way (a full disk), the part is taken back if the
-// file then ends with exactly it: bytes that others wrote are never removed.
-// Returns false, with *error set to the errno, when the bytes were not all
-// written; *sizeBefore (optional) gets the size the bytes were appended at.
+// every writer here takes it; held until fd is closed; a wait for it ends as
+// textfile/lock_wait.h says, with *error ECANCELED or ETIMEDOUT),
+// compose(size) returns the bytes to append, knowing the file's size (it may
+// read the file's head or tail through fd). When the write fails part way (a
+// full disk), the part is taken back if the file then ends with exactly it:
+// bytes that others wrote are never removed. Returns false, with *error set
+// to the errno, when the bytes were not all written; *sizeBefore (optional)
+// gets the size the bytes were appended at.
 bool appendLocked(int fd, const std::function<std::string(uint64_t size)>& compose, int* error,
                   uint64_t* sizeBefore = nullptr);
 

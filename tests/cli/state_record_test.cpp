@@ -1,5 +1,8 @@
-// kelvane-run --state, --diff and --record.
+// kelvane-run --state, --diff and --record, and how every run ends under
+// stop signals.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 
 #include <nlohmann/json.hpp>
@@ -191,6 +194,51 @@ TEST_F(State, RecordHoldsOneJsonLinePerRun) {
   EXPECT_EQ(fetched["final_url"].get<std::string>().rfind("file://", 0), 0u) << fetched;
 }
 
+// Lines longer than a pipe takes at once, from two processes into one FIFO:
+// each arrives whole.
+TEST_F(State, LongRecordLinesFromSeveralProcessesReachAFifoWhole) {
+  using namespace std::chrono_literals;
+  const auto fifo = (dir_ / "fifo").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  // The marker that misses is in the record: lines of over 5 KiB.
+  const auto script = write("s.spt", "GETA\tHT\tV1\t\"" + std::string(5000, 'q') + "\"\r\n");
+  const std::vector<std::string> args = {
+      KELVANE_RUN, "--runs", "30", "--record", fifo, "--page", write("p.html", "<p>x</p>"), script};
+  pid_t writers[] = {spawnProgram(args), spawnProgram(args)};
+  std::string text;
+  int running = 2;
+  for (int waited = 0; waited < 6000;) {
+    char chunk[1 << 16];
+    const ssize_t n = ::read(reader, chunk, sizeof chunk);
+    if (n > 0) {
+      text.append(chunk, static_cast<size_t>(n));
+      continue;
+    }
+    if (running == 0) break;
+    for (pid_t& w : writers) {
+      int status = 0;
+      if (w > 0 && ::waitpid(w, &status, WNOHANG) == w) {
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kExitNormal) << status;
+        w = 0;
+        --running;
+      }
+    }
+    std::this_thread::sleep_for(5ms);
+    ++waited;
+  }
+  ::close(reader);
+  EXPECT_EQ(running, 0);
+  std::istringstream lines(text);
+  int whole = 0;
+  for (std::string line; std::getline(lines, line);) {
+    EXPECT_TRUE(json::accept(line)) << line.substr(0, 200);
+    whole += json::accept(line) ? 1 : 0;
+  }
+  EXPECT_EQ(whole, 60);
+}
+
 TEST_F(State, ARecordThatCannotBeWrittenIsAUsageErrorBeforeAnyRun) {
   const auto fifo = (dir_ / "fifo").string();
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -216,7 +264,12 @@ TEST_F(State, StopSignalsAndStuckOrClosedOutputsKeepWhatTheRunProduced) {
   const auto record = (dir_ / "runs.jsonl").string();
   const auto fifo = (dir_ / "fifo").string();
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const auto log = (dir_ / "log.txt").string();
+  const auto history = (dir_ / "h.sqlite").string();
+  ASSERT_EQ(run({"--history", history, "--page", page, copy}).status, kExitNormal);
   enum class Out { Closed, Unread, Null };
+  // Another process holding the lock of the log or the history.
+  enum class Held { None, Log, History };
   const struct {
     const char* name;
     std::vector<std::string> args;
@@ -224,6 +277,7 @@ TEST_F(State, StopSignalsAndStuckOrClosedOutputsKeepWhatTheRunProduced) {
     int signal;  // 0: none sent
     int status;  // the exit status, or the signal that ended it
     bool stateWritten;
+    Held held = Held::None;
   } cases[] = {
       {"diff into a closed pipe",
        {"--state", state, "--diff", "--page", page, copy},
@@ -249,6 +303,20 @@ TEST_F(State, StopSignalsAndStuckOrClosedOutputsKeepWhatTheRunProduced) {
        SIGHUP,
        SIGHUP,
        false},
+      {"log locked by another writer",
+       {"--state", state, "--record", record, "--log", log, "--page", page, copy},
+       Out::Null,
+       SIGTERM,
+       SIGTERM,
+       true,
+       Held::Log},
+      {"history locked by another writer",
+       {"--state", state, "--record", record, "--history", history, "--page", page, copy},
+       Out::Null,
+       SIGTERM,
+       SIGTERM,
+       true,
+       Held::History},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -260,6 +328,14 @@ TEST_F(State, StopSignalsAndStuckOrClosedOutputsKeepWhatTheRunProduced) {
     if (c.out == Out::Closed) ::close(out[0]);
     // A reader that opens the FIFO and never reads.
     const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int logHolder = ::open(log.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (c.held == Held::Log) ::flock(logHolder, LOCK_EX);
+    sqlite3* historyHolder = nullptr;
+    ASSERT_EQ(sqlite3_open(history.c_str(), &historyHolder), SQLITE_OK);
+    if (c.held == Held::History) {
+      ASSERT_EQ(sqlite3_exec(historyHolder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr),
+                SQLITE_OK);
+    }
     std::vector<std::string> args = {KELVANE_RUN};
     args.insert(args.end(), c.args.begin(), c.args.end());
     const pid_t pid = spawnProgram(args, c.out == Out::Null ? -1 : out[1]);
@@ -277,13 +353,17 @@ TEST_F(State, StopSignalsAndStuckOrClosedOutputsKeepWhatTheRunProduced) {
       EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.status) << status;
     }
     EXPECT_EQ(readState(state).display == u"before", !c.stateWritten);
-    if (c.signal == SIGHUP) {
+    if (c.signal == SIGHUP || c.held != Held::None) {
+      // The run's other outputs are written: a stop in a lock wait comes
+      // after the run ended normally.
       const auto line = textfile::readFileBytes(record).value_or("");
       ASSERT_FALSE(line.empty());
-      EXPECT_EQ(json::parse(line)["outcome"], "stopped");
+      EXPECT_EQ(json::parse(line)["outcome"], c.held == Held::None ? "stopped" : "normal");
     }
     if (c.out != Out::Closed) ::close(out[0]);
     ::close(reader);
+    ::close(logHolder);
+    sqlite3_close(historyHolder);
   }
 }
 

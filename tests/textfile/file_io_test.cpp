@@ -1,12 +1,16 @@
 #include "textfile/file_io.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <set>
+
+#include "textfile/lock_wait.h"
 
 namespace kelvane::textfile {
 namespace {
@@ -171,6 +175,47 @@ TEST_F(FileIo, ALinkAnotherUserPlantedInASharedFolderIsNeverWrittenThrough) {
   // The folder's owner may put links there for everyone.
   ::chown(at("shared").c_str(), kOther, kOther);
   EXPECT_EQ(plantedLink(at("shared/planted")), std::nullopt);
+}
+
+// An append behind another process's lock (a second open file holds it here)
+// waits, but gives up at a stop request or after the limit, and goes on once
+// the lock is free; what it gave up on leaves the file as it was.
+TEST_F(FileIo, AnAppendBehindAHeldLockGivesUpAtAStopOrAfterTheLimit) {
+  using namespace std::chrono_literals;
+  put("log", "kept\n");
+  const int holder = ::open(at("log").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  setLockWaitLimit(300ms);
+  static bool stop = false;
+  setLockWaitStop([] { return stop; });
+  const struct {
+    bool stop, held;
+    int error;
+    std::chrono::milliseconds least, most;
+  } cases[] = {
+      {true, true, ECANCELED, 0ms, 100ms},
+      {false, true, ETIMEDOUT, 300ms, 1000ms},
+      {true, false, 0, 0ms, 100ms},  // a free lock is taken even after a stop
+  };
+  for (const auto& c : cases) {
+    stop = c.stop;
+    if (!c.held) ::flock(holder, LOCK_UN);
+    const int fd = ::open(at("log").c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+    int error = -1;
+    const auto start = std::chrono::steady_clock::now();
+    const bool ok = appendLocked(
+        fd, [](uint64_t) { return std::string("new\n"); }, &error);
+    const auto took = std::chrono::steady_clock::now() - start;
+    ::close(fd);
+    EXPECT_EQ(ok, c.error == 0);
+    EXPECT_EQ(error, c.error);
+    EXPECT_GE(took, c.least);
+    EXPECT_LT(took, c.most);
+    EXPECT_EQ(bytes("log"), c.held ? "kept\n" : "kept\nnew\n");
+  }
+  ::close(holder);
+  setLockWaitStop(nullptr);
+  setLockWaitLimit(kLockWaitLimit);
 }
 
 }  // namespace
