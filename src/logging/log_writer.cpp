@@ -73,9 +73,10 @@ class LogClassifier {
 };
 
 // A log keeps the encoding its first entry with non-ASCII text gave it, so
-// its head and its tail tell the encoding; only when both are plain ASCII
-// and the entry is not is the middle read, up to its first non-ASCII text.
-// An append thus costs the same for a log of any length.
+// its head and its tail tell the encoding; nothing between them is read, so
+// an append costs the same for a log of any length. A log whose both ends are
+// plain ASCII is taken as a new one: its middle, if it holds any non-ASCII
+// text, got it by the same rule.
 constexpr size_t kWindow = size_t{1} << 16;
 
 bool hasNonAscii(const LogClassifier& c) {
@@ -105,7 +106,7 @@ struct LogEnd {
   std::string finish;  // written before the entry: ends what a killed writer left
 };
 
-LogEnd inspectLog(int fd, uint64_t size, bool asciiEntry) {
+LogEnd inspectLog(int fd, uint64_t size) {
   LogEnd end;
   if (size == 0) return end;
   const bool whole = size <= 2 * kWindow;
@@ -125,22 +126,6 @@ LogEnd inspectLog(int fd, uint64_t size, bool asciiEntry) {
     head.feed(textfile::readTail(fd, kWindow, kWindow));
     invalid = invalid || head.decided();
     nonAscii = nonAscii || hasNonAscii(head);
-    if (!nonAscii && !asciiEntry) {
-      // Both ends are plain ASCII: read on to the middle's first non-ASCII
-      // text, and a window beyond it.
-      LogClassifier middle;
-      uint64_t beyond = 0;
-      for (uint64_t at = kWindow; at < size - kWindow && beyond < kWindow && !middle.decided();) {
-        const uint64_t n = std::min<uint64_t>(kWindow, size - kWindow - at);
-        const std::string chunk = textfile::readTail(fd, at + n, static_cast<size_t>(n));
-        if (chunk.empty()) break;
-        middle.feed(chunk);
-        if (hasNonAscii(middle)) beyond += chunk.size();
-        at += chunk.size();
-      }
-      invalid = middle.decided();
-      nonAscii = hasNonAscii(middle);
-    }
   }
   if (invalid) {
     end.kind = ExistingLog::Cp932;
@@ -261,9 +246,6 @@ bool appendEntry(const std::string& path, TextView memo, TextView display, int* 
   // O_NONBLOCK: opening a FIFO must not wait for a reader, nor writing into
   // one for room. Only a regular file is taken as a log.
   constexpr int kFlags = O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-  const Text text = entryText(memo, display);
-  const bool asciiEntry =
-      std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80; });
   // A log that another writer removed (its append failed on a new file)
   // while this one waited for the lock is opened again.
   for (int attempt = 0; attempt < 8; ++attempt) {
@@ -306,7 +288,7 @@ bool appendEntry(const std::string& path, TextView memo, TextView display, int* 
             removed = true;
             return {};
           }
-          const LogEnd end = inspectLog(fd, size, asciiEntry);
+          const LogEnd end = inspectLog(fd, size);
           return end.finish + entryBytes(memo, display, chooseEncoding(end.kind, memo, display));
         },
         &error);

@@ -39,7 +39,8 @@ std::string entryBytes(TextView memo, TextView display, LogEncoding encoding);
 // Appends one entry to the file at path (UTF-8 file name), creating it when
 // missing (through a dangling link, the file the link names). A new, empty or
 // plain ASCII log gets CP932 unless the entry does not fit, then UTF-8; an
-// existing log keeps its encoding.
+// existing log keeps its encoding. Only the log's first and last 64 KiB are
+// read: a longer log whose both ends are plain ASCII counts as plain ASCII.
 // Returns false when the file cannot be opened (empty path, missing folder,
 // no permission), is no regular file (a folder, a FIFO, a device) or the
 // entry cannot be written whole; a partly written entry is taken back, so the
