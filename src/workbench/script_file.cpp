@@ -2,7 +2,6 @@
 
 #include "engine/text.h"
 #include "textfile/file_io.h"
-#include "textfile/lines.h"
 
 namespace kelvane::workbench {
 
@@ -12,7 +11,9 @@ std::optional<ScriptText> readScript(const std::string& path) {
   const auto bytes = textfile::readFileBytes(path);
   if (!bytes) return std::nullopt;
   ScriptText script;
-  script.lines = textfile::splitLines(textfile::decodeText(*bytes, &script.encoding));
+  const Text text = textfile::decodeText(*bytes, &script.encoding);
+  script.lines = textfile::splitLines(text);
+  script.lineEnd = textfile::lineEndOf(text);
   script.byteOrderMark =
       script.encoding == textfile::Encoding::Utf8 && bytes->starts_with("\xEF\xBB\xBF");
   return script;
@@ -38,7 +39,7 @@ std::optional<std::string> encodeScript(const ScriptText& script, EncodeError* e
       }
       return std::nullopt;
     }
-    bytes += "\r\n";
+    bytes += textfile::encodeUtf8(textfile::lineEndText(script.lineEnd));
   }
   return bytes;
 }

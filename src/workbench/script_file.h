@@ -1,6 +1,6 @@
 // A script file as the editor reads and saves it: the lines, and how the
-// file was written (CP932 or UTF-8, with or without a byte order mark), so
-// that saving keeps it.
+// file was written (CP932 or UTF-8, with or without a byte order mark, its
+// line ends), so that saving keeps it.
 #pragma once
 
 #include <optional>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/text.h"
+#include "textfile/lines.h"
 #include "textfile/text_codec.h"
 
 namespace kelvane::workbench {
@@ -16,14 +17,15 @@ struct ScriptText {
   std::vector<engine::Text> lines;
   textfile::Encoding encoding = textfile::Encoding::Cp932;
   bool byteOrderMark = false;
+  textfile::LineEnd lineEnd = textfile::LineEnd::CrLf;
 };
 
-// The file's lines (ended by CR or CR LF; a lone LF stays inside its line);
-// nothing when the file cannot be read.
+// The file's lines, split as a run reads them (textfile::splitLines), and
+// its line end; nothing when the file cannot be read.
 std::optional<ScriptText> readScript(const std::string& path);
 
-// The bytes a script is saved as: each line followed by CR LF, in the
-// script's encoding. A character that CP932 cannot hold is an error: its
+// The bytes a script is saved as: each line followed by the script's line
+// end, in its encoding. A character that CP932 cannot hold is an error: its
 // line (0-based) and column (from 1) are stored and nothing is returned.
 struct EncodeError {
   int line = 0;

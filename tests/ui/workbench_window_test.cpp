@@ -87,6 +87,25 @@ class WorkbenchTest : public QObject {
     QCOMPARE(bytesOf(path), std::string("PUT\t\"\x82\xA0\"\tD\r\nCR\tD\r\n"));  // untouched
   }
 
+  // A file keeps its line ends: LF (no CR anywhere) is read as lines and
+  // saved with LF, CR LF and CR stay what they were.
+  void savesWithTheFilesLineEnds() {
+    const std::pair<std::string, std::string> cases[] = {
+        {"CLEAR\tD\nCR\tD\n", "CLEAR\tD\nCR\tD\nCR\tD\n"},
+        {"CLEAR\tD\r\nCR\tD\r\n", "CLEAR\tD\r\nCR\tD\r\nCR\tD\r\n"},
+        {"CLEAR\tD\rCR\tD\r", "CLEAR\tD\rCR\tD\rCR\tD\r"},
+    };
+    for (const auto& [before, after] : cases) {
+      const QString path = dir_.filePath("e.spt");
+      writeBytes(path, before);
+      ScriptWorkbench bench(path, {});
+      QCOMPARE(bench.editor()->blockCount(), 2);
+      bench.editor()->appendPlainText(QStringLiteral("CR\tD"));
+      QCOMPARE(bench.trySave(), std::nullopt);
+      QCOMPARE(bytesOf(path), after);
+    }
+  }
+
  private:
   QTemporaryDir dir_;
 };

@@ -139,17 +139,19 @@ void ScriptWorkbench::setTitle() {
                  (editor_->document()->isModified() ? QStringLiteral(" *") : QString()));
 }
 
+// Every line, the last too, ends with CR LF: a lone LF put back inside a
+// line is then read as part of it, as in the file.
 Text ScriptWorkbench::scriptText() const {
   Text text = editor_->toPlainText().toStdU16String();
   Text script;
-  script.reserve(text.size() + text.size() / 16);
+  script.reserve(text.size() + text.size() / 16 + 2);
   for (char16_t c : text) {
     if (c == u'\n')
       script += u"\r\n";
     else
       script += (c == kLineFeedSign && lineFeedsShown_) ? u'\n' : c;
   }
-  return script;
+  return script += u"\r\n";
 }
 
 bool ScriptWorkbench::save() {
@@ -164,7 +166,7 @@ std::optional<QString> ScriptWorkbench::trySave() {
   workbench::ScriptText out = file_;
   out.lines.clear();
   const Text text = scriptText();
-  for (size_t at = 0; at <= text.size();) {
+  for (size_t at = 0; at < text.size();) {
     const size_t end = std::min(text.find(u"\r\n", at), text.size());
     out.lines.emplace_back(text.substr(at, end - at));
     at = end + 2;

@@ -37,7 +37,7 @@ class ScriptWorkbench : public QWidget {
  public:
   ScriptWorkbench(const QString& path, PageSource source, QWidget* parent = nullptr);
 
-  // Saves the script in its encoding with CR LF; false (and a message) when
+  // Saves the script in its encoding and line ends; false (and a message) when
   // a character does not fit or the file cannot be written.
   bool save();
   // The same without the message box: the error's text, or nothing.
