@@ -174,6 +174,10 @@
             <translation>&amp;Export CSV...</translation>
         </message>
         <message>
+            <source>CSVを書き出しました: %1</source>
+            <translation>CSV written: %1</translation>
+        </message>
+        <message>
             <source>%1 回の実行  %2</source>
             <translation>%1 runs  %2</translation>
         </message>
@@ -405,6 +409,22 @@
         <message>
             <source>スクリプト編集(&amp;E)</source>
             <translation>&amp;Edit script</translation>
+        </message>
+        <message>
+            <source>新しいウォッチ(&amp;O)…</source>
+            <translation>&amp;Open a new watch…</translation>
+        </message>
+        <message>
+            <source>設定ファイルを選び、そのウォッチを別のウィンドウで開きます</source>
+            <translation>Chooses a settings file and opens that watch in a window of its own</translation>
+        </message>
+        <message>
+            <source>新しいウォッチを開けません．</source>
+            <translation>Cannot open the new watch.</translation>
+        </message>
+        <message>
+            <source>設定を保存しました: %1</source>
+            <translation>Settings saved: %1</translation>
         </message>
         <message>
             <source>マニュアルが見つかりません．</source>

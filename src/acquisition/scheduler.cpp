@@ -65,8 +65,7 @@ void Scheduler::autoUpdateChanged() {
 }
 
 void Scheduler::toggleFromMenu() {
-  menuMarked_ = autoUpdate_ == 0;
-  setAutoUpdate(menuMarked_ ? 1 : 0);
+  setAutoUpdate(autoUpdate_ == 0 ? 1 : 0);
 }
 
 void Scheduler::setIntervalText(std::u16string_view text) {

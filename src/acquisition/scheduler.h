@@ -71,11 +71,11 @@ class Scheduler {
   // Timer1 on exactly when the switch is not 0 (Check1_Click).
   void autoUpdateChanged();
 
-  // The popup-menu item "タイマーON(&T)": flips the switch and its check
-  // mark (mnuTimerOn_Click).
+  // The popup-menu item "タイマーON(&T)": flips the switch (mnuTimerOn_Click).
+  // Its check mark is the switch itself, so the item and the box always
+  // agree, whichever of them changed it.
   void toggleFromMenu();
-  bool menuMarked() const { return menuMarked_; }
-  void setMenuMarked(bool on) { menuMarked_ = on; }
+  bool menuMarked() const { return autoUpdate_ != 0; }
 
   // The interval box changed: IntervalMinutes is recomputed from it
   // (Text4_Change).
@@ -102,7 +102,6 @@ class Scheduler {
   SchedulerDelegate& delegate_;
   Clock clock_;
   int autoUpdate_ = 0;
-  bool menuMarked_ = false;
   int16_t intervalMinutes_ = 0;
   int64_t minuteCount_ = 0;
   TimeWindowBoxes window_;

@@ -58,12 +58,24 @@ class AboutTest : public QObject {
     QVERIFY(!box.isVisible());
   }
 
-  void noKeyboardReactionOfItsOwn() {
-    frmSplash box;
-    box.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&box));
-    QTest::keyClick(&box, Qt::Key_Escape);
-    QVERIFY(box.isVisible());
+  // Escape and Enter close it, wherever the focus is in it; other keys do not.
+  void escapeAndEnterClose() {
+    const struct {
+      Qt::Key key;
+      bool closes;
+    } keys[] = {
+        {Qt::Key_Escape, true}, {Qt::Key_Return, true}, {Qt::Key_Enter, true}, {Qt::Key_A, false}};
+    for (const auto& k : keys) {
+      frmSplash box;
+      box.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&box));
+      for (QWidget* target : {static_cast<QWidget*>(&box), box.findChild<QWidget*>("CloseBtn")}) {
+        box.show();
+        target->setFocus();
+        QTest::keyClick(target, k.key);
+        QCOMPARE(box.isVisible(), !k.closes);
+      }
+    }
   }
 };
 

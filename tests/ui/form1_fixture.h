@@ -82,6 +82,8 @@ class Form1Fixture {
   int quits_ = 0;
   // The change notices the window gave: summary, then body.
   std::vector<QStringList> notices_;
+  // The arguments of each program the window started.
+  std::vector<QStringList> started_;
   // The watch's settings file (kelvane --settings); empty: the default.
   QString settingsFile_;
 
@@ -98,6 +100,10 @@ class Form1Fixture {
       return browser;
     };
     options.quit = [this] { ++quits_; };
+    options.startProgram = [this](const QStringList& arguments) {
+      started_.push_back(arguments);
+      return true;
+    };
     options.notify = [this](const QString& summary, const QString& body) {
       notices_.push_back({summary, body});
     };
@@ -143,5 +149,6 @@ class Form1Fixture {
     fillBrowserHolder_ = nullptr;
     quits_ = 0;
     notices_.clear();
+    started_.clear();
   }
 };

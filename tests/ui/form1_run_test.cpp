@@ -117,6 +117,10 @@ class Form1RunTest : public QObject, protected Form1Fixture {
          [](auto&, Form1& f) {
            return f.companions().workbench() && f.companions().workbench()->isVisible();
          }},
+        {"mnuNewWatch", "新しいウォッチ(&O)…", false,
+         [](auto& t, Form1&) {
+           return t.started_ == std::vector<QStringList>{{"--settings", t.path("w2.cnf")}};
+         }},
     };
     for (size_t i = 0; i < std::size(items); ++i) {
       reset();
@@ -132,6 +136,7 @@ class Form1RunTest : public QObject, protected Form1Fixture {
       QVERIFY(!item->isSeparator() && !item->isChecked());
       child<QLineEdit>(*form, "Text5")->setText(path("k.log"));
       dialogs_->colors = {blue};
+      dialogs_->files = {path("w2.cnf")};
       choose(*form, item);
       QVERIFY2(items[i].done(*this, *form), items[i].caption);
     }

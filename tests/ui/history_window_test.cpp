@@ -50,6 +50,10 @@ class HistoryWindowTest : public QObject, protected Form1Fixture {
     QVERIFY(line);
     QCOMPARE(line->count(), 3);
     QCOMPARE(line->at(0).y() + line->at(1).y() + line->at(2).y(), 298.0 + 318 + 318);
+    // The export says where it wrote.
+    QVERIFY(history->exportCsv(path("h.csv")));
+    QCOMPARE(history->statusText(),
+             QString("CSVを書き出しました: ") + QDir::toNativeSeparators(path("h.csv")));
   }
 
   // Series past the CSV's bound are named in a box beside the export.

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -108,6 +109,19 @@ bool frmSplash::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   return QWidget::eventFilter(watched, event);
+}
+
+// The box has nothing to type into: the keys a dialog closes with close it.
+void frmSplash::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      CloseBtn_Click();
+      return;
+    default:
+      QWidget::keyPressEvent(event);
+  }
 }
 
 QPixmap frmSplash::logo(int size) {

@@ -1,5 +1,6 @@
 // frmSplash, the about box: the product, its version, the copyright and
-// the support address. Modeless; a click inside it or its button closes it.
+// the support address. Modeless; a click inside it, its button, Escape or
+// Enter closes it.
 #pragma once
 
 #include <QWidget>
@@ -27,6 +28,7 @@ class frmSplash : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QFrame* Frame1_;

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTimeAxis>
+#include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -273,6 +274,8 @@ bool HistoryWindow::exportCsv(const QString& path) {
         file.write(text.data(), static_cast<qint64>(text.size())) ==
             static_cast<qint64>(text.size()) &&
         file.commit()) {
+      status_->setText(QCoreApplication::translate("History", "CSVを書き出しました: %1")
+                           .arg(QDir::toNativeSeparators(path)));
       if (!csv.leftOut.empty()) showLeftOut(csv.leftOut);
       return true;
     }
@@ -300,6 +303,10 @@ void HistoryWindow::showLeftOut(const std::vector<std::string>& labels) {
   box->setDetailedText(names.join(QLatin1Char('\n')));
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->open();
+}
+
+QString HistoryWindow::statusText() const {
+  return status_->text();
 }
 
 void HistoryWindow::exportClicked() {

@@ -38,9 +38,11 @@ class HistoryWindow : public QWidget {
   // or more compare the first with the last.
   void chooseRows(const QList<int>& rows);
   void showSeries(const QString& label);
-  // Writes the CSV export to path; false, with a message box, on failure.
-  // The series past the CSV's bound are named in a box (leftOutBox).
+  // Writes the CSV export to path and says so in the status line; false,
+  // with a message box, on failure. The series past the CSV's bound are
+  // named in a box (leftOutBox).
   bool exportCsv(const QString& path);
+  QString statusText() const;
 
   QTabWidget* tabs() const { return tabs_; }
   QTableView* runList() const { return list_; }

@@ -7,6 +7,7 @@
 
 #include "platform/dialogs.h"
 #include "ui/main_window/manual.h"
+#include "ui/main_window/window_place.h"
 #include "ui/workbench/script_workbench.h"
 
 namespace kelvane::ui {
@@ -26,9 +27,7 @@ void CompanionWindows::showAbout() {
     about_ = new frmSplash(window_);
     about_->setAttribute(Qt::WA_DeleteOnClose);
     about_->adjustSize();
-    QRect box = about_->frameGeometry();
-    box.moveCenter(window_->frameGeometry().center());
-    about_->move(box.topLeft());
+    placeOver(about_, window_);
   }
   about_->fillLabels();
   bringUp(about_.data());
@@ -38,6 +37,7 @@ void CompanionWindows::showHistory(const QString& historyPath) {
   if (!history_) {
     history_ = new HistoryWindow(historyPath, window_);
     history_->setAttribute(Qt::WA_DeleteOnClose);
+    placeOver(history_, window_);
   } else {
     history_->reload();
   }
@@ -52,8 +52,13 @@ void CompanionWindows::showWorkbench(const QString& scriptPath, PageSource sourc
   }
   auto* bench = new ScriptWorkbench(scriptPath, std::move(source), window_);
   workbench_ = bench;
+  placeOver(bench, window_);
   bench->show();
   bench->runPreview();
+}
+
+bool CompanionWindows::closeWorkbench() {
+  return !workbench_ || workbench_->close();
 }
 
 void CompanionWindows::showManual(const QString& programDir) {

@@ -24,7 +24,8 @@ class CompanionWindows {
   CompanionWindows(QWidget* window, platform::Dialogs& dialogs)
       : window_(window), dialogs_(dialogs) {}
 
-  // A new box opens over the middle of the main window; an open one comes
+  // Each window opens over the middle of the main window, inside the
+  // screen's work area (window_place.h). A new box opens; an open one comes
   // up again.
   void showAbout();
   frmSplash* about() const { return about_; }
@@ -33,6 +34,10 @@ class CompanionWindows {
   // The workbench on the script file; an open one comes to the front.
   void showWorkbench(const QString& scriptPath, PageSource source);
   QWidget* workbench() const { return workbench_; }
+  // Closes the workbench as its own frame would: with unsaved edits it asks
+  // to save, discard or cancel. False when the user cancelled (or a save
+  // failed) and the workbench stays.
+  bool closeWorkbench();
   // The manual found from the program's folder, or a message saying where
   // it was looked for.
   void showManual(const QString& programDir);

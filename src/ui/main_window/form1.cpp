@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -12,6 +13,7 @@
 #include <QOpenGLContext>
 #include <QOpenGLWidget>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <algorithm>
 
@@ -46,6 +48,7 @@ Form1::Form1(StartOptions options, QWidget* parent)
       settings_(pages_.setting, pages_.web, look_.appearance(),
                 [this](const char* name) { return menuItem(name); }),
       companions_(this, *dialogs_),
+      status_(this),
       view_({
           .window = this,
           .data = &pages_.data,
@@ -107,15 +110,19 @@ void Form1::connectSignals() {
   connect(s.Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
   connect(s.QuitBtn, &QPushButton::clicked, this, &Form1::QuitBtn_Click);
   connect(pages_.web.Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+  // Enter in the URL box loads its page, as a browser's address bar does.
+  connect(pages_.web.Text2, &QLineEdit::returnPressed, this, &Form1::Command3_Click);
   for (QLineEdit* box : {s.ScriptPath, s.Text5}) {
     connect(box, &QLineEdit::editingFinished, this, &Form1::makePathsAbsolute);
   }
   connect(s.ScriptList, &QListWidget::itemDoubleClicked, this, [this] { mnuScriptEdit_Click(); });
 
   // The automatic update follows its boxes, changed by the user or the
-  // program (a greyed Check1 counts as on).
-  onCheckStateChanged(s.Check1, this,
-                      [this] { run_->setAutoUpdate(checkValue(pages_.setting.Check1)); });
+  // program (a greyed Check1 counts as on); タイマーON shows the switch too.
+  onCheckStateChanged(s.Check1, this, [this] {
+    run_->setAutoUpdate(checkValue(pages_.setting.Check1));
+    menuItem("mnuTimerOn")->setChecked(run_->autoUpdateMarked());
+  });
   connect(s.Text4, &QLineEdit::textChanged, this,
           [this](const QString& text) { run_->setInterval(text); });
   for (QLineEdit* box : {s.Text7, s.Text8, s.Text9, s.Text10}) {
@@ -229,7 +236,10 @@ void Form1::Command5_Click() {
   const std::string path = settingsPath_.toStdString();
   if (!settings::makeSettingsFolder(path) || !settings::saveSettings(path, currentSettings())) {
     dialogs_->showMessage(this, QString::fromStdU16String(settings::cannotWriteMessage()));
+    return;
   }
+  status_.show(QCoreApplication::translate("Form1", "設定を保存しました: %1")
+                   .arg(QDir::toNativeSeparators(settingsPath_)));
 }
 
 void Form1::makePathsAbsolute() {
@@ -243,8 +253,11 @@ void Form1::makePathsAbsolute() {
 }
 
 void Form1::QuitBtn_Click() {
+  // Unsaved script edits are not thrown away: the workbench asks first, and
+  // a cancel there keeps the program going.
+  if (!companions_.closeWorkbench()) return;
   // Everything ends now: a run, a page load or a wait in progress ends at
-  // its next look, nothing is saved, no window stays.
+  // its next look, no setting is saved, no window stays.
   endEverything();
   if (companions_.about()) companions_.about()->hide();
   hide();
@@ -257,7 +270,12 @@ void Form1::QuitBtn_Click() {
 
 void Form1::closeEvent(QCloseEvent* event) {
   // Form_Unload: the about box goes with the main window, and so does
-  // whatever was going on: the program ends with its last window.
+  // whatever was going on: the program ends with its last window. Unsaved
+  // script edits are asked about first, as 終了 does.
+  if (!companions_.closeWorkbench()) {
+    event->ignore();
+    return;
+  }
   if (companions_.about()) companions_.about()->close();
   endEverything();
   event->accept();
@@ -272,8 +290,8 @@ void Form1::endEverything() {
 // ---- the popup menu -----------------------------------------------------------
 
 void Form1::mnuTimerOn_Click() {
+  // Check1 follows, and its change sets the item's mark.
   setCheckValue(pages_.setting.Check1, run_->toggleAutoUpdate());
-  menuItem("mnuTimerOn")->setChecked(run_->autoUpdateMarked());
 }
 
 void Form1::mnuManual_Click() {
@@ -285,6 +303,21 @@ void Form1::mnuHistory_Click() {
   // One History window; choosing the item again brings it up to date.
   companions_.showHistory(
       QString::fromStdString(history::historyPathFor(settingsPath_.toStdString())));
+}
+
+void Form1::mnuNewWatch_Click() {
+  // Watches are kept side by side: the chooser starts in this one's folder.
+  const auto file = dialogs_->chooseOpenFile(this, QFileInfo(settingsPath_).absolutePath());
+  if (!file) return;
+  const QStringList arguments{QStringLiteral("--settings"), *file};
+  const bool started =
+      options_.startProgram
+          ? options_.startProgram(arguments)
+          : QProcess::startDetached(QCoreApplication::applicationFilePath(), arguments);
+  if (!started) {
+    dialogs_->showMessage(this,
+                          QCoreApplication::translate("Form1", "新しいウォッチを開けません．"));
+  }
 }
 
 void Form1::mnuScriptEdit_Click() {
@@ -352,6 +385,7 @@ void Form1::keyPressEvent(QKeyEvent* event) {
 void Form1::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   Form_Resize();
+  status_.place();
 }
 
 // A window restored from minimised is laid out again: the size it was given

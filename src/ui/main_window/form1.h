@@ -2,9 +2,9 @@
 // over the parts that do the work: the pages and their layout (FormPages),
 // the popup menu (PopupMenu), the stored settings (SettingsBinding), the
 // window's outer bounds (WindowBounds), the display's look (DisplayLook),
-// the windows it opens (CompanionWindows), and the run controller that
-// hosts the engine and the automatic update, which sees the window through
-// a WindowView.
+// the windows it opens (CompanionWindows), the status line (StatusLine),
+// and the run controller that hosts the engine and the automatic update,
+// which sees the window through a WindowView.
 #pragma once
 
 #include <QWidget>
@@ -19,6 +19,7 @@
 #include "ui/main_window/form_pages.h"
 #include "ui/main_window/popup_menu.h"
 #include "ui/main_window/settings_binding.h"
+#include "ui/main_window/status_line.h"
 #include "ui/main_window/window_bounds.h"
 #include "ui/main_window/window_view.h"
 
@@ -55,6 +56,9 @@ struct StartOptions {
   acquisition::Scheduler::Clock clock;
   // Ends the program (QuitBtn, mnuExit); quits the event loop when empty.
   std::function<void()> quit;
+  // Starts another window program with these arguments, false when it
+  // could not; this program, detached, when empty.
+  std::function<bool(const QStringList& arguments)> startProgram;
   // Tells the desktop that an automatic run changed the display; a desktop
   // notification when empty.
   std::function<void(const QString& summary, const QString& body)> notify;
@@ -95,6 +99,9 @@ class Form1 : public QWidget {
   // The script workbench on the script file (also a double-click on the
   // script list).
   void mnuScriptEdit_Click();
+  // Another watch in a window of its own, its settings file chosen here
+  // (as kelvane --new-watch does).
+  void mnuNewWatch_Click();
   // The tab control and the window.
   void SSTab1_Click(int previousTab);
   void SSTab1_DblClick() { mnuShowT_Click(); }
@@ -113,6 +120,7 @@ class Form1 : public QWidget {
   const SettingsBinding& settingsBinding() const { return settings_; }
   const CompanionWindows& companions() const { return companions_; }
   const QString& settingsPath() const { return settingsPath_; }
+  const StatusLine& statusLine() const { return status_; }
   // The settings as the window holds them now (what Command5 saves).
   settings::Settings currentSettings() const;
 
@@ -146,6 +154,7 @@ class Form1 : public QWidget {
   DisplayLook look_;
   SettingsBinding settings_;
   CompanionWindows companions_;
+  StatusLine status_;
   WindowView view_;
   std::unique_ptr<RunController> run_;
   QString settingsPath_;

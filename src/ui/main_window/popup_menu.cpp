@@ -31,6 +31,9 @@ std::span<const PopupItem> popupItems() {
        QT_TRANSLATE_NOOP("Form1", "これまでの実行の表示、差分、数値のグラフを見ます")},
       {"mnuScriptEdit", QT_TRANSLATE_NOOP("Form1", "スクリプト編集(&E)"),
        &Form1::mnuScriptEdit_Click},
+      {"mnuNewWatch", QT_TRANSLATE_NOOP("Form1", "新しいウォッチ(&O)…"), &Form1::mnuNewWatch_Click,
+       false,
+       QT_TRANSLATE_NOOP("Form1", "設定ファイルを選び、そのウォッチを別のウィンドウで開きます")},
   };
   return kItems;
 }

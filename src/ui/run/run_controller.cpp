@@ -127,7 +127,6 @@ void RunController::startTimer() {
   acquisition::Scheduler& scheduler = timer_->scheduler();
   timer_->setTimerEnabled(true);
   scheduler.makeFirstTickDue();
-  scheduler.setMenuMarked(scheduler.autoUpdate() != 0);
 }
 
 // ---- runs ------------------------------------------------------------------
