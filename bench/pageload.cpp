@@ -61,12 +61,12 @@ class TimedBrowser : public kelvane::acquisition::Browser {
  public:
   TimedBrowser(kelvane::acquisition::Browser& real, const QElapsedTimer& clock)
       : real_(real), clock_(clock) {}
-  void Navigate(std::u16string_view url) override {
+  void startLoading(std::u16string_view url) override {
     idleSeenAt = 0;
-    real_.Navigate(url);
+    real_.startLoading(url);
   }
-  bool Busy() const override {
-    const bool busy = real_.Busy();
+  bool loading() const override {
+    const bool busy = real_.loading();
     if (!busy && idleSeenAt == 0) idleSeenAt = clock_.nsecsElapsed();
     return busy;
   }

@@ -14,14 +14,14 @@
 #include <vector>
 
 #include "check.h"
-#include "cli/display_state.h"
+#include "history/display_diff.h"
 #include "textfile/text_codec.h"
 
 namespace {
 
 // The function under test: the one place to change when it moves.
 std::string diffUnderTest(std::u16string_view before, std::u16string_view after) {
-  return kelvane::cli::unifiedDiff(before, after);
+  return kelvane::history::unifiedDiff(before, after);
 }
 
 std::u16string textOf(std::string_view bytes, bool units) {

@@ -3,6 +3,7 @@
 # - every folder of src/ has its place in the README's layout, and an include
 #   from one folder to another points down that stack, never up or sideways;
 # - Qt is included only where it is allowed (the list below);
+# - the history store opened only by history/, run/ and the History window;
 # - no window handler names below the window;
 # - no source file grows past 450 lines;
 # - clang-format finds nothing to change (and is there to ask).
@@ -68,6 +69,12 @@ qt=$(grep -rlE '^#include *[<"](Q|qt)' src | sort | while read -r file; do
   echo "$qt_files" | grep -qxF "$file" || echo "$file"
 done)
 [ -z "$qt" ] || fail "Qt included where it is not allowed: $qt"
+
+# The history store is opened by the history itself, by the run layer (the
+# one recorder of runs) and by the History window (which reads it); every
+# other part goes through them (history::exportHistory, run::RunRecorder).
+stores=$(grep -rlwE 'HistoryStore' src | grep -vE '^src/(history|run|ui/history)/' | sort)
+[ -z "$stores" ] || fail "the history store opened outside history/, run/ and ui/history/: $stores"
 
 # Handler names (Exec_Click, Timer1_Timer, Text4_Change, Form_Load...) in code,
 # comments left aside, outside the window and the program's main().

@@ -1,5 +1,5 @@
-// The embedded browser as page loading sees it: start a navigation, ask
-// whether it is still going, and read the body markup of the page shown.
+// The embedded browser as page loading sees it: start a load, ask whether
+// it is still going, and read the body markup of the page shown.
 // The window and kelvane-run use the Qt WebEngine adapter of platform/;
 // tests use fakes.
 #pragma once
@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "acquisition/load_record.h"
 
 namespace kelvane::acquisition {
 
@@ -23,25 +25,13 @@ struct PageActivity {
   bool scripted = false;
 };
 
-// What the browser can tell of the last page it loaded, for a record of the
-// load. What it cannot tell stays empty.
-struct LoadFacts {
-  std::string finalUrl;          // the address shown after redirects
-  int status = 0;                // the HTTP status, 0 when not known
-  std::string charset;           // the encoding the page was read in
-  std::optional<int64_t> bytes;  // the page as it came, decompressed
-  // Whether the page may run a script that changes it (the direct fetch
-  // tells, from the bytes it read).
-  std::optional<bool> mayRunScripts;
-};
-
 class Browser {
  public:
   virtual ~Browser() = default;
   // Starts loading the address as the user typed it and returns at once.
-  virtual void Navigate(std::u16string_view url) = 0;
-  // True from the start of a navigation until it has finished.
-  virtual bool Busy() const = 0;
+  virtual void startLoading(std::u16string_view url) = 0;
+  // True from the start of a load until it has finished.
+  virtual bool loading() const = 0;
   // Why the last navigation did not bring a page (connection refused,
   // unknown host, an address that cannot be parsed, an HTTP error status);
   // nothing while it is still going or when the page loaded.
@@ -62,8 +52,11 @@ class Browser {
   // What the browser has seen of the page shown since watchActivity();
   // nothing when it cannot tell, and then the settle wait runs to its cap.
   virtual std::optional<PageActivity> activity() { return std::nullopt; }
-  // What is known of the last navigation once it has finished.
-  virtual LoadFacts loadFacts() const { return {}; }
+  // How this browser fetches its pages.
+  virtual FetchMode fetchMode() const { return FetchMode::Browser; }
+  // Adds to record what is known of the last load once it has finished:
+  // the final address, the HTTP status, the charset, the bytes.
+  virtual void describeLoad(LoadRecord& record) const { static_cast<void>(record); }
 };
 
 }  // namespace kelvane::acquisition

@@ -52,7 +52,8 @@ PageLoader::Wait PageLoader::waitWhileBusy() {
 }
 
 PageLoader::Wait PageLoader::waitUntil(std::chrono::steady_clock::time_point deadline) {
-  while (!host_.abandoned() && host_.now() < deadline && browser_.Busy()) host_.wait(kBusyPollMs);
+  while (!host_.abandoned() && host_.now() < deadline && browser_.loading())
+    host_.wait(kBusyPollMs);
   if (host_.abandoned()) {
     engine_.stop();
     return Wait::Abandoned;
@@ -66,7 +67,10 @@ PageLoader::Wait PageLoader::waitUntil(std::chrono::steady_clock::time_point dea
 
 void PageLoader::settle(SettleMode mode) {
   if (mode == SettleMode::Auto) {
-    host_.settled(settleUntilQuiet(browser_, host_, waitValueNumber(host_.waitValueText())));
+    const SettleReport report =
+        settleUntilQuiet(browser_, host_, waitValueNumber(host_.waitValueText()));
+    record_.settleMs = report.used.count();
+    host_.settled(report);
     return;
   }
   const auto start = host_.now();
@@ -76,11 +80,12 @@ void PageLoader::settle(SettleMode mode) {
     host_.wait(settlePauseMs(waitValueNumber(host_.waitValueText())));
   }
   const auto used = std::chrono::duration_cast<std::chrono::milliseconds>(host_.now() - start);
+  record_.settleMs = used.count();
   host_.settled({SettleMode::Fixed, used, used, false});
 }
 
 std::optional<std::u16string> PageLoader::failedLoad() const {
-  return browser_.Busy() ? std::nullopt : browser_.loadError();
+  return browser_.loading() ? std::nullopt : browser_.loadError();
 }
 
 PageLoader::Wait PageLoader::load(std::u16string_view url) {
@@ -90,7 +95,7 @@ PageLoader::Wait PageLoader::load(std::u16string_view url) {
   const SettleMode mode = host_.settleMode();
   if (mode == SettleMode::Auto) browser_.watchActivity();
   deadline_ = host_.now() + timeLimit_;
-  browser_.Navigate(url);
+  browser_.startLoading(url);
   const Wait wait = waitUntil(deadline_);
   // A navigation that failed leaves the browser showing its own error page:
   // nothing there is worth settling or extracting from.
@@ -106,7 +111,7 @@ PageLoader::Wait PageLoader::load(std::u16string_view url) {
   if (const auto error = failedLoad()) {
     engine_.ht().clear();
     engine_.stop();
-    host_.loadFailed(*error);
+    fail(*error);
     return wait;
   }
   const auto readUntil = std::max(deadline_, host_.now() + kBodyReadGrace);
@@ -120,30 +125,56 @@ PageLoader::Wait PageLoader::load(std::u16string_view url) {
   if (!body) {
     engine_.ht().clear();
     engine_.stop();
-    if (wait == Wait::Done) {
-      host_.loadFailed(browser_.loadError().value_or(u"the page did not answer"));
-    }
+    if (wait == Wait::Done) fail(browser_.loadError().value_or(u"the page did not answer"));
   } else {
     engine_.ht().assign(*body);
   }
   if (wait == Wait::TimedOut) {
-    host_.timedOut(url);
+    timeOut(url);
   } else if (body) {
     host_.loaded();
   }
   return wait;
 }
 
+void PageLoader::fail(std::u16string_view reason) {
+  record_.error = textfile::toUtf8(reason);
+  host_.loadFailed(reason);
+}
+
+void PageLoader::timeOut(std::u16string_view url) {
+  record_.error = "the page did not finish loading in time";
+  host_.timedOut(url);
+}
+
+void PageLoader::beginRecord(std::u16string_view url) {
+  record_ = {};
+  record_.url = textfile::toUtf8(url);
+  record_.fetch = browser_.fetchMode();
+}
+
+void PageLoader::endRecord(std::chrono::steady_clock::time_point start) {
+  // A program that is ending asks the browser nothing more.
+  if (!host_.abandoned()) browser_.describeLoad(record_);
+  record_.loadMs =
+      std::chrono::duration_cast<std::chrono::milliseconds>(host_.now() - start).count();
+}
+
 void PageLoader::loadByHand(std::u16string_view url) {
+  const auto start = host_.now();
+  beginRecord(url);
   load(url);
+  endRecord(start);
 }
 
 void PageLoader::loadUrl(std::u16string_view url) {
+  const auto start = host_.now();
+  beginRecord(url);
   engine_.ht().clear();
   host_.loadStarting(url);
   if (const auto refused = refusedPageAddress(engine_, url)) {
     engine_.stop();
-    host_.loadFailed(textfile::fromUtf8(*refused));
+    fail(textfile::fromUtf8(*refused));
     return;
   }
   const Wait first = load(url);
@@ -151,8 +182,9 @@ void PageLoader::loadUrl(std::u16string_view url) {
   // told as a time-out too, once. The deadline is the load's own: a page
   // that never finished waits no longer.
   if (first != Wait::Abandoned && waitUntil(deadline_) == Wait::TimedOut && first == Wait::Done) {
-    host_.timedOut(url);
+    timeOut(url);
   }
+  endRecord(start);
 }
 
 }  // namespace kelvane::acquisition

@@ -107,6 +107,8 @@ class PageLoader {
   // host which URL it loads, loads it, and waits once more for a browser
   // that is still busy.
   void loadUrl(std::u16string_view url);
+  // The record of the last load (by hand or by a URL command).
+  const LoadRecord& lastLoad() const { return record_; }
 
  private:
   Wait load(std::u16string_view url);
@@ -114,6 +116,11 @@ class PageLoader {
   void settle(SettleMode mode);
   // Why the navigation failed, once the browser has finished with it.
   std::optional<std::u16string> failedLoad() const;
+  // Starts the record of a load of url.
+  void beginRecord(std::u16string_view url);
+  void endRecord(std::chrono::steady_clock::time_point start);
+  void fail(std::u16string_view reason);
+  void timeOut(std::u16string_view url);
 
   engine::Engine& engine_;
   Browser& browser_;
@@ -121,6 +128,7 @@ class PageLoader {
   const std::chrono::milliseconds timeLimit_;
   // The deadline of the load going on.
   std::chrono::steady_clock::time_point deadline_{};
+  LoadRecord record_;
 };
 
 }  // namespace kelvane::acquisition

@@ -31,7 +31,7 @@ SettleReport settleUntilQuiet(Browser& browser, LoadHost& host, double waitValue
     const auto waited = std::chrono::duration_cast<milliseconds>(host.now() - start);
     report.used = std::min(waited, report.cap);
     if (waited >= report.cap || host.abandoned()) return report;
-    if (!browser.Busy() && browser.loadError()) return report;  // failed meanwhile
+    if (!browser.loading() && browser.loadError()) return report;  // failed meanwhile
     const auto page = browser.activity();
     if (page && page->quietFor >= kQuietPeriod &&
         (!page->scripted || waited >= kScriptedPageMinimum)) {

@@ -5,40 +5,13 @@
 
 namespace kelvane::cli {
 
-using engine::Text;
 using engine::TextView;
 
-namespace {
-
-constexpr size_t kContext = 40;
-
-}  // namespace
-
-void MissExplainer::markerNotFound(const engine::SearchMiss& miss) {
-  auto [it, added] = misses_.try_emplace(miss.line);
-  if (!added) {
-    ++it->second.times;
-    return;
-  }
-  Miss& m = it->second;
-  m.line = miss.line;
-  m.command = engine::upperCopy(miss.command);
-  m.marker.assign(miss.marker);
-  const engine::BufferName* name = engine::findBufferName(miss.source);
-  m.source = name ? Text(name->name) : Text(miss.source);
-  m.sourceLength = miss.text.size();
-  m.from = miss.from;
-  m.after.assign(miss.after);
-  if (!withCandidates_) return;
-  m.candidates = findNearMisses(miss.text, miss.from, miss.marker);
-  for (const NearMiss& near : m.candidates) {
-    m.contexts.emplace_back(miss.text.substr(near.position - 1, kContext));
-  }
-}
-
-void MissExplainer::write(std::FILE* err) const {
+void writeExplanation(const run::MissLog& misses, std::FILE* err) {
+  using workbench::NearMiss;
+  constexpr size_t kContext = run::MissLog::kContext;
   const auto quoted = [](TextView text) { return "\"" + escaped(text) + "\""; };
-  for (const auto& [line, m] : misses_) {
+  for (const auto& [line, m] : misses.misses()) {
     // A buffer by its name, a literal as written.
     const TextView source = m.source;
     const bool literal = source.size() >= 2 && source.front() == u'"' && source.back() == u'"';
@@ -52,7 +25,7 @@ void MissExplainer::write(std::FILE* err) const {
     if (m.times > 1) writeLine(err, "    missed " + std::to_string(m.times) + " times in the run");
     for (size_t k = 0; k < m.candidates.size(); ++k) {
       const NearMiss& near = m.candidates[k];
-      std::string text = std::string("    ") + nearMissName(near.kind);
+      std::string text = std::string("    ") + workbench::nearMissName(near.kind);
       if (near.kind == NearMiss::Kind::Prefix) {
         text += " " + quoted(TextView(m.marker).substr(0, near.length)) + " (" +
                 std::to_string(near.length) + " of " + std::to_string(m.marker.size()) + ")";

@@ -3,52 +3,23 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <charconv>
 #include <climits>
 #include <filesystem>
-#include <optional>
 
 #include "cli/output.h"
 
 namespace kelvane::cli {
-namespace {
 
-// The milliseconds of a settle line ("auto, 412 ms of at most 9720: ..."):
-// the first number in it.
-std::optional<int64_t> settleMilliseconds(std::string_view text) {
-  const size_t at = text.find_first_of("0123456789");
-  if (at == std::string_view::npos) return std::nullopt;
-  int64_t ms = 0;
-  if (std::from_chars(text.data() + at, text.data() + text.size(), ms).ec != std::errc()) {
-    return std::nullopt;
-  }
-  return ms;
-}
-
-}  // namespace
-
-// What the module tells besides filling HT, as lines on standard error.
+// What the module tells besides filling HT and the record, as lines on
+// standard error.
 void PageLoaderClient::report(void* context, int event, const char* utf8Text) {
   auto* self = static_cast<PageLoaderClient*>(context);
   if (event == KELVANE_PAGE_LOAD_FAILED) {
     writeMessage(self->err_, std::string("cannot load URL: ") + utf8Text);
-    self->load_->error = utf8Text;
   } else if (event == KELVANE_PAGE_TIMED_OUT) {
     writeMessage(self->err_, std::string("the page did not finish loading in time: ") + utf8Text);
-    self->load_->error = "the page did not finish loading in time";
-  } else if (event == KELVANE_PAGE_SETTLED) {
-    if (self->trace_) writeLine(self->err_, std::string("    settle: ") + utf8Text);
-    self->load_->settleMs = settleMilliseconds(utf8Text);
-  } else if (event == KELVANE_PAGE_FINAL_URL) {
-    self->load_->finalUrl = utf8Text;
-  } else if (event == KELVANE_PAGE_STATUS) {
-    int status = 0;
-    const std::string_view text(utf8Text);
-    if (std::from_chars(text.data(), text.data() + text.size(), status).ec == std::errc()) {
-      self->load_->status = status;
-    }
-  } else if (event == KELVANE_PAGE_CHARSET) {
-    self->load_->charset = utf8Text;
+  } else if (event == KELVANE_PAGE_SETTLED && self->trace_) {
+    writeLine(self->err_, std::string("    settle: ") + utf8Text);
   }
 }
 
@@ -108,7 +79,8 @@ PageLoaderClient::~PageLoaderClient() {
 }
 
 void PageLoaderClient::openUrl(engine::Engine& engine, std::u16string_view url,
-                               std::u16string_view waitValue, std::FILE* err, LoadReport* load) {
+                               std::u16string_view waitValue, std::FILE* err,
+                               acquisition::LoadRecord* load) {
   load->fetch = acquisition::FetchMode::Browser;
   std::string reason;
   if (!this->load(&reason)) {
@@ -118,7 +90,6 @@ void PageLoaderClient::openUrl(engine::Engine& engine, std::u16string_view url,
     return;
   }
   err_ = err;
-  load_ = load;
   const KelvanePageRequest request{KELVANE_PAGELOADER_ABI,
                                    sizeof(engine::Engine),
                                    &engine,
@@ -128,7 +99,8 @@ void PageLoaderClient::openUrl(engine::Engine& engine, std::u16string_view url,
                                    waitValue.size(),
                                    settleMode_ == acquisition::SettleMode::Auto ? 1 : 0,
                                    this,
-                                   &PageLoaderClient::report};
+                                   &PageLoaderClient::report,
+                                   load};
   const char* error = nullptr;
   started_ = true;
   if (entry_(&request, &error) != 0) {
@@ -137,7 +109,6 @@ void PageLoaderClient::openUrl(engine::Engine& engine, std::u16string_view url,
     writeMessage(err, load->error);
     engine.stop();
   }
-  load_ = nullptr;
   std::fflush(err);
 }
 

@@ -8,8 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "acquisition/load_modes.h"
-#include "cli/run_record.h"
+#include "acquisition/load_record.h"
 #include "engine/engine.h"
 #include "pageloader/module.h"
 
@@ -25,9 +24,9 @@ class PageLoaderClient {
 
   // Loads url into HT as the URL command does, with waitValue as the
   // settle wait. Failures are written to err, one line each, and stop the
-  // run; what the loader tells of the load goes into *load.
+  // run; the loader's record of the load goes into *load.
   void openUrl(engine::Engine& engine, std::u16string_view url, std::u16string_view waitValue,
-               std::FILE* err, LoadReport* load);
+               std::FILE* err, acquisition::LoadRecord* load);
 
   void setSettleMode(acquisition::SettleMode mode) { settleMode_ = mode; }
   // Writes how long each settle wait lasted to err.
@@ -51,7 +50,6 @@ class PageLoaderClient {
   acquisition::SettleMode settleMode_ = acquisition::SettleMode::Fixed;
   bool trace_ = false;
   std::FILE* err_ = stderr;
-  LoadReport* load_ = nullptr;  // the load under way
 };
 
 }  // namespace kelvane::cli

@@ -17,22 +17,20 @@ using engine::TextView;
 namespace {
 
 // The direct fetch's surroundings: nothing to wait for, since the fetch has
-// finished when Navigate returns, and no script runs in a fetched page, so
+// finished when its load has started, and no script runs in a fetched page, so
 // there is nothing to settle (the wait value is taken as 0). A failed load
-// is written at once and kept for the run's record.
+// is written at once.
 class DirectLoadHost final : public acquisition::LoadHost {
  public:
-  DirectLoadHost(std::FILE* err, LoadReport* load) : err_(err), load_(load) {}
+  explicit DirectLoadHost(std::FILE* err) : err_(err) {}
   void wait(int) override {}
   std::u16string waitValueText() override { return u"0"; }
   void loadFailed(std::u16string_view reason) override {
-    load_->error = textfile::toUtf8(reason);
-    writeMessage(err_, "cannot load URL: " + load_->error);
+    writeMessage(err_, "cannot load URL: " + textfile::toUtf8(reason));
   }
 
  private:
   std::FILE* err_;
-  LoadReport* load_;
 };
 
 // A page the direct fetch has already brought, handed to the loader as if
@@ -40,11 +38,14 @@ class DirectLoadHost final : public acquisition::LoadHost {
 class FetchedPage final : public acquisition::Browser {
  public:
   explicit FetchedPage(acquisition::DirectBrowser& direct) : direct_(direct) {}
-  void Navigate(std::u16string_view) override {}
-  bool Busy() const override { return false; }
+  void startLoading(std::u16string_view) override {}
+  bool loading() const override { return false; }
   std::optional<std::u16string> loadError() const override { return direct_.loadError(); }
   std::optional<std::u16string> bodyHtml() override { return direct_.bodyHtml(); }
-  acquisition::LoadFacts loadFacts() const override { return direct_.loadFacts(); }
+  acquisition::FetchMode fetchMode() const override { return acquisition::FetchMode::Direct; }
+  void describeLoad(acquisition::LoadRecord& record) const override {
+    direct_.describeLoad(record);
+  }
 
  private:
   acquisition::DirectBrowser& direct_;
@@ -64,14 +65,14 @@ bool scriptAddress(std::u16string_view url) {
 }  // namespace
 
 void RunHost::showMessage(std::u16string_view text) {
-  std::string line = textfile::encodeUtf8(text);
+  const std::string line = textfile::encodeUtf8(text);
   writeLine(err_, line);
-  if (firstMessage_.empty()) firstMessage_ = std::move(line);
+  journal_->message(line);
 }
 
 // The page loader module is loaded on the first URL command only.
 void RunHost::openUrl(std::u16string_view url) {
-  LoadReport load;
+  acquisition::LoadRecord load;
   load.url = textfile::encodeUtf8(url);
   const auto start = std::chrono::steady_clock::now();
   const auto refused = acquisition::refusedPageAddress(*engine_, url);
@@ -93,8 +94,7 @@ void RunHost::openUrl(std::u16string_view url) {
                     std::chrono::steady_clock::now() - start)
                     .count();
   if (load.error.empty() && engine_->interruptRequested()) load.error = "interrupted by a signal";
-  if (!load.error.empty() && firstMessage_.empty()) firstMessage_ = load.error;
-  loads_.push_back(std::move(load));
+  journal_->load(std::move(load));
 }
 
 acquisition::DirectBrowser& RunHost::direct() {
@@ -106,28 +106,22 @@ acquisition::DirectBrowser& RunHost::direct() {
 }
 
 // The same page loading as with the browser, over a fetch that has finished
-// when Navigate returns.
-void RunHost::openUrlDirectly(std::u16string_view url, LoadReport* load) {
-  direct().Navigate(url);
+// when it has started.
+void RunHost::openUrlDirectly(std::u16string_view url, acquisition::LoadRecord* load) {
+  direct().startLoading(url);
   readFetched(url, load);
 }
 
-void RunHost::readFetched(std::u16string_view url, LoadReport* load) {
-  load->fetch = acquisition::FetchMode::Direct;
-  DirectLoadHost host(err_, load);
+void RunHost::readFetched(std::u16string_view url, acquisition::LoadRecord* load) {
+  DirectLoadHost host(err_);
   FetchedPage fetched(direct());
   acquisition::PageLoader loader(*engine_, fetched, host);
   loader.loadUrl(url);
-  const acquisition::LoadFacts facts = direct_->loadFacts();
-  if (facts.status != 0) load->status = facts.status;
-  load->finalUrl = facts.finalUrl;
-  load->bytes = facts.bytes;
-  load->charset = facts.charset;
-  load->settleMs = 0;
+  *load = loader.lastLoad();
   std::fflush(err_);
 }
 
-void RunHost::openUrlAuto(std::u16string_view url, LoadReport* load) {
+void RunHost::openUrlAuto(std::u16string_view url, acquisition::LoadRecord* load) {
   using Way = acquisition::FetchPlan::Way;
   acquisition::FetchPlan plan{Way::Browser, "a script address runs in the browser"};
   if (!scriptAddress(url)) plan = auto_.plan(load->url);
@@ -159,8 +153,9 @@ void RunHost::openUrlAuto(std::u16string_view url, LoadReport* load) {
   if (load->error.empty()) auto_.loaded(load->url, engine_->ht().view(), std::move(directHt));
 }
 
-std::optional<std::u16string> RunHost::probe(std::u16string_view url, LoadReport* load) {
-  direct().Navigate(url);
+std::optional<std::u16string> RunHost::probe(std::u16string_view url,
+                                             acquisition::LoadRecord* load) {
+  direct().startLoading(url);
   if (stopSignal() != 0) {
     readFetched(url, load);  // the run ends: no browser is started for it
     return std::nullopt;
@@ -170,7 +165,9 @@ std::optional<std::u16string> RunHost::probe(std::u16string_view url, LoadReport
     pages_.openUrl(*engine_, url, waitValue_, err_, load);
     return std::nullopt;
   }
-  if (!direct_->loadFacts().mayRunScripts.value_or(true)) {
+  acquisition::LoadRecord fetched;
+  direct_->describeLoad(fetched);
+  if (!fetched.mayRunScripts.value_or(true)) {
     readFetched(url, load);
     if (load->error.empty()) auto_.decideDirect(load->url, "no scripts");
     return std::nullopt;
@@ -191,9 +188,6 @@ void RunHost::endAutoRun(TextView scriptPath, bool normal, bool missed) {
 
 void RunHost::beginRun() {
   if (fetch_ == acquisition::FetchMode::Auto) auto_.beginRun(*engine_);
-  loads_.clear();
-  linesRun_ = 0;
-  firstMessage_.clear();
 }
 
 std::u16string RunHost::timeText() {
@@ -211,7 +205,7 @@ std::array<uint64_t, RunHost::kTraced> RunHost::versions() const {
 }
 
 void RunHost::lineStarting(int index) {
-  ++linesRun_;
+  journal_->lineStarting();
   if (!trace_) return;
   const auto& lines = engine_->scriptLines();
   const TextView line =

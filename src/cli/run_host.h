@@ -13,8 +13,8 @@
 #include "acquisition/direct/direct_browser.h"
 #include "cli/auto_fetch.h"
 #include "cli/page_loader_client.h"
-#include "cli/run_record.h"
 #include "engine/engine.h"
+#include "run/run_journal.h"
 
 namespace kelvane::cli {
 
@@ -28,8 +28,12 @@ class RunHost : public engine::Host {
       : err_(err), trace_(trace), fetch_(fetch) {
     pages_.setTrace(trace);
   }
-  void attach(engine::Engine* engine) { engine_ = engine; }
   void setFetch(acquisition::FetchMode fetch) { fetch_ = fetch; }
+  // The engine it hosts, and the journal its runs are told in.
+  void attach(engine::Engine* engine, run::RunJournal* journal) {
+    engine_ = engine;
+    journal_ = journal;
+  }
   void setWaitValue(engine::Text wait) { waitValue_ = std::move(wait); }
   void setSettleMode(acquisition::SettleMode mode) { pages_.setSettleMode(mode); }
 
@@ -53,26 +57,21 @@ class RunHost : public engine::Host {
   // With --fetch auto, after a run: the verdict on the pages it loaded both
   // ways (normal: it ended normally; missed: a marker search found nothing).
   void endAutoRun(engine::TextView scriptPath, bool normal, bool missed);
-
-  // What a run did, for its record: forgotten when the next run begins.
+  // A run begins (with --fetch auto, the buffers it starts from are kept).
   void beginRun();
-  const std::vector<LoadReport>& loads() const { return loads_; }
-  int64_t linesRun() const { return linesRun_; }
-  // The first message of the run (the engine's or the page loader's).
-  const std::string& firstMessage() const { return firstMessage_; }
 
  private:
   static constexpr size_t kTraced = engine::kStoredBufferCount;
   std::array<uint64_t, kTraced> versions() const;
 
-  void openUrlDirectly(std::u16string_view url, LoadReport* load);
+  void openUrlDirectly(std::u16string_view url, acquisition::LoadRecord* load);
   // The page already fetched by direct_ read into HT.
-  void readFetched(std::u16string_view url, LoadReport* load);
+  void readFetched(std::u16string_view url, acquisition::LoadRecord* load);
   acquisition::DirectBrowser& direct();
-  void openUrlAuto(std::u16string_view url, LoadReport* load);
+  void openUrlAuto(std::u16string_view url, acquisition::LoadRecord* load);
   // Fetched directly first: a page without scripts is read, one with
   // scripts is loaded through the browser too; the text fetched directly.
-  std::optional<std::u16string> probe(std::u16string_view url, LoadReport* load);
+  std::optional<std::u16string> probe(std::u16string_view url, acquisition::LoadRecord* load);
 
   std::FILE* err_;
   bool trace_;
@@ -83,9 +82,7 @@ class RunHost : public engine::Host {
   PageLoaderClient pages_;
   engine::Text waitValue_ = u"8";
   std::array<uint64_t, kTraced> before_{};
-  std::vector<LoadReport> loads_;
-  int64_t linesRun_ = 0;
-  std::string firstMessage_;
+  run::RunJournal* journal_ = nullptr;
 };
 
 }  // namespace kelvane::cli

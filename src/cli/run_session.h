@@ -1,5 +1,6 @@
-// The runs of one kelvane-run process: the engine with its host, and what
-// the options do after each run (explanation, state and diff, record, log).
+// The runs of one kelvane-run process: the engine with its host over the
+// run layer's cycle, and what the options make of each run on the terminal
+// (the explanation, the messages of outputs that failed, the diff).
 #pragma once
 
 #include <cstdio>
@@ -7,48 +8,35 @@
 #include <optional>
 #include <string>
 
-#include "cli/history_record.h"
-#include "cli/miss_explainer.h"
 #include "cli/options.h"
 #include "cli/run_host.h"
 #include "engine/engine.h"
+#include "run/watch_run.h"
 
 namespace kelvane::cli {
 
-class RunSession {
+class RunSession : private run::Front {
  public:
   RunSession(const Options& options, std::FILE* out, std::FILE* err);
-  ~RunSession();
+  ~RunSession() override;
   RunSession(const RunSession&) = delete;
   RunSession& operator=(const RunSession&) = delete;
 
-  // HT from --page, and the state and record files checked before any run:
-  // an exit status when one of them cannot be used.
+  // HT from --page, and the state, record and history files checked before
+  // any run: an exit status when one of them cannot be used.
   std::optional<int> prepare();
 
   void setScriptPath(engine::TextView path) { scriptPath_.assign(path); }
   void setWaitValue(engine::TextView wait) { host_.setWaitValue(engine::Text(wait)); }
   void setSettleMode(acquisition::SettleMode mode) { host_.setSettleMode(mode); }
   void setFetch(acquisition::FetchMode fetch);
-  // Without --state the display is compared with the previous run's in
-  // memory (for --watch's report).
-  void compareInMemory(bool on) { compareInMemory_ = on; }
   // Every run recorded in this history (--history, or a watch's own); with
   // --fetch auto, the fetch choices are kept there too, under the watch
   // (by default the script's path).
   void setHistoryPath(const std::string& path);
   void setFetchWatch(std::string watch) { fetchWatch_ = std::move(watch); }
 
-  enum class Change { Unknown, First, Same, Changed };
-  struct Result {
-    // A failed load stops the run even on the script's last line, where
-    // the engine has no next line to skip and ends normally.
-    engine::RunOutcome outcome = engine::RunOutcome::Normal;
-    bool loadFailed = false;
-    Change change = Change::Unknown;
-    bool writeFailed = false;     // a state, record or log write failed
-    bool historyRefused = false;  // the history turned out damaged
-  };
+  using Result = run::WatchRun::Result;
   // One run, then the explanation, the state (and diff), the record and,
   // with --log, the log entry. With more runs to come the browser lets go
   // of its page.
@@ -59,20 +47,24 @@ class RunSession {
   engine::Engine& engine() { return engine_; }
 
  private:
-  Change compareState(bool* failed);
+  // run::Front
+  void runStarting() override { host_.beginRun(); }
+  void engineFinished(bool normal, bool missed) override;
+  void cannotWrite(run::Output output, const std::string& path, const std::string& reason) override;
+  bool writeToPipe(int fd, std::string_view bytes) override;
 
   const Options& options_;
   std::FILE* out_;
   std::FILE* err_;
   RunHost host_;
   engine::Engine engine_;
-  MissExplainer explainer_;
+  run::WatchRun run_;
   engine::Text scriptPath_;
-  bool compareInMemory_ = false;
-  std::optional<engine::Text> previousDisplay_;
-  std::unique_ptr<HistoryRecorder> history_;
+  bool more_ = true;  // more runs follow the one going on
   std::string fetchWatch_;
-  std::string diff_;  // the run's diff, printed last
 };
+
+// The outputs of a run as kelvane-run's options name them.
+run::Outputs outputsOf(const Options& options);
 
 }  // namespace kelvane::cli

@@ -1,6 +1,5 @@
 #include "cli/runner.h"
 
-#include "cli/history_record.h"
 #include "cli/output.h"
 #include "cli/run_session.h"
 #include "cli/settings_print.h"
@@ -8,6 +7,7 @@
 #include "cli/suggest_command.h"
 #include "cli/watch.h"
 #include "engine/engine.h"
+#include "history/export.h"
 #include "textfile/file_io.h"
 #include "textfile/lines.h"
 #include "textfile/text_codec.h"
@@ -44,7 +44,8 @@ int run(const Options& options, std::FILE* out, std::FILE* err) {
     // The browser lets go of the page between runs; after the last one the
     // process ends anyway.
     last = session.runOnce(r + 1 < options.runs);
-    changed = changed || last.change == RunSession::Change::Changed;
+    // Only a state file makes a changed display an exit status of its own.
+    changed = changed || (options.state && last.change == run::Change::Changed);
     failed = failed || last.writeFailed;
     refused = refused || last.historyRefused;
   }
@@ -55,8 +56,40 @@ int run(const Options& options, std::FILE* out, std::FILE* err) {
     }
   }
   if (refused) return kExitUsage;
-  if (last.outcome != engine::RunOutcome::Normal || failed) return kExitStopped;
+  if (!last.normal() || failed) return kExitStopped;
   return changed ? kExitChanged : kExitNormal;
+}
+
+namespace {
+
+// One line naming the series a CSV could not hold.
+std::string leftOutMessage(const std::vector<std::string>& labels) {
+  std::string text = std::to_string(labels.size()) + " series past the first " +
+                     std::to_string(history::kMaxCsvSeries) + " are not in the CSV:";
+  for (size_t i = 0; i < labels.size(); ++i) {
+    text += i == 0 ? " \"" : ", \"";
+    text += escaped(textfile::decodeUtf8(labels[i]));
+    text += '"';
+  }
+  return text;
+}
+
+}  // namespace
+
+int exportHistory(const Options& options, std::FILE* out, std::FILE* err) {
+  history::CsvExport exported;
+  try {
+    exported = history::exportHistory(*options.history, *options.exportFormat);
+  } catch (const std::exception& e) {
+    writeMessage(err, "cannot read history: " + std::string(e.what()));
+    return kExitUsage;
+  }
+  if (!writeBytes(out, exported.text) || std::fflush(out) != 0) {
+    reportStdoutFailure(err);
+    return kExitStopped;
+  }
+  if (!exported.leftOut.empty()) writeMessage(err, leftOutMessage(exported.leftOut));
+  return kExitNormal;
 }
 
 int runMain(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {

@@ -25,6 +25,9 @@ int run(const Options& options, std::FILE* out, std::FILE* err);
 // be read. A script longer than the engine runs is said so on err.
 bool checkScript(const std::string& path, std::FILE* err);
 
+// Prints the history in options.exportFormat; the exit status.
+int exportHistory(const Options& options, std::FILE* out, std::FILE* err);
+
 // The whole program: arguments in, exit status out.
 int runMain(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
 

@@ -7,12 +7,12 @@
 
 #include "acquisition/load_modes.h"
 #include "cli/output.h"
-#include "cli/run_record.h"
 #include "cli/run_session.h"
 #include "cli/runner.h"
 #include "cli/stop_signals.h"
 #include "engine/clock_text.h"
 #include "history/store.h"
+#include "run/record_line.h"
 #include "settings/settings.h"
 #include "textfile/file_io.h"
 #include "textfile/text_codec.h"
@@ -53,15 +53,15 @@ std::string besideSettings(const std::string& settingsPath, engine::TextView pat
   return (folder / p).string();
 }
 
-const char* changeText(RunSession::Change change) {
+const char* changeText(run::Change change) {
   switch (change) {
-    case RunSession::Change::First:
+    case run::Change::First:
       return ", first display";
-    case RunSession::Change::Same:
+    case run::Change::Same:
       return ", display unchanged";
-    case RunSession::Change::Changed:
+    case run::Change::Changed:
       return ", display changed";
-    case RunSession::Change::Unknown:
+    case run::Change::Unknown:
       break;
   }
   return "";
@@ -81,14 +81,14 @@ class WatchDelegate : public acquisition::SchedulerDelegate {
   RunOutcome runScript() override {
     scheduler_->runStarting();
     const RunSession::Result result = session_.runOnce();
-    const bool normal = result.outcome == RunOutcome::Normal;
-    writeMessage(err_, isoLocalTime(std::chrono::system_clock::now()) +
+    const bool normal = result.normal();
+    writeMessage(err_, run::isoLocalTime(std::chrono::system_clock::now()) +
                            (normal              ? " normal"
                             : result.loadFailed ? " failed load"
                                                 : " stopped") +
                            (normal ? changeText(result.change) : ""));
     std::fflush(err_);
-    return result.outcome;
+    return result.normal() ? RunOutcome::Normal : RunOutcome::Stopped;
   }
   void appendLogEntry() override { session_.appendLog(logPath_, memo_); }
 
@@ -144,7 +144,6 @@ int watch(const Options& options, std::FILE* out, std::FILE* err, WatchClock& cl
                                 : acquisition::settleModeNamed(textfile::toUtf8(values.settleMode))
                                       .value_or(SettleMode::Fixed);
   session.setSettleMode(settle);
-  session.compareInMemory(true);
   session.setHistoryPath(options.history ? *options.history
                                          : history::historyPathFor(settingsPath));
   if (const auto status = session.prepare()) return *status;

@@ -130,4 +130,11 @@ std::string jsonLines(const SeriesTable& table) {
   return out;
 }
 
+CsvExport exportHistory(const std::string& path, std::string_view format) {
+  HistoryStore store(path, true);
+  const SeriesTable table = store.seriesTable();
+  if (format == "csv") return csvExport(table);
+  return {jsonLines(table), {}};
+}
+
 }  // namespace kelvane::history

@@ -219,12 +219,15 @@ int64_t HistoryStore::recordOnce(const RunEntry& run) {
       .bind(7, run.script)
       .run();
   const int64_t runId = db_->lastInsertId();
+  lastChange_.reset();
+  if (changed) lastChange_ = *changed != 0;
   Statement load = db_->prepare(
       "INSERT INTO loads(run_id, position, url, final_url, fetch, status, error, load_ms, "
       "settle_ms, charset) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
   int64_t position = 0;
-  for (const PageLoad& l : run.loads) {
-    load.bind(1, runId).bind(2, position++).bind(3, l.url).bind(4, l.finalUrl).bind(5, l.fetch);
+  for (const acquisition::LoadRecord& l : run.loads) {
+    load.bind(1, runId).bind(2, position++).bind(3, l.url).bind(4, l.finalUrl);
+    load.bind(5, acquisition::fetchModeName(l.fetch));
     load.bind(6, l.status ? std::optional<int64_t>(*l.status) : std::nullopt);
     load.bind(7, l.error).bind(8, l.loadMs).bind(9, l.settleMs).bind(10, l.charset).run();
   }

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/load_record.h"
+
 namespace kelvane::history {
 
 class Database;
@@ -29,24 +31,12 @@ class HistoryError : public std::runtime_error {
   Kind kind_;
 };
 
-// One page a URL command loaded; what the loader could not tell stays empty.
-struct PageLoad {
-  std::string url;
-  std::string finalUrl;
-  std::string fetch;  // "browser", "direct"
-  std::optional<int> status;
-  std::string error;
-  int64_t loadMs = 0;
-  std::optional<int64_t> settleMs;
-  std::string charset;
-};
-
 struct RunEntry {
   std::chrono::system_clock::time_point start;
   int64_t durationMs = 0;
   bool normal = true;  // false: stopped
   std::string message;
-  std::vector<PageLoad> loads;
+  std::vector<acquisition::LoadRecord> loads;  // the URL commands' loads
   std::u16string display;
   std::string script;  // the script's path: a run changed against the last of the same script
 };
@@ -111,6 +101,10 @@ class HistoryStore {
   // its id. Afterwards removes a bounded batch of runs that the retention no
   // longer keeps, so a long overdue clean-up never holds one run up.
   int64_t record(const RunEntry& run);
+  // Whether the display of the run recorded last changed against the last
+  // normal run of its script before it; empty for a stopped run and for
+  // the first normal run of a script.
+  std::optional<bool> lastChange() const { return lastChange_; }
   // Removes up to batch runs past the retention; true when more are left.
   bool enforceRetention(int batch = 200);
 
@@ -139,6 +133,7 @@ class HistoryStore {
 
   std::string path_;
   std::unique_ptr<Database> db_;
+  std::optional<bool> lastChange_;
 };
 
 // The file a history lives in beside a settings file, or in the per-user

@@ -147,15 +147,7 @@ extern "C" __attribute__((visibility("default"))) int kelvane_pageloader_open_ur
   RequestHost host(*request);
   PageLoader loader(*request->engine, *s.browser, host);
   loader.loadUrl(std::u16string_view(request->url, request->urlLength));
-  if (!request->engine->interruptRequested()) {
-    const kelvane::acquisition::LoadFacts facts = s.browser->loadFacts();
-    if (!facts.finalUrl.empty()) {
-      host.report(KELVANE_PAGE_FINAL_URL, QString::fromStdString(facts.finalUrl));
-    }
-    if (facts.status != 0) host.report(KELVANE_PAGE_STATUS, QString::number(facts.status));
-    if (!facts.charset.empty())
-      host.report(KELVANE_PAGE_CHARSET, QString::fromStdString(facts.charset));
-  }
+  if (request->record) *request->record = loader.lastLoad();
   return 0;
 }
 

@@ -10,10 +10,13 @@
 namespace kelvane::engine {
 class Engine;
 }
+namespace kelvane::acquisition {
+struct LoadRecord;
+}
 
 extern "C" {
 
-#define KELVANE_PAGELOADER_ABI 3
+#define KELVANE_PAGELOADER_ABI 4
 #define KELVANE_PAGELOADER_ENTRY "kelvane_pageloader_open_url"
 #define KELVANE_PAGELOADER_LEAVE "kelvane_pageloader_leave_page"
 #define KELVANE_PAGELOADER_END "kelvane_pageloader_end"
@@ -24,10 +27,6 @@ enum KelvanePageEvent {
   KELVANE_PAGE_LOAD_FAILED = 1,  // text: the reason
   KELVANE_PAGE_TIMED_OUT = 2,    // text: the address
   KELVANE_PAGE_SETTLED = 3,      // text: how long the settle wait lasted, and why
-  // After the load, what the browser could tell of it (only what it knows):
-  KELVANE_PAGE_FINAL_URL = 4,  // text: the address shown after redirects
-  KELVANE_PAGE_STATUS = 5,     // text: the HTTP status, in decimal
-  KELVANE_PAGE_CHARSET = 6,    // text: the encoding the page was read in
 };
 
 struct KelvanePageRequest {
@@ -41,10 +40,12 @@ struct KelvanePageRequest {
   int settleAuto;  // 1: the settle wait ends once the page has settled
   void* context;
   void (*report)(void* context, int event, const char* utf8Text);
+  // Filled with the load's record.
+  kelvane::acquisition::LoadRecord* record;
 };
 
 // Loads the URL as the URL command does (HT filled, StopFlag set on a failed
-// or timed-out load). Returns 0, or -1 when the request does not match this
+// or timed-out load, the record filled). Returns 0, or -1 when the request does not match this
 // module (another build); then *error names why (a static string).
 typedef int (*KelvanePageLoaderEntry)(const KelvanePageRequest* request, const char** error);
 // Lets go of the page shown once a run has ended, so the browser frees it.

@@ -171,6 +171,12 @@ std::optional<acquisition::PageActivity> WebEngineBrowser::activity() {
   return activity_->activity();
 }
 
+void WebEngineBrowser::describeLoad(acquisition::LoadRecord& record) const {
+  record.finalUrl = facts_.finalUrl;
+  record.status = facts_.status;
+  record.charset = facts_.charset;
+}
+
 void WebEngineBrowser::Navigate(std::u16string_view text) {
   const QString typed = QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
   facts_ = {};

@@ -58,8 +58,12 @@ class WebEngineBrowser : public QObject, public acquisition::Browser {
   explicit WebEngineBrowser(PageParts parts = PageParts::Everything, QObject* parent = nullptr);
   ~WebEngineBrowser() override;
 
-  void Navigate(std::u16string_view url) override;
-  bool Busy() const override { return busy_; }
+  // WebBrowser1's Navigate and Busy: start a load of the address as the
+  // user typed it; true from its start until it has finished.
+  void Navigate(std::u16string_view url);
+  bool Busy() const { return busy_; }
+  void startLoading(std::u16string_view url) override { Navigate(url); }
+  bool loading() const override { return Busy(); }
   std::optional<std::u16string> loadError() const override { return error_; }
   std::optional<std::u16string> bodyHtml() override { return bodyHtmlUnless({}); }
   std::optional<std::u16string> bodyHtmlUnless(const std::function<bool()>& giveUp) override;
@@ -67,7 +71,7 @@ class WebEngineBrowser : public QObject, public acquisition::Browser {
   std::optional<acquisition::PageActivity> activity() override;
   // The address after redirects, an HTTP error status, and the encoding
   // (known once bodyHtml has read the page).
-  acquisition::LoadFacts loadFacts() const override { return facts_; }
+  void describeLoad(acquisition::LoadRecord& record) const override;
 
   // Puts an empty page in the view in place of the one shown, so that the
   // browser frees the document, its scripts and its renderer process.
@@ -103,7 +107,8 @@ class WebEngineBrowser : public QObject, public acquisition::Browser {
   // Navigate was called on an idle browser and its start has not come yet.
   bool awaitingStart_ = false;
   std::optional<std::u16string> error_;
-  acquisition::LoadFacts facts_;
+  // The final address, an error status and the charset of the last load.
+  acquisition::LoadRecord facts_;
   // The last navigation failed: the view shows the browser's error page.
   bool errorShown_ = false;
   // The last navigation turned out to be a file to save, which the browser

@@ -97,7 +97,7 @@ TEST(BodyHtml, MarkupThatMultipliesItselfEndsAtTheAllowance) {
   const std::string path = ::testing::TempDir() + "multiplying.html";
   std::ofstream(path) << multiplying;
   DirectBrowser browser;
-  browser.Navigate(std::u16string(path.begin(), path.end()));
+  browser.startLoading(std::u16string(path.begin(), path.end()));
   const std::string url = "file://" + path;
   EXPECT_EQ(browser.loadError(), u"the page's markup makes a tree too large to read (" +
                                      std::u16string(url.begin(), url.end()) + u")");

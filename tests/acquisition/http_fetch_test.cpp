@@ -231,7 +231,7 @@ TEST_F(HttpFetchTest, ARefreshWithoutDelayIsFollowedAndCountedWithRedirects) {
   };
   for (const auto& c : cases) {
     DirectBrowser browser;
-    browser.Navigate(textfile::fromUtf8(server_.url(c.path)));
+    browser.startLoading(textfile::fromUtf8(server_.url(c.path)));
     if (c.error.empty()) {
       EXPECT_EQ(browser.loadError(), std::nullopt) << c.path;
       EXPECT_EQ(browser.bodyHtml(), c.body) << c.path;
@@ -262,14 +262,14 @@ TEST_F(HttpFetchTest, NoRedirectOrRefreshReadsALocalFile) {
   };
   for (const auto& c : cases) {
     DirectBrowser browser;
-    browser.Navigate(textfile::fromUtf8(server_.url(c.path)));
+    browser.startLoading(textfile::fromUtf8(server_.url(c.path)));
     const std::string error = textfile::toUtf8(browser.loadError().value_or(u""));
     EXPECT_TRUE(error.starts_with(c.says + ", which is neither http: nor https:")) << error;
     EXPECT_EQ(browser.bodyHtml(), std::nullopt) << c.path;
   }
   // The same file named by the script itself is read.
   DirectBrowser browser;
-  browser.Navigate(textfile::fromUtf8(localFileUrl));
+  browser.startLoading(textfile::fromUtf8(localFileUrl));
   EXPECT_EQ(browser.bodyHtml(), u"local secret");
   std::filesystem::remove_all(folder);
 }

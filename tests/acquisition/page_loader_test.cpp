@@ -276,7 +276,7 @@ TEST_F(PageLoaderTest, TheDeadlineStopsTheRunSilentlyWithWhateverPageIsShown) {
     bench.host.onOpenUrl = [&](std::u16string_view url) { timed.loadUrl(url); };
     browser.pages[u"http://p/"] = {u"<p>P</p>", std::nullopt, c.passes};
     onPass = [&] {
-      if (c.busyAgain && !browser.Busy()) browser.passesLeft = -1;
+      if (c.busyAgain && !browser.loading()) browser.passesLeft = -1;
     };
     bench.engine.d().assign(u"");
     pauses.clear();
@@ -318,7 +318,7 @@ TEST_F(PageLoaderTest, PageThatSendsTheBrowserToAFailingAddressWhileSettlingIsNo
   waitValue = u"0.3";  // 4 settle passes
   int settlePasses = 0;
   onPass = [&] {
-    if (browser.Busy() || ++settlePasses != 2) return;
+    if (browser.loading() || ++settlePasses != 2) return;
     browser.current = {u"<big>error page</big>", u"net::ERR_NAME_NOT_RESOLVED (http://gone/)", 1};
     browser.passesLeft = 1;
   };
@@ -374,7 +374,7 @@ TEST_F(PageLoaderTest, AbandonedLoadEndsEveryWaitAtOnce) {
     browser.pages[u"http://p/"] = {u"<p>P</p>", std::nullopt, c.busyPasses};
     onPass = [&] {
       ++passesSeen;
-      if (c.busyAgain && !browser.Busy()) browser.passesLeft = -1;
+      if (c.busyAgain && !browser.loading()) browser.passesLeft = -1;
     };
     waitValue = c.wait;
     browser.bodyReads = 0;

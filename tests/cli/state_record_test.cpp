@@ -9,7 +9,8 @@
 #include <random>
 #include <sstream>
 
-#include "cli/display_state.h"
+#include "history/display_diff.h"
+#include "run/display_state.h"
 #include "run_fixture.h"
 #include "support/local_http_server.h"
 #include "textfile/file_io.h"
@@ -69,6 +70,14 @@ TEST_F(State, ExitStatusAndDiffFollowASequenceOfPages) {
   EXPECT_EQ(fileText(other), "my notes");
 }
 
+// A stored display reads back whole, a leading U+FEFF included.
+TEST_F(State, AStoredDisplayReadsBackWhole) {
+  const auto state = (dir_ / "bom.state").string();
+  ASSERT_TRUE(run::writeState(state, u"\uFEFFx\r\ny"));
+  EXPECT_EQ(run::readState(state).display, u"\uFEFFx\r\ny");
+  EXPECT_EQ(run::storedDisplayEquals(state, u"\uFEFFx\r\ny"), true);
+}
+
 // Applies a unified diff to the lines of `before` (LF ends only).
 std::string applyDiff(const std::string& before, const std::string& diff) {
   std::vector<std::string> lines, out;
@@ -116,7 +125,7 @@ TEST(UnifiedDiff, TakesTheOldLinesToTheNewOnes) {
   pairs.emplace_back("head\n" + many + "tail\n", "head\n" + others + "tail\n");
   for (const auto& [before, after] : pairs) {
     const std::u16string a = textfile::fromUtf8(before), b = textfile::fromUtf8(after);
-    const std::string diff = unifiedDiff(a, b);
+    const std::string diff = history::unifiedDiff(a, b);
     EXPECT_EQ(diff.empty(), before == after);
     EXPECT_EQ(applyDiff(before, diff), after) << before << "->\n" << after << diff;
   }
@@ -322,7 +331,7 @@ TEST_F(State, StopSignalsAndStuckOrClosedOutputsKeepWhatTheRunProduced) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove(state);
     std::filesystem::remove(record);
-    writeState(state, u"before");
+    run::writeState(state, u"before");
     int out[2];
     ASSERT_EQ(::pipe2(out, O_CLOEXEC), 0);
     if (c.out == Out::Closed) ::close(out[0]);
@@ -352,7 +361,7 @@ TEST_F(State, StopSignalsAndStuckOrClosedOutputsKeepWhatTheRunProduced) {
     } else {
       EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.status) << status;
     }
-    EXPECT_EQ(readState(state).display == u"before", !c.stateWritten);
+    EXPECT_EQ(run::readState(state).display == u"before", !c.stateWritten);
     if (c.signal == SIGHUP || c.held != Held::None) {
       // The run's other outputs are written: a stop in a lock wait comes
       // after the run ended normally.

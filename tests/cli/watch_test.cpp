@@ -121,7 +121,10 @@ TEST_F(WatchRun, RunsOnTheSchedulersTicksInsideTheTimeWindow) {
     for (size_t k = 0; k < c.runTicks.size(); ++k) {
       std::getline(lines, line);
       EXPECT_TRUE(std::regex_search(line, run)) << line;
-      EXPECT_TRUE(line.ends_with(k == 0 ? "first display" : "display unchanged")) << line;
+      // The history beside the settings outlives each watch: only the very
+      // first run has nothing to compare with.
+      const bool first = k == 0 && &c == &cases[0];
+      EXPECT_TRUE(line.ends_with(first ? "first display" : "display unchanged")) << line;
     }
     EXPECT_FALSE(std::getline(lines, line)) << line;
   }

@@ -56,22 +56,28 @@ class Store : public ::testing::Test {
 };
 
 TEST_F(Store, RunsKeepTheirPagesAndChangeAgainstTheLastNormalRunOfTheirScript) {
+  const std::optional<bool> kChanged[] = {std::nullopt, false, std::nullopt, std::nullopt, true};
   {
     HistoryStore store(path_);
     RunEntry first = entry(u"x 1");
-    first.loads.push_back({"http://a/", "http://a/b", "direct", 200, "", 40, 0, "UTF-8"});
-    first.loads.push_back({"http://c/", "", "browser", std::nullopt, "refused", 5, {}, ""});
-    store.record(first);
-    store.record(entry(u"x 1"));
-    store.record(entry(u"other", "b.spt"));
-    store.record(entry(u"\uFEFFhalf", "a.spt", false));
-    store.record(entry(u"x 2"));
+    using acquisition::FetchMode;
+    acquisition::LoadRecord fetched, refused;
+    fetched.url = "http://a/", fetched.finalUrl = "http://a/b", fetched.fetch = FetchMode::Direct;
+    fetched.status = 200, fetched.charset = "UTF-8", fetched.loadMs = 40, fetched.settleMs = 0;
+    refused.url = "http://c/", refused.loadMs = 5, refused.error = "refused";
+    first.loads = {fetched, refused};
+    // The store tells each run's change as it records it.
+    const RunEntry runs[] = {first, entry(u"x 1"), entry(u"other", "b.spt"),
+                             entry(u"\uFEFFhalf", "a.spt", false), entry(u"x 2")};
+    for (size_t i = 0; i < std::size(runs); ++i) {
+      store.record(runs[i]);
+      EXPECT_EQ(store.lastChange(), kChanged[i]) << i;
+    }
   }
   HistoryStore store(path_);
   const std::vector<RunRow> runs = store.runs();
   ASSERT_EQ(runs.size(), 5u);
-  const std::optional<bool> changed[] = {std::nullopt, false, std::nullopt, std::nullopt, true};
-  for (size_t i = 0; i < runs.size(); ++i) EXPECT_EQ(runs[i].changed, changed[i]) << i;
+  for (size_t i = 0; i < runs.size(); ++i) EXPECT_EQ(runs[i].changed, kChanged[i]) << i;
   EXPECT_FALSE(runs[3].normal);
   EXPECT_EQ(store.display(runs[3].displayId), u"\uFEFFhalf");  // all of it
   EXPECT_EQ(runs[0].displayId, runs[1].displayId);             // a display is kept once

@@ -243,7 +243,7 @@ class DirectPagesTest : public QObject {
       const bool mayRefresh =
           page.bytes.toLower().contains("refresh") || page.headers.toLower().contains("refresh");
       const QString browser = browserHtml(path, mayRefresh);
-      fetch.Navigate(server_.url(path).toStdU16String());
+      fetch.startLoading(server_.url(path).toStdU16String());
       const QString direct = answer(fetch, fetch.bodyHtml());
       if (const QString dump = qEnvironmentVariable("KELVANE_DUMP_DIR"); !dump.isEmpty()) {
         for (const auto& [side, text] : {std::pair{"browser", browser}, {"direct", direct}}) {

@@ -30,14 +30,20 @@ class FakeBrowser : public acquisition::Browser {
     for (const auto& [url, body] : bodies) pages[url] = {body, std::nullopt, 0};
   }
 
-  void Navigate(std::u16string_view url) override {
+  void startLoading(std::u16string_view url) override {
     navigations.emplace_back(url);
     calls.emplace_back(url);
     const auto it = pages.find(std::u16string(url));
     current = it == pages.end() ? Page{std::nullopt, u"no such page", 0} : it->second;
     passesLeft = url == hangingUrl ? -1 : current.passes;
   }
-  bool Busy() const override {
+  void describeLoad(acquisition::LoadRecord& record) const override {
+    if (passesLeft != 0) return;
+    record.finalUrl = facts.finalUrl;
+    record.status = facts.status;
+    record.charset = facts.charset;
+  }
+  bool loading() const override {
     ++busyPolls;
     return passesLeft != 0;
   }
@@ -68,6 +74,8 @@ class FakeBrowser : public acquisition::Browser {
   // answers.
   std::u16string hangingUrl;
   std::function<std::optional<acquisition::PageActivity>()> activityNow;
+  // What every finished load tells of itself.
+  acquisition::LoadRecord facts;
 
   std::vector<std::u16string> navigations;
   std::vector<std::u16string> calls;  // navigations and "(watch)", in order

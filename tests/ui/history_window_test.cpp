@@ -1,6 +1,7 @@
 // The window's runs in the history beside its settings, and the History
 // window over them: the list, the difference of two runs, a series' chart,
 // the CSV export.
+#include <sqlite3.h>
 #include <QChartView>
 #include <QComboBox>
 #include <QLineSeries>
@@ -8,6 +9,7 @@
 #include <QTableView>
 #include <QTextEdit>
 
+#include "acquisition/update_timer.h"
 #include "history/store.h"
 #include "ui/form1_fixture.h"
 #include "ui/history/history_window.h"
@@ -70,6 +72,44 @@ class HistoryWindowTest : public QObject, protected Form1Fixture {
     QVERIFY(box && box->isVisible());
     QVERIFY2(box->text().contains("2"), qPrintable(box->text()));
     QCOMPARE(box->detailedText(), QString("stg\nsth"));
+  }
+
+  // A URL command's load is recorded with what the browser told of it, and
+  // the first automatic run after a start compares its display with the
+  // history's last run: a change is told although this window saw no run
+  // before it.
+  void pageLoadsAreRecordedAndAStartStillSeesAChange() {
+    writeScript(path("u.spt"), {"URL\t\"page.html\"", "CLEAR\tD", "PUT\tHT\tD"});
+    for (const char16_t* page : {u"<p>1</p>", u"<p>2</p>"}) {
+      pages_[u"page.html"] = page;
+      auto form = start(path("u.spt"));
+      child<QLineEdit>(*form, "WaitValue")->setText("0");
+      form->menuItem("mnuChangeNotice")->setChecked(true);
+      form->run().ensureBrowser();
+      browser_->facts.finalUrl = "http://127.0.0.1/page.html";
+      browser_->facts.status = 200;
+      browser_->facts.charset = "Shift_JIS";
+      auto& scheduler = form->run().timer().scheduler();
+      scheduler.setIntervalText(u"0");
+      scheduler.setAutoUpdate(1);
+      scheduler.tick();
+    }
+    QCOMPARE(notices_.size(), size_t{1});
+    QCOMPARE(notices_[0].value(1), QString("<p>2</p>"));
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open(path("kelvane-history.sqlite").toUtf8().constData(), &db), SQLITE_OK);
+    sqlite3_stmt* rows = nullptr;
+    QCOMPARE(sqlite3_prepare_v2(db,
+                                "SELECT count(*) FROM loads WHERE url = 'page.html' AND "
+                                "final_url = 'http://127.0.0.1/page.html' AND status = 200 AND "
+                                "charset = 'Shift_JIS' AND fetch = 'browser' AND error = '' AND "
+                                "settle_ms IS NOT NULL",
+                                -1, &rows, nullptr),
+             SQLITE_OK);
+    QCOMPARE(sqlite3_step(rows), SQLITE_ROW);
+    QCOMPARE(sqlite3_column_int(rows, 0), 2);
+    sqlite3_finalize(rows);
+    sqlite3_close(db);
   }
 };
 

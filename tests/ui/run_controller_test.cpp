@@ -42,6 +42,7 @@ class FakeView : public RunView {
   std::optional<QString> failure;
   std::vector<QStringList> notices;
   std::function<void()> onLogEntry;
+  std::string log;  // the log file
 
   void takeEdits() override {
     ++takes;
@@ -74,9 +75,10 @@ class FakeView : public RunView {
   void notifyChange(const QString& summary, const QString& body) override {
     notices.push_back({summary, body});
   }
-  void appendLogEntry() override {
+  run::LogEntry logEntry() override {
     ++logEntries;
     if (onLogEntry) onLogEntry();
+    return {log, u"memo"};
   }
   std::unique_ptr<acquisition::Browser> createBrowser() override {
     auto made = std::make_unique<FakeBrowser>(pages);
@@ -101,6 +103,7 @@ class RunControllerTest : public QObject {
     run_ = std::make_unique<RunController>(*view_);
     view_->engine = &run_->engine();
     view_->script = dir_.filePath("s.spt");
+    view_->log = dir_.filePath("log.txt").toStdString();
     writeScript(script);
     return *run_;
   }

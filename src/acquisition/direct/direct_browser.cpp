@@ -12,7 +12,7 @@ namespace kelvane::acquisition {
 // Redirects and refreshes without delay are followed, together no more than
 // the redirect cap allows. A refresh with a delay is left alone: the page
 // has been read before the browser would follow it.
-void DirectBrowser::Navigate(std::u16string_view url) {
+void DirectBrowser::startLoading(std::u16string_view url) {
   const auto start = std::chrono::steady_clock::now();
   error_.reset();
   body_.clear();
@@ -43,13 +43,24 @@ void DirectBrowser::Navigate(std::u16string_view url) {
   }
 }
 
+void DirectBrowser::describeLoad(LoadRecord& record) const {
+  record.finalUrl = facts_.finalUrl;
+  record.status = facts_.status;
+  record.charset = facts_.charset;
+  record.bytes = facts_.bytes;
+  record.mayRunScripts = facts_.mayRunScripts;
+}
+
 void DirectBrowser::fail(const std::string& reason) {
   error_ = textfile::fromUtf8(reason);
   body_.clear();
 }
 
 std::optional<Refresh> DirectBrowser::read(FetchResult& page, std::chrono::milliseconds left) {
-  facts_ = {page.finalUrl, static_cast<int>(page.status), {}, std::nullopt, false};
+  facts_ = {};
+  facts_.finalUrl = page.finalUrl;
+  if (page.status != 0) facts_.status = static_cast<int>(page.status);
+  facts_.mayRunScripts = false;
   baseHref_.clear();
   if (!page.error.empty()) {
     fail(page.error);

@@ -1,5 +1,5 @@
 // The browser contract without a browser, for pages that need no scripts:
-// Navigate fetches the page over HTTP and reads its body markup as the
+// startLoading fetches the page over HTTP and reads its body markup as the
 // browser would write it, all before it returns, so the "browser" is never
 // busy afterwards and nothing in the page can change while it settles.
 #pragma once
@@ -18,8 +18,8 @@ class DirectBrowser : public Browser {
  public:
   explicit DirectBrowser(FetchLimits limits = {}) : fetcher_(limits), limits_(limits) {}
 
-  void Navigate(std::u16string_view url) override;
-  bool Busy() const override { return false; }
+  void startLoading(std::u16string_view url) override;
+  bool loading() const override { return false; }
   std::optional<std::u16string> loadError() const override { return error_; }
   std::optional<std::u16string> bodyHtml() override;
 
@@ -30,7 +30,8 @@ class DirectBrowser : public Browser {
     stopRequested_ = std::move(stopRequested);
   }
 
-  LoadFacts loadFacts() const override { return facts_; }
+  FetchMode fetchMode() const override { return FetchMode::Direct; }
+  void describeLoad(LoadRecord& record) const override;
 
  private:
   // Reads a fetched page into the body (or the error) and the facts; the
@@ -43,7 +44,9 @@ class DirectBrowser : public Browser {
   std::function<bool()> stopRequested_;
   std::optional<std::u16string> error_;
   std::u16string body_;
-  LoadFacts facts_;
+  // The final address, status, charset and bytes of the last load, and
+  // whether the page may run a script that changes it.
+  LoadRecord facts_;
   // The <base href> of the page read last (empty without one).
   std::string baseHref_;
 };

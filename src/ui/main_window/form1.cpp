@@ -17,9 +17,9 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "acquisition/update_timer.h"
 #include "engine/engine.h"
 #include "history/store.h"
-#include "logging/log_writer.h"
 #include "platform/dialogs.h"
 #include "platform/message_box.h"
 #include "platform/title_bar.h"
@@ -59,7 +59,6 @@ Form1::Form1(StartOptions options, QWidget* parent)
           .autoSettle = menuItem("mnuAutoSettle"),
           .dialogs = dialogs_.get(),
           .setCaption = [this](const QString& caption) { SetTitle(caption); },
-          .appendLogEntry = [this] { Command2_Click(); },
           .notify = options_.notify,
           .browserFactory = options_.browserFactory,
       }) {
@@ -120,17 +119,17 @@ void Form1::connectSignals() {
   // The automatic update follows its boxes, changed by the user or the
   // program (a greyed Check1 counts as on); タイマーON shows the switch too.
   onCheckStateChanged(s.Check1, this, [this] {
-    run_->setAutoUpdate(checkValue(pages_.setting.Check1));
-    menuItem("mnuTimerOn")->setChecked(run_->autoUpdateMarked());
+    scheduler().setAutoUpdate(checkValue(pages_.setting.Check1));
+    menuItem("mnuTimerOn")->setChecked(scheduler().menuMarked());
   });
   connect(s.Text4, &QLineEdit::textChanged, this,
-          [this](const QString& text) { run_->setInterval(text); });
+          [this](const QString& text) { scheduler().setIntervalText(text.toStdU16String()); });
   for (QLineEdit* box : {s.Text7, s.Text8, s.Text9, s.Text10}) {
     connect(box, &QLineEdit::textChanged, this, &Form1::updateTimeWindow);
   }
   onCheckStateChanged(s.TimeWindow, this, [this] { updateTimeWindow(); });
   onCheckStateChanged(s.Check3, this, [this] {
-    run_->setAutoLog(pages_.setting.Check3->checkState() == Qt::Checked);
+    scheduler().setLogAutoWrite(pages_.setting.Check3->checkState() == Qt::Checked);
   });
   // A greyed state read from the settings lasts until the user clicks the
   // box; from then on it is an ordinary two-state box.
@@ -141,9 +140,13 @@ void Form1::connectSignals() {
   }
 }
 
+acquisition::Scheduler& Form1::scheduler() {
+  return run_->timer().scheduler();
+}
+
 void Form1::updateTimeWindow() {
   const SettingPage& s = pages_.setting;
-  run_->setTimeWindow({
+  scheduler().setTimeWindow({
       .startHour = s.Text7->text().toStdU16String(),
       .startMinute = s.Text8->text().toStdU16String(),
       .endHour = s.Text9->text().toStdU16String(),
@@ -193,7 +196,7 @@ void Form1::Form_Load() {
 
   pages_.SSTab1->setCurrentIndex(static_cast<int>(Page::Data));
   run_->startTimer();
-  menuItem("mnuTimerOn")->setChecked(run_->autoUpdateMarked());
+  menuItem("mnuTimerOn")->setChecked(scheduler().menuMarked());
 }
 
 // ---- the buttons ------------------------------------------------------------
@@ -219,12 +222,7 @@ void Form1::Command4_Click() {
 }
 
 void Form1::Command2_Click() {
-  view_.takeEdits();
-  const SettingPage& s = pages_.setting;
-  if (!logging::appendEntry(s.Text5->text().toStdString(), s.MemoText->text().toStdU16String(),
-                            run_->engine().d().view())) {
-    dialogs_->showMessage(this, QString::fromStdU16String(logging::cannotWriteMessage()));
-  }
+  run_->appendLogEntry();
 }
 
 settings::Settings Form1::currentSettings() const {
@@ -291,7 +289,8 @@ void Form1::endEverything() {
 
 void Form1::mnuTimerOn_Click() {
   // Check1 follows, and its change sets the item's mark.
-  setCheckValue(pages_.setting.Check1, run_->toggleAutoUpdate());
+  scheduler().toggleFromMenu();
+  setCheckValue(pages_.setting.Check1, scheduler().autoUpdate());
 }
 
 void Form1::mnuManual_Click() {

@@ -145,6 +145,8 @@ class Form1 : public QWidget {
   // the program next starts in another folder.
   void makePathsAbsolute();
   void updateTimeWindow();
+  // The automatic update as the setting page's boxes and the popup set it.
+  acquisition::Scheduler& scheduler();
 
   StartOptions options_;
   std::shared_ptr<platform::Dialogs> dialogs_;

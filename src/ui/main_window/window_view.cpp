@@ -93,6 +93,11 @@ void WindowView::setUrlText(const QString& url) {
   parts_.web->Text2->setText(url);
 }
 
+run::LogEntry WindowView::logEntry() {
+  return {parts_.setting->Text5->text().toStdString(),
+          parts_.setting->MemoText->text().toStdU16String()};
+}
+
 QString WindowView::waitValueText() const {
   return parts_.setting->WaitValue->text();
 }

@@ -38,9 +38,8 @@ struct WindowViewParts {
   QAction* changeNotice = nullptr;
   QAction* autoSettle = nullptr;
   platform::Dialogs* dialogs = nullptr;
-  // The window's TITLE destination and its log button.
+  // The window's TITLE destination.
   std::function<void(const QString&)> setCaption;
-  std::function<void()> appendLogEntry;
   // A desktop notification when empty.
   std::function<void(const QString& summary, const QString& body)> notify;
   // Makes the browser inside its holder; Qt WebEngine when empty.
@@ -71,7 +70,7 @@ class WindowView : public RunView {
   bool changeNoticeOn() const override;
   acquisition::SettleMode settleMode() const override;
   void notifyChange(const QString& summary, const QString& body) override;
-  void appendLogEntry() override { parts_.appendLogEntry(); }
+  run::LogEntry logEntry() override;
   void showHistoryFailure(const QString& text) override;
   std::unique_ptr<acquisition::Browser> createBrowser() override;
 

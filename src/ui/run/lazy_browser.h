@@ -22,9 +22,9 @@ class LazyBrowser final : public acquisition::Browser {
   }
   bool created() const { return real_ != nullptr; }
 
-  void Navigate(std::u16string_view url) override { ensure().Navigate(url); }
+  void startLoading(std::u16string_view url) override { ensure().startLoading(url); }
   // A browser that does not exist yet is not loading anything.
-  bool Busy() const override { return real_ && real_->Busy(); }
+  bool loading() const override { return real_ && real_->loading(); }
   std::optional<std::u16string> loadError() const override {
     return real_ ? real_->loadError() : std::nullopt;
   }
@@ -37,6 +37,9 @@ class LazyBrowser final : public acquisition::Browser {
   void watchActivity() override { ensure().watchActivity(); }
   std::optional<acquisition::PageActivity> activity() override {
     return real_ ? real_->activity() : std::nullopt;
+  }
+  void describeLoad(acquisition::LoadRecord& record) const override {
+    if (real_) real_->describeLoad(record);
   }
 
  private:

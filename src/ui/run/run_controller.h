@@ -1,24 +1,20 @@
-// The engine's host in the window program: runs of the script by hand and
-// by the timer, the event-loop passes a run yields, when the boxes catch up
-// with the buffers, page loads, the update timer, the change notice, the
-// failed-load mark, and ending everything when the program quits. It owns
-// the engine, the browser (made on first use), the page loader and the
-// timer, and reaches the window only through a RunView.
+// The window's side of a run: the engine's host (runs by hand and by the
+// timer, the event-loop passes a run yields, the boxes catching up with the
+// buffers), Timer1, the change notice, and quitting. What follows a run is
+// the run layer's WatchRun, page loads are PageLoads'; the window is reached
+// only through a RunView.
 #pragma once
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <chrono>
 #include <memory>
-#include <optional>
 #include <string>
-#include <vector>
 
-#include "acquisition/page_loader.h"
 #include "acquisition/scheduler.h"
+#include "engine/clock_text.h"
 #include "engine/engine.h"
-#include "history/store.h"
-#include "ui/run/change_notice.h"
+#include "run/watch_run.h"
+#include "ui/run/page_loads.h"
 #include "ui/run/run_view.h"
 
 namespace kelvane::acquisition {
@@ -27,10 +23,7 @@ class UpdateTimer;
 
 namespace kelvane::ui {
 
-class LazyBrowser;
-class RunHistory;
-
-class RunController : public QObject, private engine::Host, private acquisition::LoadHost {
+class RunController : public QObject, private engine::Host, private run::Front {
   Q_OBJECT
 
  public:
@@ -45,58 +38,38 @@ class RunController : public QObject, private engine::Host, private acquisition:
                          QObject* parent = nullptr);
   ~RunController() override;
 
-  // One run of the script in the script path box (the update button,
-  // Exec_Click). A run started while one is going, while a page loads or
-  // while the program ends is ignored.
+  // One run of the script path box's script (the update button); ignored
+  // while a run or a page load is going, or the program ends.
   engine::RunOutcome runByHand();
   // A run by the timer: the same, then the change notice.
   engine::RunOutcome runAutomatically();
-  // Loads the page of the URL box, read once, into HT (the page button,
-  // Command3_Click).
-  void loadPageByHand();
-  // Appends the log entry of an automatic run, one box at a time when the
-  // log cannot be written.
+  // Loads the page of the URL box, read once, into HT (the page button).
+  void loadPageByHand() { pages_->loadByHand(); }
+  // The log button: memo and display appended to the log; a box if it fails.
+  void appendLogEntry();
+  // The same after an automatic run: one box at a time when it fails.
   void appendAutomaticLogEntry();
   // The boxes and the script list catch up with the engine now.
   void showBuffers(bool evenHidden);
-  // Quitting: a run, a page load or a wait in progress ends at its next
-  // look, and nothing starts any more.
+  // One pass of the event loop now; the boxes catch up when due.
+  void processEventsNow();
+  // Quitting: whatever is going on ends at its next look; nothing starts.
   void endEverything();
-  bool quitting() const { return quitting_; }
-
-  // Start-up: the engine's buffers and loop state start empty, and so do
-  // the boxes that show them.
+  // Start-up: the buffers, the loop state and the boxes start empty.
   void resetEngine();
-
-  // The automatic update as the window sets it. The switch Check1 (0 off,
-  // 1 on, 2 greyed): Timer1 runs while it is not 0.
-  void setAutoUpdate(int value);
-  // The popup item タイマーON: flips the switch; its new value.
-  int toggleAutoUpdate();
-  // Whether タイマーON shows its check mark.
-  bool autoUpdateMarked() const;
-  // The interval box Text4, the daily time window, "Log自動書込" ticked.
-  void setInterval(const QString& text);
-  void setTimeWindow(acquisition::TimeWindowBoxes boxes);
-  void setAutoLog(bool on);
-  // Start-up, with the settings shown: Timer1 runs, its first tick finds a
-  // run due, and タイマーON is marked as the switch stands.
+  // Start-up: Timer1 runs, its first tick finds a run due, タイマーON as set.
   void startTimer();
 
   engine::Engine& engine() { return engine_; }
-  // HT as the last successful page load left it, before the script narrowed
-  // it (the script workbench previews against it); empty before any load.
-  const engine::Text& lastPage() const { return lastPage_; }
+  // HT as the last page load left it (the script workbench previews on it).
+  const engine::Text& lastPage() const { return pages_->lastPage(); }
+  // Timer1 and, through it, the automatic update's scheduler.
   acquisition::UpdateTimer& timer() { return *timer_; }
   // The browser, made now if it does not exist yet.
-  void ensureBrowser();
-  bool browserCreated() const;
+  void ensureBrowser() { pages_->ensureBrowser(); }
+  bool browserCreated() const { return pages_->browserCreated(); }
   // Every run from now on is recorded in this history; empty: none.
-  void setHistoryPath(const std::string& path);
-
- signals:
-  // The program is ending: pauses in progress end now.
-  void ending();
+  void setHistoryPath(const std::string& path) { run_.setHistoryPath(path); }
 
  private:
   // engine::Host
@@ -106,50 +79,28 @@ class RunController : public QObject, private engine::Host, private acquisition:
   void processEvents() override;
   void selectLine(int index) override;
   void setTimerEnabled(bool on) override;
-  std::u16string timeText() override;
-  std::u16string dateText() override;
+  std::u16string timeText() override { return engine::formatTime(engine::localNow()); }
+  std::u16string dateText() override { return engine::formatDate(engine::localNow()); }
   void scriptLoaded() override;
 
-  // acquisition::LoadHost
-  // A page-loading pause that keeps the window answering and ends early
-  // when the program ends, then one pass of the event loop.
-  void wait(int ms) override;
-  // A program that is ending waits for nothing more.
-  bool abandoned() override { return quitting_; }
-  std::u16string waitValueText() override;
-  acquisition::SettleMode settleMode() override;
-  void loadStarting(std::u16string_view url) override;
-  void loadFailed(std::u16string_view reason) override;
-  void timedOut(std::u16string_view url) override;
-  void loaded() override;
+  // run::Front
+  void cannotWrite(run::Output output, const std::string& path, const std::string& why) override;
 
-  void processEventsNow();
   void showBuffersIfDue();
-  // The failed-load mark: when, and why; no reason clears it.
-  void showLoadFailure(const std::optional<QString>& reason);
-  void recordRun(std::chrono::system_clock::time_point start, qint64 durationMs,
-                 engine::RunOutcome outcome);
 
   RunView& view_;
   engine::Engine engine_;
-  engine::Text lastPage_;
-  std::unique_ptr<LazyBrowser> browser_;
-  std::unique_ptr<acquisition::PageLoader> loader_;
+  run::WatchRun run_;
+  std::unique_ptr<PageLoads> pages_;
   std::unique_ptr<acquisition::UpdateTimer> timer_;
-  ChangeNotice changeNotice_;
   QElapsedTimer sinceShown_;  // since the boxes last caught up
   QElapsedTimer sinceEvents_;
   int pendingLine_ = -1;
-  int loadDepth_ = 0;
   // The current run was stopped by a page that did not load.
   bool runStoppedByLoad_ = false;
   bool quitting_ = false;
   bool autoLogMessageOpen_ = false;
   bool automaticRun_ = false;
-  std::unique_ptr<RunHistory> history_;
-  // What the current run did, for its history entry.
-  std::vector<history::PageLoad> loads_;
-  std::string firstMessage_;
 };
 
 }  // namespace kelvane::ui

@@ -1,7 +1,7 @@
 // What a run controller needs of the window that shows its runs: the boxes
 // that mirror the engine's buffers, the script list, message boxes, the
 // caption, the URL and wait value boxes, the failed-load mark, the two popup
-// switches it reads, the change notice, the automatic log entry, and the
+// switches it reads, the change notice, the log and memo boxes, and the
 // place where the browser is made. Form1 implements it with its controls;
 // tests implement it with a recording fake.
 #pragma once
@@ -14,6 +14,7 @@
 #include "acquisition/browser.h"
 #include "acquisition/load_modes.h"
 #include "engine/text.h"
+#include "run/watch_run.h"
 
 namespace kelvane::ui {
 
@@ -53,8 +54,8 @@ class RunView {
   virtual acquisition::SettleMode settleMode() const = 0;
   // Tells the desktop that an automatic run changed the display.
   virtual void notifyChange(const QString& summary, const QString& body) = 0;
-  // Appends one log entry, as the log button does.
-  virtual void appendLogEntry() = 0;
+  // The log box and the memo box, as the next log entry.
+  virtual run::LogEntry logEntry() = 0;
   // A run could not be recorded in the history: why, in the user's words.
   virtual void showHistoryFailure(const QString& text) { (void)text; }
   // Makes the browser; called once, when it is first needed.

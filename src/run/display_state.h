@@ -1,5 +1,5 @@
-// kelvane-run --state and --diff: the display kept between runs in a file,
-// and a unified diff of its lines.
+// The display kept between runs in a state file (kelvane-run --state), to
+// tell whether the next run changed it.
 #pragma once
 
 #include <optional>
@@ -7,7 +7,7 @@
 
 #include "engine/text.h"
 
-namespace kelvane::cli {
+namespace kelvane::run {
 
 // What a state file held.
 struct StoredState {
@@ -36,10 +36,4 @@ std::optional<bool> storedDisplayEquals(const std::string& path, engine::TextVie
 // false when that failed (the old file is then intact).
 bool writeState(const std::string& path, engine::TextView display);
 
-// The lines of `before` and `after` compared, as a unified diff with three
-// lines of context; empty when they are equal. A line keeps its end (CR LF,
-// CR, LF or none) for the comparison; the diff ends every line with LF and
-// marks a last line that had no end.
-std::string unifiedDiff(engine::TextView before, engine::TextView after);
-
-}  // namespace kelvane::cli
+}  // namespace kelvane::run

@@ -1,6 +1,7 @@
-#include "cli/run_record.h"
+#include "run/record_line.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,12 +10,11 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 
-#include "cli/output.h"
 #include "textfile/file_io.h"
 #include "textfile/lock_wait.h"
 #include "textfile/text_codec.h"
 
-namespace kelvane::cli {
+namespace kelvane::run {
 
 std::string isoLocalTime(std::chrono::system_clock::time_point t) {
   using namespace std::chrono;
@@ -32,7 +32,7 @@ std::string isoLocalTime(std::chrono::system_clock::time_point t) {
   return text;
 }
 
-std::string recordLine(const RunSummary& run) {
+std::string recordLine(const RunReport& run) {
   nlohmann::ordered_json j;
   j["start"] = isoLocalTime(run.start);
   j["duration_ms"] = run.durationMs;
@@ -41,7 +41,7 @@ std::string recordLine(const RunSummary& run) {
                                                              : "stopped";
   if (!run.message.empty()) j["message"] = run.message;
   j["loads"] = nlohmann::ordered_json::array();
-  for (const LoadReport& load : run.loads) {
+  for (const acquisition::LoadRecord& load : run.loads) {
     nlohmann::ordered_json l;
     l["url"] = load.url;
     if (!load.finalUrl.empty()) l["final_url"] = load.finalUrl;
@@ -72,7 +72,20 @@ std::string recordLine(const RunSummary& run) {
   return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
-bool appendRecordLine(const std::string& path, const std::string& line, std::string* reason) {
+bool writeToPipePatiently(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    pollfd room{fd, POLLOUT, 0};
+    if (::poll(&room, 1, -1) < 0 && errno != EINTR) return false;
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (n <= 0) return false;
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+bool appendRecordLine(const std::string& path, const std::string& line, std::string* reason,
+                      const PipeWriter& writePipe) {
   if (const auto link = textfile::plantedLink(path)) {
     *reason = textfile::plantedLinkReason(*link);
     return false;
@@ -109,12 +122,11 @@ bool appendRecordLine(const std::string& path, const std::string& line, std::str
         },
         &error);
   } else if (!line.empty()) {
-    // A pipe takes the line as its reader reads, but a stop signal is not
-    // held up for long by a reader that stopped. A line longer than the
+    // A pipe takes the line as its reader reads. A line longer than the
     // pipe's atomic unit goes in several writes: the lock (which every
     // writer of records takes) keeps other lines out between them.
     const textfile::LockWait locked = textfile::lockExclusive(fd);
-    ok = locked == textfile::LockWait::Taken && writeFully(fd, line);
+    ok = locked == textfile::LockWait::Taken && writePipe(fd, line);
     error = locked == textfile::LockWait::Taken ? errno : textfile::lockWaitErrno(locked);
   }
   if (!ok) *reason = error != 0 ? textfile::lockWaitReason(error) : "the reader stopped reading";
@@ -125,4 +137,4 @@ bool appendRecordLine(const std::string& path, const std::string& line, std::str
   return ok;
 }
 
-}  // namespace kelvane::cli
+}  // namespace kelvane::run
