@@ -43,7 +43,12 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
   CLI::App app("Runs a Kelvane extraction script without a window.", "kelvane-run");
   app.get_formatter()->column_width(28);
   auto* script = app.add_option("SCRIPT", o.script, "the script file (.spt)")->type_name("");
-  app.add_option("--page", o.page, "HT starts as the text of FILE")->type_name("FILE");
+  auto* page = app.add_option("--page", o.page, "HT starts as the text of FILE")->type_name("FILE");
+  app.add_option("--page-as-loaded", o.pageAsLoaded,
+                 "HT starts as the body a load of the saved page FILE gives (as the browser "
+                 "writes it back out)")
+      ->type_name("FILE")
+      ->excludes(page);
   auto* runs =
       app.add_option("--runs", o.runs, "run the script N times, as N presses of the update button")
           ->type_name("N")
@@ -121,6 +126,11 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
       ->check(CLI::Range(1, 1000000))
       ->needs(suggest);
 
+  app.add_flag("--list", o.list,
+               "with --suggest: the lines that cut every item of the list TEXT belongs to, "
+               "one line each: its name, a tab, its value")
+      ->needs(suggest);
+
   app.add_option("--settings", o.settings, "print the fields of a settings file and exit")
       ->type_name("FILE")
       ->excludes(script);
@@ -139,8 +149,10 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
   if (memo->count() > 0 && log->count() == 0 && watch->count() == 0) {
     return {std::nullopt, programMessage("--memo requires --log or --watch\n") + kMoreHelp, 2};
   }
-  if (o.suggest && o.script.empty() && !o.page) {
-    return {std::nullopt, programMessage("--suggest requires --page or a script\n") + kMoreHelp, 2};
+  if (o.suggest && o.script.empty() && !o.page && !o.pageAsLoaded) {
+    return {std::nullopt,
+            programMessage("--suggest requires --page, --page-as-loaded or a script\n") + kMoreHelp,
+            2};
   }
   if (!o.version && !o.settings && !o.watch && !o.exportFormat && !o.suggest && o.script.empty()) {
     return {std::nullopt, programMessage("no script given\n") + kMoreHelp, 2};

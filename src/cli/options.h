@@ -13,6 +13,8 @@ namespace kelvane::cli {
 struct Options {
   std::string script;
   std::optional<std::string> page;
+  // HT starts as the body markup a load of this saved page gives.
+  std::optional<std::string> pageAsLoaded;
   int runs = 1;
   // The buffer written to standard output afterwards.
   engine::BufferId print = engine::BufferId::D;
@@ -49,6 +51,9 @@ struct Options {
   // occurrence-th occurrence) out of HT.
   std::optional<std::string> suggest;
   int occurrence = 1;
+  // With suggest: the lines that cut the whole list the text is an item of,
+  // one line per item (name TAB value).
+  bool list = false;
   // Instead of running anything: print the version.
   bool version = false;
 };

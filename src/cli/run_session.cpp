@@ -5,6 +5,7 @@
 #include "cli/miss_explainer.h"
 #include "cli/output.h"
 #include "cli/runner.h"
+#include "cli/saved_page.h"
 #include "cli/stop_signals.h"
 #include "history/store.h"
 #include "logging/log_writer.h"
@@ -70,15 +71,16 @@ RunSession::~RunSession() {
 }
 
 std::optional<int> RunSession::prepare() {
-  if (options_.page) {
-    auto bytes = textfile::readFileBytes(*options_.page);
-    if (!bytes) {
-      writeMessage(err_, "cannot read page: " + *options_.page);
+  if (options_.page || options_.pageAsLoaded) {
+    std::string why;
+    auto page = readSavedPage(options_.page ? *options_.page : *options_.pageAsLoaded,
+                              options_.pageAsLoaded.has_value(), &why);
+    if (!page) {
+      writeMessage(err_, why);
       return kExitUsage;
     }
-    // A saved page is read as the browser reads a page from disk.
-    engine_.ht().take(textfile::decodeWebPage(*bytes).text);
-    std::string().swap(*bytes);  // the page's bytes are not needed any more
+    engine_.ht().take(std::move(page->ht));
+    fileText_ = std::move(page->fileText);
   }
   if (options_.state) {
     if (run::stateIsReadOnly(*options_.state)) {

@@ -45,6 +45,8 @@ class RunSession : private run::Front {
   bool appendLog(const std::string& path, engine::TextView memo);
 
   engine::Engine& engine() { return engine_; }
+  // With --page-as-loaded: the saved file's whole text (its head included).
+  const engine::Text& fileText() const { return fileText_; }
 
  private:
   // run::Front
@@ -61,6 +63,7 @@ class RunSession : private run::Front {
   run::WatchRun run_;
   engine::Text scriptPath_;
   bool more_ = true;  // more runs follow the one going on
+  engine::Text fileText_;
   std::string fetchWatch_;
 };
 

@@ -6,6 +6,11 @@
 #include "textfile/file_io.h"
 #include "textfile/lines.h"
 #include "textfile/text_codec.h"
+#include "workbench/find_shown.h"
+#include "workbench/list_pick.h"
+#include "workbench/near_miss.h"
+#include "workbench/script_text.h"
+#include "workbench/shown_cut.h"
 #include "workbench/suggest.h"
 
 namespace kelvane::cli {
@@ -44,6 +49,69 @@ std::vector<Text> urlLinesOf(const std::string& path) {
   return urls;
 }
 
+std::string q(TextView text) {
+  return "\"" + textfile::toUtf8(text) + "\"";
+}
+
+// Why the text is not on the page: the nearest places in what it shows.
+void reportAbsent(const Options& options, const workbench::PageText& shown, TextView page,
+                  TextView fileText, std::FILE* err) {
+  const Text typed = workbench::collapsedWhiteSpace(textfile::fromUtf8(*options.suggest));
+  const std::string times =
+      options.occurrence > 1 ? std::to_string(options.occurrence) + " times " : std::string();
+  if (!fileText.empty() && workbench::findOccurrence(fileText, typed, 1) != TextView::npos) {
+    writeMessage(err, q(typed) +
+                          " occurs only in the saved file's text (its head or <title>), "
+                          "not in the body a load of it gives; a script cannot cut it");
+    return;
+  }
+  std::string message = q(typed) + " does not occur " + times + "in HT (length " +
+                        std::to_string(page.size()) + ") nor in the text it shows";
+  // Found fewer times than asked: no place is nearer than those. Otherwise
+  // the nearest places, in the one message.
+  if (options.occurrence == 1 || !workbench::findShown(shown, typed, 1)) {
+    const char* lead = "; nearest: ";
+    for (const workbench::NearMiss& n : workbench::findNearMisses(shown.text, 0, typed)) {
+      message += lead + std::string(workbench::nearMissName(n.kind));
+      if (n.kind == workbench::NearMiss::Kind::Prefix)
+        message += " " + q(TextView(typed).substr(0, n.length));
+      message += " at " + std::to_string(n.position) + ": " +
+                 q(TextView(shown.text).substr(n.position - 1, 40));
+      lead = "; ";
+    }
+  }
+  writeMessage(err, message);
+}
+
+// The piece lines for text found only as shown: the cut is followed by
+// lines that take off the tags and read the references inside it; kept
+// only when the engine gives the shown text with them.
+std::vector<Text> shownPieceLines(TextView page, const workbench::PageText& shown,
+                                  const workbench::ShownMatch& m) {
+  const auto [a, b] = workbench::htSpan(shown, m);
+  for (const workbench::Proposal& p : workbench::suggest(page, a, b - a)) {
+    if (p.kind != workbench::Proposal::Kind::Piece) continue;
+    std::vector<Text> lines = p.lines;
+    workbench::appendShownCut(workbench::shownCutOf(page.substr(a, b - a)), u"D", u"V4", u"V5",
+                              workbench::terminatorFor(page, 0), lines);
+    const auto d = workbench::runLines(page, lines);
+    const Text want(TextView(shown.text).substr(m.begin, m.end - m.begin));
+    if (d && workbench::collapsedWhiteSpace(*d) == workbench::collapsedWhiteSpace(want))
+      return lines;
+  }
+  return {};
+}
+
+bool print(const std::vector<Text>& script, std::FILE* out, std::FILE* err) {
+  for (const Text& line : script) {
+    if (!writeUtf8(out, line + u"\r\n")) {
+      reportStdoutFailure(err);
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int suggest(const Options& options, std::FILE* out, std::FILE* err) {
@@ -65,25 +133,65 @@ int suggest(const Options& options, std::FILE* out, std::FILE* err) {
   }
   const Text text = textfile::fromUtf8(*options.suggest);
   const TextView page = session.engine().ht().view();
-  if (workbench::findOccurrence(page, text, options.occurrence) == TextView::npos) {
-    writeMessage(err, "\"" + *options.suggest + "\" does not occur " +
-                          (options.occurrence > 1 ? std::to_string(options.occurrence) + " times "
-                                                  : std::string()) +
-                          "in HT (length " + std::to_string(page.size()) + ")");
-    return kExitUsage;
+  const workbench::PageText shown = workbench::readPageText(page);
+  // As written in HT, else as the page shows it.
+  std::optional<workbench::ShownMatch> match;
+  const size_t raw = workbench::findOccurrence(page, text, options.occurrence);
+  if (raw != TextView::npos) {
+    size_t b = 0;
+    while (b < shown.from.size() && shown.from[b] < raw) ++b;
+    size_t e = b;
+    while (e < shown.from.size() && shown.from[e] < raw + text.size()) ++e;
+    if (e > b) match = workbench::ShownMatch{b, e, false};
+  } else {
+    match = workbench::findShown(shown, text, options.occurrence);
+    if (!match) {
+      reportAbsent(options, shown, page, session.fileText(), err);
+      return kExitUsage;
+    }
+    const Text as(TextView(shown.text).substr(match->begin, match->end - match->begin));
+    if (match->folded)
+      writeMessage(err, "found as " + q(as) +
+                            " once full-width and half-width forms and letter case are folded");
   }
-  const std::vector<Text> script = suggestScript(page, text, options.occurrence, urls);
+  if (options.list) {
+    if (!match) {
+      writeMessage(err, "\"" + *options.suggest + "\" is not text the page shows (it is markup)");
+      return kExitStopped;
+    }
+    // The text may show in another place first (a sidebar repeating a
+    // product): the first of its places that is an item of a list wins.
+    workbench::ListResult list = workbench::suggestList(page, shown, match->begin, match->end);
+    for (int k = options.occurrence + 1; !list.offer && k < options.occurrence + 20; ++k) {
+      const auto next = workbench::findShown(shown, text, k);
+      if (!next) break;
+      workbench::ListResult other = workbench::suggestList(page, shown, next->begin, next->end);
+      if (other.offer) list = std::move(other);
+    }
+    if (!list.offer) {
+      writeMessage(err, "no list found for \"" + *options.suggest + "\": " + list.why);
+      return kExitStopped;
+    }
+    std::vector<Text> script = urls;
+    script.insert(script.end(), list.offer->lines.begin(), list.offer->lines.end());
+    writeMessage(err, std::to_string(list.offer->display.size()) +
+                          " items; checked on the page with values changed, ids renumbered, an "
+                          "item added and an item removed");
+    return print(script, out, err) ? kExitNormal : kExitStopped;
+  }
+  std::vector<Text> script;
+  if (raw != TextView::npos) {
+    script = suggestScript(page, text, options.occurrence, urls);
+  } else {
+    script = urls;
+    const std::vector<Text> lines = shownPieceLines(page, shown, *match);
+    script.insert(script.end(), lines.begin(), lines.end());
+  }
   if (script.size() == urls.size()) {
     writeMessage(err, "no lines found that cut \"" + *options.suggest + "\" out exactly");
     return kExitStopped;
   }
-  for (const Text& line : script) {
-    if (!writeUtf8(out, line + u"\r\n")) {
-      reportStdoutFailure(err);
-      return kExitStopped;
-    }
-  }
-  return kExitNormal;
+  return print(script, out, err) ? kExitNormal : kExitStopped;
 }
 
 }  // namespace kelvane::cli

@@ -23,12 +23,15 @@ TEST_F(Suggest, PrintsAScriptThatCutsTheTextOrExitsWithTwo) {
       {{"--page", page, "--suggest", "999"},
        2,
        "",
-       "kelvane-run: \"999\" does not occur in HT (length 39)\n"},
+       "kelvane-run: \"999\" does not occur in HT (length 39) nor in the text it shows; nearest: "},
       {{"--page", page, "--suggest", "198", "--occurrence", "2"},
        2,
        "",
-       "kelvane-run: \"198\" does not occur 2 times in HT (length 39)\n"},
-      {{"--suggest", "198"}, 2, "", "kelvane-run: --suggest requires --page or a script\n"},
+       "kelvane-run: \"198\" does not occur 2 times in HT (length 39) nor in the text it shows\n"},
+      {{"--suggest", "198"},
+       2,
+       "",
+       "kelvane-run: --suggest requires --page, --page-as-loaded or a script\n"},
   };
   for (const auto& c : cases) {
     const auto r = run(c.args);
@@ -36,7 +39,7 @@ TEST_F(Suggest, PrintsAScriptThatCutsTheTextOrExitsWithTwo) {
     if (!c.out.empty()) {
       EXPECT_EQ(r.out, c.out) << c.args[3];
     }
-    EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << c.args[3];
+    EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << c.args.back();
     if (c.status != 0) continue;
     // What it printed, run on the page, leaves exactly the text.
     const auto again = run({"--page", page, write("s.spt", r.out)});
