@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
   if (!bytes) return 2;
   const kelvane::engine::Text page = kelvane::textfile::decodeWebPage(*bytes).text;
   const int rounds = argc > 3 ? std::atoi(argv[3]) : 31;
-  kelvane::ui::ScriptWorkbench bench(QString::fromLocal8Bit(argv[1]), {[&] { return page; }, {}});
+  kelvane::ui::ScriptWorkbench bench(QString::fromLocal8Bit(argv[1]),
+                                     {[&] { return page; }, {}, {}});
   bench.show();
   bench.runPreview();
   QCoreApplication::processEvents();

@@ -9,8 +9,7 @@
 #include "workbench/find_shown.h"
 #include "workbench/list_pick.h"
 #include "workbench/near_miss.h"
-#include "workbench/script_text.h"
-#include "workbench/shown_cut.h"
+#include "workbench/pick_shown.h"
 #include "workbench/suggest.h"
 
 namespace kelvane::cli {
@@ -81,25 +80,6 @@ void reportAbsent(const Options& options, const workbench::PageText& shown, Text
     }
   }
   writeMessage(err, message);
-}
-
-// The piece lines for text found only as shown: the cut is followed by
-// lines that take off the tags and read the references inside it; kept
-// only when the engine gives the shown text with them.
-std::vector<Text> shownPieceLines(TextView page, const workbench::PageText& shown,
-                                  const workbench::ShownMatch& m) {
-  const auto [a, b] = workbench::htSpan(shown, m);
-  for (const workbench::Proposal& p : workbench::suggest(page, a, b - a)) {
-    if (p.kind != workbench::Proposal::Kind::Piece) continue;
-    std::vector<Text> lines = p.lines;
-    workbench::appendShownCut(workbench::shownCutOf(page.substr(a, b - a)), u"D", u"V4", u"V5",
-                              workbench::terminatorFor(page, 0), lines);
-    const auto d = workbench::runLines(page, lines);
-    const Text want(TextView(shown.text).substr(m.begin, m.end - m.begin));
-    if (d && workbench::collapsedWhiteSpace(*d) == workbench::collapsedWhiteSpace(want))
-      return lines;
-  }
-  return {};
 }
 
 bool print(const std::vector<Text>& script, std::FILE* out, std::FILE* err) {
@@ -184,7 +164,7 @@ int suggest(const Options& options, std::FILE* out, std::FILE* err) {
     script = suggestScript(page, text, options.occurrence, urls);
   } else {
     script = urls;
-    const std::vector<Text> lines = shownPieceLines(page, shown, *match);
+    const std::vector<Text> lines = workbench::shownPieceLines(page, shown, *match);
     script.insert(script.end(), lines.begin(), lines.end());
   }
   if (script.size() == urls.size()) {

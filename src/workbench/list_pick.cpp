@@ -147,7 +147,22 @@ ListResult suggestList(TextView ht, const PageText& page, size_t shownBegin, siz
     result.why = "the piece is not inside an element";
     return result;
   }
-  const TextView shownPiece = TextView(page.text).substr(shownBegin, shownEnd - shownBegin);
+  TextView shownPiece = TextView(page.text).substr(shownBegin, shownEnd - shownBegin);
+  // A bare number (a click on <b>1,280</b>) is the price its parent marks
+  // as money (<b>1,280</b>円).
+  if (!moneyIn(shownPiece) && !numbersIn(shownPiece).empty()) {
+    const PageElement& p = page.elements[piece];
+    if (p.parent >= 0) {
+      const PageElement& up = page.elements[p.parent];
+      const TextView around = TextView(page.text).substr(up.textBegin, up.textEnd - up.textBegin);
+      const auto m = moneyIn(around);
+      if (m && up.textBegin + m->first <= shownBegin && up.textBegin + m->second >= shownEnd &&
+          wordsBeside(around, m->first, m->second) <= 2) {
+        piece = p.parent;
+        shownPiece = around.substr(m->first, m->second - m->first);
+      }
+    }
+  }
   const auto money = moneyIn(shownPiece);
   const bool isValue = money && wordsBeside(shownPiece, money->first, money->second) <= 2;
   const ListSkeleton skeleton(ht, page);

@@ -1,14 +1,20 @@
 // The script workbench: the engine's problems and the preview's misses marked
 // on their lines, a pick turned into lines that the preview then shows, and
 // saving in the file's own encoding.
+#include <QApplication>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineView>
 #include <fstream>
 #include <sstream>
 
 #include "textfile/text_codec.h"
+#include "ui/workbench/page_pick_view.h"
 #include "ui/workbench/script_editor.h"
 #include "ui/workbench/script_workbench.h"
 
@@ -40,7 +46,7 @@ class WorkbenchTest : public QObject {
   void marksProblemsAndMissesOnTheirLines() {
     const QString path = dir_.filePath("m.spt");
     writeBytes(path, "CLEAR\tD\r\nGETA\tHT\tV1\t\"<i>\"\r\nGETX\r\n");
-    ScriptWorkbench bench(path, {[] { return kPage; }, {}});
+    ScriptWorkbench bench(path, {[] { return kPage; }, {}, {}});
     bench.runPreview();
     std::vector<std::pair<int, ScriptEditor::Mark::Kind>> marks;
     for (const auto& m : bench.editor()->marks()) marks.emplace_back(m.line, m.kind);
@@ -57,7 +63,7 @@ class WorkbenchTest : public QObject {
   void aPickBecomesLinesThatThePreviewShows() {
     const QString path = dir_.filePath("p.spt");
     writeBytes(path, "CLEAR\tD\r\nCR\tD\r\n");
-    ScriptWorkbench bench(path, {[] { return kPage; }, {}});
+    ScriptWorkbench bench(path, {[] { return kPage; }, {}, {}});
     bench.runPreview();
     QTextCursor at(bench.editor()->document()->findBlockByNumber(1));
     bench.editor()->setTextCursor(at);
@@ -72,6 +78,49 @@ class WorkbenchTest : public QObject {
     bench.runPreview();
     QCOMPARE(bench.lastPreview().buffer(kelvane::engine::BufferId::D), Text(u"298\r\n"));
     QVERIFY(bench.editor()->toPlainText().startsWith(QStringLiteral("CLEAR\tD\nGETA\tHT\tV1")));
+  }
+
+  // A click on the rendered page picks the element under it: its place in
+  // HT is selected, and the offers cut it as shown and the whole list.
+  void aClickOnTheRenderedPagePicksTheElementAndItsList() {
+    const Text page =
+        u"<ul class=\"goods\"><li class=\"g\" id=\"a1\"><span class=\"n\">\u308A\u3093\u3054 "
+        u"2kg</span><span class=\"p\"><b>198</b>\u5186</span></li><li class=\"g\" "
+        u"id=\"a2\"><span class=\"n\">\u307F\u304B\u3093</span><span "
+        u"class=\"p\"><b>1,298</b>\u5186</span></li></ul>";
+    const QString path = dir_.filePath("c.spt");
+    writeBytes(path, "CLEAR\tD\r\n");
+    ScriptWorkbench bench(path, {[&] { return page; }, {}, {}});
+    bench.show();
+    PagePickView* view = bench.showRenderedPage();
+    QTRY_VERIFY_WITH_TIMEOUT(view->loaded(), 30000);
+    QVariant box;
+    view->view()->page()->runJavaScript(
+        QStringLiteral(
+            "(() => { const r = document.querySelectorAll('span.p')[1]"
+            ".getBoundingClientRect(); return [r.x + r.width / 2, r.y + r.height / 2]; })()"),
+        QWebEngineScript::ApplicationWorld, [&](const QVariant& v) { box = v; });
+    QTRY_VERIFY_WITH_TIMEOUT(box.isValid(), 10000);
+    QList<int> picked;
+    QString text;
+    connect(view, &PagePickView::picked, this, [&](const QList<int>& p, const QString& t) {
+      picked = p;
+      text = t;
+    });
+    const double zoom = view->view()->zoomFactor();
+    view->pickAt(QPoint(static_cast<int>(box.toList()[0].toDouble() * zoom),
+                        static_cast<int>(box.toList()[1].toDouble() * zoom)));
+    QTRY_VERIFY_WITH_TIMEOUT(!picked.isEmpty(), 10000);
+    QCOMPARE(text, QStringLiteral("1,298"));  // the <b> under the pointer
+    const auto offer = bench.pickElement(picked);
+    QVERIFY(offer.has_value());
+    QCOMPARE(bench.htPane()->textCursor().selectedText(), QStringLiteral("1,298"));
+    QVERIFY(!offer->piece.empty());
+    QVERIFY(offer->list.offer.has_value());
+    const std::vector<Text> rows{u"\u308A\u3093\u3054 2kg\t198\u5186",
+                                 u"\u307F\u304B\u3093\t1,298\u5186"};
+    QCOMPARE(offer->list.offer->display, rows);
+    if (auto* menu = bench.findChild<QMenu*>(QStringLiteral("PagePickMenu"))) menu->close();
   }
 
   void savesInTheFilesEncodingAndRefusesWhatCp932CannotHold() {
@@ -110,5 +159,11 @@ class WorkbenchTest : public QObject {
   QTemporaryDir dir_;
 };
 
-QTEST_MAIN(WorkbenchTest)
+int main(int argc, char** argv) {
+  // The rendered page's browser shares the window's drawing contexts.
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  QApplication app(argc, argv);
+  WorkbenchTest test;
+  return QTest::qExec(&test, argc, argv);
+}
 #include "workbench_window_test.moc"

@@ -44,17 +44,20 @@ void CompanionWindows::showHistory(const QString& historyPath) {
   bringUp(history_.data());
 }
 
-void CompanionWindows::showWorkbench(const QString& scriptPath, PageSource source) {
+void CompanionWindows::showWorkbench(const QString& scriptPath, PageSource source, bool onPage) {
   if (workbench_) {
     workbench_->raise();
     workbench_->activateWindow();
-    return;
+  } else {
+    auto* bench = new ScriptWorkbench(scriptPath, std::move(source), window_);
+    workbench_ = bench;
+    placeOver(bench, window_);
+    bench->show();
+    bench->runPreview();
   }
-  auto* bench = new ScriptWorkbench(scriptPath, std::move(source), window_);
-  workbench_ = bench;
-  placeOver(bench, window_);
-  bench->show();
-  bench->runPreview();
+  // Asked from the Page tab: the page to pick on, as rendered.
+  if (auto* bench = qobject_cast<ScriptWorkbench*>(workbench_.data()); bench && onPage)
+    bench->showRenderedPage();
 }
 
 bool CompanionWindows::closeWorkbench() {

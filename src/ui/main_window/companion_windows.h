@@ -32,7 +32,8 @@ class CompanionWindows {
   // The History window of that history, brought up to date when it is open.
   void showHistory(const QString& historyPath);
   // The workbench on the script file; an open one comes to the front.
-  void showWorkbench(const QString& scriptPath, PageSource source);
+  // onPage: opened from the Page tab, it shows the rendered page to pick on.
+  void showWorkbench(const QString& scriptPath, PageSource source, bool onPage = false);
   QWidget* workbench() const { return workbench_; }
   // Closes the workbench as its own frame would: with unsaved edits it asks
   // to save, discard or cancel. False when the user cancelled (or a save

@@ -327,7 +327,9 @@ void Form1::mnuScriptEdit_Click() {
     return page.empty() ? engine::Text(run_->engine().ht().view()) : page;
   };
   source.selectedHtml = [this] { return pages_.setting.Text6->textCursor().selectedText(); };
-  companions_.showWorkbench(pages_.setting.ScriptPath->text(), std::move(source));
+  source.url = [this] { return pages_.web.Text2->text(); };
+  companions_.showWorkbench(pages_.setting.ScriptPath->text(), std::move(source),
+                            pages_.SSTab1->currentIndex() == static_cast<int>(Page::Page));
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "engine/script.h"
+#include "ui/workbench/page_pick_view.h"
 #include "ui/workbench/preview_text.h"
 #include "ui/workbench/script_editor.h"
 #include "ui/workbench/script_highlighter.h"
@@ -109,6 +110,15 @@ void ScriptWorkbench::createWidgets() {
   tabs_->addTab(lines_, QStringLiteral("各行"));
   tabs_->addTab(buffers_, QStringLiteral("バッファ"));
   tabs_->addTab(ht_, QStringLiteral("HT（選んで行を作る）"));
+  // The rendered page is made when it is first shown.
+  auto* pageTab = new QWidget(this);
+  pageTab->setObjectName(QStringLiteral("RenderedPageTab"));
+  new QVBoxLayout(pageTab);
+  pageTab->layout()->setContentsMargins(0, 0, 0, 0);
+  tabs_->addTab(pageTab, QStringLiteral("ページ（クリックで選ぶ）"));
+  connect(tabs_, &QTabWidget::currentChanged, this, [this, pageTab](int index) {
+    if (tabs_->widget(index) == pageTab) showRenderedPage();
+  });
 
   auto* split = new QSplitter(Qt::Horizontal, this);
   split->addWidget(left);
@@ -195,6 +205,7 @@ void ScriptWorkbench::reloadPage() {
   Text page = source_.page ? source_.page() : Text();
   if (page == page_ && !ht_->document()->isEmpty()) return;
   page_ = std::move(page);
+  shownText_.reset();
   ht_->setPlainText(qs(page_));
 }
 
@@ -274,6 +285,88 @@ std::vector<workbench::Proposal> ScriptWorkbench::proposalsForSelection() {
   const size_t at = workbench::findOccurrence(page_, piece, occurrence);
   if (at == Text::npos) return {};
   return workbench::suggest(page_, at, piece.size(), pickTarget());
+}
+
+PagePickView* ScriptWorkbench::showRenderedPage() {
+  QWidget* tab = findChild<QWidget*>(QStringLiteral("RenderedPageTab"));
+  tabs_->setCurrentWidget(tab);
+  if (!pagePick_) {
+    pagePick_ = new PagePickView(tab);
+    tab->layout()->addWidget(pagePick_);
+    connect(pagePick_, &PagePickView::picked, this, [this](const QList<int>& path, const QString&) {
+      const auto offer = pickElement(path);
+      if (!offer) return;
+      // The lines go after the script's last URL line when the cursor is
+      // above it: they cut the page that line loads.
+      int lastUrl = -1;
+      for (QTextBlock b = editor_->document()->begin(); b.isValid(); b = b.next())
+        if (b.text()
+                .section(QLatin1Char('\t'), 0, 0)
+                .compare(QLatin1String("URL"), Qt::CaseInsensitive) == 0)
+          lastUrl = b.blockNumber();
+      if (editor_->textCursor().blockNumber() <= lastUrl) {
+        QTextCursor after(editor_->document()->findBlockByNumber(lastUrl));
+        if (!after.movePosition(QTextCursor::NextBlock)) {
+          after.movePosition(QTextCursor::EndOfBlock);
+          after.insertText(QStringLiteral("\n"));
+        }
+        editor_->setTextCursor(after);
+      }
+      // Not modal: the page stays live under the menu.
+      auto* menu = new QMenu(this);
+      menu->setObjectName(QStringLiteral("PagePickMenu"));
+      menu->setAttribute(Qt::WA_DeleteOnClose);
+      if (!offer->piece.empty()) {
+        QAction* a = menu->addAction(QStringLiteral("この値「%1」を切り出す（%2 行）")
+                                         .arg(qs(offer->shown).left(40))
+                                         .arg(offer->piece.size()));
+        connect(a, &QAction::triggered, this, [this, lines = offer->piece] { insertLines(lines); });
+      }
+      if (offer->list.offer) {
+        QAction* a =
+            menu->addAction(QStringLiteral("リストの全項目を「名前<TAB>値」で（%1 件，%2 行）")
+                                .arg(offer->list.offer->display.size())
+                                .arg(offer->list.offer->lines.size()));
+        a->setToolTip(linesText(offer->list.offer->display));
+        connect(a, &QAction::triggered, this,
+                [this, lines = offer->list.offer->lines] { insertLines(lines); });
+      }
+      menu->setToolTipsVisible(true);
+      if (menu->isEmpty())
+        menu->deleteLater();
+      else
+        menu->popup(QCursor::pos());
+    });
+  }
+  reloadPage();
+  if (pageShown_ != page_ || !pagePick_->loaded()) {
+    pageShown_ = page_;
+    pagePick_->showPage(page_, QUrl(source_.url ? source_.url() : QString()));
+  }
+  return pagePick_;
+}
+
+std::optional<workbench::ShownPick> ScriptWorkbench::pickElement(const QList<int>& path) {
+  if (!shownText_) shownText_ = workbench::readPageText(page_);
+  const int32_t element = workbench::elementAtPath(*shownText_, {path.begin(), path.end()});
+  const auto match = workbench::shownOfElement(*shownText_, element);
+  if (!match) {
+    status_->setText(QStringLiteral("クリックした所は HT にありません（文字のない要素です）．"));
+    return std::nullopt;
+  }
+  workbench::ShownPick pick = workbench::pickShown(page_, *shownText_, *match);
+  QTextCursor c = ht_->textCursor();
+  c.setPosition(static_cast<int>(pick.htBegin));
+  c.setPosition(static_cast<int>(pick.htEnd), QTextCursor::KeepAnchor);
+  ht_->setTextCursor(c);
+  status_->setText(QStringLiteral("HT の %1 文字目から %2 文字: 「%3」%4")
+                       .arg(pick.htBegin + 1)
+                       .arg(pick.htEnd - pick.htBegin)
+                       .arg(qs(pick.shown).left(60))
+                       .arg(pick.list.offer ? QString()
+                                            : QStringLiteral("（リストは見つかりません: %1）")
+                                                  .arg(QString::fromStdString(pick.list.why))));
+  return pick;
 }
 
 void ScriptWorkbench::insertLines(const std::vector<Text>& lines) {

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "engine/text.h"
+#include "workbench/pick_shown.h"
 #include "workbench/preview.h"
 #include "workbench/script_file.h"
 #include "workbench/suggest.h"
@@ -22,6 +23,7 @@ class QTabWidget;
 
 namespace kelvane::ui {
 
+class PagePickView;
 class ScriptEditor;
 
 // What the workbench reads of the main window: the page of the last load
@@ -29,6 +31,9 @@ class ScriptEditor;
 struct PageSource {
   std::function<engine::Text()> page;
   std::function<QString()> selectedHtml;
+  // The page's address, against which the rendered page's links and images
+  // resolve.
+  std::function<QString()> url;
 };
 
 class ScriptWorkbench : public QWidget {
@@ -53,6 +58,12 @@ class ScriptWorkbench : public QWidget {
   void insertLines(const std::vector<engine::Text>& lines);
   // Proposes lines for the selection and lets the user choose.
   void pick();
+  // What a click on the rendered page at the element with this place from
+  // <body> offers: the piece as shown and the whole list (nothing when the
+  // place is not in HT); the piece's place is selected in the HT pane.
+  std::optional<workbench::ShownPick> pickElement(const QList<int>& path);
+  // Shows the rendered page (the "ページ" tab) and returns its view.
+  PagePickView* showRenderedPage();
 
   ScriptEditor* editor() const { return editor_; }
   QPlainTextEdit* htPane() const { return ht_; }
@@ -88,6 +99,9 @@ class ScriptWorkbench : public QWidget {
   QTableWidget* buffers_ = nullptr;
   QTreeWidget* lines_ = nullptr;
   QPlainTextEdit* ht_ = nullptr;
+  PagePickView* pagePick_ = nullptr;
+  engine::Text pageShown_;                        // the page the rendered view shows
+  std::optional<workbench::PageText> shownText_;  // page_ as it shows
   QLabel* status_ = nullptr;
 };
 
