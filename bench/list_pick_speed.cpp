@@ -1,7 +1,8 @@
 // The list picker on a big page: the page's shown text and parse tree, the
 // typed name found in it, and the list's lines made and run by the engine on
 // the page and its variants (kelvane-run --suggest TEXT --list without the
-// load); medians.
+// load); then a click in the workbench on the page already read (the
+// element's piece and list lines, checked on the variants); medians.
 //   bench_list_pick_speed [PAGE TEXT] [ROUNDS]
 // Without a page, a shop page of 1 MB is made: a sidebar repeating a
 // product, then thousands of items with generated ids and prices written
@@ -18,6 +19,7 @@
 #include "textfile/text_codec.h"
 #include "workbench/find_shown.h"
 #include "workbench/list_pick.h"
+#include "workbench/pick_shown.h"
 
 using kelvane::engine::Text;
 using Clock = std::chrono::steady_clock;
@@ -71,7 +73,7 @@ int main(int argc, char** argv) {
   }
   const Text ht = kelvane::acquisition::bodyHtmlFromBytes(bytes).html;
   const Text typed = kelvane::textfile::fromUtf8(text);
-  std::vector<double> readMs, listMs, totalMs, cpu;
+  std::vector<double> readMs, listMs, totalMs, cpu, clickMs, clickCpu;
   size_t items = 0;
   for (int r = 0; r < rounds; ++r) {
     const auto t0 = Clock::now();
@@ -93,6 +95,22 @@ int main(int argc, char** argv) {
       return 1;
     }
     items = list.offer->display.size();
+    // A click in the workbench: the page is read already; the element
+    // under the pointer (the name's element) becomes the piece's and the
+    // list's lines, checked on the variants.
+    const auto m = kelvane::workbench::findShown(page, typed, 2);
+    const int32_t element = m ? page.owner[m->begin] : -1;
+    const auto shown = kelvane::workbench::shownOfElement(page, element);
+    if (!shown) return 1;
+    const auto t2 = Clock::now();
+    const double c2 = cpuMs();
+    const kelvane::workbench::ShownPick pick = kelvane::workbench::pickShown(ht, page, *shown);
+    clickMs.push_back(msSince(t2));
+    clickCpu.push_back(cpuMs() - c2);
+    if (!pick.list.offer || pick.piece.empty()) {
+      std::fprintf(stderr, "the click gave no list: %s\n", pick.list.why.c_str());
+      return 1;
+    }
   }
   std::printf("HT %zu characters (%zu bytes of page), %zu items, %d rounds, medians:\n", ht.size(),
               bytes.size(), items, rounds);
@@ -100,5 +118,9 @@ int main(int argc, char** argv) {
       "  shown text and tree %.1f ms, list found and checked on 4 variants %.1f ms, "
       "in all %.1f ms (processor time %.1f ms)\n",
       median(readMs), median(listMs), median(totalMs), median(cpu));
+  std::printf(
+      "  a click on an item's name to its lines (piece and list, checked): %.1f ms "
+      "(processor time %.1f ms)\n",
+      median(clickMs), median(clickCpu));
   return 0;
 }

@@ -342,6 +342,8 @@ PagePickView* ScriptWorkbench::showRenderedPage() {
   if (pageShown_ != page_ || !pagePick_->loaded()) {
     pageShown_ = page_;
     pagePick_->showPage(page_, QUrl(source_.url ? source_.url() : QString()));
+    // Read while the view draws, so that a click pays only for its lines.
+    if (!shownText_) shownText_ = workbench::readPageText(page_);
   }
   return pagePick_;
 }
