@@ -135,6 +135,11 @@ int suggest(const Options& options, std::FILE* out, std::FILE* err) {
                             " once full-width and half-width forms and letter case are folded");
   }
   if (options.list) {
+    // A list is of what the page shows: the text's place there first (the
+    // same text in markup, an id or a link, comes before it in HT).
+    if (raw != TextView::npos)
+      if (auto shownPlace = workbench::findShown(shown, text, options.occurrence))
+        match = shownPlace;
     if (!match) {
       writeMessage(err, "\"" + *options.suggest + "\" is not text the page shows (it is markup)");
       return kExitStopped;

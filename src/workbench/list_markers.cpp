@@ -22,6 +22,10 @@ Text firstClass(TextView classes) {
 }
 
 constexpr size_t kMaxPrefix = 40;
+// What the lines of one name or value may take off or read, at most.
+constexpr size_t kMostTags = 64;
+constexpr size_t kMostBreaks = 16;
+constexpr size_t kMostReferences = 24;
 
 }  // namespace
 
@@ -242,6 +246,14 @@ bool ListSkeleton::plan(const std::vector<int32_t>& candidates, int32_t item, in
   const ShownCut ownValue = shownCutOf(ht_.substr(ve.openEnd, ve.closeStart - ve.openEnd));
   out.label.shown.lead = own.lead, out.label.shown.trail = own.trail;
   out.value.shown.lead = ownValue.lead, out.value.shown.trail = ownValue.trail;
+  // Each tag, line break and reference inside costs lines in every pass.
+  for (const ShownCut* c : {&out.label.shown, &out.value.shown}) {
+    if (c->tags > kMostTags || c->lineBreaks > kMostBreaks ||
+        c->amp + c->lt + c->gt + c->nbsp > kMostReferences) {
+      *why = "an item's name or value holds too much markup to cut";
+      return false;
+    }
+  }
   out.items = items.size();
   out.terminator = terminatorFor(ht_, out.itemFirst);
   return true;

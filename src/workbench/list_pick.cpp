@@ -12,6 +12,8 @@
 namespace kelvane::workbench {
 namespace {
 
+constexpr int kMostTries = 4;
+
 bool digitAt(TextView s, size_t i) {
   return i < s.size() && ((s[i] >= u'0' && s[i] <= u'9') || (s[i] >= u'０' && s[i] <= u'９'));
 }
@@ -166,7 +168,9 @@ ListResult suggestList(TextView ht, const PageText& page, size_t shownBegin, siz
   const auto money = moneyIn(shownPiece);
   const bool isValue = money && wordsBeside(shownPiece, money->first, money->second) <= 2;
   const ListSkeleton skeleton(ht, page);
-  for (int32_t item = piece; item >= 0; item = page.elements[item].parent) {
+  // Each list tried is run on the page and its variants: a few at most.
+  int tries = 0;
+  for (int32_t item = piece; item >= 0 && tries < kMostTries; item = page.elements[item].parent) {
     const PageElement& it = page.elements[item];
     if (it.tag == "body" || it.tag == "html") break;
     const std::vector<int32_t> items = skeleton.itemsLike(item);
@@ -178,6 +182,7 @@ ListResult suggestList(TextView ht, const PageText& page, size_t shownBegin, siz
     bool differ = false;
     for (const Text& line : plan.expected) differ = differ || line != plan.expected.front();
     if (!differ) continue;
+    ++tries;
     std::vector<Text> lines = skeleton.scriptOf(plan);
     const auto shown = runLines(ht, lines);
     if (!shown || displayLines(*shown) != plan.expected) {
