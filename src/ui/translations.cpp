@@ -17,8 +17,18 @@ QStringList translationFolders(const QString& programDir) {
 language::Language installTranslations(QCoreApplication& app, const QString& programDir) {
   const language::Language chosen = language::languageOfEnvironment();
   language::setCurrent(chosen);
-  if (chosen == language::Language::Japanese) return chosen;
   const QString code = QString::fromLatin1(language::code(chosen));
+  if (chosen == language::Language::Japanese) {
+    // The program's texts are Japanese already; Qt's own dialogs (file
+    // chooser, font and colour dialogs, message box buttons) take Qt's
+    // translation, when it is installed.
+    auto* qt = new QTranslator(&app);
+    if (qt->load(QStringLiteral("qt_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+      QCoreApplication::installTranslator(qt);
+    else
+      delete qt;
+    return chosen;
+  }
   auto* own = new QTranslator(&app);
   for (const QString& folder : translationFolders(programDir)) {
     if (own->load(QStringLiteral("kelvane_") + code, folder)) break;
