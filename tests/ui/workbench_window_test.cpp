@@ -123,6 +123,24 @@ class WorkbenchTest : public QObject {
     if (auto* menu = bench.findChild<QMenu*>(QStringLiteral("PagePickMenu"))) menu->close();
   }
 
+  // The fields start in one column on every line, Japanese text or not.
+  void theEditorsColumnsLineUp() {
+    const QString path = dir_.filePath("t.spt");
+    writeBytes(
+        path,
+        "GETC\tHT\tV1\t\"\xE3\x81\xBF\xE3\x81\x8B\xE3\x82\x93\xEF\xBC\x88\xE6\x9C"
+        "\x89\xE7\x94\xB0\xEF\xBC\x89 5kg\"\t\"</b>\"\r\nGETC\tHT\tV1\t\"<b>\"\t\"</b>\"\r\n");
+    ScriptWorkbench bench(path, {});
+    bench.show();
+    bench.editor()->alignColumns();
+    const auto fieldX = [&](int line) {
+      QTextCursor c(bench.editor()->document()->findBlockByNumber(line));
+      c.setPosition(c.block().position() + c.block().text().lastIndexOf(QLatin1Char('\t')) + 1);
+      return bench.editor()->cursorRect(c).x();
+    };
+    QCOMPARE(fieldX(0), fieldX(1));
+  }
+
   void savesInTheFilesEncodingAndRefusesWhatCp932CannotHold() {
     const QString path = dir_.filePath("s.spt");
     writeBytes(path, "PUT\t\"\x82\xA0\"\tD\r\n");  // CP932

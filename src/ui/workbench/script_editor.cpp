@@ -1,5 +1,6 @@
 #include "ui/workbench/script_editor.h"
 
+#include <QFontMetricsF>
 #include <QHelpEvent>
 #include <QPainter>
 #include <QTextBlock>
@@ -32,6 +33,10 @@ ScriptEditor::ScriptEditor(QWidget* parent)
   font.setStyleHint(QFont::TypeWriter);
   setFont(font);
   setTabStopDistance(fontMetrics().horizontalAdvance(QLatin1Char(' ')) * 8);
+  columns_.setSingleShot(true);
+  columns_.setInterval(200);
+  connect(&columns_, &QTimer::timeout, this, &ScriptEditor::alignColumns);
+  connect(document(), &QTextDocument::contentsChanged, this, [this] { columns_.start(); });
   connect(this, &QPlainTextEdit::blockCountChanged, this, [this] { updateMargin(); });
   connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect& rect, int dy) {
     if (dy != 0)
@@ -45,6 +50,34 @@ ScriptEditor::ScriptEditor(QWidget* parent)
 int ScriptEditor::lineNumberWidth() const {
   const int digits = static_cast<int>(QString::number(std::max(1, blockCount() - 1)).size());
   return 12 + fontMetrics().horizontalAdvance(QLatin1Char('9')) * std::max(2, digits);
+}
+
+void ScriptEditor::alignColumns() {
+  // Each field starts where the widest field before it in any line ends,
+  // measured in the font as drawn: a full-width character is as wide as it
+  // shows, so columns line up under Japanese text too. A field wider than
+  // 40 half-width characters does not push the others further.
+  const QFontMetricsF metrics(font());
+  const qreal space = metrics.horizontalAdvance(QLatin1Char(' '));
+  std::vector<qreal> widest(kAlignedFields, 0);
+  for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+    const QStringList fields = b.text().split(QLatin1Char('\t'));
+    for (qsizetype k = 0; k + 1 < fields.size() && k < kAlignedFields; ++k)
+      widest[static_cast<size_t>(k)] =
+          std::max(widest[static_cast<size_t>(k)],
+                   std::min(metrics.horizontalAdvance(fields[k]), 40 * space));
+  }
+  QList<QTextOption::Tab> tabs;
+  qreal at = 0;
+  for (qreal w : widest) {
+    if (w == 0) break;
+    at += std::max(w + 2 * space, 8 * space);
+    tabs << QTextOption::Tab(at, QTextOption::LeftTab);
+  }
+  QTextOption option = document()->defaultTextOption();
+  if (option.tabs() == tabs) return;
+  option.setTabs(tabs);
+  document()->setDefaultTextOption(option);
 }
 
 void ScriptEditor::updateMargin() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <vector>
 
 namespace kelvane::ui {
@@ -26,6 +27,9 @@ class ScriptEditor : public QPlainTextEdit {
   // What the line's tooltip says: its marks, one a line.
   QString marksText(int line) const;
   int lineNumberWidth() const;
+  // Sets the tab stops so that each field of every line starts in one
+  // column (done by itself a moment after an edit).
+  void alignColumns();
   void paintLineNumbers(QPaintEvent* event);
 
  protected:
@@ -34,7 +38,9 @@ class ScriptEditor : public QPlainTextEdit {
 
  private:
   void updateMargin();
+  static constexpr qsizetype kAlignedFields = 5;
   QWidget* numbers_;
+  QTimer columns_;
   std::vector<Mark> marks_;
 };
 
