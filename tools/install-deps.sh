@@ -9,7 +9,7 @@ packages="cmake ninja-build g++ clang clang-format libclang-rt-14-dev pkg-config
   qt6-svg-dev dpkg-dev file desktop-file-utils appstream lintian man-db
   openbox xdotool imagemagick x11-utils python3 dbus-daemon
   libsqlite3-dev sqlite3 qt6-charts-dev libdtl-dev cmark libcmark-dev qt6-l10n-tools qt6-tools-dev
-  weston qt6-wayland qt6-translations-l10n"
+  weston qt6-wayland qt6-translations-l10n apprise"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -5,6 +5,7 @@
 
 #include "cli/output.h"
 #include "engine/buffer_names.h"
+#include "notify/rules.h"
 #include "textfile/text_codec.h"
 
 namespace kelvane::cli {
@@ -109,9 +110,10 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
       app.add_option("--history", o.history, "record every run in the history database FILE")
           ->type_name("FILE");
   app.add_option("--export", o.exportFormat,
-                 "print the history instead of running: csv or jsonl, one row per run")
+                 "print the history instead of running: csv or jsonl, one row per run; "
+                 "deliveries: the notifications sent, as CSV")
       ->type_name("FORMAT")
-      ->check(CLI::IsMember({"csv", "jsonl"}))
+      ->check(CLI::IsMember({"csv", "jsonl", "deliveries"}))
       ->needs(history)
       ->excludes(script)
       ->excludes(watch);
@@ -130,6 +132,35 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
                "with --suggest: the lines that cut every item of the list TEXT belongs to, "
                "one line each: its name, a tab, its value")
       ->needs(suggest);
+
+  auto* notifyOption =
+      app.add_option("--notify", o.notify,
+                     "after a run worth telling, send a notice to URL through apprise (an Apprise "
+                     "URL, or a tag of your Apprise configuration); may be repeated")
+          ->type_name("URL")
+          ->allow_extra_args(false);
+  app.add_option("--when", o.when,
+                 "the rule that makes a run worth telling: changed; \"LABEL\" below N, above N, "
+                 "drops P%, lowest Nd; shows \"TEXT\"; hides \"TEXT\" (default changed); may be "
+                 "repeated")
+      ->type_name("RULE")
+      ->allow_extra_args(false)
+      ->check(
+          [](const std::string& rule) {
+            const auto parsed = notify::parseRule(rule);
+            return std::holds_alternative<notify::Rule>(parsed) ? std::string()
+                                                                : std::get<std::string>(parsed);
+          },
+          "", "RULE");
+  app.add_flag("--first", o.first, "the first run may already send a notice");
+  app.add_option("--alert-after", o.alertAfter,
+                 "a notice after K runs in a row that did not end normally, and one when a run "
+                 "does again (default 3; 0: never)")
+      ->type_name("K")
+      ->check(CLI::Range(0, 1000000));
+  app.add_flag("--notify-test", o.notifyTest,
+               "send a test message to every target instead of running, and print the answers")
+      ->excludes(script);
 
   app.add_option("--settings", o.settings, "print the fields of a settings file and exit")
       ->type_name("FILE")
@@ -154,7 +185,12 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
             programMessage("--suggest requires --page, --page-as-loaded or a script\n") + kMoreHelp,
             2};
   }
-  if (!o.version && !o.settings && !o.watch && !o.exportFormat && !o.suggest && o.script.empty()) {
+  if (o.notifyTest && notifyOption->count() == 0 && !o.watch) {
+    return {std::nullopt,
+            programMessage("--notify-test requires --notify or --watch\n") + kMoreHelp, 2};
+  }
+  if (!o.version && !o.settings && !o.watch && !o.exportFormat && !o.suggest && !o.notifyTest &&
+      o.script.empty()) {
     return {std::nullopt, programMessage("no script given\n") + kMoreHelp, 2};
   }
   return {std::move(o), {}, 0};

@@ -56,6 +56,14 @@ struct Options {
   bool list = false;
   // Instead of running anything: print the version.
   bool version = false;
+  // Notification targets (Apprise URLs or tags of the user's own Apprise
+  // configuration) and the rules that say when a run is worth a notice.
+  std::vector<std::string> notify;
+  std::vector<std::string> when;
+  bool first = false;  // the first normal run may fire a rule that is already true
+  std::optional<int> alertAfter;
+  // Instead of running: a test message to every target.
+  bool notifyTest = false;
 };
 
 // What parsing the arguments gave: options to act on, or the text to print

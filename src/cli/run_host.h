@@ -38,7 +38,7 @@ class RunHost : public engine::Host {
   void setSettleMode(acquisition::SettleMode mode) { pages_.setSettleMode(mode); }
 
   void showMessage(std::u16string_view text) override;
-  void setTitle(std::u16string_view) override {}
+  void setTitle(std::u16string_view) override { journal_->titleSet(); }
   void openUrl(std::u16string_view url) override;
   // A run has ended: the browser lets go of the page it holds.
   void runEnded() { pages_.runEnded(); }

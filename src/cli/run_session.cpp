@@ -46,6 +46,7 @@ RunSession::RunSession(const Options& options, std::FILE* out, std::FILE* err)
   if (options.fetch == acquisition::FetchMode::Auto) setFetch(options.fetch);
   interruptOnStopSignal(&engine_);
   if (options.history) setHistoryPath(*options.history);
+  notifySettings_ = notifySettingsFrom(options);
 }
 
 void RunSession::setHistoryPath(const std::string& path) {
@@ -106,6 +107,10 @@ std::optional<int> RunSession::prepare() {
       return kExitUsage;
     }
   }
+  if (notifySettings_ && !run_.recorder()) {
+    writeMessage(err_, "without --history, the rules remember only this process's runs");
+    setHistoryPath(":memory:");
+  }
   // A history that is no history of ours is refused; one that cannot be
   // written now is said and tried again at every run, which still completes.
   if (run::RunRecorder* recorder = run_.recorder()) {
@@ -118,7 +123,27 @@ std::optional<int> RunSession::prepare() {
       if (refused) return kExitUsage;
     }
   }
+  if (notifySettings_) {
+    const auto say = [err = err_](const std::string& text) {
+      writeMessage(err, text);
+      std::fflush(err);
+    };
+    const auto decided = [this](const history::RuleDecision& d) {
+      if (!options_.trace) return;
+      writeLine(err_, "notify: " + d.rule + ": " + (d.fired ? "fires: " : "quiet: ") + d.reason);
+    };
+    notices_ = std::make_unique<run::AfterRun>(*notifySettings_, *run_.recorder(), say, decided);
+    run_.addFollower(*notices_);
+  }
   return std::nullopt;
+}
+
+void RunSession::finishDeliveries() {
+  if (notices_) notices_->finish([] { return stopRequested(); });
+}
+
+void RunSession::collectDeliveries() {
+  if (notices_) notices_->collect();
 }
 
 void RunSession::engineFinished(bool normal, bool missed) {

@@ -10,7 +10,9 @@
 
 #include "cli/options.h"
 #include "cli/run_host.h"
+#include "cli/run_notices.h"
 #include "engine/engine.h"
+#include "run/after_run.h"
 #include "run/watch_run.h"
 
 namespace kelvane::cli {
@@ -35,6 +37,15 @@ class RunSession : private run::Front {
   // (by default the script's path).
   void setHistoryPath(const std::string& path);
   void setFetchWatch(std::string watch) { fetchWatch_ = std::move(watch); }
+  // What follows each run: rules, notices and their deliveries (from the
+  // options unless set here, as a watch does from its settings).
+  void setNotifySettings(std::optional<notify::NotifySettings> settings) {
+    notifySettings_ = std::move(settings);
+  }
+  // Waits for the notices still being delivered (a stop signal cuts it short).
+  void finishDeliveries();
+  // Logs the deliveries that have ended, without waiting.
+  void collectDeliveries();
 
   using Result = run::WatchRun::Result;
   // One run, then the explanation, the state (and diff), the record and,
@@ -65,6 +76,9 @@ class RunSession : private run::Front {
   bool more_ = true;  // more runs follow the one going on
   engine::Text fileText_;
   std::string fetchWatch_;
+  std::optional<notify::NotifySettings> notifySettings_;
+  // What follows each run, with notification settings.
+  std::unique_ptr<run::AfterRun> notices_;
 };
 
 // The outputs of a run as kelvane-run's options name them.

@@ -1,6 +1,7 @@
 #include "cli/runner.h"
 
 #include "cli/output.h"
+#include "cli/run_notices.h"
 #include "cli/run_session.h"
 #include "cli/settings_print.h"
 #include "cli/stop_signals.h"
@@ -49,6 +50,8 @@ int run(const Options& options, std::FILE* out, std::FILE* err) {
     failed = failed || last.writeFailed;
     refused = refused || last.historyRefused;
   }
+  // The run is recorded; its notices may still be on their way.
+  session.finishDeliveries();
   if (!options.diff) {
     if (!writeUtf8(out, session.engine().buffer(options.print).view())) {
       reportStdoutFailure(err);
@@ -105,6 +108,7 @@ int runMain(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
   }
   if (options.settings) return printSettings(*options.settings, out, err);
   if (options.exportFormat) return exportHistory(options, out, err);
+  if (options.notifyTest) return notifyTest(options, out, err);
   if (options.suggest) return suggest(options, out, err);
   if (options.watch) {
     SystemWatchClock clock;

@@ -7,9 +7,11 @@
 
 #include "acquisition/load_modes.h"
 #include "cli/output.h"
+#include "cli/run_notices.h"
 #include "cli/run_session.h"
 #include "cli/runner.h"
 #include "cli/stop_signals.h"
+#include "cli/watch_notify.h"
 #include "engine/clock_text.h"
 #include "history/store.h"
 #include "run/record_line.h"
@@ -146,6 +148,17 @@ int watch(const Options& options, std::FILE* out, std::FILE* err, WatchClock& cl
   session.setSettleMode(settle);
   session.setHistoryPath(options.history ? *options.history
                                          : history::historyPathFor(settingsPath));
+  // The watch's own notifications, and those the options add.
+  std::optional<notify::NotifySettings> notices = watchNotifySettings(settingsPath, err);
+  if (!notices) return kExitUsage;
+  if (const auto fromOptions = notifySettingsFrom(options)) {
+    for (const std::string& t : fromOptions->targets) notices->targets.push_back(t);
+    for (const notify::Rule& r : fromOptions->rules) notices->rules.push_back(r);
+  }
+  if (options.first) notices->first = true;
+  if (options.alertAfter) notices->alertAfter = *options.alertAfter;
+  if (notices->targets.empty() && notices->rules.empty()) notices.reset();
+  session.setNotifySettings(std::move(notices));
   if (const auto status = session.prepare()) return *status;
 
   WatchDelegate delegate(session, err, besideSettings(settingsPath, values.logPath),
@@ -176,7 +189,11 @@ int watch(const Options& options, std::FILE* out, std::FILE* err, WatchClock& cl
   // tick after start-up does.
   scheduler.makeFirstTickDue();
   scheduler.tick();
-  while (!stopRequested() && clock.waitTick(kTickPeriod)) scheduler.tick();
+  while (!stopRequested() && clock.waitTick(kTickPeriod)) {
+    session.collectDeliveries();  // their answers logged, at most a minute late
+    scheduler.tick();
+  }
+  session.finishDeliveries();
   return kExitNormal;
 }
 

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <span>
 
+#include "history/alerts.h"
 #include "history/series.h"
 
 namespace kelvane::history {
@@ -132,6 +133,7 @@ std::string jsonLines(const SeriesTable& table) {
 
 CsvExport exportHistory(const std::string& path, std::string_view format) {
   HistoryStore store(path, true);
+  if (format == "deliveries") return {deliveriesCsv(AlertBook(store).deliveries()), {}};
   const SeriesTable table = store.seriesTable();
   if (format == "csv") return csvExport(table);
   return {jsonLines(table), {}};

@@ -38,8 +38,8 @@ std::string csvField(std::string_view field);
 std::string jsonLines(const SeriesTable& table);
 
 // The history in the file at path, opened to read only, written out in
-// format ("csv" or "jsonl"); leftOut as csvExport gives it (empty for
-// "jsonl"). Throws HistoryError when it cannot be read.
+// format ("csv", "jsonl", or "deliveries": the delivery log); leftOut as csvExport gives it (empty
+// for "jsonl"). Throws HistoryError when it cannot be read.
 CsvExport exportHistory(const std::string& path, std::string_view format);
 
 }  // namespace kelvane::history

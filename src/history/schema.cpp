@@ -33,6 +33,17 @@ constexpr const char* kSteps[] = {
     "CREATE TABLE fetch_choices(watch TEXT NOT NULL, url TEXT NOT NULL, verdict TEXT NOT NULL,"
     "  why TEXT NOT NULL, decided TEXT NOT NULL, runs_since_check INTEGER NOT NULL,"
     "  recheck INTEGER NOT NULL, PRIMARY KEY(watch, url));",
+    // 2 -> 3: what follows a run: each notification rule's state per watch
+    // (true at the last decision), every decision, and the deliveries.
+    "CREATE TABLE rule_states(watch TEXT NOT NULL, rule TEXT NOT NULL, active INTEGER NOT NULL,"
+    "  PRIMARY KEY(watch, rule)) WITHOUT ROWID;"
+    "CREATE TABLE decisions(run_id INTEGER NOT NULL, position INTEGER NOT NULL,"
+    "  rule TEXT NOT NULL, fired INTEGER NOT NULL, reason TEXT NOT NULL,"
+    "  PRIMARY KEY(run_id, position)) WITHOUT ROWID;"
+    "CREATE TABLE deliveries(id INTEGER PRIMARY KEY, time TEXT NOT NULL, watch TEXT NOT NULL,"
+    "  run_id INTEGER, target TEXT NOT NULL, rule TEXT NOT NULL, outcome TEXT NOT NULL,"
+    "  error TEXT NOT NULL);"
+    "CREATE INDEX deliveries_by_run ON deliveries(run_id);",
 };
 static_assert(std::size(kSteps) == kSchemaVersion);
 

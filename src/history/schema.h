@@ -10,7 +10,7 @@ class Database;
 // Marks a SQLite file as a Kelvane history ("KLVH").
 constexpr int64_t kApplicationId = 0x4b4c5648;
 // PRAGMA user_version of the tables this program writes.
-constexpr int64_t kSchemaVersion = 2;
+constexpr int64_t kSchemaVersion = 3;
 
 // Runs, inside the caller's transaction, every step from version up to
 // kSchemaVersion, and sets the version and the application id.

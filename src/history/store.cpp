@@ -281,6 +281,8 @@ bool HistoryStore::enforceRetention(int batch) {
   if (expired == 0) return false;
   db_->exec(
       "DELETE FROM loads WHERE run_id IN (SELECT id FROM temp.expired);"
+      "DELETE FROM decisions WHERE run_id IN (SELECT id FROM temp.expired);"
+      "DELETE FROM deliveries WHERE run_id IN (SELECT id FROM temp.expired);"
       "DELETE FROM runs WHERE id IN (SELECT id FROM temp.expired);"
       "DELETE FROM series WHERE display_id IN (SELECT display_id FROM temp.expired) AND NOT "
       "EXISTS (SELECT 1 FROM runs WHERE runs.display_id = series.display_id);"

@@ -125,6 +125,8 @@ class HistoryStore {
   void setRetention(const Retention& retention);
 
   const std::string& path() const { return path_; }
+  // The open file, for the history's other tables (alerts.h).
+  Database& database() { return *db_; }
 
  private:
   void openSchema(bool readOnly);

@@ -3,6 +3,8 @@
 // what follows a run (conditions, notifications) plugs in.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -55,6 +57,11 @@ struct FinishedRun {
   engine::TextView display;
   const std::string& script;  // the script's absolute path
   bool automatic = false;     // started by the automatic update
+  // The run's id in the history; empty when it was not recorded there.
+  std::optional<int64_t> runId;
+  // The caption, and whether this run's script set it (TITLE).
+  engine::TextView title;
+  bool titleSet = false;
 };
 
 // What follows a run beyond the files it writes: conditions on the

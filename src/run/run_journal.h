@@ -19,6 +19,7 @@ class RunJournal {
     loads_.clear();
     message_.clear();
     linesRun_ = 0;
+    titleSet_ = false;
   }
   // A message the run showed (UTF-8); the first one is kept.
   void message(std::string_view text) {
@@ -30,15 +31,19 @@ class RunJournal {
     loads_.push_back(std::move(load));
   }
   void lineStarting() { ++linesRun_; }
+  // The script set the caption (TITLE).
+  void titleSet() { titleSet_ = true; }
 
   const std::vector<acquisition::LoadRecord>& loads() const { return loads_; }
   const std::string& firstMessage() const { return message_; }
   int64_t linesRun() const { return linesRun_; }
+  bool titleWasSet() const { return titleSet_; }
 
  private:
   std::vector<acquisition::LoadRecord> loads_;
   std::string message_;
   int64_t linesRun_ = 0;
+  bool titleSet_ = false;
 };
 
 }  // namespace kelvane::run

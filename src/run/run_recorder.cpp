@@ -26,8 +26,10 @@ RunRecorder::Recorded RunRecorder::record(const history::RunEntry& run) {
   const bool said = std::exchange(openFailureSaid_, false);
   try {
     openStore();
-    store_->record(run);
-    return {store_->lastChange(), std::nullopt};
+    Recorded recorded;
+    recorded.runId = store_->record(run);
+    recorded.changed = store_->lastChange();
+    return recorded;
   } catch (const std::exception& e) {
     // The run itself is done either way: the history just misses it.
     store_.reset();
@@ -39,6 +41,15 @@ RunRecorder::Recorded RunRecorder::record(const history::RunEntry& run) {
     recorded.said = opening && said;
     return recorded;
   }
+}
+
+history::HistoryStore* RunRecorder::store() {
+  try {
+    openStore();
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+  return store_.get();
 }
 
 // Verdicts in the history, and in the process when the history fails.

@@ -3,6 +3,7 @@
 // afresh after a write that failed (the disk may have room again).
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -37,8 +38,13 @@ class RunRecorder {
     bool refused = false;
     // The reason is the one open() has just given: not to be said again.
     bool said = false;
+    // The run's id in the history, once recorded.
+    std::optional<int64_t> runId;
   };
   Recorded record(const history::RunEntry& run);
+  // The open history (opened now when it is not); null when it cannot be
+  // opened. Valid until the next record() that fails.
+  history::HistoryStore* store();
 
   // The fetch choices of one watch (--fetch auto), kept in this history. A
   // history that cannot be read or written now is told through failed, once;

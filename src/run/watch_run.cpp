@@ -102,6 +102,7 @@ std::optional<Change> WatchRun::recordInHistory(const RunReport& report, const s
     result.historyRefused = recorded.refused;
     return std::nullopt;
   }
+  result.runId = recorded.runId;
   if (!result.normal()) return Change::Unknown;
   if (!recorded.changed) return Change::First;
   return *recorded.changed ? Change::Changed : Change::Same;
@@ -177,7 +178,14 @@ WatchRun::Result WatchRun::run(TextView scriptPath, const Request& request) {
   const Change inMemory = decideInMemory(normal);
   if (normal && !outputs_.state) change = historyChange.value_or(inMemory);
   result.change = change;
-  const FinishedRun finished{report, change, engine_.d().view(), script, request.automatic};
+  const FinishedRun finished{report,
+                             change,
+                             engine_.d().view(),
+                             script,
+                             request.automatic,
+                             result.runId,
+                             engine_.title().view(),
+                             journal_.titleWasSet()};
   for (Follower* follower : followers_) follower->runFinished(finished);
   return result;
 }

@@ -72,9 +72,10 @@ class WatchRun {
     // A page did not load: the run counts as stopped in what it writes.
     bool loadFailed = false;
     Change change = Change::Unknown;
-    bool writeFailed = false;     // a state, record, log or history write failed
-    bool historyRefused = false;  // the history turned out not ours or damaged
-    std::string diff;             // with Outputs::diff, the changed display's diff
+    bool writeFailed = false;      // a state, record, log or history write failed
+    bool historyRefused = false;   // the history turned out not ours or damaged
+    std::string diff;              // with Outputs::diff, the changed display's diff
+    std::optional<int64_t> runId;  // the run's id in the history, once recorded
     bool normal() const { return outcome == engine::RunOutcome::Normal && !loadFailed; }
   };
   // Runs the script at path and everything that follows the run.

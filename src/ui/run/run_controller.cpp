@@ -127,6 +127,7 @@ void RunController::showMessage(std::u16string_view text) {
 }
 
 void RunController::setTitle(std::u16string_view caption) {
+  run_.journal().titleSet();
   view_.setCaption(fromU16(caption));
 }
 

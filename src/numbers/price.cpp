@@ -1,0 +1,132 @@
+#include "numbers/price.h"
+
+#include <string>
+
+#include "numbers/decimal.h"
+
+namespace kelvane::numbers {
+namespace {
+
+// Full-width digits and number signs as their ASCII forms, one unit for one,
+// so that positions in the folded text are positions in the text.
+char16_t folded(char16_t c) {
+  if (c >= u'０' && c <= u'９') return static_cast<char16_t>(u'0' + (c - u'０'));
+  switch (c) {
+    case u'，':
+      return u',';
+    case u'．':
+      return u'.';
+    case u'－':
+    case u'−':
+      return u'-';
+    case u'＋':
+      return u'+';
+    default:
+      return c;
+  }
+}
+
+bool isDigit(char16_t c) {
+  return c >= u'0' && c <= u'9';
+}
+bool isCurrencyBefore(char16_t c) {
+  return c == u'￥' || c == u'¥' || c == u'$' || c == u'＄';
+}
+// What may stand before a sign that belongs to the number.
+bool startsWord(char16_t c) {
+  return std::u16string_view(u" \t\u3000・•●○◆■□*-：:=＝…(（").find(c) != std::u16string_view::npos;
+}
+
+// Digits with their grouping commas and one decimal point, from i; the
+// digits (commas left out) go to digits. Returns the end.
+size_t digitGroup(std::u16string_view s, size_t i, std::u16string& digits) {
+  bool point = false;
+  while (i < s.size()) {
+    if (isDigit(s[i])) {
+      digits += s[i++];
+    } else if (s[i] == u',' && !point && i + 3 < s.size() && isDigit(s[i + 1]) &&
+               isDigit(s[i + 2]) && isDigit(s[i + 3]) &&
+               (i + 4 == s.size() || !isDigit(s[i + 4]))) {
+      ++i;  // a thousands separator
+    } else if (s[i] == u'.' && !point && i + 1 < s.size() && isDigit(s[i + 1])) {
+      point = true;
+      digits += s[i++];
+    } else {
+      break;
+    }
+  }
+  return i;
+}
+
+double valueOf(const std::u16string& digits) {
+  return scanDecimal(digits).value;
+}
+
+}  // namespace
+
+std::vector<FoundNumber> numbersIn(std::u16string_view text) {
+  std::u16string line(text);
+  for (char16_t& c : line) c = folded(c);
+  std::vector<FoundNumber> found;
+  size_t i = 0;
+  while (i < line.size()) {
+    if (!isDigit(line[i])) {
+      ++i;
+      continue;
+    }
+    FoundNumber n;
+    n.begin = i;
+    // Groups scaled by 万 and 千 add up: 1万2千3百 is 1万2千 and then 3.
+    double total = 0;
+    for (;;) {
+      std::u16string digits;
+      i = digitGroup(line, i, digits);
+      const double group = valueOf(digits);
+      const char16_t next = i < line.size() ? line[i] : u'\0';
+      if (next == u'万' || next == u'千') {
+        total += group * (next == u'万' ? 10000 : 1000);
+        ++i;
+        if (i < line.size() && isDigit(line[i])) continue;
+      } else {
+        total += group;
+      }
+      break;
+    }
+    n.value = total;
+    n.end = i;
+    if (n.end < line.size() && line[n.end] == u'円') {
+      ++n.end;
+      n.money = true;
+    }
+    if (n.begin > 0 && isCurrencyBefore(line[n.begin - 1])) {
+      --n.begin;
+      n.money = true;
+    }
+    if (n.begin > 0 && (line[n.begin - 1] == u'-' || line[n.begin - 1] == u'+') &&
+        (n.begin == 1 || startsWord(line[n.begin - 2]))) {
+      --n.begin;
+      if (line[n.begin] == u'-') n.value = -n.value;
+    }
+    found.push_back(n);
+  }
+  return found;
+}
+
+std::optional<double> priceNumber(std::u16string_view text) {
+  const std::vector<FoundNumber> found = numbersIn(text);
+  if (found.size() != 1) return std::nullopt;
+  std::u16string rest(text.substr(0, found[0].begin));
+  rest += text.substr(found[0].end);
+  for (const std::u16string_view mark : {u"税込み", u"税抜き", u"税込", u"税抜", u"税別"}) {
+    for (size_t at; (at = rest.find(mark)) != std::u16string::npos;) rest.erase(at, mark.size());
+  }
+  for (const char16_t c : rest) {
+    if (!(c == u' ' || c == u'\t' || c == u'\u3000' || c == u'(' || c == u')' || c == u'（' ||
+          c == u'）' || isCurrencyBefore(c) || c == u'円')) {
+      return std::nullopt;
+    }
+  }
+  return found[0].value;
+}
+
+}  // namespace kelvane::numbers
