@@ -480,4 +480,163 @@
             <translation>Cannot record the run in the history: %1</translation>
         </message>
     </context>
+    <context>
+        <name>ScriptWorkbench</name>
+        <message>
+            <source>）</source>
+            <translation>)</translation>
+        </message>
+        <message>
+            <source>要素をクリックすると，その値とリスト全体を切り出す行を作ります．</source>
+            <translation>Click an element to make the lines that cut its value and the whole list.</translation>
+        </message>
+        <message>
+            <source>ページが大きすぎて表示できません（2 MB まで）．HT の中で選んでください．</source>
+            <translation>The page is too large to show (2 MB at most). Select in HT instead.</translation>
+        </message>
+        <message>
+            <source>不明なコマンドです</source>
+            <translation>Unknown command</translation>
+        </message>
+        <message>
+            <source>第%1パラメータがありません（前の行の値が使われます）</source>
+            <translation>Parameter %1 is missing (the previous line's value is used)</translation>
+        </message>
+        <message>
+            <source>第%1パラメータ: バッファ名か、ダブルクオーツで囲んだ文字列が必要です</source>
+            <translation>Parameter %1: a buffer name or a text in double quotes is needed</translation>
+        </message>
+        <message>
+            <source>第%1パラメータ: 書き込めるバッファ名が必要です</source>
+            <translation>Parameter %1: the name of a buffer that can be written is needed</translation>
+        </message>
+        <message>
+            <source>LOOP の中の LOOP です</source>
+            <translation>A LOOP inside a LOOP</translation>
+        </message>
+        <message>
+            <source>対応する LOOP がありません</source>
+            <translation>No LOOP matches it</translation>
+        </message>
+        <message>
+            <source>LOOPEND がありません（本体は 1 回だけ実行されます）</source>
+            <translation>No LOOPEND (the body runs once only)</translation>
+        </message>
+        <message>
+            <source>「%1」が見つかりません（長さ %2 の中</source>
+            <translation>"%1" not found (in a text of length %2</translation>
+        </message>
+        <message>
+            <source>、「%1」の後</source>
+            <translation>, after "%1"</translation>
+        </message>
+        <message>
+            <source>プレビュー %1 ms</source>
+            <translation>Preview %1 ms</translation>
+        </message>
+        <message>
+            <source>　― ループ %1 回で打ち切りました（プレビューは止まりません）</source>
+            <translation> – cut off after %1 loop passes (the preview never hangs)</translation>
+        </message>
+        <message>
+            <source>　― エラーで止まりました</source>
+            <translation> – stopped by an error</translation>
+        </message>
+        <message>
+            <source>保存(&amp;S)</source>
+            <translation>&amp;Save</translation>
+        </message>
+        <message>
+            <source>選択から行を作る(&amp;P)</source>
+            <translation>Lines from the selection (&amp;P)</translation>
+        </message>
+        <message>
+            <source>ページを取り直す(&amp;R)</source>
+            <translation>Take the page again (&amp;R)</translation>
+        </message>
+        <message>
+            <source>行</source>
+            <translation>Line</translation>
+        </message>
+        <message>
+            <source>内容</source>
+            <translation>Contents</translation>
+        </message>
+        <message>
+            <source>バッファ</source>
+            <translation>Buffers</translation>
+        </message>
+        <message>
+            <source>長さ</source>
+            <translation>Length</translation>
+        </message>
+        <message>
+            <source>回数</source>
+            <translation>Times</translation>
+        </message>
+        <message>
+            <source>変化・メッセージ</source>
+            <translation>Changes and messages</translation>
+        </message>
+        <message>
+            <source>表示 (D)</source>
+            <translation>Display (D)</translation>
+        </message>
+        <message>
+            <source>各行</source>
+            <translation>Lines</translation>
+        </message>
+        <message>
+            <source>HT（選んで行を作る）</source>
+            <translation>HT (select to make lines)</translation>
+        </message>
+        <message>
+            <source>ページ（クリックで選ぶ）</source>
+            <translation>Page (click to pick)</translation>
+        </message>
+        <message>
+            <source>スクリプト編集 - </source>
+            <translation>Script editor - </translation>
+        </message>
+        <message>
+            <source>保存しました．</source>
+            <translation>Saved.</translation>
+        </message>
+        <message>
+            <source>スクリプトが変更されています．保存しますか？</source>
+            <translation>The script has been changed. Save it?</translation>
+        </message>
+        <message>
+            <source>この値「%1」を切り出す（%2 行）</source>
+            <translation>Cut this value "%1" (%2 lines)</translation>
+        </message>
+        <message>
+            <source>リストの全項目を「名前&lt;TAB&gt;値」で（%1 件，%2 行）</source>
+            <translation>Every item of the list as "name&lt;TAB&gt;value" (%1 items, %2 lines)</translation>
+        </message>
+        <message>
+            <source>クリックした所は HT にありません（文字のない要素です）．</source>
+            <translation>What was clicked is not in HT (an element without text).</translation>
+        </message>
+        <message>
+            <source>HT の %1 文字目から %2 文字: 「%3」%4</source>
+            <translation>HT from character %1, %2 characters: "%3"%4</translation>
+        </message>
+        <message>
+            <source>（リストは見つかりません: %1）</source>
+            <translation> (no list found: %1)</translation>
+        </message>
+        <message>
+            <source>HT の中の切り出したい文字列を選んでください．</source>
+            <translation>Select the text to cut out in HT.</translation>
+        </message>
+        <message>
+            <source>リストの全項目を集める LOOP（%1 行）</source>
+            <translation>A LOOP that collects every item of the list (%1 lines)</translation>
+        </message>
+        <message>
+            <source>この値を切り出す（%1 行）</source>
+            <translation>Cut this value (%1 lines)</translation>
+        </message>
+    </context>
 </TS>

@@ -1,5 +1,6 @@
 #include "ui/workbench/page_pick_view.h"
 
+#include <QCoreApplication>
 #include <QCursor>
 #include <QEvent>
 #include <QLabel>
@@ -92,7 +93,9 @@ PagePickView::PagePickView(QWidget* parent) : QWidget(parent) {
   view_->setPage(page);
   view_->setContextMenuPolicy(Qt::NoContextMenu);
   note_ = new QLabel(
-      QStringLiteral("要素をクリックすると，その値とリスト全体を切り出す行を作ります．"), this);
+      QCoreApplication::translate(
+          "ScriptWorkbench", "要素をクリックすると，その値とリスト全体を切り出す行を作ります．"),
+      this);
   note_->setWordWrap(true);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -131,9 +134,9 @@ void PagePickView::showPage(const engine::Text& html, const QUrl& base) {
   loaded_ = false;
   const QString markup = QString::fromStdU16String(html);
   if (markup.size() > kMostMarkup) {
-    note_->setText(
-        QStringLiteral("ページが大きすぎて表示できません（2 MB まで）．HT "
-                       "の中で選んでください．"));
+    note_->setText(QCoreApplication::translate("ScriptWorkbench",
+                                               "ページが大きすぎて表示できません（2 MB まで）．HT "
+                                               "の中で選んでください．"));
     view_->setHtml(QString(), base);
     return;
   }

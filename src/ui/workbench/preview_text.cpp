@@ -1,5 +1,6 @@
 #include "ui/workbench/preview_text.h"
 
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QTableWidget>
 #include <QTextBlock>
@@ -56,26 +57,33 @@ QString problemText(const engine::LineProblem& p) {
   QString what;
   switch (p.kind) {
     case Kind::UnknownCommand:
-      what = QStringLiteral("不明なコマンドです");
+      what = QCoreApplication::translate("ScriptWorkbench", "不明なコマンドです");
       break;
     case Kind::MissingParameter:
-      what = QStringLiteral("第%1パラメータがありません（前の行の値が使われます）").arg(n);
+      what = QCoreApplication::translate("ScriptWorkbench",
+                                         "第%1パラメータがありません（前の行の値が使われます）")
+                 .arg(n);
       break;
     case Kind::BadSource:
-      what = QStringLiteral("第%1パラメータ: バッファ名か、ダブルクオーツで囲んだ文字列が必要です")
+      what = QCoreApplication::translate(
+                 "ScriptWorkbench",
+                 "第%1パラメータ: バッファ名か、ダブルクオーツで囲んだ文字列が必要です")
                  .arg(n);
       break;
     case Kind::BadDestination:
-      what = QStringLiteral("第%1パラメータ: 書き込めるバッファ名が必要です").arg(n);
+      what = QCoreApplication::translate("ScriptWorkbench",
+                                         "第%1パラメータ: 書き込めるバッファ名が必要です")
+                 .arg(n);
       break;
     case Kind::NestedLoop:
-      what = QStringLiteral("LOOP の中の LOOP です");
+      what = QCoreApplication::translate("ScriptWorkbench", "LOOP の中の LOOP です");
       break;
     case Kind::UnmatchedLoopEnd:
-      what = QStringLiteral("対応する LOOP がありません");
+      what = QCoreApplication::translate("ScriptWorkbench", "対応する LOOP がありません");
       break;
     case Kind::UnclosedLoop:
-      what = QStringLiteral("LOOPEND がありません（本体は 1 回だけ実行されます）");
+      what = QCoreApplication::translate("ScriptWorkbench",
+                                         "LOOPEND がありません（本体は 1 回だけ実行されます）");
       break;
   }
   if (!p.message.empty()) what += QStringLiteral("\n") + qs(p.message);
@@ -83,11 +91,13 @@ QString problemText(const engine::LineProblem& p) {
 }
 
 QString missText(const workbench::PreviewMiss& miss, int times) {
-  QString text = QStringLiteral("「%1」が見つかりません（長さ %2 の中")
-                     .arg(qs(miss.marker))
-                     .arg(miss.searchedLength);
-  if (!miss.after.empty()) text += QStringLiteral("、「%1」の後").arg(qs(miss.after));
-  text += QStringLiteral("）");
+  QString text =
+      QCoreApplication::translate("ScriptWorkbench", "「%1」が見つかりません（長さ %2 の中")
+          .arg(qs(miss.marker))
+          .arg(miss.searchedLength);
+  if (!miss.after.empty())
+    text += QCoreApplication::translate("ScriptWorkbench", "、「%1」の後").arg(qs(miss.after));
+  text += QCoreApplication::translate("ScriptWorkbench", "）");
   if (times > 1) text += QStringLiteral(" ×%1").arg(times);
   for (size_t k = 0; k < miss.candidates.size(); ++k) {
     text += QStringLiteral("\n    %1 %2: %3")
@@ -99,13 +109,14 @@ QString missText(const workbench::PreviewMiss& miss, int times) {
 }
 
 QString previewStatus(const workbench::PreviewResult& r) {
-  QString s = QStringLiteral("プレビュー %1 ms")
+  QString s = QCoreApplication::translate("ScriptWorkbench", "プレビュー %1 ms")
                   .arg(static_cast<double>(r.took.count()) / 1000.0, 0, 'f', 1);
   if (r.cutOff)
-    s += QStringLiteral("　― ループ %1 回で打ち切りました（プレビューは止まりません）")
+    s += QCoreApplication::translate("ScriptWorkbench",
+                                     "　― ループ %1 回で打ち切りました（プレビューは止まりません）")
              .arg(r.passes);
   else if (r.outcome == engine::RunOutcome::Stopped)
-    s += QStringLiteral("　― エラーで止まりました");
+    s += QCoreApplication::translate("ScriptWorkbench", "　― エラーで止まりました");
   return s;
 }
 

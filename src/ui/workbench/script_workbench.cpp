@@ -1,6 +1,7 @@
 #include "ui/workbench/script_workbench.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -54,11 +55,14 @@ ScriptWorkbench::ScriptWorkbench(const QString& path, PageSource source, QWidget
 }
 
 void ScriptWorkbench::createWidgets() {
-  auto* saveButton = new QPushButton(QStringLiteral("保存(&S)"), this);
+  auto* saveButton =
+      new QPushButton(QCoreApplication::translate("ScriptWorkbench", "保存(&S)"), this);
   saveButton->setShortcut(QKeySequence::Save);
-  auto* pickButton = new QPushButton(QStringLiteral("選択から行を作る(&P)"), this);
+  auto* pickButton =
+      new QPushButton(QCoreApplication::translate("ScriptWorkbench", "選択から行を作る(&P)"), this);
   pickButton->setObjectName(QStringLiteral("PickButton"));
-  auto* pageButton = new QPushButton(QStringLiteral("ページを取り直す(&R)"), this);
+  auto* pageButton =
+      new QPushButton(QCoreApplication::translate("ScriptWorkbench", "ページを取り直す(&R)"), this);
   status_ = new QLabel(this);
   connect(saveButton, &QPushButton::clicked, this, &ScriptWorkbench::save);
   connect(pickButton, &QPushButton::clicked, this, &ScriptWorkbench::pick);
@@ -73,7 +77,8 @@ void ScriptWorkbench::createWidgets() {
   editor_->setObjectName(QStringLiteral("ScriptEditor"));
   new ScriptHighlighter(editor_->document());
   problems_ = new QTreeWidget(this);
-  problems_->setHeaderLabels({QStringLiteral("行"), QStringLiteral("内容")});
+  problems_->setHeaderLabels({QCoreApplication::translate("ScriptWorkbench", "行"),
+                              QCoreApplication::translate("ScriptWorkbench", "内容")});
   problems_->setRootIsDecorated(false);
   connect(problems_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
     const QTextBlock block = editor_->document()->findBlockByNumber(item->text(0).toInt());
@@ -95,27 +100,30 @@ void ScriptWorkbench::createWidgets() {
   };
   display_ = readOnlyText("PreviewDisplay");
   buffers_ = new QTableWidget(0, 3, this);
-  buffers_->setHorizontalHeaderLabels(
-      {QStringLiteral("バッファ"), QStringLiteral("長さ"), QStringLiteral("内容")});
+  buffers_->setHorizontalHeaderLabels({QCoreApplication::translate("ScriptWorkbench", "バッファ"),
+                                       QCoreApplication::translate("ScriptWorkbench", "長さ"),
+                                       QCoreApplication::translate("ScriptWorkbench", "内容")});
   buffers_->horizontalHeader()->setStretchLastSection(true);
   buffers_->verticalHeader()->hide();
   buffers_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   lines_ = new QTreeWidget(this);
-  lines_->setHeaderLabels(
-      {QStringLiteral("行"), QStringLiteral("回数"), QStringLiteral("変化・メッセージ")});
+  lines_->setHeaderLabels({QCoreApplication::translate("ScriptWorkbench", "行"),
+                           QCoreApplication::translate("ScriptWorkbench", "回数"),
+                           QCoreApplication::translate("ScriptWorkbench", "変化・メッセージ")});
   ht_ = readOnlyText("PreviewHT");
   ht_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   tabs_ = new QTabWidget(this);
-  tabs_->addTab(display_, QStringLiteral("表示 (D)"));
-  tabs_->addTab(lines_, QStringLiteral("各行"));
-  tabs_->addTab(buffers_, QStringLiteral("バッファ"));
-  tabs_->addTab(ht_, QStringLiteral("HT（選んで行を作る）"));
+  tabs_->addTab(display_, QCoreApplication::translate("ScriptWorkbench", "表示 (D)"));
+  tabs_->addTab(lines_, QCoreApplication::translate("ScriptWorkbench", "各行"));
+  tabs_->addTab(buffers_, QCoreApplication::translate("ScriptWorkbench", "バッファ"));
+  tabs_->addTab(ht_, QCoreApplication::translate("ScriptWorkbench", "HT（選んで行を作る）"));
   // The rendered page is made when it is first shown.
   auto* pageTab = new QWidget(this);
   pageTab->setObjectName(QStringLiteral("RenderedPageTab"));
   new QVBoxLayout(pageTab);
   pageTab->layout()->setContentsMargins(0, 0, 0, 0);
-  tabs_->addTab(pageTab, QStringLiteral("ページ（クリックで選ぶ）"));
+  tabs_->addTab(pageTab,
+                QCoreApplication::translate("ScriptWorkbench", "ページ（クリックで選ぶ）"));
   connect(tabs_, &QTabWidget::currentChanged, this, [this, pageTab](int index) {
     if (tabs_->widget(index) == pageTab) showRenderedPage();
   });
@@ -145,7 +153,7 @@ void ScriptWorkbench::load() {
 }
 
 void ScriptWorkbench::setTitle() {
-  setWindowTitle(QStringLiteral("スクリプト編集 - ") + path_ +
+  setWindowTitle(QCoreApplication::translate("ScriptWorkbench", "スクリプト編集 - ") + path_ +
                  (editor_->document()->isModified() ? QStringLiteral(" *") : QString()));
 }
 
@@ -184,14 +192,16 @@ std::optional<QString> ScriptWorkbench::trySave() {
   if (const auto error = workbench::saveScript(path_.toStdString(), out)) return qs(*error);
   file_ = std::move(out);
   editor_->document()->setModified(false);
-  status_->setText(QStringLiteral("保存しました．"));
+  status_->setText(QCoreApplication::translate("ScriptWorkbench", "保存しました．"));
   return std::nullopt;
 }
 
 void ScriptWorkbench::closeEvent(QCloseEvent* event) {
   if (editor_->document()->isModified()) {
     const auto answer = QMessageBox::question(
-        this, windowTitle(), QStringLiteral("スクリプトが変更されています．保存しますか？"),
+        this, windowTitle(),
+        QCoreApplication::translate("ScriptWorkbench",
+                                    "スクリプトが変更されています．保存しますか？"),
         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
     if (answer == QMessageBox::Cancel || (answer == QMessageBox::Save && !save())) {
       event->ignore();
@@ -317,16 +327,18 @@ PagePickView* ScriptWorkbench::showRenderedPage() {
       menu->setObjectName(QStringLiteral("PagePickMenu"));
       menu->setAttribute(Qt::WA_DeleteOnClose);
       if (!offer->piece.empty()) {
-        QAction* a = menu->addAction(QStringLiteral("この値「%1」を切り出す（%2 行）")
-                                         .arg(qs(offer->shown).left(40))
-                                         .arg(offer->piece.size()));
+        QAction* a = menu->addAction(
+            QCoreApplication::translate("ScriptWorkbench", "この値「%1」を切り出す（%2 行）")
+                .arg(qs(offer->shown).left(40))
+                .arg(offer->piece.size()));
         connect(a, &QAction::triggered, this, [this, lines = offer->piece] { insertLines(lines); });
       }
       if (offer->list.offer) {
-        QAction* a =
-            menu->addAction(QStringLiteral("リストの全項目を「名前<TAB>値」で（%1 件，%2 行）")
-                                .arg(offer->list.offer->display.size())
-                                .arg(offer->list.offer->lines.size()));
+        QAction* a = menu->addAction(
+            QCoreApplication::translate("ScriptWorkbench",
+                                        "リストの全項目を「名前<TAB>値」で（%1 件，%2 行）")
+                .arg(offer->list.offer->display.size())
+                .arg(offer->list.offer->lines.size()));
         a->setToolTip(linesText(offer->list.offer->display));
         connect(a, &QAction::triggered, this,
                 [this, lines = offer->list.offer->lines] { insertLines(lines); });
@@ -353,7 +365,8 @@ std::optional<workbench::ShownPick> ScriptWorkbench::pickElement(const QList<int
   const int32_t element = workbench::elementAtPath(*shownText_, {path.begin(), path.end()});
   const auto match = workbench::shownOfElement(*shownText_, element);
   if (!match) {
-    status_->setText(QStringLiteral("クリックした所は HT にありません（文字のない要素です）．"));
+    status_->setText(QCoreApplication::translate(
+        "ScriptWorkbench", "クリックした所は HT にありません（文字のない要素です）．"));
     return std::nullopt;
   }
   workbench::ShownPick pick = workbench::pickShown(page_, *shownText_, *match);
@@ -361,13 +374,15 @@ std::optional<workbench::ShownPick> ScriptWorkbench::pickElement(const QList<int
   c.setPosition(static_cast<int>(pick.htBegin));
   c.setPosition(static_cast<int>(pick.htEnd), QTextCursor::KeepAnchor);
   ht_->setTextCursor(c);
-  status_->setText(QStringLiteral("HT の %1 文字目から %2 文字: 「%3」%4")
-                       .arg(pick.htBegin + 1)
-                       .arg(pick.htEnd - pick.htBegin)
-                       .arg(qs(pick.shown).left(60))
-                       .arg(pick.list.offer ? QString()
-                                            : QStringLiteral("（リストは見つかりません: %1）")
-                                                  .arg(QString::fromStdString(pick.list.why))));
+  status_->setText(
+      QCoreApplication::translate("ScriptWorkbench", "HT の %1 文字目から %2 文字: 「%3」%4")
+          .arg(pick.htBegin + 1)
+          .arg(pick.htEnd - pick.htBegin)
+          .arg(qs(pick.shown).left(60))
+          .arg(pick.list.offer ? QString()
+                               : QCoreApplication::translate("ScriptWorkbench",
+                                                             "（リストは見つかりません: %1）")
+                                     .arg(QString::fromStdString(pick.list.why))));
   return pick;
 }
 
@@ -383,14 +398,17 @@ void ScriptWorkbench::insertLines(const std::vector<Text>& lines) {
 void ScriptWorkbench::pick() {
   const auto proposals = proposalsForSelection();
   if (proposals.empty()) {
-    status_->setText(QStringLiteral("HT の中の切り出したい文字列を選んでください．"));
+    status_->setText(QCoreApplication::translate("ScriptWorkbench",
+                                                 "HT の中の切り出したい文字列を選んでください．"));
     return;
   }
   QMenu menu(this);
   for (const workbench::Proposal& p : proposals) {
     const bool every = p.kind == workbench::Proposal::Kind::EveryItem;
-    const QString label = every ? QStringLiteral("リストの全項目を集める LOOP（%1 行）")
-                                : QStringLiteral("この値を切り出す（%1 行）");
+    const QString label =
+        every
+            ? QCoreApplication::translate("ScriptWorkbench", "リストの全項目を集める LOOP（%1 行）")
+            : QCoreApplication::translate("ScriptWorkbench", "この値を切り出す（%1 行）");
     QAction* action = menu.addAction(label.arg(p.lines.size()));
     action->setToolTip(linesText(p.lines));
     connect(action, &QAction::triggered, this, [this, lines = p.lines] { insertLines(lines); });
