@@ -57,6 +57,10 @@ Courier::~Courier() {
   }
 }
 
+Notice testNotice(const std::string& watchName) {
+  return {watchName, "Kelvane からのテスト送信です。", "test", "info", watchName, 0};
+}
+
 void Courier::send(const std::string& target, const Notice& notice) {
   Job job;
   job.target = target;

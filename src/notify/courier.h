@@ -22,6 +22,9 @@ struct Notice {
   long long runId = 0;        // the run it follows, 0 for none
 };
 
+// The message テスト送信 and --notify-test send, titled with the watch's name.
+Notice testNotice(const std::string& watchName);
+
 struct Delivered {
   std::string target;  // masked
   std::string rule;

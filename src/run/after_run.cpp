@@ -206,8 +206,7 @@ void AfterRun::finish(const std::function<bool()>& stop) {
 }
 
 std::vector<Delivered> AfterRun::test(const std::string& name, const std::function<bool()>& stop) {
-  Notice notice{name, "A test message from Kelvane.", "test", "info", name, 0};
-  sendAll(notice);
+  sendAll(testNotice(name));
   std::vector<Delivered> delivered = courier_.finish(stop);
   record(delivered);
   return delivered;

@@ -28,6 +28,7 @@
 #include "ui/main_window/form_layout.h"
 #include "ui/main_window/tab_control.h"
 #include "ui/main_window/watch_file.h"
+#include "ui/notify/notify_dialog.h"
 #include "ui/run/run_controller.h"
 #include "ui/workbench/script_workbench.h"
 
@@ -317,6 +318,11 @@ void Form1::mnuNewWatch_Click() {
     dialogs_->showMessage(this,
                           QCoreApplication::translate("Form1", "新しいウォッチを開けません．"));
   }
+}
+
+void Form1::mnuNotify_Click() {
+  editWatchNotifications(this, settingsPath_.toStdString(), windowTitle(), settings_.keyed(),
+                         *dialogs_);
 }
 
 void Form1::mnuScriptEdit_Click() {

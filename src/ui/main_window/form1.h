@@ -96,6 +96,7 @@ class Form1 : public QWidget {
   void mnuVersion_Click() { companions_.showAbout(); }
   void mnuManual_Click();
   void mnuHistory_Click();
+  void mnuNotify_Click();
   // The script workbench on the script file (also a double-click on the
   // script list).
   void mnuScriptEdit_Click();

@@ -29,6 +29,8 @@ std::span<const PopupItem> popupItems() {
       {"mnuManual", QT_TRANSLATE_NOOP("Form1", "マニュアル(&M)"), &Form1::mnuManual_Click},
       {"mnuHistory", QT_TRANSLATE_NOOP("Form1", "履歴(&H)"), &Form1::mnuHistory_Click, false,
        QT_TRANSLATE_NOOP("Form1", "これまでの実行の表示、差分、数値のグラフを見ます")},
+      {"mnuNotify", QT_TRANSLATE_NOOP("Form1", "通知先(&P)…"), &Form1::mnuNotify_Click, false,
+       QT_TRANSLATE_NOOP("Form1", "変化や故障をスマートフォンやチャットに知らせます (Apprise)")},
       {"mnuScriptEdit", QT_TRANSLATE_NOOP("Form1", "スクリプト編集(&E)"),
        &Form1::mnuScriptEdit_Click},
       {"mnuNewWatch", QT_TRANSLATE_NOOP("Form1", "新しいウォッチ(&O)…"), &Form1::mnuNewWatch_Click,

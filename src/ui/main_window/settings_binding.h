@@ -57,6 +57,9 @@ class SettingsBinding {
   // happens when the file cannot be read.
   std::optional<QRectF> read(const std::string& path, const QRectF& bounds);
 
+  // The keyed lines written back on save, for the dialogs that change them.
+  std::vector<std::pair<settings::Text, settings::Text>>& keyed() { return keyed_; }
+
  private:
   static size_t index(settings::Field f) { return static_cast<size_t>(f) - 1; }
 
