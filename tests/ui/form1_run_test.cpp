@@ -3,10 +3,14 @@
 // the failed-load mark, the log, the automatic update's switches, quitting
 // by the button and by closing, and what each popup item does. How runs,
 // loads and quitting behave below the window is in run_controller_test.
+#include <QDialog>
+#include <QTimer>
+
 #include "ui/form1_fixture.h"
 
 class Form1RunTest : public QObject, protected Form1Fixture {
   Q_OBJECT
+  bool notifyDialogSeen_ = false;
 
  private slots:
   void init() { reset(); }
@@ -113,6 +117,7 @@ class Form1RunTest : public QObject, protected Form1Fixture {
            auto* history = f.findChild<HistoryWindow*>();
            return history && history->isVisible();
          }},
+        {"mnuNotify", "通知先(&P)…", false, [](auto& t, Form1&) { return t.notifyDialogSeen_; }},
         {"mnuScriptEdit", "スクリプト編集(&E)", false,
          [](auto&, Form1& f) {
            return f.companions().workbench() && f.companions().workbench()->isVisible();
@@ -137,13 +142,20 @@ class Form1RunTest : public QObject, protected Form1Fixture {
       child<QLineEdit>(*form, "Text5")->setText(path("k.log"));
       dialogs_->colors = {blue};
       dialogs_->files = {path("w2.cnf")};
+      notifyDialogSeen_ = false;
+      QTimer closer;  // the notifications dialog is modal: seen, then closed
+      connect(&closer, &QTimer::timeout, this, [this] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+          notifyDialogSeen_ = dialog->objectName() == "frmNotify";
+          dialog->reject();
+        }
+      });
+      closer.start(20);
       choose(*form, item);
       QVERIFY2(items[i].done(*this, *form), items[i].caption);
     }
   }
 
-  // The URL command reads the wait value box and the settle switch, fills
-  // the URL box and both buffer boxes, and makes the browser in its holder.
   // The URL command reads the wait value box and the settle switch, fills
   // the URL box and both buffer boxes, and makes the browser in its holder.
   // A failed load is marked on the "Data" tab, with when and why in its

@@ -24,10 +24,6 @@
 namespace kelvane::ui {
 namespace {
 
-QString tr(const char* text) {
-  return QCoreApplication::translate("NotifyDialog", text);
-}
-
 QString fromUtf8(const std::string& text) {
   return QString::fromStdString(text);
 }
@@ -36,15 +32,15 @@ QString fromUtf8(const std::string& text) {
 QString answerLine(const notify::Delivered& d) {
   QString outcome;
   if (d.outcome == "sent") {
-    outcome = tr("送信しました");
+    outcome = QCoreApplication::translate("NotifyDialog", "送信しました");
   } else if (d.outcome == "timed out") {
-    outcome = tr("時間切れ");
+    outcome = QCoreApplication::translate("NotifyDialog", "時間切れ");
   } else if (d.outcome == "abandoned") {
-    outcome = tr("中止");
+    outcome = QCoreApplication::translate("NotifyDialog", "中止");
   } else if (d.outcome == "not started") {
-    outcome = tr("送信できません");
+    outcome = QCoreApplication::translate("NotifyDialog", "送信できません");
   } else {
-    outcome = tr("失敗");
+    outcome = QCoreApplication::translate("NotifyDialog", "失敗");
   }
   QString line = fromUtf8(d.target) + QStringLiteral(": ") + outcome;
   if (!d.error.empty()) line += QStringLiteral(" — ") + fromUtf8(d.error);
@@ -61,23 +57,25 @@ NotifyDialog::NotifyDialog(const notify::WatchChoices& choices, QString watchNam
       program_(std::move(program)),
       targetList_(new QListWidget),
       newTarget_(new QLineEdit),
-      addButton_(new QPushButton(tr("追加(&A)"))),
-      removeButton_(new QPushButton(tr("削除(&D)"))),
+      addButton_(new QPushButton(QCoreApplication::translate("NotifyDialog", "追加(&A)"))),
+      removeButton_(new QPushButton(QCoreApplication::translate("NotifyDialog", "削除(&D)"))),
       rules_(new QPlainTextEdit),
       ruleError_(new QLabel),
-      first_(new QCheckBox(tr("最初の実行でも、すでに成り立つ条件を通知する(&F)"))),
+      first_(new QCheckBox(QCoreApplication::translate(
+          "NotifyDialog", "最初の実行でも、すでに成り立つ条件を通知する(&F)"))),
       alertAfter_(new QSpinBox),
-      testButton_(new QPushButton(tr("テスト送信(&T)"))),
+      testButton_(new QPushButton(QCoreApplication::translate("NotifyDialog", "テスト送信(&T)"))),
       answer_(new QPlainTextEdit),
       poll_(new QTimer(this)) {
   setObjectName(QStringLiteral("frmNotify"));
-  setWindowTitle(tr("通知先"));
+  setWindowTitle(QCoreApplication::translate("NotifyDialog", "通知先"));
   targetList_->setObjectName(QStringLiteral("lstTargets"));
   newTarget_->setObjectName(QStringLiteral("txtTarget"));
-  newTarget_->setPlaceholderText(tr("ntfy://… mailto://… json://… またはAppriseのタグ"));
+  newTarget_->setPlaceholderText(QCoreApplication::translate(
+      "NotifyDialog", "ntfy://… mailto://… json://… またはAppriseのタグ"));
   rules_->setObjectName(QStringLiteral("txtRules"));
-  rules_->setPlaceholderText(
-      tr("1行に1つ。例: changed / \"みかん\" below 300 / shows \"在庫あり\""));
+  rules_->setPlaceholderText(QCoreApplication::translate(
+      "NotifyDialog", "1行に1つ。例: changed / \"みかん\" below 300 / shows \"在庫あり\""));
   rules_->setTabChangesFocus(true);
   ruleError_->setObjectName(QStringLiteral("lblRuleError"));
   ruleError_->setStyleSheet(QStringLiteral("color: #b00020"));
@@ -86,7 +84,7 @@ NotifyDialog::NotifyDialog(const notify::WatchChoices& choices, QString watchNam
   first_->setObjectName(QStringLiteral("chkFirst"));
   alertAfter_->setObjectName(QStringLiteral("spnAlertAfter"));
   alertAfter_->setRange(0, 1000000);
-  alertAfter_->setSpecialValueText(tr("知らせない"));
+  alertAfter_->setSpecialValueText(QCoreApplication::translate("NotifyDialog", "知らせない"));
   testButton_->setObjectName(QStringLiteral("cmdTest"));
   answer_->setObjectName(QStringLiteral("txtAnswer"));
   answer_->setReadOnly(true);
@@ -104,27 +102,30 @@ NotifyDialog::NotifyDialog(const notify::WatchChoices& choices, QString watchNam
   targetRow->addWidget(addButton_);
   targetRow->addWidget(removeButton_);
   auto* form = new QFormLayout;
-  auto* targetLabel = new QLabel(tr("送信先(&S):"));
+  auto* targetLabel = new QLabel(QCoreApplication::translate("NotifyDialog", "送信先(&S):"));
   targetLabel->setBuddy(targetList_);
   form->addRow(targetLabel, targetList_);
   form->addRow(QString(), targetRow);
-  auto* rulesLabel = new QLabel(tr("条件(&W):"));
+  auto* rulesLabel = new QLabel(QCoreApplication::translate("NotifyDialog", "条件(&W):"));
   rulesLabel->setBuddy(rules_);
   form->addRow(rulesLabel, rules_);
   form->addRow(QString(), ruleError_);
   form->addRow(QString(), first_);
-  auto* alertLabel = new QLabel(tr("続けて失敗したら知らせる回数(&K):"));
+  auto* alertLabel =
+      new QLabel(QCoreApplication::translate("NotifyDialog", "続けて失敗したら知らせる回数(&K):"));
   alertLabel->setBuddy(alertAfter_);
   form->addRow(alertLabel, alertAfter_);
   form->addRow(testButton_, answer_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  buttons->button(QDialogButtonBox::Ok)->setText(tr("OK"));
-  buttons->button(QDialogButtonBox::Cancel)->setText(tr("キャンセル"));
+  buttons->button(QDialogButtonBox::Ok)->setText(QCoreApplication::translate("NotifyDialog", "OK"));
+  buttons->button(QDialogButtonBox::Cancel)
+      ->setText(QCoreApplication::translate("NotifyDialog", "キャンセル"));
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
-  layout->addWidget(
-      new QLabel(tr("送信先はパスワードやトークンを含むため、設定ファイルとは別の "
-                    "Kelvane.secrets(本人だけが読めるファイル)に保存されます。")));
+  layout->addWidget(new QLabel(
+      QCoreApplication::translate("NotifyDialog",
+                                  "送信先はパスワードやトークンを含むため、設定ファイルとは別の "
+                                  "Kelvane.secrets(本人だけが読めるファイル)に保存されます。")));
   layout->addWidget(buttons);
   layout->itemAt(1)->widget()->setProperty("wordWrap", true);
 
@@ -170,7 +171,8 @@ notify::WatchChoices NotifyDialog::choices() const {
 void NotifyDialog::accept() {
   std::string why;
   if (!notify::notifySettings(choices(), &why)) {
-    ruleError_->setText(tr("条件を読めません: ") + fromUtf8(why));
+    ruleError_->setText(QCoreApplication::translate("NotifyDialog", "条件を読めません: ") +
+                        fromUtf8(why));
     ruleError_->show();
     rules_->setFocus();
     return;
@@ -209,11 +211,12 @@ void NotifyDialog::sendTest() {
   if (courier_ || targets_.empty()) return;
   courier_ = std::make_unique<notify::Courier>(program_);
   courier_->onMissing = [this](const std::string&) {
-    answer_->appendPlainText(
-        tr("apprise コマンドがないため送れません (Debian の apprise パッケージを入れてください)"));
+    answer_->appendPlainText(QCoreApplication::translate(
+        "NotifyDialog",
+        "apprise コマンドがないため送れません (Debian の apprise パッケージを入れてください)"));
   };
   answer_->clear();
-  answer_->appendPlainText(tr("送信中…"));
+  answer_->appendPlainText(QCoreApplication::translate("NotifyDialog", "送信中…"));
   const notify::Notice notice = notify::testNotice(watchName_.toStdString());
   for (const std::string& target : targets_) courier_->send(target, notice);
   testButton_->setEnabled(false);
@@ -227,7 +230,7 @@ void NotifyDialog::collectTest() {
   if (courier_->running() > 0) return;
   poll_->stop();
   courier_.reset();
-  answer_->appendPlainText(tr("終わりました"));
+  answer_->appendPlainText(QCoreApplication::translate("NotifyDialog", "終わりました"));
   showTargets();
 }
 
@@ -243,7 +246,8 @@ void editWatchNotifications(QWidget* owner, const std::string& settingsPath,
   std::string why;
   const auto targets = notify::readTargets(secrets, &why);
   if (!targets) {
-    dialogs.showMessage(owner, tr("通知先を読めません: ") + fromUtf8(why));
+    dialogs.showMessage(
+        owner, QCoreApplication::translate("NotifyDialog", "通知先を読めません: ") + fromUtf8(why));
     return;
   }
   notify::WatchChoices choices;
@@ -252,13 +256,17 @@ void editWatchNotifications(QWidget* owner, const std::string& settingsPath,
   current.keyed = keyed;
   if (const auto bad = notify::readChoices(current, &choices)) {
     // The dialog starts from the lines it can read; OK replaces them all.
-    dialogs.showMessage(owner, tr("設定ファイルの通知の行を読めません: ") + fromUtf8(*bad));
+    dialogs.showMessage(
+        owner, QCoreApplication::translate("NotifyDialog", "設定ファイルの通知の行を読めません: ") +
+                   fromUtf8(*bad));
   }
   NotifyDialog dialog(choices, watchName, owner);
   if (dialog.exec() != QDialog::Accepted) return;
   const notify::WatchChoices chosen = dialog.choices();
   if (!notify::writeTargets(secrets, chosen.targets, &why)) {
-    dialogs.showMessage(owner, tr("通知先を保存できません: ") + fromUtf8(why));
+    dialogs.showMessage(
+        owner,
+        QCoreApplication::translate("NotifyDialog", "通知先を保存できません: ") + fromUtf8(why));
     return;
   }
   notify::writeChoices(chosen, &current);
