@@ -206,7 +206,7 @@ void AfterRun::finish(const std::function<bool()>& stop) {
 }
 
 std::vector<Delivered> AfterRun::test(const std::string& name, const std::function<bool()>& stop) {
-  sendAll(testNotice(name));
+  sendAll(notify::testNotice(name));
   std::vector<Delivered> delivered = courier_.finish(stop);
   record(delivered);
   return delivered;

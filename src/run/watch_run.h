@@ -59,6 +59,7 @@ class WatchRun {
   // The front's engine host tells what the run does here.
   RunJournal& journal() { return journal_; }
   void addFollower(Follower& follower) { followers_.push_back(&follower); }
+  void removeFollower(Follower& follower) { std::erase(followers_, &follower); }
 
   struct Request {
     bool automatic = false;  // started by the automatic update

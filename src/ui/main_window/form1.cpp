@@ -20,6 +20,8 @@
 #include "acquisition/update_timer.h"
 #include "engine/engine.h"
 #include "history/store.h"
+#include "notify/secrets.h"
+#include "notify/watch_choices.h"
 #include "platform/dialogs.h"
 #include "platform/message_box.h"
 #include "platform/title_bar.h"
@@ -192,6 +194,7 @@ void Form1::Form_Load() {
     bounds_.restore(*stored);
   }
   look_.apply();
+  applyNotifications();
   if (!commandLine.isEmpty()) pages_.setting.ScriptPath->setText(commandLine);
   makePathsAbsolute();
 
@@ -321,8 +324,32 @@ void Form1::mnuNewWatch_Click() {
 }
 
 void Form1::mnuNotify_Click() {
-  editWatchNotifications(this, settingsPath_.toStdString(), windowTitle(), settings_.keyed(),
-                         *dialogs_);
+  if (editWatchNotifications(this, settingsPath_.toStdString(), windowTitle(), settings_.keyed(),
+                             *dialogs_)) {
+    applyNotifications();
+  }
+}
+
+void Form1::applyNotifications() {
+  const std::string path = settingsPath_.toStdString();
+  std::string why;
+  const auto targets = notify::readTargets(notify::secretsPathFor(path), &why);
+  notify::WatchChoices choices;
+  settings::Settings current;
+  current.keyed = settings_.keyed();
+  std::optional<notify::NotifySettings> chosen;
+  if (targets) {
+    choices.targets = *targets;
+    if (const auto bad = notify::readChoices(current, &choices))
+      why = *bad;
+    else
+      chosen = notify::notifySettings(choices, &why);
+  }
+  const auto say = [this](const std::string& text) {
+    status_.show(QCoreApplication::translate("Form1", "通知: ") + QString::fromStdString(text));
+  };
+  if (!chosen && !why.empty()) say(why);
+  run_->setNotifications(std::move(chosen), say);
 }
 
 void Form1::mnuScriptEdit_Click() {

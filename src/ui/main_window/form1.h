@@ -97,6 +97,8 @@ class Form1 : public QWidget {
   void mnuManual_Click();
   void mnuHistory_Click();
   void mnuNotify_Click();
+  // The watch's notifications as its files hold them now, for the runs to come.
+  void applyNotifications();
   // The script workbench on the script file (also a double-click on the
   // script list).
   void mnuScriptEdit_Click();

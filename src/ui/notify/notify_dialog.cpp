@@ -238,7 +238,7 @@ void NotifyDialog::collectTest() {
 
 namespace kelvane::ui {
 
-void editWatchNotifications(QWidget* owner, const std::string& settingsPath,
+bool editWatchNotifications(QWidget* owner, const std::string& settingsPath,
                             const QString& watchName,
                             std::vector<std::pair<settings::Text, settings::Text>>& keyed,
                             platform::Dialogs& dialogs) {
@@ -248,7 +248,7 @@ void editWatchNotifications(QWidget* owner, const std::string& settingsPath,
   if (!targets) {
     dialogs.showMessage(
         owner, QCoreApplication::translate("NotifyDialog", "通知先を読めません: ") + fromUtf8(why));
-    return;
+    return false;
   }
   notify::WatchChoices choices;
   choices.targets = *targets;
@@ -261,23 +261,24 @@ void editWatchNotifications(QWidget* owner, const std::string& settingsPath,
                    fromUtf8(*bad));
   }
   NotifyDialog dialog(choices, watchName, owner);
-  if (dialog.exec() != QDialog::Accepted) return;
+  if (dialog.exec() != QDialog::Accepted) return false;
   const notify::WatchChoices chosen = dialog.choices();
   if (!notify::writeTargets(secrets, chosen.targets, &why)) {
     dialogs.showMessage(
         owner,
         QCoreApplication::translate("NotifyDialog", "通知先を保存できません: ") + fromUtf8(why));
-    return;
+    return false;
   }
   notify::writeChoices(chosen, &current);
   keyed = current.keyed;
   // The file keeps everything else it holds; only its notify_ lines change.
   settings::Settings stored;
-  if (!settings::readSettingsFile(settingsPath, stored)) return;  // saved with the settings
+  if (!settings::readSettingsFile(settingsPath, stored)) return true;  // saved with the settings
   notify::writeChoices(chosen, &stored);
   if (!settings::saveSettings(settingsPath, stored)) {
     dialogs.showMessage(owner, QString::fromStdU16String(settings::cannotWriteMessage()));
   }
+  return true;
 }
 
 }  // namespace kelvane::ui

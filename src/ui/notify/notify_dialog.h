@@ -79,8 +79,9 @@ namespace kelvane::ui {
 // OK, keeps what was chosen: the targets in Kelvane.secrets beside it (mode
 // 0600), the rest as notify_ lines among keyed (the settings' keyed lines the
 // window writes back on save), and in the settings file at once when there is
-// one. What cannot be read or written is said through dialogs.
-void editWatchNotifications(QWidget* owner, const std::string& settingsPath,
+// one. What cannot be read or written is said through dialogs. True when
+// the choices changed.
+bool editWatchNotifications(QWidget* owner, const std::string& settingsPath,
                             const QString& watchName,
                             std::vector<std::pair<settings::Text, settings::Text>>& keyed,
                             platform::Dialogs& dialogs);
