@@ -148,7 +148,104 @@
         </message>
     </context>
     <context>
+        <name>History</name>
+        <message>
+            <source>履歴</source>
+            <translation>History</translation>
+        </message>
+        <message>
+            <source>表示</source>
+            <translation>Display</translation>
+        </message>
+        <message>
+            <source>差分</source>
+            <translation>Differences</translation>
+        </message>
+        <message>
+            <source>グラフ</source>
+            <translation>Chart</translation>
+        </message>
+        <message>
+            <source>再読込(&amp;U)</source>
+            <translation>Rel&amp;oad</translation>
+        </message>
+        <message>
+            <source>CSV出力(&amp;E)...</source>
+            <translation>&amp;Export CSV...</translation>
+        </message>
+        <message>
+            <source>CSVを書き出しました: %1</source>
+            <translation>CSV written: %1</translation>
+        </message>
+        <message>
+            <source>%1 回の実行  %2</source>
+            <translation>%1 runs  %2</translation>
+        </message>
+        <message>
+            <source>履歴を読めません: %1</source>
+            <translation>Cannot read the history: %1</translation>
+        </message>
+        <message>
+            <source>最初の実行です</source>
+            <translation>This is the first run</translation>
+        </message>
+        <message>
+            <source>CSVを書き込めません: %1
+%2</source>
+            <translation>Cannot write the CSV file: %1
+%2</translation>
+        </message>
+        <message>
+            <source>CSV出力</source>
+            <translation>Export CSV</translation>
+        </message>
+        <message>
+            <source>CSVの列は最初の %1 系列までです。残りの %2 系列は入っていません。</source>
+            <translation>The CSV holds the first %1 series only. The other %2 series are not in it.</translation>
+        </message>
+        <message>
+            <source>正常</source>
+            <translation>normal</translation>
+        </message>
+        <message>
+            <source>停止</source>
+            <translation>stopped</translation>
+        </message>
+        <message>
+            <source>あり</source>
+            <translation>yes</translation>
+        </message>
+        <message>
+            <source>なし</source>
+            <translation>no</translation>
+        </message>
+        <message>
+            <source>時刻</source>
+            <translation>Time</translation>
+        </message>
+        <message>
+            <source>結果</source>
+            <translation>Outcome</translation>
+        </message>
+        <message>
+            <source>変化</source>
+            <translation>Changed</translation>
+        </message>
+    </context>
+    <context>
         <name>Form1</name>
+        <message>
+            <source>通知先(&amp;P)…</source>
+            <translation>Notification tar&amp;gets…</translation>
+        </message>
+        <message>
+            <source>変化や故障をスマートフォンやチャットに知らせます (Apprise)</source>
+            <translation>Tells your phone or chat about changes and failures (Apprise)</translation>
+        </message>
+        <message>
+            <source>通知: </source>
+            <translation>Notifications: </translation>
+        </message>
         <message>
             <source>ページ切替</source>
             <translation>Pages</translation>
@@ -373,210 +470,6 @@
             <source>これまでの実行の表示、差分、数値のグラフを見ます</source>
             <translation>Shows past runs: their displays, the differences and a chart of their numbers</translation>
         </message>
-        <message>
-            <source>通知: </source>
-            <translation>Notifications: </translation>
-        </message>
-        <message>
-            <source>通知先(&amp;P)…</source>
-            <translation>Notification tar&amp;gets…</translation>
-        </message>
-        <message>
-            <source>変化や故障をスマートフォンやチャットに知らせます (Apprise)</source>
-            <translation>Tells your phone or chat about changes and failures (Apprise)</translation>
-        </message>
-    </context>
-    <context>
-        <name>History</name>
-        <message>
-            <source>履歴</source>
-            <translation>History</translation>
-        </message>
-        <message>
-            <source>表示</source>
-            <translation>Display</translation>
-        </message>
-        <message>
-            <source>差分</source>
-            <translation>Differences</translation>
-        </message>
-        <message>
-            <source>グラフ</source>
-            <translation>Chart</translation>
-        </message>
-        <message>
-            <source>再読込(&amp;U)</source>
-            <translation>Rel&amp;oad</translation>
-        </message>
-        <message>
-            <source>CSV出力(&amp;E)...</source>
-            <translation>&amp;Export CSV...</translation>
-        </message>
-        <message>
-            <source>CSVを書き出しました: %1</source>
-            <translation>CSV written: %1</translation>
-        </message>
-        <message>
-            <source>%1 回の実行  %2</source>
-            <translation>%1 runs  %2</translation>
-        </message>
-        <message>
-            <source>履歴を読めません: %1</source>
-            <translation>Cannot read the history: %1</translation>
-        </message>
-        <message>
-            <source>最初の実行です</source>
-            <translation>This is the first run</translation>
-        </message>
-        <message>
-            <source>CSVを書き込めません: %1
-    %2</source>
-            <translation>Cannot write the CSV file: %1
-    %2</translation>
-        </message>
-        <message>
-            <source>CSV出力</source>
-            <translation>Export CSV</translation>
-        </message>
-        <message>
-            <source>CSVの列は最初の %1 系列までです。残りの %2 系列は入っていません。</source>
-            <translation>The CSV holds the first %1 series only. The other %2 series are not in it.</translation>
-        </message>
-        <message>
-            <source>正常</source>
-            <translation>normal</translation>
-        </message>
-        <message>
-            <source>停止</source>
-            <translation>stopped</translation>
-        </message>
-        <message>
-            <source>あり</source>
-            <translation>yes</translation>
-        </message>
-        <message>
-            <source>なし</source>
-            <translation>no</translation>
-        </message>
-        <message>
-            <source>時刻</source>
-            <translation>Time</translation>
-        </message>
-        <message>
-            <source>結果</source>
-            <translation>Outcome</translation>
-        </message>
-        <message>
-            <source>変化</source>
-            <translation>Changed</translation>
-        </message>
-    </context>
-    <context>
-        <name>NotifyDialog</name>
-        <message>
-            <source>送信しました</source>
-            <translation>sent</translation>
-        </message>
-        <message>
-            <source>時間切れ</source>
-            <translation>timed out</translation>
-        </message>
-        <message>
-            <source>中止</source>
-            <translation>abandoned</translation>
-        </message>
-        <message>
-            <source>送信できません</source>
-            <translation>could not be sent</translation>
-        </message>
-        <message>
-            <source>失敗</source>
-            <translation>failed</translation>
-        </message>
-        <message>
-            <source>追加(&amp;A)</source>
-            <translation>&amp;Add</translation>
-        </message>
-        <message>
-            <source>削除(&amp;D)</source>
-            <translation>&amp;Delete</translation>
-        </message>
-        <message>
-            <source>最初の実行でも、すでに成り立つ条件を通知する(&amp;F)</source>
-            <translation>Notify on the &amp;first run when a condition already holds</translation>
-        </message>
-        <message>
-            <source>テスト送信(&amp;T)</source>
-            <translation>Send a &amp;test</translation>
-        </message>
-        <message>
-            <source>通知先</source>
-            <translation>Notification targets</translation>
-        </message>
-        <message>
-            <source>ntfy://… mailto://… json://… またはAppriseのタグ</source>
-            <translation>ntfy://… mailto://… json://… or an Apprise tag</translation>
-        </message>
-        <message>
-            <source>1行に1つ。例: changed / &quot;みかん&quot; below 300 / shows &quot;在庫あり&quot;</source>
-            <translation>One per line, e.g. changed / &quot;みかん&quot; below 300 / shows &quot;在庫あり&quot;</translation>
-        </message>
-        <message>
-            <source>知らせない</source>
-            <translation>never</translation>
-        </message>
-        <message>
-            <source>送信先(&amp;S):</source>
-            <translation>&amp;Send to:</translation>
-        </message>
-        <message>
-            <source>条件(&amp;W):</source>
-            <translation>&amp;When:</translation>
-        </message>
-        <message>
-            <source>続けて失敗したら知らせる回数(&amp;K):</source>
-            <translation>Failed runs in a row before a notice (&amp;K):</translation>
-        </message>
-        <message>
-            <source>OK</source>
-            <translation>OK</translation>
-        </message>
-        <message>
-            <source>キャンセル</source>
-            <translation>Cancel</translation>
-        </message>
-        <message>
-            <source>送信先はパスワードやトークンを含むため、設定ファイルとは別の Kelvane.secrets(本人だけが読めるファイル)に保存されます。</source>
-            <translation>Targets hold passwords and tokens, so they are kept apart from the settings, in Kelvane.secrets (a file only you can read).</translation>
-        </message>
-        <message>
-            <source>条件を読めません: </source>
-            <translation>Cannot read the condition: </translation>
-        </message>
-        <message>
-            <source>apprise コマンドがないため送れません (Debian の apprise パッケージを入れてください)</source>
-            <translation>Cannot send: the apprise command is missing (install the Debian package apprise)</translation>
-        </message>
-        <message>
-            <source>送信中…</source>
-            <translation>Sending…</translation>
-        </message>
-        <message>
-            <source>終わりました</source>
-            <translation>Done</translation>
-        </message>
-        <message>
-            <source>通知先を読めません: </source>
-            <translation>Cannot read the notification targets: </translation>
-        </message>
-        <message>
-            <source>設定ファイルの通知の行を読めません: </source>
-            <translation>Cannot read the notification lines of the settings file: </translation>
-        </message>
-        <message>
-            <source>通知先を保存できません: </source>
-            <translation>Cannot save the notification targets: </translation>
-        </message>
     </context>
     <context>
         <name>RunController</name>
@@ -590,9 +483,9 @@
         </message>
         <message>
             <source>読込失敗 %1
-    %2</source>
+%2</source>
             <translation>Load failed %1
-    %2</translation>
+%2</translation>
         </message>
         <message>
             <source>履歴に記録できません: %1</source>
@@ -756,6 +649,113 @@
         <message>
             <source>この値を切り出す（%1 行）</source>
             <translation>Cut this value (%1 lines)</translation>
+        </message>
+    </context>
+    <context>
+        <name>NotifyDialog</name>
+        <message>
+            <source>送信しました</source>
+            <translation>sent</translation>
+        </message>
+        <message>
+            <source>時間切れ</source>
+            <translation>timed out</translation>
+        </message>
+        <message>
+            <source>中止</source>
+            <translation>abandoned</translation>
+        </message>
+        <message>
+            <source>送信できません</source>
+            <translation>could not be sent</translation>
+        </message>
+        <message>
+            <source>失敗</source>
+            <translation>failed</translation>
+        </message>
+        <message>
+            <source>通知先を読めません: </source>
+            <translation>Cannot read the notification targets: </translation>
+        </message>
+        <message>
+            <source>設定ファイルの通知の行を読めません: </source>
+            <translation>Cannot read the notification lines of the settings file: </translation>
+        </message>
+        <message>
+            <source>通知先を保存できません: </source>
+            <translation>Cannot save the notification targets: </translation>
+        </message>
+        <message>
+            <source>追加(&amp;A)</source>
+            <translation>&amp;Add</translation>
+        </message>
+        <message>
+            <source>削除(&amp;D)</source>
+            <translation>&amp;Delete</translation>
+        </message>
+        <message>
+            <source>最初の実行でも、すでに成り立つ条件を通知する(&amp;F)</source>
+            <translation>Notify on the &amp;first run when a condition already holds</translation>
+        </message>
+        <message>
+            <source>テスト送信(&amp;T)</source>
+            <translation>Send a &amp;test</translation>
+        </message>
+        <message>
+            <source>通知先</source>
+            <translation>Notification targets</translation>
+        </message>
+        <message>
+            <source>ntfy://… mailto://… json://… またはAppriseのタグ</source>
+            <translation>ntfy://… mailto://… json://… or an Apprise tag</translation>
+        </message>
+        <message>
+            <source>1行に1つ。例: changed / &quot;みかん&quot; below 300 / shows &quot;在庫あり&quot;</source>
+            <translation>One per line, e.g. changed / &quot;みかん&quot; below 300 / shows &quot;在庫あり&quot;</translation>
+        </message>
+        <message>
+            <source>知らせない</source>
+            <translation>never</translation>
+        </message>
+        <message>
+            <source>送信先(&amp;S):</source>
+            <translation>&amp;Send to:</translation>
+        </message>
+        <message>
+            <source>条件(&amp;W):</source>
+            <translation>&amp;When:</translation>
+        </message>
+        <message>
+            <source>続けて失敗したら知らせる回数(&amp;K):</source>
+            <translation>Failed runs in a row before a notice (&amp;K):</translation>
+        </message>
+        <message>
+            <source>OK</source>
+            <translation>OK</translation>
+        </message>
+        <message>
+            <source>キャンセル</source>
+            <translation>Cancel</translation>
+        </message>
+        <message>
+            <source>送信先はパスワードやトークンを含むため、設定ファイルとは別の Kelvane.secrets(本人だけが読めるファイル)に保存されます。</source>
+            <translation>Targets hold passwords and tokens, so they are kept apart from the settings, in Kelvane.secrets (a file only you can read).</translation>
+        </message>
+        <message>
+            <source>条件を読めません: </source>
+            <translation>Cannot read the condition: </translation>
+        </message>
+        <message>
+            <source>apprise コマンドがないため送れません (Debian の apprise パッケージを入れてください)</source>
+            <translation>Cannot send: the apprise command is missing (install the Debian package apprise)</translation>
+        </message>
+        <message>
+            <source>送信中…</source>
+            <translation>Sending…</translation>
+        </message>
+        <message>
+            <source>終わりました</source>
+            <translation>Done</translation>
         </message>
     </context>
 </TS>

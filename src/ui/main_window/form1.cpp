@@ -20,8 +20,6 @@
 #include "acquisition/update_timer.h"
 #include "engine/engine.h"
 #include "history/store.h"
-#include "notify/secrets.h"
-#include "notify/watch_choices.h"
 #include "platform/dialogs.h"
 #include "platform/message_box.h"
 #include "platform/title_bar.h"
@@ -30,7 +28,6 @@
 #include "ui/main_window/form_layout.h"
 #include "ui/main_window/tab_control.h"
 #include "ui/main_window/watch_file.h"
-#include "ui/notify/notify_dialog.h"
 #include "ui/run/run_controller.h"
 #include "ui/workbench/script_workbench.h"
 
@@ -321,35 +318,6 @@ void Form1::mnuNewWatch_Click() {
     dialogs_->showMessage(this,
                           QCoreApplication::translate("Form1", "新しいウォッチを開けません．"));
   }
-}
-
-void Form1::mnuNotify_Click() {
-  if (editWatchNotifications(this, settingsPath_.toStdString(), windowTitle(), settings_.keyed(),
-                             *dialogs_)) {
-    applyNotifications();
-  }
-}
-
-void Form1::applyNotifications() {
-  const std::string path = settingsPath_.toStdString();
-  std::string why;
-  const auto targets = notify::readTargets(notify::secretsPathFor(path), &why);
-  notify::WatchChoices choices;
-  settings::Settings current;
-  current.keyed = settings_.keyed();
-  std::optional<notify::NotifySettings> chosen;
-  if (targets) {
-    choices.targets = *targets;
-    if (const auto bad = notify::readChoices(current, &choices))
-      why = *bad;
-    else
-      chosen = notify::notifySettings(choices, &why);
-  }
-  const auto say = [this](const std::string& text) {
-    status_.show(QCoreApplication::translate("Form1", "通知: ") + QString::fromStdString(text));
-  };
-  if (!chosen && !why.empty()) say(why);
-  run_->setNotifications(std::move(chosen), say);
 }
 
 void Form1::mnuScriptEdit_Click() {
