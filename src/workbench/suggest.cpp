@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "engine/engine.h"
-#include "workbench/quiet_host.h"
+#include "workbench/script_text.h"
 
 namespace kelvane::workbench {
 namespace {
@@ -93,26 +93,6 @@ size_t wholeTagAfter(TextView page, size_t at, size_t m) {
   return m;
 }
 
-Text quoted(TextView s) {
-  Text q;
-  q.reserve(s.size() + 2);
-  q += u'"';
-  q += s;
-  q += u'"';
-  return q;
-}
-Text line(std::initializer_list<TextView> fields) {
-  Text text;
-  for (TextView f : fields) {
-    if (!text.empty()) text += u'\t';
-    text += f;
-  }
-  return text;
-}
-Text number(size_t n) {
-  return engine::numberText(static_cast<long long>(n)).substr(1);
-}
-
 // The piece and what surrounds it: the cut's markers must end at `start`
 // and begin at `stop`; the white space between them and the piece (when it
 // holds a line break, which no marker can) is cut off afterwards.
@@ -148,14 +128,14 @@ std::vector<Text> cutLines(const Frame& f, const std::vector<TextView>& hops, si
   std::vector<Text> lines;
   Text source = u"HT";
   if (loopHops > 0) {
-    lines.push_back(line({u"REPLACE", u"HT", t.work}));
-    lines.push_back(line({u"LOOP", quoted(number(loopHops))}));
-    lines.push_back(line({u"GETA", t.work, t.work, quoted(hops.front())}));
-    lines.push_back(line({u"LOOPEND"}));
+    lines.push_back(scriptLine({u"REPLACE", u"HT", t.work}));
+    lines.push_back(scriptLine({u"LOOP", quoted(count(loopHops))}));
+    lines.push_back(scriptLine({u"GETA", t.work, t.work, quoted(hops.front())}));
+    lines.push_back(scriptLine({u"LOOPEND"}));
     source = t.work;
   } else {
     for (TextView hop : hops) {
-      lines.push_back(line({u"GETA", source, t.work, quoted(hop)}));
+      lines.push_back(scriptLine({u"GETA", source, t.work, quoted(hop)}));
       source = t.work;
     }
   }
@@ -163,16 +143,16 @@ std::vector<Text> cutLines(const Frame& f, const std::vector<TextView>& hops, si
   const Text into = direct ? t.dest : t.work;
   // A piece at the very start or end of the page needs no marker there.
   if (start.empty() && end.empty())
-    lines.push_back(line({u"REPLACE", source, into}));
+    lines.push_back(scriptLine({u"REPLACE", source, into}));
   else if (start.empty())
-    lines.push_back(line({u"GETB", source, into, quoted(end)}));
+    lines.push_back(scriptLine({u"GETB", source, into, quoted(end)}));
   else if (end.empty())
-    lines.push_back(line({u"GETA", source, into, quoted(start)}));
+    lines.push_back(scriptLine({u"GETA", source, into, quoted(start)}));
   else
-    lines.push_back(line({u"GETC", source, into, quoted(start), quoted(end)}));
-  if (f.lead > 0) lines.push_back(line({u"CUTBN", t.work, number(f.lead)}));
-  if (f.trail > 0) lines.push_back(line({u"CUTAN", t.work, number(f.trail)}));
-  if (!direct) lines.push_back(line({t.append ? u"PUT" : u"REPLACE", t.work, t.dest}));
+    lines.push_back(scriptLine({u"GETC", source, into, quoted(start), quoted(end)}));
+  if (f.lead > 0) lines.push_back(scriptLine({u"CUTBN", t.work, count(f.lead)}));
+  if (f.trail > 0) lines.push_back(scriptLine({u"CUTAN", t.work, count(f.trail)}));
+  if (!direct) lines.push_back(scriptLine({t.append ? u"PUT" : u"REPLACE", t.work, t.dest}));
   return lines;
 }
 
@@ -289,17 +269,7 @@ std::optional<ListPlace> listPlace(const Frame& f) {
 
 // Runs lines over the page; the destination's text, or nothing on a stop.
 std::optional<Text> tryLines(TextView page, const std::vector<Text>& lines, const PickTarget& t) {
-  QuietHost host;
-  engine::Engine engine(host);
-  engine.ht().assign(page);
-  Text script;
-  for (const Text& l : lines) script += l + u"\r\n";
-  if (engine.runScriptText(script) != engine::RunOutcome::Normal) return std::nullopt;
-  Text dest = t.dest;
-  engine::upperInPlace(dest);
-  const engine::BufferName* name = engine::findBufferName(dest);
-  if (!name || !name->stored) return std::nullopt;
-  return Text(engine.buffer(name->id).view());
+  return runLines(page, lines, t.dest);
 }
 
 // What a reader pays for lines: each line, and twice each character of a
@@ -349,9 +319,9 @@ std::vector<Proposal> suggest(TextView page, size_t position, size_t length, con
 
   // A list: items that begin with the same markup, not all the same text.
   if (list && list->start.front() == u'<' && list->items >= 2 && list->othersDiffer) {
-    std::vector<Text> every{line({u"LOOP", quoted(number(list->items))}),
-                            line({u"GHC", t.dest, quoted(list->start), quoted(list->end)}),
-                            line({u"CR", t.dest}), line({u"LOOPEND"})};
+    std::vector<Text> every{scriptLine({u"LOOP", quoted(count(list->items))}),
+                            scriptLine({u"GHC", t.dest, quoted(list->start), quoted(list->end)}),
+                            scriptLine({u"CR", t.dest}), scriptLine({u"LOOPEND"})};
     const auto d = tryLines(page, every, t);
     if (d && d->find(piece) != Text::npos)
       proposals.push_back({Proposal::Kind::EveryItem, std::move(every)});
