@@ -8,7 +8,8 @@ packages="cmake ninja-build g++ clang clang-format libclang-rt-14-dev pkg-config
   fonts-ipaexfont-gothic xvfb xauth
   qt6-svg-dev dpkg-dev file desktop-file-utils appstream lintian man-db
   openbox xdotool imagemagick x11-utils python3 dbus-daemon
-  libsqlite3-dev sqlite3 qt6-charts-dev libdtl-dev cmark libcmark-dev qt6-l10n-tools qt6-tools-dev
+  libsqlite3-dev sqlite3 postgresql postgresql-common libpq-dev python3-yaml
+  qt6-charts-dev libdtl-dev cmark libcmark-dev qt6-l10n-tools qt6-tools-dev
   weston qt6-wayland qt6-translations-l10n apprise"
 missing=""
 for p in $packages; do

@@ -100,23 +100,32 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
   auto* memo =
       app.add_option("--memo", o.memo, "the memo text of the log entries")->type_name("TEXT");
   auto* watch = app.add_option("--watch", o.watch,
-                               "update automatically as the window does, from a settings file")
+                               "update automatically as the window does, from a settings file; "
+                               "with --runs, run its script N times now and end (a timer or "
+                               "CronJob keeps the schedule)")
                     ->type_name("SETTINGS")
                     ->excludes(script)
-                    ->excludes(runs)
                     ->excludes(print)
                     ->excludes(log);
-  auto* history =
-      app.add_option("--history", o.history, "record every run in the history database FILE")
-          ->type_name("FILE");
-  app.add_option("--export", o.exportFormat,
-                 "print the history instead of running: csv or jsonl, one row per run; "
-                 "deliveries: the notifications sent, as CSV")
-      ->type_name("FORMAT")
-      ->check(CLI::IsMember({"csv", "jsonl", "deliveries"}))
+  auto* history = app.add_option("--history", o.history,
+                                 "record every run in the history: a database FILE, or a "
+                                 "PostgreSQL server's postgresql:// address")
+                      ->type_name("FILE|URL");
+  auto* exportFormat =
+      app.add_option("--export", o.exportFormat,
+                     "print the history (or a watch's) instead of running: csv or jsonl, one "
+                     "row per run; deliveries: the notifications sent, as CSV")
+          ->type_name("FORMAT")
+          ->check(CLI::IsMember({"csv", "jsonl", "deliveries"}))
+          ->excludes(script);
+  app.add_option("--copy-to", o.copyTo,
+                 "copy the history into another (a file or a server) instead of running; runs "
+                 "already there are not copied again")
+      ->type_name("FILE|URL")
       ->needs(history)
       ->excludes(script)
-      ->excludes(watch);
+      ->excludes(watch)
+      ->excludes(exportFormat);
 
   auto* suggest = app.add_option("--suggest", o.suggest,
                                  "print the lines that cut TEXT out of HT instead of running")
@@ -176,9 +185,14 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
     return {std::nullopt, programMessage(e.what()) + "\n" + kMoreHelp, 2};
   }
   o.waitGiven = wait->count() > 0;
+  o.runsGiven = runs->count() > 0;
   // The log of a watch is the settings file's; --memo heads its entries.
   if (memo->count() > 0 && log->count() == 0 && watch->count() == 0) {
     return {std::nullopt, programMessage("--memo requires --log or --watch\n") + kMoreHelp, 2};
+  }
+  if (o.exportFormat && !o.history && !o.watch) {
+    return {std::nullopt, programMessage("--export requires --history or --watch\n") + kMoreHelp,
+            2};
   }
   if (o.suggest && o.script.empty() && !o.page && !o.pageAsLoaded) {
     return {std::nullopt,
@@ -189,8 +203,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
     return {std::nullopt,
             programMessage("--notify-test requires --notify or --watch\n") + kMoreHelp, 2};
   }
-  if (!o.version && !o.settings && !o.watch && !o.exportFormat && !o.suggest && !o.notifyTest &&
-      o.script.empty()) {
+  if (!o.version && !o.settings && !o.watch && !o.exportFormat && !o.copyTo && !o.suggest &&
+      !o.notifyTest && o.script.empty()) {
     return {std::nullopt, programMessage("no script given\n") + kMoreHelp, 2};
   }
   return {std::move(o), {}, 0};

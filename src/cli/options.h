@@ -16,6 +16,7 @@ struct Options {
   // HT starts as the body markup a load of this saved page gives.
   std::optional<std::string> pageAsLoaded;
   int runs = 1;
+  bool runsGiven = false;  // --runs was given (a watch then runs now, not on its schedule)
   // The buffer written to standard output afterwards.
   engine::BufferId print = engine::BufferId::D;
   std::string wait = "8";
@@ -38,8 +39,10 @@ struct Options {
   bool diff = false;
   // One JSON object per run appended to this file.
   std::optional<std::string> record;
-  // Every run recorded in this history database.
+  // Every run recorded in this history: a file, or a postgresql:// server.
   std::optional<std::string> history;
+  // Instead of running: the history copied into this one.
+  std::optional<std::string> copyTo;
   // Instead of running: the history printed as "csv" or "jsonl".
   std::optional<std::string> exportFormat;
   // Instead of running once: the window's automatic update, driven by this

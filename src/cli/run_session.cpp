@@ -49,10 +49,12 @@ RunSession::RunSession(const Options& options, std::FILE* out, std::FILE* err)
   notifySettings_ = notifySettingsFrom(options);
 }
 
-void RunSession::setHistoryPath(const std::string& path) {
-  run_.setHistoryPath(path);
+void RunSession::setHistoryPath(const std::string& address, const std::string& watch,
+                                const std::string& settingsPath) {
+  run_.setHistoryPath(address, watch, settingsPath);
   if (fetchWatch_.empty()) fetchWatch_ = run::scriptKey(textfile::toUtf8(scriptPath_));
   if (run::RunRecorder* recorder = run_.recorder()) {
+    recorder->setNote([this](const std::string& text) { writeMessage(err_, text); });
     host_.setFetchMemory(recorder->fetchMemory(fetchWatch_, [this](const std::string& reason) {
       writeMessage(err_, "cannot record in history: " + reason);
     }));

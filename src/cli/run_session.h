@@ -32,10 +32,12 @@ class RunSession : private run::Front {
   void setWaitValue(engine::TextView wait) { host_.setWaitValue(engine::Text(wait)); }
   void setSettleMode(acquisition::SettleMode mode) { host_.setSettleMode(mode); }
   void setFetch(acquisition::FetchMode fetch);
-  // Every run recorded in this history (--history, or a watch's own); with
-  // --fetch auto, the fetch choices are kept there too, under the watch
-  // (by default the script's path).
-  void setHistoryPath(const std::string& path);
+  // Every run recorded in this history (--history, or a watch's own); a
+  // watch names itself and its settings file. With --fetch auto, the fetch
+  // choices are kept there too, under the fetch watch (by default the
+  // script's path).
+  void setHistoryPath(const std::string& address, const std::string& watch = {},
+                      const std::string& settingsPath = {});
   void setFetchWatch(std::string watch) { fetchWatch_ = std::move(watch); }
   // What follows each run: rules, notices and their deliveries (from the
   // options unless set here, as a watch does from its settings).

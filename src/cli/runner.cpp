@@ -8,7 +8,10 @@
 #include "cli/suggest_command.h"
 #include "cli/watch.h"
 #include "engine/engine.h"
+#include "history/address.h"
 #include "history/export.h"
+#include "history/postgres.h"
+#include "history/recorder.h"
 #include "textfile/file_io.h"
 #include "textfile/lines.h"
 #include "textfile/text_codec.h"
@@ -77,12 +80,29 @@ std::string leftOutMessage(const std::vector<std::string>& labels) {
   return text;
 }
 
+std::string runsText(int64_t n) {
+  return std::to_string(n) + (n == 1 ? " run" : " runs");
+}
+
 }  // namespace
 
 int exportHistory(const Options& options, std::FILE* out, std::FILE* err) {
+  // A watch's history is the one its settings name, or the file beside them.
+  const std::string settings = options.watch.value_or("");
+  const std::string address =
+      options.history ? *options.history : history::historyPathFor(settings);
+  // The spool is counted even when the server cannot be reached.
+  try {
+    if (const int64_t waiting = history::spooledRuns(address, settings)) {
+      writeMessage(err, runsText(waiting) + " wait in " + history::spoolPathFor(address, settings) +
+                            " to be sent to the history server");
+    }
+  } catch (const std::exception& e) {
+    writeMessage(err, "cannot read the spool: " + std::string(e.what()));
+  }
   history::CsvExport exported;
   try {
-    exported = history::exportHistory(*options.history, *options.exportFormat);
+    exported = history::exportHistory(address, *options.exportFormat);
   } catch (const std::exception& e) {
     writeMessage(err, "cannot read history: " + std::string(e.what()));
     return kExitUsage;
@@ -95,6 +115,20 @@ int exportHistory(const Options& options, std::FILE* out, std::FILE* err) {
   return kExitNormal;
 }
 
+int copyHistory(const Options& options, std::FILE* err) {
+  try {
+    const int64_t copied = history::copyHistory(*options.history, *options.copyTo);
+    writeMessage(err, runsText(copied) + " copied to " + history::maskedAddress(*options.copyTo));
+    return kExitNormal;
+  } catch (const history::HistoryError& e) {
+    writeMessage(err, "cannot copy the history: " + std::string(e.what()));
+    return e.kind() == history::HistoryError::Kind::Refused ? kExitUsage : kExitStopped;
+  } catch (const std::exception& e) {
+    writeMessage(err, "cannot copy the history: " + std::string(e.what()));
+    return kExitStopped;
+  }
+}
+
 int runMain(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
   const ParsedOptions parsed = parseOptions(args);
   if (!parsed.options) {
@@ -102,6 +136,8 @@ int runMain(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
     return parsed.status;
   }
   const Options& options = *parsed.options;
+  // A stop signal ends every wait for a history server too.
+  history::setStopDescriptor(stopSignalDescriptor());
   if (options.version) {
     writeLine(out, "kelvane-run " KELVANE_VERSION);
     return kExitNormal;
@@ -109,6 +145,7 @@ int runMain(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
   if (options.settings) return printSettings(*options.settings, out, err);
   if (options.exportFormat) return exportHistory(options, out, err);
   if (options.notifyTest) return notifyTest(options, out, err);
+  if (options.copyTo) return copyHistory(options, err);
   if (options.suggest) return suggest(options, out, err);
   if (options.watch) {
     SystemWatchClock clock;

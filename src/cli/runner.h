@@ -27,6 +27,8 @@ bool checkScript(const std::string& path, std::FILE* err);
 
 // Prints the history in options.exportFormat; the exit status.
 int exportHistory(const Options& options, std::FILE* out, std::FILE* err);
+// --copy-to: the history copied into another; the exit status.
+int copyHistory(const Options& options, std::FILE* err);
 
 // The whole program: arguments in, exit status out.
 int runMain(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);

@@ -55,6 +55,17 @@ std::string besideSettings(const std::string& settingsPath, engine::TextView pat
   return (folder / p).string();
 }
 
+// The watch's name, as the window's title bar has it: the settings file's
+// name without ".cnf", or its folder's name for a file called Kelvane.cnf.
+std::string watchName(const std::string& settingsPath) {
+  std::error_code ec;
+  const auto path = std::filesystem::absolute(settingsPath, ec).lexically_normal();
+  const std::string stem = path.stem().string();
+  if (stem != "Kelvane" || !path.has_parent_path()) return stem;
+  const std::string folder = path.parent_path().filename().string();
+  return folder.empty() ? stem : folder;
+}
+
 const char* changeText(run::Change change) {
   switch (change) {
     case run::Change::First:
@@ -102,6 +113,28 @@ class WatchDelegate : public acquisition::SchedulerDelegate {
   engine::Text memo_;
 };
 
+// --runs with --watch: the script's runs now, each reported as the watch
+// loop reports it, the log written as the settings say; the exit status of a
+// script run.
+int runNow(const Options& options, RunSession& session, const std::string& logPath, bool autoLog) {
+  RunSession::Result last;
+  bool failed = false;
+  bool refused = false;
+  for (int r = 0; r < options.runs && !stopRequested(); ++r) {
+    last = session.runOnce(r + 1 < options.runs);
+    failed = failed || last.writeFailed;
+    refused = refused || last.historyRefused;
+    if (last.normal() && autoLog) {
+      failed = !session.appendLog(logPath, textfile::fromUtf8(options.memo)) || failed;
+    }
+  }
+  // The runs are recorded; their notices may still be on their way.
+  session.finishDeliveries();
+  if (refused) return kExitUsage;
+  if (!last.normal() || failed) return kExitStopped;
+  return last.change == run::Change::Changed && options.state ? kExitChanged : kExitNormal;
+}
+
 }  // namespace
 
 int watch(const Options& options, std::FILE* out, std::FILE* err, WatchClock& clock) {
@@ -111,7 +144,7 @@ int watch(const Options& options, std::FILE* out, std::FILE* err, WatchClock& cl
     writeMessage(err, "cannot read settings: " + settingsPath);
     return kExitUsage;
   }
-  if (values.autoUpdate == 0) {
+  if (values.autoUpdate == 0 && !options.runsGiven) {
     writeMessage(err, "the automatic update is off in " + settingsPath + " (line 7)");
     return kExitUsage;
   }
@@ -146,8 +179,8 @@ int watch(const Options& options, std::FILE* out, std::FILE* err, WatchClock& cl
                                 : acquisition::settleModeNamed(textfile::toUtf8(values.settleMode))
                                       .value_or(SettleMode::Fixed);
   session.setSettleMode(settle);
-  session.setHistoryPath(options.history ? *options.history
-                                         : history::historyPathFor(settingsPath));
+  session.setHistoryPath(options.history ? *options.history : history::historyPathFor(settingsPath),
+                         watchName(settingsPath), settingsPath);
   // The watch's own notifications, and those the options add.
   std::optional<notify::NotifySettings> notices = watchNotifySettings(settingsPath, err);
   if (!notices) return kExitUsage;
@@ -160,6 +193,9 @@ int watch(const Options& options, std::FILE* out, std::FILE* err, WatchClock& cl
   if (notices->targets.empty() && notices->rules.empty()) notices.reset();
   session.setNotifySettings(std::move(notices));
   if (const auto status = session.prepare()) return *status;
+  if (options.runsGiven)
+    return runNow(options, session, besideSettings(settingsPath, values.logPath),
+                  values.autoLog != 0);
 
   WatchDelegate delegate(session, err, besideSettings(settingsPath, values.logPath),
                          textfile::fromUtf8(options.memo));

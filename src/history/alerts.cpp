@@ -30,14 +30,16 @@ Decisions AlertBook::decide(
   read.bind(1, watch);
   while (read.step()) states.emplace(read.columnText(0), read.columnInt(1) != 0);
   Decisions decided = decide(states);
-  Statement write =
-      db.prepare("INSERT OR REPLACE INTO rule_states(watch, rule, active) VALUES(?, ?, ?)");
+  Statement write = db.prepare(
+      "INSERT INTO rule_states(watch, rule, active) VALUES(?, ?, ?) "
+      "ON CONFLICT(watch, rule) DO UPDATE SET active = excluded.active");
   for (const auto& [rule, active] : decided.states) {
     write.bind(1, watch).bind(2, rule).bind(3, int64_t{active}).run();
   }
   Statement made = db.prepare(
-      "INSERT OR REPLACE INTO decisions(run_id, position, rule, fired, reason) "
-      "VALUES(?, ?, ?, ?, ?)");
+      "INSERT INTO decisions(run_id, position, rule, fired, reason) VALUES(?, ?, ?, ?, ?) "
+      "ON CONFLICT(run_id, position) DO UPDATE SET rule = excluded.rule, "
+      "fired = excluded.fired, reason = excluded.reason");
   int64_t position = 0;
   for (const RuleDecision& d : decided.made) {
     made.bind(1, runId).bind(2, position++).bind(3, d.rule).bind(4, int64_t{d.fired});
@@ -94,7 +96,7 @@ std::optional<std::u16string> AlertBook::previousDisplay(const std::string& watc
       kLastNormal + ")");
   s.bind(1, watch).bind(2, runId);
   if (!s.step()) return std::nullopt;
-  return textfile::fromUtf8(s.columnText(0));
+  return textfile::decodeUtf8(s.columnText(0));
 }
 
 FailureStreak AlertBook::failuresUpTo(const std::string& watch, int64_t runId) {

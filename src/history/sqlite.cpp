@@ -46,7 +46,64 @@ const Sqlite& sqlite() {
 
 }  // namespace
 
-Database::Database(const std::string& path, bool create, bool readOnly) {
+bool SqliteError::transient() const {
+  return code() == SQLITE_BUSY || code() == SQLITE_LOCKED;
+}
+
+namespace {
+
+class SqliteStatement : public StatementImpl {
+ public:
+  SqliteStatement(SqliteDatabase& db, std::string_view sql) : db_(&db) {
+    const int rc =
+        sqlite().prepare_v2(db.handle(), sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
+    if (rc != SQLITE_OK) db.fail(rc);
+  }
+  ~SqliteStatement() override { sqlite().finalize(stmt_); }
+  SqliteStatement(const SqliteStatement&) = delete;
+  SqliteStatement& operator=(const SqliteStatement&) = delete;
+
+  void bind(int index, int64_t value) override { check(sqlite().bind_int64(stmt_, index, value)); }
+  void bind(int index, double value) override { check(sqlite().bind_double(stmt_, index, value)); }
+  void bind(int index, std::string_view text) override {
+    check(sqlite().bind_text64(stmt_, index, text.data(), text.size(), SQLITE_TRANSIENT,
+                               SQLITE_UTF8));
+  }
+  void bindNull(int index) override { check(sqlite().bind_null(stmt_, index)); }
+  bool step() override {
+    const int rc = sqlite().step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    sqlite().reset(stmt_);
+    db_->fail(rc);
+  }
+  void reset() override {
+    sqlite().reset(stmt_);
+    sqlite().clear_bindings(stmt_);
+  }
+  bool isNull(int column) const override {
+    return sqlite().column_type(stmt_, column) == SQLITE_NULL;
+  }
+  int64_t columnInt(int column) const override { return sqlite().column_int64(stmt_, column); }
+  double columnDouble(int column) const override { return sqlite().column_double(stmt_, column); }
+  std::string_view columnText(int column) const override {
+    const auto* text = reinterpret_cast<const char*>(sqlite().column_text(stmt_, column));
+    return text ? std::string_view(text, static_cast<size_t>(sqlite().column_bytes(stmt_, column)))
+                : std::string_view();
+  }
+
+ private:
+  void check(int rc) const {
+    if (rc != SQLITE_OK) db_->fail(rc);
+  }
+
+  SqliteDatabase* db_;
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+}  // namespace
+
+SqliteDatabase::SqliteDatabase(const std::string& path, bool create, bool readOnly) {
   int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
   if (create && !readOnly) flags |= SQLITE_OPEN_CREATE;
   const Sqlite& s = sqlite();
@@ -63,7 +120,7 @@ Database::Database(const std::string& path, bool create, bool readOnly) {
 
 // A database exists only where the library could be opened, so each call
 // below finds its function.
-Database::~Database() {
+SqliteDatabase::~SqliteDatabase() {
   sqlite().close_v2(db_);
 }
 
@@ -79,125 +136,39 @@ int onBusy(void* waiter, int count) {
 
 }  // namespace
 
-void Database::waitForOtherConnections() {
+void SqliteDatabase::waitForOtherConnections() {
   sqlite().busy_handler(db_, onBusy, &busyWait_);
 }
 
-std::optional<textfile::LockWait> Database::waitGaveUp() const {
+std::optional<textfile::LockWait> SqliteDatabase::waitGaveUp() const {
   const textfile::LockWait outcome = busyWait_.outcome();
   if (outcome == textfile::LockWait::Taken) return std::nullopt;
   return outcome;
 }
 
-void Database::fail(int code) const {
+void SqliteDatabase::fail(int code) const {
   throw SqliteError(code, sqlite().errmsg(db_));
 }
 
-void Database::exec(const char* sql) {
+void SqliteDatabase::exec(const char* sql) {
   const int rc = sqlite().exec(db_, sql, nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) fail(rc);
 }
 
-Statement Database::prepare(std::string_view sql) {
-  return Statement(*this, sql);
+Statement SqliteDatabase::prepare(std::string_view sql) {
+  return Statement(std::make_unique<SqliteStatement>(*this, sql));
 }
 
-int64_t Database::queryInt(const char* sql) {
-  Statement s(*this, sql);
-  return s.step() ? s.columnInt(0) : 0;
-}
-
-int64_t Database::lastInsertId() const {
+int64_t SqliteDatabase::lastInsertId() {
   return sqlite().last_insert_rowid(db_);
 }
 
-Statement::Statement(Database& db, std::string_view sql) : db_(&db) {
-  const int rc =
-      sqlite().prepare_v2(db.handle(), sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
-  if (rc != SQLITE_OK) db.fail(rc);
+void SqliteDatabase::beginWrite() {
+  exec("BEGIN IMMEDIATE");
 }
 
-Statement::~Statement() {
-  sqlite().finalize(stmt_);
-}
-
-Statement::Statement(Statement&& other) noexcept : db_(other.db_), stmt_(other.stmt_) {
-  other.stmt_ = nullptr;
-}
-
-Statement& Statement::bind(int index, int64_t value) {
-  const int rc = sqlite().bind_int64(stmt_, index, value);
-  if (rc != SQLITE_OK) db_->fail(rc);
-  return *this;
-}
-
-Statement& Statement::bind(int index, double value) {
-  const int rc = sqlite().bind_double(stmt_, index, value);
-  if (rc != SQLITE_OK) db_->fail(rc);
-  return *this;
-}
-
-Statement& Statement::bind(int index, std::string_view text) {
-  const int rc =
-      sqlite().bind_text64(stmt_, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-  if (rc != SQLITE_OK) db_->fail(rc);
-  return *this;
-}
-
-Statement& Statement::bind(int index, std::nullopt_t) {
-  const int rc = sqlite().bind_null(stmt_, index);
-  if (rc != SQLITE_OK) db_->fail(rc);
-  return *this;
-}
-
-bool Statement::step() {
-  const int rc = sqlite().step(stmt_);
-  if (rc == SQLITE_ROW) return true;
-  if (rc == SQLITE_DONE) return false;
-  sqlite().reset(stmt_);
-  db_->fail(rc);
-}
-
-void Statement::run() {
-  while (step()) {
-  }
-  reset();
-}
-
-void Statement::reset() {
-  sqlite().reset(stmt_);
-  sqlite().clear_bindings(stmt_);
-}
-
-bool Statement::isNull(int column) const {
-  return sqlite().column_type(stmt_, column) == SQLITE_NULL;
-}
-
-int64_t Statement::columnInt(int column) const {
-  return sqlite().column_int64(stmt_, column);
-}
-
-double Statement::columnDouble(int column) const {
-  return sqlite().column_double(stmt_, column);
-}
-
-std::string_view Statement::columnText(int column) const {
-  const auto* text = reinterpret_cast<const char*>(sqlite().column_text(stmt_, column));
-  return text ? std::string_view(text, static_cast<size_t>(sqlite().column_bytes(stmt_, column)))
-              : std::string_view();
-}
-
-WriteTransaction::WriteTransaction(Database& db) : db_(db) {
-  db_.exec("BEGIN IMMEDIATE");
-}
-
-WriteTransaction::~WriteTransaction() {
-  if (open_) sqlite().exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-}
-
-void WriteTransaction::commit() {
-  db_.exec("COMMIT");
-  open_ = false;
+void SqliteDatabase::rollback() noexcept {
+  sqlite().exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 }  // namespace kelvane::history

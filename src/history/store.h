@@ -1,6 +1,7 @@
-// The run history: one row per run (normal or stopped) in a SQLite file in
-// WAL mode, each distinct display kept once with the series read from it.
-// Several processes may record into one file at once.
+// The run history: one row per run (normal or stopped), each distinct
+// display kept once with the series read from it, in a SQLite file (WAL
+// mode) or on a PostgreSQL server, with the same tables and meaning. Several
+// processes, on one machine or many, may record into one history at once.
 #pragma once
 
 #include <chrono>
@@ -10,6 +11,8 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "acquisition/load_record.h"
@@ -18,12 +21,13 @@ namespace kelvane::history {
 
 class Database;
 
-// Why a history cannot be used. Refused: the file is no history of ours,
-// comes from a newer program or is damaged; it is left as it is. Failed: anything else
-// (read-only, disk full, locked for too long), with SQLite's reason.
+// Why a history cannot be used. Refused: the database is no history of ours,
+// comes from a newer program or is damaged; it is left as it is.
+// Unreachable: the server cannot be reached now. Failed: anything else
+// (read-only, disk full, locked for too long), with the database's reason.
 class HistoryError : public std::runtime_error {
  public:
-  enum class Kind { Refused, Failed };
+  enum class Kind { Refused, Unreachable, Failed };
   HistoryError(Kind kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
   Kind kind() const { return kind_; }
 
@@ -39,6 +43,15 @@ struct RunEntry {
   std::vector<acquisition::LoadRecord> loads;  // the URL commands' loads
   std::u16string display;
   std::string script;  // the script's path: a run changed against the last of the same script
+  std::string watch;   // the watch's name; empty: the script file's base name
+  std::string host;    // the machine it ran on; empty: this one
+  std::string uid;     // unique per run; empty: a new one. A run already there is kept once.
+};
+
+// A run read back whole, as it was recorded.
+struct StoredRun {
+  int64_t id = 0;
+  RunEntry entry;
 };
 
 // A run as listed. changed is empty for a stopped run and for the first
@@ -52,6 +65,8 @@ struct RunRow {
   std::optional<bool> changed;
   int64_t displayId = 0;
   std::string script;
+  std::string watch;
+  std::string host;
 };
 
 struct SeriesPoint {
@@ -90,9 +105,10 @@ struct FetchChoice {
 
 class HistoryStore {
  public:
-  // Opens the history, creating it (and a missing folder) when absent and
-  // bringing an older one up to date. Throws HistoryError.
-  explicit HistoryStore(const std::string& path, bool readOnly = false);
+  // Opens the history at a file's path or a server's address (see
+  // address.h), creating it (and a missing folder) when absent and bringing
+  // an older one up to date. Throws HistoryError.
+  explicit HistoryStore(const std::string& address, bool readOnly = false);
   ~HistoryStore();
   HistoryStore(const HistoryStore&) = delete;
   HistoryStore& operator=(const HistoryStore&) = delete;
@@ -105,8 +121,15 @@ class HistoryStore {
   // normal run of its script before it; empty for a stopped run and for
   // the first normal run of a script.
   std::optional<bool> lastChange() const { return lastChange_; }
+  // Records without the clean-up afterwards: a copy or a spool keeps all.
+  int64_t recordKeepingAll(const RunEntry& run);
   // Removes up to batch runs past the retention; true when more are left.
   bool enforceRetention(int batch = 200);
+  // Removes one run, and its display when no other run shows it.
+  void remove(int64_t runId);
+  // Up to limit runs after the run afterId, whole, in order.
+  std::vector<StoredRun> entries(int64_t afterId, int limit);
+  int64_t runCount();
 
   std::vector<RunRow> runs();
   std::u16string display(int64_t displayId);
@@ -124,18 +147,28 @@ class HistoryStore {
   Retention retention();
   void setRetention(const Retention& retention);
 
+  // This machine's name, as runs record it; a new unique run id.
+  static std::string thisHost();
+  static std::string newRunId();
+
+  // The file's path, or the server's address with its password masked.
   const std::string& path() const { return path_; }
   // The open file, for the history's other tables (alerts.h).
   Database& database() { return *db_; }
 
  private:
+  void openFile(const std::string& path, bool readOnly);
   void openSchema(bool readOnly);
   int64_t recordOnce(const RunEntry& run);
   int64_t storeDisplay(const std::string& text, const std::u16string& display);
+  void removeRuns(const std::vector<std::pair<int64_t, int64_t>>& runs);
+  HistoryError failure(const std::exception& e) const;
 
   std::string path_;
   std::unique_ptr<Database> db_;
   std::optional<bool> lastChange_;
+  Retention retention_;
+  std::optional<std::chrono::steady_clock::time_point> retentionRead_;
 };
 
 // The file a history lives in beside a settings file, or in the per-user
@@ -144,5 +177,7 @@ std::string historyPathFor(const std::string& settingsPath);
 
 // UTC ISO 8601 with milliseconds: 2026-12-07T21:42:16.125Z.
 std::string isoUtcTime(std::chrono::system_clock::time_point t);
+// Its reverse; the epoch for text that is no such time.
+std::chrono::system_clock::time_point parseIsoUtcTime(std::string_view text);
 
 }  // namespace kelvane::history

@@ -2,39 +2,65 @@
 
 #include <utility>
 
+#include "history/address.h"
+
 namespace kelvane::run {
 
-RunRecorder::RunRecorder(std::string path) : path_(std::move(path)) {}
+namespace {
+
+std::string runsText(int64_t n) {
+  return std::to_string(n) + (n == 1 ? " run" : " runs");
+}
+
+}  // namespace
+
+RunRecorder::RunRecorder(std::string address, std::string watch, std::string settingsPath)
+    : path_(std::move(address)),
+      shownPath_(history::maskedAddress(path_)),
+      watch_(std::move(watch)),
+      settingsPath_(std::move(settingsPath)),
+      recorder_(std::make_unique<history::Recorder>(path_, settingsPath_)) {}
 
 RunRecorder::~RunRecorder() = default;
 
-void RunRecorder::openStore() {
-  if (!store_) store_ = std::make_unique<history::HistoryStore>(path_);
-}
-
 void RunRecorder::open() {
   try {
-    openStore();
+    recorder_->open();
+    opened_ = true;
   } catch (const history::HistoryError&) {
     openFailureSaid_ = true;
     throw;
   }
 }
 
-RunRecorder::Recorded RunRecorder::record(const history::RunEntry& run) {
-  const bool opening = !store_;
+RunRecorder::Recorded RunRecorder::record(history::RunEntry run) {
+  const bool opening = !opened_;
   const bool said = std::exchange(openFailureSaid_, false);
+  if (run.watch.empty()) run.watch = watch_;
+  Recorded recorded;
   try {
-    openStore();
-    Recorded recorded;
-    recorded.runId = store_->record(run);
-    recorded.changed = store_->lastChange();
+    const history::Recorder::Outcome outcome = recorder_->record(std::move(run));
+    opened_ = true;
+    if (note_ && outcome.sent > 0) {
+      note_(runsText(outcome.sent) + " kept in " + recorder_->spoolPath() +
+            " sent to the history server");
+    }
+    if (outcome.kept) {
+      if (note_) {
+        note_("the history server cannot take the run (" + outcome.reason + "); it is kept in " +
+              recorder_->spoolPath() + " and sent at the next run that reaches the server");
+      }
+      recorded.kept = true;
+      return recorded;
+    }
+    recorded.runId = outcome.runId;
+    recorded.changed = outcome.changed;
     return recorded;
   } catch (const std::exception& e) {
-    // The run itself is done either way: the history just misses it.
-    store_.reset();
-    openFailureSaid_ = false;
-    Recorded recorded;
+    // The run itself is done either way: the history just misses it. The
+    // next run opens the history afresh.
+    recorder_ = std::make_unique<history::Recorder>(path_, settingsPath_);
+    opened_ = false;
     recorded.error = e.what();
     const auto* error = dynamic_cast<const history::HistoryError*>(&e);
     recorded.refused = error && error->kind() == history::HistoryError::Kind::Refused;
@@ -45,11 +71,10 @@ RunRecorder::Recorded RunRecorder::record(const history::RunEntry& run) {
 
 history::HistoryStore* RunRecorder::store() {
   try {
-    openStore();
+    return &recorder_->store();
   } catch (const std::exception&) {
     return nullptr;
   }
-  return store_.get();
 }
 
 // Verdicts in the history, and in the process when the history fails.
@@ -62,8 +87,7 @@ class HistoryFetchMemory final : public acquisition::FetchMemory {
   std::optional<acquisition::RememberedFetch> recall(const std::string& url) override {
     if (auto kept = fallback_.recall(url)) return kept;
     try {
-      recorder_.openStore();
-      const auto choice = recorder_.store_->fetchChoice(watch_, url);
+      const auto choice = history().fetchChoice(watch_, url);
       const auto verdict = choice ? acquisition::fetchVerdictNamed(choice->verdict) : std::nullopt;
       if (!verdict) return std::nullopt;
       return acquisition::RememberedFetch{
@@ -75,10 +99,9 @@ class HistoryFetchMemory final : public acquisition::FetchMemory {
   }
   void remember(const std::string& url, const acquisition::RememberedFetch& fetch) override {
     try {
-      recorder_.openStore();
-      recorder_.store_->keepFetchChoice(watch_, url,
-                                        {std::string(acquisition::fetchVerdictName(fetch.verdict)),
-                                         fetch.why, fetch.runsSinceCheck, fetch.recheck});
+      history().keepFetchChoice(watch_, url,
+                                {std::string(acquisition::fetchVerdictName(fetch.verdict)),
+                                 fetch.why, fetch.runsSinceCheck, fetch.recheck});
     } catch (const std::exception& e) {
       failed(e);
       fallback_.remember(url, fetch);
@@ -86,6 +109,11 @@ class HistoryFetchMemory final : public acquisition::FetchMemory {
   }
 
  private:
+  history::HistoryStore& history() {
+    history::HistoryStore* store = recorder_.store();
+    if (!store) throw std::runtime_error("cannot open " + recorder_.path());
+    return *store;
+  }
   void failed(const std::exception& e) {
     if (!told_ && failed_) failed_(e.what());
     told_ = true;

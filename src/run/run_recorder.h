@@ -1,6 +1,7 @@
 // A watch's runs recorded in its history: the one recorder of runs for the
-// window and kelvane-run. The store is opened on first use, and opened
-// afresh after a write that failed (the disk may have room again).
+// window and kelvane-run. The history (a file, or a server whose runs wait
+// in a local spool while it cannot be reached) is opened on first use, and
+// opened afresh after a write that failed (the disk may have room again).
 #pragma once
 
 #include <cstdint>
@@ -10,21 +11,29 @@
 #include <string>
 
 #include "acquisition/fetch_choice.h"
+#include "history/recorder.h"
 #include "history/store.h"
 
 namespace kelvane::run {
 
 class RunRecorder {
  public:
-  explicit RunRecorder(std::string path);
+  // address: the history's file or server; watch: the watch's name in it
+  // (empty: the script file's base name); settingsPath: the watch's
+  // settings file, beside which a server history's spool lives.
+  explicit RunRecorder(std::string address, std::string watch = {}, std::string settingsPath = {});
   ~RunRecorder();
   RunRecorder(const RunRecorder&) = delete;
   RunRecorder& operator=(const RunRecorder&) = delete;
 
-  const std::string& path() const { return path_; }
+  // The history's address, a server's password masked.
+  const std::string& path() const { return shownPath_; }
+  // What a person should read of the spool: runs kept in it, runs sent.
+  void setNote(std::function<void(const std::string&)> note) { note_ = std::move(note); }
   // Opens the history now; throws history::HistoryError when it cannot be
-  // (Refused: a file that is no history of ours, from a newer program, or
-  // damaged). The caller says why; the next record() that fails to open it
+  // (Refused: a database that is no history of ours, from a newer program,
+  // or damaged). A server that cannot be reached now is no error: the runs
+  // are kept. The caller says why; the next record() that fails to open it
   // the same way says nothing more.
   void open();
 
@@ -38,10 +47,12 @@ class RunRecorder {
     bool refused = false;
     // The reason is the one open() has just given: not to be said again.
     bool said = false;
-    // The run's id in the history, once recorded.
+    // The run's id in the history, once recorded there.
     std::optional<int64_t> runId;
+    // The server could not take it: kept in the spool, nothing compared.
+    bool kept = false;
   };
-  Recorded record(const history::RunEntry& run);
+  Recorded record(history::RunEntry run);
   // The open history (opened now when it is not); null when it cannot be
   // opened. Valid until the next record() that fails.
   history::HistoryStore* store();
@@ -53,10 +64,13 @@ class RunRecorder {
       std::string watch, std::function<void(const std::string& reason)> failed);
 
  private:
-  friend class HistoryFetchMemory;
-  void openStore();
   std::string path_;
-  std::unique_ptr<history::HistoryStore> store_;
+  std::string shownPath_;
+  std::string watch_;
+  std::string settingsPath_;
+  std::unique_ptr<history::Recorder> recorder_;
+  std::function<void(const std::string&)> note_;
+  bool opened_ = false;
   bool openFailureSaid_ = false;
 };
 

@@ -34,8 +34,10 @@ WatchRun::~WatchRun() {
   if (misses_) engine_.setSearchObserver(nullptr);
 }
 
-void WatchRun::setHistoryPath(const std::string& path) {
-  recorder_ = path.empty() ? nullptr : std::make_unique<RunRecorder>(path);
+void WatchRun::setHistoryPath(const std::string& address, const std::string& watch,
+                              const std::string& settingsPath) {
+  recorder_ =
+      address.empty() ? nullptr : std::make_unique<RunRecorder>(address, watch, settingsPath);
 }
 
 void WatchRun::keepMisses(bool withCandidates) {
@@ -92,7 +94,7 @@ std::optional<Change> WatchRun::recordInHistory(const RunReport& report, const s
   entry.loads = report.loads;
   entry.display.assign(engine_.d().view());
   entry.script = script;
-  const RunRecorder::Recorded recorded = recorder_->record(entry);
+  const RunRecorder::Recorded recorded = recorder_->record(std::move(entry));
   if (recorded.error) {
     if (!recorded.said) {
       front_.cannotWrite(recorded.refused ? Output::HistoryRefused : Output::History,
@@ -102,6 +104,8 @@ std::optional<Change> WatchRun::recordInHistory(const RunReport& report, const s
     result.historyRefused = recorded.refused;
     return std::nullopt;
   }
+  // A run kept in a server history's spool is compared in memory.
+  if (recorded.kept) return std::nullopt;
   result.runId = recorded.runId;
   if (!result.normal()) return Change::Unknown;
   if (!recorded.changed) return Change::First;

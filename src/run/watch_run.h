@@ -50,7 +50,10 @@ class WatchRun {
 
   const Outputs& outputs() const { return outputs_; }
   // Every run from now on is recorded in this history; empty: none.
-  void setHistoryPath(const std::string& path);
+  // A watch names itself and its settings file (beside which a server
+  // history's spool lives).
+  void setHistoryPath(const std::string& address, const std::string& watch = {},
+                      const std::string& settingsPath = {});
   RunRecorder* recorder() { return recorder_.get(); }
   // The marker searches that found nothing go into the record (and, with
   // candidates, into kelvane-run's explanation).

@@ -59,6 +59,8 @@ TEST_F(Runner, UsageErrorsAndUnreadableFilesExitWithTwo) {
       {{"--page"}, "kelvane-run: --page: 1 required FILE missing"},
       {{script, script}, "kelvane-run: The following argument was not expected: "},
       {{"--memo", "m", script}, "kelvane-run: --memo requires --log"},
+      {{"--export", "csv"}, "kelvane-run: --export requires --history or --watch"},
+      {{"--copy-to", "h.sqlite"}, "kelvane-run: --copy-to requires --history"},
       {{"--settings", script, script}, "kelvane-run: "},
       {{script, "--log"}, "kelvane-run: --log: 1 required FILE missing"},
       {{(dir_ / "missing.spt").string()}, "kelvane-run: cannot read script: "},

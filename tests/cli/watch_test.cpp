@@ -170,6 +170,43 @@ TEST_F(WatchRun, SettingsThatCannotDriveAWatchAreUsageErrors) {
   EXPECT_EQ(both.status, kExitUsage);
 }
 
+// --runs with --watch: the runs now, whatever the switch and the schedule
+// say, logged as the settings say, recorded under the watch's name; the exit
+// status of the last run.
+TEST_F(WatchRun, RunsGivenRunNowAndEnd) {
+  const struct {
+    const char* script;
+    const char* settingsName;
+    const char* watchName;
+    int status;
+    size_t logged;
+  } cases[] = {
+      {"PUT\t\"x\"\tD\r\n", "prices.cnf", "prices", kExitNormal, 2},
+      {"PUT\tbad\tD\r\nCR\tD\r\n", "Kelvane.cnf", "", kExitStopped, 0},
+  };
+  for (const auto& c : cases) {
+    settings::Settings s;
+    s.autoUpdate = 0;
+    s.autoLog = 1;
+    s.logPath = u"log.txt";
+    s.scriptPath = textfile::fromUtf8(write("w.spt", c.script));
+    std::filesystem::remove(dir_ / "log.txt");
+    std::filesystem::remove(dir_ / "kelvane-history.sqlite");
+    FakeClock clock(0, 0, "");
+    const testing::Result r =
+        watchWith({"--watch", settingsFile(s, c.settingsName), "--runs", "2"}, clock);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_TRUE(clock.runsSeen.empty());  // no tick waited for
+    const std::string log = textfile::readFileBytes((dir_ / "log.txt").string()).value_or("");
+    EXPECT_EQ(log.empty(), c.logged == 0) << log;
+    const auto runs =
+        history::HistoryStore((dir_ / "kelvane-history.sqlite").string(), true).runs();
+    ASSERT_EQ(runs.size(), 2u);
+    // A file called Kelvane.cnf names the watch after its folder.
+    EXPECT_EQ(runs[0].watch, *c.watchName ? c.watchName : dir_.filename().string());
+  }
+}
+
 // The real program under SIGTERM: while it waits for the next tick, and in
 // the middle of a long run. It ends by the signal at once (well under a
 // second on an idle machine; the bound leaves room for the sanitizers and a

@@ -1,15 +1,19 @@
-// The history file: what a run leaves in it, the exports, the retention, and
-// files it must leave alone.
+// The history in both stores (a SQLite file, a PostgreSQL server when the
+// tests run beside one): what a run leaves in it, the exports, the retention,
+// runs read back whole and sent twice, and databases it must leave alone.
 #include "history/store.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "history/export.h"
+#include "history/postgres.h"
+#include "history/sqlite.h"
 #include "textfile/file_io.h"
 
 namespace kelvane::history {
@@ -18,16 +22,42 @@ namespace {
 namespace fs = std::filesystem;
 using std::chrono::hours;
 
-class Store : public ::testing::Test {
+// The stores to test here: the server only where the tests were started
+// beside one (PGHOST set, as tests/support/with-postgres.sh does).
+std::vector<std::string> storesHere() {
+  std::vector<std::string> stores = {"sqlite"};
+  if (std::getenv("PGHOST")) stores.emplace_back("postgres");
+  return stores;
+}
+
+class Store : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("kelvane-history-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '-');
+    dir_ =
+        fs::temp_directory_path() / ("kelvane-history-" + std::to_string(::getpid()) + "-" + name);
     fs::create_directories(dir_);
-    path_ = (dir_ / "sub" / "h.sqlite").string();  // the folder is made on first use
+    server_ = GetParam() == "postgres";
+    // The folder of a file is made on first use; the server's address comes
+    // from the environment.
+    path_ = server_ ? "postgresql://" : (dir_ / "sub" / "h.sqlite").string();
+    fresh();
   }
   void TearDown() override { fs::remove_all(dir_); }
+
+  // An empty history.
+  void fresh() {
+    if (server_) {
+      PostgresDatabase("postgresql://").exec("DROP SCHEMA IF EXISTS kelvane CASCADE");
+    } else {
+      fs::remove_all(dir_ / "sub");
+    }
+  }
+  std::unique_ptr<Database> raw() {
+    if (server_) return std::make_unique<PostgresDatabase>(path_);
+    return std::make_unique<SqliteDatabase>(path_, false);
+  }
 
   static RunEntry entry(
       std::u16string display, std::string script = "a.spt", bool normal = true,
@@ -40,22 +70,17 @@ class Store : public ::testing::Test {
     e.script = std::move(script);
     return e;
   }
-  int64_t count(const char* sql) {
-    sqlite3* db = nullptr;
-    sqlite3_open(path_.c_str(), &db);
-    sqlite3_stmt* s = nullptr;
-    sqlite3_prepare_v2(db, sql, -1, &s, nullptr);
-    const int64_t n = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : -1;
-    sqlite3_finalize(s);
-    sqlite3_close(db);
-    return n;
-  }
+  int64_t count(const char* sql) { return raw()->queryInt(sql); }
 
   fs::path dir_;
   std::string path_;
+  bool server_ = false;
 };
 
-TEST_F(Store, RunsKeepTheirPagesAndChangeAgainstTheLastNormalRunOfTheirScript) {
+INSTANTIATE_TEST_SUITE_P(Stores, Store, ::testing::ValuesIn(storesHere()),
+                         [](const auto& info) { return info.param; });
+
+TEST_P(Store, RunsKeepTheirPagesAndChangeAgainstTheLastNormalRunOfTheirScript) {
   const std::optional<bool> kChanged[] = {std::nullopt, false, std::nullopt, std::nullopt, true};
   {
     HistoryStore store(path_);
@@ -81,6 +106,8 @@ TEST_F(Store, RunsKeepTheirPagesAndChangeAgainstTheLastNormalRunOfTheirScript) {
   EXPECT_FALSE(runs[3].normal);
   EXPECT_EQ(store.display(runs[3].displayId), u"\uFEFFhalf");  // all of it
   EXPECT_EQ(runs[0].displayId, runs[1].displayId);             // a display is kept once
+  EXPECT_EQ(runs[2].watch, "b");                               // the script's base name
+  EXPECT_FALSE(runs[2].host.empty());
   EXPECT_EQ(count("SELECT count(*) FROM displays"), 4);
   EXPECT_EQ(count("SELECT count(*) FROM loads WHERE status = 200 AND settle_ms = 0 AND "
                   "final_url = 'http://a/b' AND charset = 'UTF-8'"),
@@ -93,7 +120,7 @@ TEST_F(Store, RunsKeepTheirPagesAndChangeAgainstTheLastNormalRunOfTheirScript) {
   EXPECT_EQ(x[0].value + x[1].value + x[2].value, 4);
 }
 
-TEST_F(Store, ExportsHaveOneRowPerRunAndOneColumnPerSeries) {
+TEST_P(Store, ExportsHaveOneRowPerRunAndOneColumnPerSeries) {
   const auto t0 = std::chrono::sys_days{std::chrono::year{2026} / 1 / 2} + hours(3);
   {
     HistoryStore store(path_);
@@ -145,7 +172,7 @@ TEST(Csv, CellsASpreadsheetWouldRunGetALeadingQuote) {
   for (const auto& c : cases) EXPECT_EQ(csvField(c.field), c.cell) << c.field;
 }
 
-TEST_F(Store, RetentionRemovesOldRunsAndDisplaysNoRunShows) {
+TEST_P(Store, RetentionRemovesOldRunsAndDisplaysNoRunShows) {
   const auto now = std::chrono::system_clock::now();
   const struct {
     Retention keep;
@@ -158,7 +185,7 @@ TEST_F(Store, RetentionRemovesOldRunsAndDisplaysNoRunShows) {
       {{0, 0}, {4000, 1}, 2, 2},
   };
   for (const auto& c : cases) {
-    fs::remove_all(dir_ / "sub");
+    fresh();
     HistoryStore store(path_);
     store.setRetention(c.keep);
     // Each run shows its own display, so displays go with their runs.
@@ -174,7 +201,34 @@ TEST_F(Store, RetentionRemovesOldRunsAndDisplaysNoRunShows) {
   }
 }
 
-TEST_F(Store, FilesThatAreNoHistoryOrComeFromANewerProgramAreLeftAlone) {
+TEST_P(Store, DatabasesThatAreNoHistoryOrComeFromANewerProgramAreLeftAlone) {
+  if (server_) {
+    const struct {
+      const char* sql;
+      const char* message;
+    } cases[] = {
+        {"CREATE SCHEMA kelvane; CREATE TABLE kelvane.t(a int)",
+         "is not a history database; it is left alone"},
+        {"CREATE SCHEMA kelvane; CREATE TABLE kelvane.schema_version(version bigint);"
+         "INSERT INTO kelvane.schema_version VALUES(99)",
+         "was written by a newer Kelvane (history version 99); it is left alone"},
+    };
+    for (const auto& c : cases) {
+      fresh();
+      raw()->exec(c.sql);
+      try {
+        HistoryStore store(path_);
+        ADD_FAILURE() << c.message;
+      } catch (const HistoryError& e) {
+        EXPECT_EQ(e.kind(), HistoryError::Kind::Refused);
+        EXPECT_EQ(std::string(e.what()), "postgresql:// " + std::string(c.message));
+      }
+      EXPECT_EQ(count("SELECT count(*) FROM pg_tables WHERE schemaname = 'kelvane'"), 1);
+    }
+    fresh();
+    EXPECT_THROW(HistoryStore(path_, true), HistoryError);  // nothing there yet
+    return;
+  }
   const auto make = [this](const char* sql) {
     sqlite3* db = nullptr;
     sqlite3_open((dir_ / "x").c_str(), &db);
@@ -206,6 +260,68 @@ TEST_F(Store, FilesThatAreNoHistoryOrComeFromANewerProgramAreLeftAlone) {
     fs::remove(path);
   }
   EXPECT_THROW(HistoryStore((dir_ / "absent").string(), true), HistoryError);
+
+  // A file of the second version (fetch choices; no notices, host, watch or
+  // run ids) is brought up to date: its runs get ids, so that a copy of them
+  // is made once.
+  HistoryStore(path_).record(entry(u"x 1"));
+  SqliteDatabase(path_, false)
+      .exec(
+          "DROP INDEX runs_by_uid; DROP INDEX runs_by_watch; ALTER TABLE runs DROP COLUMN uid;"
+          "ALTER TABLE runs DROP COLUMN host; ALTER TABLE runs DROP COLUMN watch;"
+          "DROP TABLE rule_states; DROP TABLE decisions; DROP TABLE deliveries;"
+          "PRAGMA user_version = 2");
+  EXPECT_EQ(HistoryStore(path_).entries(0, 9).at(0).entry.uid.size(), 32u);
+  EXPECT_EQ(count("PRAGMA user_version"), 4);
+  EXPECT_EQ(count("SELECT count(*) FROM deliveries"), 0);
+}
+
+// What a spool and a copy rely on: a run read back whole records as it was,
+// and a run recorded twice (by its id) is kept once.
+TEST_P(Store, RunsReadBackWholeAndARunSentTwiceIsKeptOnce) {
+  const auto t0 = std::chrono::sys_days{std::chrono::year{2026} / 3 / 4} + hours(5);
+  RunEntry first = entry(std::u16string(u"みかん\t￥298") + u'\0', "/w/a.spt", true, t0);
+  first.watch = "prices";
+  first.host = "box-1";
+  first.message = "a message";
+  acquisition::LoadRecord fetched, refused;
+  fetched.url = "http://a/", fetched.finalUrl = "http://a/b";
+  fetched.fetch = acquisition::FetchMode::Direct, fetched.status = 200;
+  fetched.charset = "UTF-8", fetched.loadMs = 40, fetched.settleMs = 7;
+  refused.url = "http://c/", refused.loadMs = 5, refused.error = "refused";
+  first.loads = {fetched, refused};
+  RunEntry second = entry(u"half", "/w/a.spt", false, t0 + std::chrono::milliseconds(1500));
+  {
+    HistoryStore store(path_);
+    store.record(first);
+    store.record(second);
+  }
+  HistoryStore store(path_);
+  const std::vector<StoredRun> back = store.entries(0, 10);
+  ASSERT_EQ(back.size(), 2u);
+  const RunEntry& got = back[0].entry;
+  EXPECT_EQ(got.start, first.start);
+  EXPECT_EQ(back[1].entry.start, second.start);
+  EXPECT_EQ(got.watch, "prices");
+  EXPECT_EQ(back[1].entry.watch, "a");
+  EXPECT_EQ(got.host, "box-1");
+  EXPECT_EQ(got.message, "a message");
+  // A server keeps no NUL character: it holds U+FFFD there.
+  EXPECT_EQ(got.display, server_ ? u"みかん\t￥298\uFFFD" : first.display);
+  ASSERT_EQ(got.loads.size(), 2u);
+  EXPECT_EQ(got.loads[0].settleMs, 7);
+  EXPECT_EQ(got.loads[1].status, std::nullopt);
+  EXPECT_EQ(got.loads[1].error, "refused");
+  EXPECT_EQ(got.uid.size(), 32u);
+  EXPECT_FALSE(back[1].entry.normal);
+  EXPECT_EQ(store.entries(back[0].id, 10).size(), 1u);
+
+  // Sent again, as a spool does after a lost answer: nothing is added.
+  EXPECT_EQ(store.record(got), back[0].id);
+  EXPECT_EQ(store.runCount(), 2);
+  store.remove(back[1].id);
+  EXPECT_EQ(store.runCount(), 1);
+  EXPECT_EQ(count("SELECT count(*) FROM displays"), 1);
 }
 
 }  // namespace
