@@ -29,6 +29,7 @@
 #include "ui/main_window/tab_control.h"
 #include "ui/main_window/watch_file.h"
 #include "ui/run/run_controller.h"
+#include "ui/run/window_notices.h"
 #include "ui/workbench/script_workbench.h"
 
 namespace kelvane::ui {

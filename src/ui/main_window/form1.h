@@ -34,6 +34,8 @@ enum class RunOutcome;
 
 namespace kelvane::ui {
 
+class WindowNotices;
+
 class RunController;
 
 // What the window starts from. Everything has a default; tests and the
@@ -162,6 +164,7 @@ class Form1 : public QWidget {
   StatusLine status_;
   WindowView view_;
   std::unique_ptr<RunController> run_;
+  std::unique_ptr<WindowNotices> notices_;  // goes before run_
   QString settingsPath_;
   bool absolutePaths_ = false;
 };

@@ -8,6 +8,7 @@
 #include "ui/main_window/form1.h"
 #include "ui/notify/notify_dialog.h"
 #include "ui/run/run_controller.h"
+#include "ui/run/window_notices.h"
 
 namespace kelvane::ui {
 
@@ -40,7 +41,8 @@ void Form1::applyNotifications() {
     status_.show(QCoreApplication::translate("Form1", "通知: ") + QString::fromStdString(text));
   };
   if (!chosen && !why.empty()) say(why);
-  run_->setNotifications(std::move(chosen), say);
+  if (!notices_) notices_ = std::make_unique<WindowNotices>(run_->watchRun());
+  notices_->set(std::move(chosen), say);
 }
 
 }  // namespace kelvane::ui

@@ -32,22 +32,6 @@ RunController::RunController(RunView& view, acquisition::Scheduler::Clock clock,
           .appendLogEntry = [this] { appendAutomaticLogEntry(); },
       },
       std::move(clock), this);
-  connect(&collectDeliveries_, &QTimer::timeout, this, [this] {
-    if (notices_) notices_->collect();
-  });
-}
-
-// A delivery still out when the settings change is ended with the old ones.
-void RunController::setNotifications(std::optional<notify::NotifySettings> settings,
-                                     std::function<void(const std::string&)> say) {
-  if (notices_) run_.removeFollower(*notices_);
-  notices_.reset();
-  collectDeliveries_.stop();
-  if (!settings || settings->targets.empty() || !run_.recorder()) return;
-  notices_ =
-      std::make_unique<run::AfterRun>(std::move(*settings), *run_.recorder(), std::move(say));
-  run_.addFollower(*notices_);
-  collectDeliveries_.start(1000);
 }
 
 RunController::~RunController() = default;
@@ -132,7 +116,6 @@ void RunController::endEverything() {
   engine_.stop();
   timer_->shutDown();
   pages_->end();
-  collectDeliveries_.stop();
 }
 
 void RunController::showMessage(std::u16string_view text) {

@@ -7,16 +7,12 @@
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <QTimer>
-#include <functional>
 #include <memory>
 #include <string>
 
 #include "acquisition/scheduler.h"
 #include "engine/clock_text.h"
 #include "engine/engine.h"
-#include "notify/rules.h"
-#include "run/after_run.h"
 #include "run/watch_run.h"
 #include "ui/run/page_loads.h"
 #include "ui/run/run_view.h"
@@ -74,11 +70,7 @@ class RunController : public QObject, private engine::Host, private run::Front {
   bool browserCreated() const { return pages_->browserCreated(); }
   // Every run from now on is recorded in this history; empty: none.
   void setHistoryPath(const std::string& path) { run_.setHistoryPath(path); }
-  // The watch's notifications follow every run from now on, as they do
-  // kelvane-run's; none, or none without targets or a history: the window
-  // tells only its desktop. say gets what the user should read.
-  void setNotifications(std::optional<notify::NotifySettings> settings,
-                        std::function<void(const std::string&)> say);
+  run::WatchRun& watchRun() { return run_; }
 
  private:
   // engine::Host
@@ -102,8 +94,6 @@ class RunController : public QObject, private engine::Host, private run::Front {
   run::WatchRun run_;
   std::unique_ptr<PageLoads> pages_;
   std::unique_ptr<acquisition::UpdateTimer> timer_;
-  std::unique_ptr<run::AfterRun> notices_;
-  QTimer collectDeliveries_;  // the deliveries that ended go into the history
   QElapsedTimer sinceShown_;  // since the boxes last caught up
   QElapsedTimer sinceEvents_;
   int pendingLine_ = -1;
