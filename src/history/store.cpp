@@ -268,12 +268,14 @@ int64_t HistoryStore::recordOnce(const RunEntry& run) {
   if (!run.uid.empty() && !known.isNull(0)) return known.columnInt(0);
   const std::optional<int64_t> shown =
       known.isNull(1) ? std::nullopt : std::optional<int64_t>(known.columnInt(1));
-  const std::optional<int64_t> last =
-      known.isNull(2) ? std::nullopt : std::optional<int64_t>(known.columnInt(2));
+  // A plain value and a flag: an optional here draws a false "may be used
+  // uninitialized" from the optimiser.
+  const bool hasLast = !known.isNull(2);
+  const int64_t last = hasLast ? known.columnInt(2) : 0;
   known.reset();
   const int64_t displayId = shown ? *shown : storeDisplay(text, run.display);
   std::optional<int64_t> changed;
-  if (run.normal && last) changed = *last != displayId ? 1 : 0;
+  if (run.normal && hasLast) changed = last != displayId ? 1 : 0;
   const std::string watch = run.watch.empty() ? fs::path(run.script).stem().string() : run.watch;
   Statement insert = db_->prepare(
       "INSERT INTO runs(start, duration_ms, outcome, message, display_id, changed, script, "
