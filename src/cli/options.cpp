@@ -86,6 +86,10 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
          "as long")
       ->type_name("MODE")
       ->check(CLI::IsMember(namesIn(acquisition::kSettleModeNames)));
+  app.add_option("--cookies", o.cookies,
+                 "the direct fetch sends the cookies of FILE (Netscape cookies.txt) and keeps "
+                 "the ones servers set there")
+      ->type_name("FILE");
   app.add_flag("--trace", o.trace, "each line run and the buffers it changed, on standard error");
   app.add_flag("--explain", o.explain,
                "after each run, why marker searches found nothing, on standard error");

@@ -50,6 +50,9 @@ struct Options {
   std::optional<std::string> watch;
   // Instead of running a script: print the fields of this settings file.
   std::optional<std::string> settings;
+  // The direct fetch sends the cookies of this Netscape cookie file and
+  // keeps the ones servers set there.
+  std::optional<std::string> cookies;
   // Instead of running: print the lines that cut this text (its
   // occurrence-th occurrence) out of HT.
   std::optional<std::string> suggest;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "acquisition/direct/cookie_file.h"
 #include "acquisition/page_loader.h"
 #include "cli/output.h"
 #include "cli/stop_signals.h"
@@ -101,6 +102,12 @@ acquisition::DirectBrowser& RunHost::direct() {
   if (!direct_) {
     direct_ = std::make_unique<acquisition::DirectBrowser>();
     direct_->setStopCheck([] { return stopSignal() != 0; });
+    if (!cookieFile_.empty()) {
+      auto file = std::make_shared<acquisition::CookieFile>(cookieFile_);
+      if (trace_)
+        file->setTrace([this](const std::string& line) { writeLine(err_, "    " + line); });
+      direct_->fetcher().setCookieFile(std::move(file));
+    }
   }
   return *direct_;
 }

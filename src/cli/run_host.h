@@ -36,6 +36,8 @@ class RunHost : public engine::Host {
   }
   void setWaitValue(engine::Text wait) { waitValue_ = std::move(wait); }
   void setSettleMode(acquisition::SettleMode mode) { pages_.setSettleMode(mode); }
+  // The cookie file the direct fetch sends and keeps cookies in.
+  void setCookieFile(std::string path) { cookieFile_ = std::move(path); }
 
   void showMessage(std::u16string_view text) override;
   void setTitle(std::u16string_view) override { journal_->titleSet(); }
@@ -77,6 +79,7 @@ class RunHost : public engine::Host {
   bool trace_;
   acquisition::FetchMode fetch_;
   std::unique_ptr<acquisition::DirectBrowser> direct_;
+  std::string cookieFile_;
   AutoFetch auto_;
   engine::Engine* engine_ = nullptr;
   PageLoaderClient pages_;

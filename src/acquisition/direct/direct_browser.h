@@ -33,6 +33,9 @@ class DirectBrowser : public Browser {
   FetchMode fetchMode() const override { return FetchMode::Direct; }
   void describeLoad(LoadRecord& record) const override;
 
+  // The HTTP client, for its cookies.
+  HttpFetcher& fetcher() { return fetcher_; }
+
  private:
   // Reads a fetched page into the body (or the error) and the facts; the
   // refresh it asks for, if any.

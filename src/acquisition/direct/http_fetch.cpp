@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "acquisition/address.h"
+#include "acquisition/direct/cookie_file.h"
 #include "textfile/lazy_library.h"
 #include "textfile/text_codec.h"
 
@@ -36,6 +37,7 @@ struct Libcurl {
   decltype(&curl_url_get) urlGet = nullptr;
   decltype(&curl_url_cleanup) urlCleanup = nullptr;
   decltype(&curl_free) free = nullptr;
+  decltype(&curl_slist_free_all) slistFree = nullptr;
   std::string error;  // why it could not be opened
 };
 
@@ -64,6 +66,7 @@ const Libcurl& libcurl() {
     library.bind("curl_url_get", l.urlGet);
     library.bind("curl_url_cleanup", l.urlCleanup);
     library.bind("curl_free", l.free);
+    library.bind("curl_slist_free_all", l.slistFree);
     if (!library.error().empty()) {
       l = Libcurl{};
       l.error = library.error();
@@ -193,6 +196,34 @@ HttpFetcher::HttpFetcher(FetchLimits limits)
 
 HttpFetcher::~HttpFetcher() = default;
 
+bool HttpFetcher::ready() const {
+  return handle_->curl != nullptr;
+}
+
+std::vector<std::string> HttpFetcher::cookieLines() const {
+  std::vector<std::string> lines;
+  curl_slist* list = nullptr;
+  if (!handle_->curl || libcurl().getinfo(handle_->curl, CURLINFO_COOKIELIST, &list) != CURLE_OK) {
+    return lines;
+  }
+  for (const curl_slist* item = list; item; item = item->next) lines.emplace_back(item->data);
+  libcurl().slistFree(list);
+  return lines;
+}
+
+void HttpFetcher::replaceCookies(const std::vector<std::string>& lines) {
+  if (!handle_->curl) return;
+  libcurl().setopt(handle_->curl, CURLOPT_COOKIELIST, "ALL");
+  for (const std::string& line : lines) addCookie(line);
+}
+
+void HttpFetcher::addCookie(std::string_view line) {
+  // The engine's commands ("ALL", "FLUSH"...) are no cookie lines.
+  const bool cookie = line.find('\t') != std::string_view::npos || line.starts_with("Set-Cookie:");
+  if (!handle_->curl || !cookie) return;
+  libcurl().setopt(handle_->curl, CURLOPT_COOKIELIST, std::string(line).c_str());
+}
+
 std::string HttpFetcher::resolveReference(std::string_view base, std::string_view reference) {
   const Libcurl& api = libcurl();
   if (!api.url) return {};
@@ -251,6 +282,12 @@ FetchResult HttpFetcher::fetch(std::string_view address, long maxRedirects) {
   if (url.empty()) {
     result.error = resolved.error;
     return result;
+  }
+  if (cookieFile_) {
+    if (std::string why = cookieFile_->beforeFetch(*this); !why.empty()) {
+      result.error = why + " (" + url + ")";
+      return result;
+    }
   }
   Transfer transfer{curl, &limits_, &result.body, &result, 0, false, {}};
   const Libcurl& api = libcurl();
@@ -346,6 +383,12 @@ FetchResult HttpFetcher::fetch(std::string_view address, long maxRedirects) {
     reason = "HTTP status " + std::to_string(result.status);
   } else if (code != CURLE_OK) {
     reason = errorText[0] ? errorText : api.strerror(code);
+  }
+  // What the server set is kept even when the page failed: a login page
+  // that answers 403 may still renew its session.
+  if (cookieFile_ && !stopped) {
+    std::string notKept = cookieFile_->afterFetch(*this);
+    if (reason.empty()) reason = std::move(notKept);
   }
   if (!reason.empty()) {
     result.error = reason + " (" + url + ")";

@@ -1,9 +1,8 @@
 // Fetching a page without a browser, over libcurl: redirects, compressed
 // bodies, TLS with the system's certificates, cookies kept between the
-// fetches of one fetcher. The proxy is the environment's (http_proxy or
-// HTTP_PROXY for an http address, and so on), never for loopback addresses.
-// A server can send anything, so every fetch has
-// caps, and each cap that ends a fetch says which it was.
+// fetches of one fetcher (and, given a cookie file, between runs). The proxy is the environment's
+// (http_proxy or HTTP_PROXY for an http address, and so on), never for loopback addresses. A server
+// can send anything, so every fetch has caps, and each cap that ends a fetch says which it was.
 #pragma once
 
 #include <chrono>
@@ -12,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "acquisition/page_cap.h"
 
@@ -42,6 +42,8 @@ struct FetchResult {
   std::string body;
 };
 
+class CookieFile;
+
 class HttpFetcher {
  public:
   explicit HttpFetcher(FetchLimits limits = {});
@@ -66,10 +68,28 @@ class HttpFetcher {
     stopRequested_ = std::move(stopRequested);
   }
 
+  // Fetches send the cookies of this file and keep the ones servers set
+  // there (cookie_file.h). A file that cannot be read or written fails the
+  // fetch with the reason.
+  void setCookieFile(std::shared_ptr<CookieFile> file) { cookieFile_ = std::move(file); }
+  const std::shared_ptr<CookieFile>& cookieFile() const { return cookieFile_; }
+
+  // libcurl's own cookie engine of this fetcher: its cookies as the lines
+  // of a Netscape cookie file, in libcurl's order; all of them replaced
+  // by the given lines; one cookie added, a Netscape line or a
+  // "Set-Cookie: ..." header (with its domain), replacing one of the same
+  // name, domain and path.
+  std::vector<std::string> cookieLines() const;
+  // False when libcurl could not be opened (a fetch says why).
+  bool ready() const;
+  void replaceCookies(const std::vector<std::string>& lines);
+  void addCookie(std::string_view line);
+
  private:
   struct Handle;
   int perform(bool* stopped);  // a CURLcode
   std::function<bool()> stopRequested_;
+  std::shared_ptr<CookieFile> cookieFile_;
   std::unique_ptr<Handle> handle_;
   FetchLimits limits_;
 };
