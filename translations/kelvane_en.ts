@@ -439,6 +439,18 @@
             <translation>Settings saved: %1</translation>
         </message>
         <message>
+            <source>ログイン情報を消去(&amp;D)</source>
+            <translation>&amp;Delete login</translation>
+        </message>
+        <message>
+            <source>ページタブでログインした情報（Cookie とサイトのデータ）を消去します</source>
+            <translation>Deletes what logging in on the Page tab left (cookies and site data)</translation>
+        </message>
+        <message>
+            <source>このウォッチのログイン情報（Cookie とサイトのデータ）を消去します．ログインが必要なページには，もう一度ログインしてください．よろしいですか？</source>
+            <translation>This deletes the login of this watch (cookies and site data). Pages that need a login will need you to log in again. Go ahead?</translation>
+        </message>
+        <message>
             <source>マニュアルが見つかりません．</source>
             <translation>The manual cannot be found.</translation>
         </message>

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QGroupBox>
+#include <QMessageBox>
 
 #include "platform/message_box.h"
 
@@ -52,6 +53,12 @@ std::optional<QColor> QtDialogs::chooseColor(QWidget* parent, const QColor& pres
 
 void QtDialogs::showMessage(QWidget* parent, const QString& text) {
   showMessageBox(parent, text);
+}
+
+bool QtDialogs::confirm(QWidget* parent, const QString& question) {
+  const QString title = parent ? parent->window()->windowTitle() : QString();
+  return QMessageBox::question(parent, title, question, QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::No) == QMessageBox::Yes;
 }
 
 }  // namespace kelvane::platform

@@ -33,6 +33,8 @@ class Dialogs {
   virtual std::optional<QColor> chooseColor(QWidget* parent, const QColor& preset) = 0;
   // A modal message with an OK button only and the application's title.
   virtual void showMessage(QWidget* parent, const QString& text) = 0;
+  // A modal question with Yes and No (No chosen at first); true for Yes.
+  virtual bool confirm(QWidget* parent, const QString& question) = 0;
 };
 
 // The real dialogs.
@@ -42,6 +44,7 @@ class QtDialogs final : public Dialogs {
   std::optional<FontChoice> chooseFont(QWidget* parent, const FontChoice& preset) override;
   std::optional<QColor> chooseColor(QWidget* parent, const QColor& preset) override;
   void showMessage(QWidget* parent, const QString& text) override;
+  bool confirm(QWidget* parent, const QString& question) override;
 };
 
 }  // namespace kelvane::platform

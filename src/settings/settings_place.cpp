@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -80,6 +82,46 @@ bool makeSettingsFolder(const std::string& settingsPath) {
   }
   struct stat st;
   return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string loginFolder(const std::string& settingsPath, bool besideSettings,
+                        const std::string& xdgDataHome, const std::string& home) {
+  std::error_code ec;
+  fs::path settings = fs::absolute(settingsPath, ec).lexically_normal();
+  if (ec) settings = settingsPath;
+  const std::string name = settings.stem().string();
+  if (besideSettings) return (settings.parent_path() / (name + ".profile")).string();
+  fs::path dataHome;
+  if (fs::path(xdgDataHome).is_absolute()) {
+    dataHome = xdgDataHome;
+  } else {
+    dataHome = fs::path(home) / ".local" / "share";
+  }
+  // FNV-1a over the path: stable between the window and kelvane-run.
+  uint64_t hash = 0xcbf29ce484222325u;
+  for (const unsigned char c : settings.string()) hash = (hash ^ c) * 0x100000001b3u;
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+  return (dataHome / "kelvane" / "profiles" / (name + "-" + hex)).string();
+}
+
+std::string findLoginFolder(const std::string& settingsPath) {
+  const std::string beside = loginFolder(settingsPath, true, {}, {});
+  struct stat st;
+  if (::stat(beside.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return beside;
+  std::string home = environment("HOME");
+  if (home.empty()) {
+    if (const passwd* user = ::getpwuid(::getuid())) home = user->pw_dir ? user->pw_dir : "";
+  }
+  return loginFolder(settingsPath, false, environment("XDG_DATA_HOME"), home);
+}
+
+bool makePrivateFolder(const std::string& folder) {
+  if (!makeSettingsFolder((fs::path(folder) / "x").string())) return false;
+  struct stat st;
+  if (::stat(folder.c_str(), &st) != 0) return false;
+  if ((st.st_mode & 077) != 0 && st.st_uid == ::geteuid()) ::chmod(folder.c_str(), 0700);
+  return true;
 }
 
 }  // namespace kelvane::settings

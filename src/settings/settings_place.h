@@ -48,4 +48,22 @@ std::string absolutePath(const std::string& text, const std::string& base);
 // only. False when one cannot be made; the save then fails and says so.
 bool makeSettingsFolder(const std::string& settingsPath);
 
+// The folder of a watch's login: its browser profile (cookies, site storage)
+// and its cookie file. A portable copy keeps it beside its settings file
+// (Kelvane.profile beside Kelvane.cnf); otherwise it is
+// $XDG_DATA_HOME/kelvane/profiles/NAME-HASH (a relative or empty value means
+// ~/.local/share), one per settings file: NAME its name without ".cnf",
+// HASH from its absolute path.
+std::string loginFolder(const std::string& settingsPath, bool besideSettings,
+                        const std::string& xdgDataHome, const std::string& home);
+// kelvane-run's: the folder beside the settings file when there is one,
+// else the per-user one of this environment.
+std::string findLoginFolder(const std::string& settingsPath);
+// The cookie file inside a login folder, in the Netscape format curl reads.
+inline constexpr const char* kCookieFileName = "cookies.txt";
+
+// Makes the folder and the missing ones above it readable by the user only;
+// an existing folder of the user's is made so. False when it cannot be made.
+bool makePrivateFolder(const std::string& folder);
+
 }  // namespace kelvane::settings

@@ -32,6 +32,10 @@ class FakeDialogs : public platform::Dialogs {
     messages.push_back(text);
     if (onMessage) onMessage(text);
   }
+  bool confirm(QWidget*, const QString& question) override {
+    questions.push_back(question);
+    return false;
+  }
 
   // Queued answers; an empty queue answers as a cancel would.
   std::deque<std::optional<QString>> files;
@@ -42,6 +46,7 @@ class FakeDialogs : public platform::Dialogs {
   std::vector<platform::FontChoice> fontPresets;
   std::vector<QColor> colorPresets;
   QStringList messages;
+  QStringList questions;  // each answered No
   std::function<void(const QString&)> onMessage;
 
  private:

@@ -126,6 +126,8 @@ class Form1RunTest : public QObject, protected Form1Fixture {
          [](auto& t, Form1&) {
            return t.started_ == std::vector<QStringList>{{"--settings", t.path("w2.cnf")}};
          }},
+        {"mnuForgetLogin", "ログイン情報を消去(&D)", false,
+         [](auto& t, Form1&) { return t.dialogs_->questions.size() == 1; }},
     };
     for (size_t i = 0; i < std::size(items); ++i) {
       reset();

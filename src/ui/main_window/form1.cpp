@@ -45,6 +45,8 @@ Form1::Form1(StartOptions options, QWidget* parent)
       bounds_(this, [this] { Form_Resize(); }),
       pages_(this),
       menu_(*this),
+      login_(pages_.web.WebBrowser1,
+             [this](const QString& reason) { view_.showHistoryFailure(reason); }),
       look_(pages_.data.Text3, *dialogs_),
       settings_(pages_.setting, pages_.web, look_.appearance(),
                 [this](const char* name) { return menuItem(name); }),
@@ -62,6 +64,7 @@ Form1::Form1(StartOptions options, QWidget* parent)
           .setCaption = [this](const QString& caption) { SetTitle(caption); },
           .notify = options_.notify,
           .browserFactory = options_.browserFactory,
+          .browserProfile = [this] { return login_.profile(); },
       }) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QString::fromUtf8(platform::kApplicationTitle));
@@ -182,6 +185,8 @@ void Form1::Form_Load() {
     setWindowTitle(watchTitle(watch.name));
   }
   if (!currentDir.isEmpty()) QDir::setCurrent(currentDir);
+  // The login is kept per settings file, beside a portable copy's.
+  login_.setSettingsPath(settingsPath_, options_.settingsFile.isEmpty() && !place.absolutePaths);
   run_->resetEngine();
   settings_.show(settings::windowStartValues());
 

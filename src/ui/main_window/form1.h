@@ -21,6 +21,7 @@
 #include "ui/main_window/settings_binding.h"
 #include "ui/main_window/status_line.h"
 #include "ui/main_window/window_bounds.h"
+#include "ui/main_window/window_login.h"
 #include "ui/main_window/window_view.h"
 
 class QMenu;
@@ -107,6 +108,8 @@ class Form1 : public QWidget {
   // Another watch in a window of its own, its settings file chosen here
   // (as kelvane --new-watch does).
   void mnuNewWatch_Click();
+  // Forgets the login kept for this watch, after asking.
+  void mnuForgetLogin_Click() { login_.forget(this, *dialogs_); }
   // The tab control and the window.
   void SSTab1_Click(int previousTab);
   void SSTab1_DblClick() { mnuShowT_Click(); }
@@ -126,6 +129,7 @@ class Form1 : public QWidget {
   const CompanionWindows& companions() const { return companions_; }
   const QString& settingsPath() const { return settingsPath_; }
   const StatusLine& statusLine() const { return status_; }
+  const WindowLogin& login() const { return login_; }
   // The settings as the window holds them now (what Command5 saves).
   settings::Settings currentSettings() const;
 
@@ -158,6 +162,8 @@ class Form1 : public QWidget {
   WindowBounds bounds_;
   FormPages pages_;
   PopupMenu menu_;
+  // After the pages: it takes the browser's pages away before its profile.
+  WindowLogin login_;
   DisplayLook look_;
   SettingsBinding settings_;
   CompanionWindows companions_;

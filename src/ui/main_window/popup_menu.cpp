@@ -36,6 +36,10 @@ std::span<const PopupItem> popupItems() {
       {"mnuNewWatch", QT_TRANSLATE_NOOP("Form1", "新しいウォッチ(&O)…"), &Form1::mnuNewWatch_Click,
        false,
        QT_TRANSLATE_NOOP("Form1", "設定ファイルを選び、そのウォッチを別のウィンドウで開きます")},
+      {"mnuForgetLogin", QT_TRANSLATE_NOOP("Form1", "ログイン情報を消去(&D)"),
+       &Form1::mnuForgetLogin_Click, false,
+       QT_TRANSLATE_NOOP("Form1",
+                         "ページタブでログインした情報（Cookie とサイトのデータ）を消去します")},
   };
   return kItems;
 }

@@ -1,7 +1,8 @@
 // The popup menu mnuPop: ten commands in a fixed order, no separators, then
 // two switches of this program's own, each kept in Kelvane.cnf after the 22
 // lines (23 and 24), then the manual, the History window, the script
-// workbench and a new watch. A new item is one more row of popupItems().
+// workbench, a new watch and forgetting the login. A new item is one more row
+// of popupItems().
 #pragma once
 
 #include <span>

@@ -35,7 +35,8 @@ void WindowView::mirror(engine::Engine& engine) {
 std::unique_ptr<acquisition::Browser> WindowView::createBrowser() {
   QWidget* holder = parts_.web->WebBrowser1;
   if (parts_.browserFactory) return parts_.browserFactory(holder);
-  auto* view = new QWebEngineView(holder);
+  auto* view = parts_.browserProfile ? new QWebEngineView(parts_.browserProfile(), holder)
+                                     : new QWebEngineView(holder);
   holder->layout()->addWidget(view);
   return std::make_unique<platform::WebEngineBrowser>(view);
 }

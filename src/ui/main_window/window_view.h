@@ -12,6 +12,7 @@
 
 class QAction;
 class QMessageBox;
+class QWebEngineProfile;
 class QWidget;
 
 namespace kelvane::engine {
@@ -44,6 +45,8 @@ struct WindowViewParts {
   std::function<void(const QString& summary, const QString& body)> notify;
   // Makes the browser inside its holder; Qt WebEngine when empty.
   std::function<std::unique_ptr<acquisition::Browser>(QWidget* holder)> browserFactory;
+  // The lasting profile Qt WebEngine's pages are made with.
+  std::function<QWebEngineProfile*()> browserProfile;
 };
 
 class WindowView : public RunView {
