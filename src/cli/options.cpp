@@ -2,10 +2,12 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <filesystem>
 
 #include "cli/output.h"
 #include "engine/buffer_names.h"
 #include "notify/rules.h"
+#include "settings/settings_place.h"
 #include "textfile/text_codec.h"
 
 namespace kelvane::cli {
@@ -38,6 +40,17 @@ std::string printableNames() {
 constexpr const char* kMoreHelp = "Run 'kelvane-run --help' for the options.\n";
 
 }  // namespace
+
+std::string cookieFileOf(const Options& options) {
+  namespace fs = std::filesystem;
+  if (options.cookies) return *options.cookies;
+  if (options.profile) return (fs::path(*options.profile) / settings::kCookieFileName).string();
+  if (!options.watch) return {};
+  const fs::path kept =
+      fs::path(settings::findLoginFolder(*options.watch)) / settings::kCookieFileName;
+  std::error_code ec;
+  return fs::exists(kept, ec) ? kept.string() : std::string();
+}
 
 ParsedOptions parseOptions(const std::vector<std::string>& args) {
   Options o;
@@ -90,6 +103,10 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
                  "the direct fetch sends the cookies of FILE (Netscape cookies.txt) and keeps "
                  "the ones servers set there")
       ->type_name("FILE");
+  app.add_option("--profile", o.profile,
+                 "use the login kept in the window's profile folder DIR: its cookies go to "
+                 "the direct fetch and to the browser")
+      ->type_name("DIR");
   app.add_flag("--trace", o.trace, "each line run and the buffers it changed, on standard error");
   app.add_flag("--explain", o.explain,
                "after each run, why marker searches found nothing, on standard error");

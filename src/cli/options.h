@@ -53,6 +53,9 @@ struct Options {
   // The direct fetch sends the cookies of this Netscape cookie file and
   // keeps the ones servers set there.
   std::optional<std::string> cookies;
+  // A watch's login folder (the window's profile): its cookie file is used
+  // by the direct fetch and by the browser, which starts from it.
+  std::optional<std::string> profile;
   // Instead of running: print the lines that cut this text (its
   // occurrence-th occurrence) out of HT.
   std::optional<std::string> suggest;
@@ -79,6 +82,10 @@ struct ParsedOptions {
   std::string text;
   int status = 0;
 };
+
+// The cookie file of a run: --cookies, else the one in --profile's folder,
+// else the one of --watch's login folder when there is one; empty for none.
+std::string cookieFileOf(const Options& options);
 
 // Parses the arguments after the program name.
 ParsedOptions parseOptions(const std::vector<std::string>& args);

@@ -100,8 +100,12 @@ void PageLoaderClient::openUrl(engine::Engine& engine, std::u16string_view url,
                                    settleMode_ == acquisition::SettleMode::Auto ? 1 : 0,
                                    this,
                                    &PageLoaderClient::report,
-                                   load};
+                                   load,
+                                   cookieFile_.c_str()};
   const char* error = nullptr;
+  if (trace_ && !started_ && !cookieFile_.empty()) {
+    writeLine(err, "    browser: off the record, with the cookies of " + cookieFile_);
+  }
   started_ = true;
   if (entry_(&request, &error) != 0) {
     load->error = std::string("page loading is not available: ") +

@@ -29,6 +29,8 @@ class PageLoaderClient {
                std::FILE* err, acquisition::LoadRecord* load);
 
   void setSettleMode(acquisition::SettleMode mode) { settleMode_ = mode; }
+  // The browser takes its cookies from this file and keeps them there.
+  void setCookieFile(std::string path) { cookieFile_ = std::move(path); }
   // Writes how long each settle wait lasted to err.
   void setTrace(bool on) { trace_ = on; }
 
@@ -49,6 +51,7 @@ class PageLoaderClient {
   bool started_ = false;
   acquisition::SettleMode settleMode_ = acquisition::SettleMode::Fixed;
   bool trace_ = false;
+  std::string cookieFile_;
   std::FILE* err_ = stderr;
 };
 

@@ -37,7 +37,10 @@ class RunHost : public engine::Host {
   void setWaitValue(engine::Text wait) { waitValue_ = std::move(wait); }
   void setSettleMode(acquisition::SettleMode mode) { pages_.setSettleMode(mode); }
   // The cookie file the direct fetch sends and keeps cookies in.
-  void setCookieFile(std::string path) { cookieFile_ = std::move(path); }
+  void setCookieFile(std::string path) {
+    pages_.setCookieFile(path);
+    cookieFile_ = std::move(path);
+  }
 
   void showMessage(std::u16string_view text) override;
   void setTitle(std::u16string_view) override { journal_->titleSet(); }

@@ -40,7 +40,7 @@ RunSession::RunSession(const Options& options, std::FILE* out, std::FILE* err)
   host_.attach(&engine_, &run_.journal());
   host_.setWaitValue(textfile::fromUtf8(options.wait));
   host_.setSettleMode(options.settle.value_or(acquisition::SettleMode::Fixed));
-  if (options.cookies) host_.setCookieFile(*options.cookies);
+  host_.setCookieFile(cookieFileOf(options));
   engine_.title().assign(kProgramTitle);
   scriptPath_ = textfile::fromUtf8(options.script);
   if (options.explain) run_.keepMisses(true);

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QString>
+#include <QWebEngineProfile>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "acquisition/qt_waits.h"
 #include "engine/engine.h"
 #include "platform/browser_profile.h"
+#include "platform/login_profile.h"
 #include "platform/measurement_knobs.h"
 #include "platform/web_engine_browser.h"
 
@@ -37,6 +39,9 @@ struct Session {
   char* argv[2] = {name, nullptr};
   std::unique_ptr<QApplication> app;  // only when this module made it
   std::unique_ptr<WebEngineBrowser> browser;
+  // The login of the cookie file, mirrored in the browser's store.
+  std::unique_ptr<kelvane::platform::CookieMirror> cookies;
+  QString cookiesFailed;  // why the cookie file cannot be used
 };
 
 Session* session = nullptr;
@@ -145,6 +150,28 @@ extern "C" __attribute__((visibility("default"))) int kelvane_pageloader_open_ur
   }
   Session& s = startSession();
   RequestHost host(*request);
+  if (request->cookieFile && *request->cookieFile && !s.cookies) {
+    // Chromium's store of the window's profile is for its one process: this
+    // browser stays off the record and takes the cookies of the file.
+    s.cookies = std::make_unique<kelvane::platform::CookieMirror>(
+        s.browser->view()->page()->profile()->cookieStore(), QString::fromUtf8(request->cookieFile),
+        nullptr);
+    s.cookies->onFailure([&s](const QString& reason) { s.cookiesFailed = reason; });
+    s.cookies->takeFile();
+  }
+  if (!s.cookiesFailed.isEmpty()) {
+    if (request->record) {
+      *request->record = {};
+      request->record->url =
+          QString::fromUtf16(request->url, static_cast<qsizetype>(request->urlLength))
+              .toStdString();
+      request->record->error = s.cookiesFailed.toStdString();
+    }
+    host.loadFailed(s.cookiesFailed.toStdU16String());
+    request->engine->ht().clear();
+    request->engine->stop();
+    return 0;
+  }
   PageLoader loader(*request->engine, *s.browser, host);
   loader.loadUrl(std::u16string_view(request->url, request->urlLength));
   if (request->record) *request->record = loader.lastLoad();
@@ -157,12 +184,14 @@ extern "C" __attribute__((visibility("default"))) void kelvane_pageloader_leave_
   if (session && !kelvane::platform::measureSwitchedOff("KELVANE_WITHOUT_LEAVING_PAGE")) {
     session->browser->leavePage();
   }
+  if (session && session->cookies) session->cookies->sync();
 }
 
 // The browser goes down before the application, and both before the
 // process exits: Qt's globals are gone by the time exit handlers run.
 extern "C" __attribute__((visibility("default"))) void kelvane_pageloader_end() {
   if (!session) return;
+  session->cookies.reset();  // writes what is pending
   session->browser.reset();
   session->app.reset();
   delete session;

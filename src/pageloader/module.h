@@ -16,7 +16,7 @@ struct LoadRecord;
 
 extern "C" {
 
-#define KELVANE_PAGELOADER_ABI 4
+#define KELVANE_PAGELOADER_ABI 5
 #define KELVANE_PAGELOADER_ENTRY "kelvane_pageloader_open_url"
 #define KELVANE_PAGELOADER_LEAVE "kelvane_pageloader_leave_page"
 #define KELVANE_PAGELOADER_END "kelvane_pageloader_end"
@@ -42,6 +42,9 @@ struct KelvanePageRequest {
   void (*report)(void* context, int event, const char* utf8Text);
   // Filled with the load's record.
   kelvane::acquisition::LoadRecord* record;
+  // The cookie file (UTF-8 path) the browser takes its cookies from, off the
+  // record, and writes the cookies pages set back to; null or empty: none.
+  const char* cookieFile;
 };
 
 // Loads the URL as the URL command does (HT filled, StopFlag set on a failed
