@@ -24,6 +24,9 @@ struct LoadRecord {
   int64_t loadMs = 0;            // the whole URL command
   std::optional<int64_t> settleMs;
   std::string error;  // why the load failed; empty when it did not
+  // With a login in use, the page asked for one (login_check.h): the error
+  // is ログインが必要です.
+  bool loginNeeded = false;
   // Whether the page may run a script that changes it (the direct fetch
   // tells, from the bytes it read); never written down.
   std::optional<bool> mayRunScripts;

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "acquisition/address.h"
+#include "acquisition/login_check.h"
+#include "engine/messages.h"
 #include "language/language.h"
 #include "numbers/decimal.h"
 #include "textfile/text_codec.h"
@@ -111,7 +113,7 @@ PageLoader::Wait PageLoader::load(std::u16string_view url) {
   if (const auto error = failedLoad()) {
     engine_.ht().clear();
     engine_.stop();
-    fail(*error);
+    if (!failForLogin(url, nullptr)) fail(*error);
     return wait;
   }
   const auto readUntil = std::max(deadline_, host_.now() + kBodyReadGrace);
@@ -126,6 +128,11 @@ PageLoader::Wait PageLoader::load(std::u16string_view url) {
     engine_.ht().clear();
     engine_.stop();
     if (wait == Wait::Done) fail(browser_.loadError().value_or(u"the page did not answer"));
+  } else if (const std::u16string_view page(*body); failForLogin(url, &page)) {
+    // The page is the login form: nothing in it is what is watched.
+    engine_.ht().clear();
+    engine_.stop();
+    return wait;
   } else {
     engine_.ht().assign(*body);
   }
@@ -140,6 +147,17 @@ PageLoader::Wait PageLoader::load(std::u16string_view url) {
 void PageLoader::fail(std::u16string_view reason) {
   record_.error = textfile::toUtf8(reason);
   host_.loadFailed(reason);
+}
+
+bool PageLoader::failForLogin(std::u16string_view url, const std::u16string_view* body) {
+  if (!host_.loginInUse()) return false;
+  LoadRecord seen;
+  browser_.describeLoad(seen);
+  if (!loginNeeded(textfile::toUtf8(url), seen.finalUrl, seen.status, body)) return false;
+  const std::string where = seen.finalUrl.empty() ? textfile::toUtf8(url) : seen.finalUrl;
+  record_.loginNeeded = true;
+  fail(engine::messages::loginNeeded() + u" (" + textfile::fromUtf8(where) + u")");
+  return true;
 }
 
 void PageLoader::timeOut(std::u16string_view url) {

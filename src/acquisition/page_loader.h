@@ -77,6 +77,9 @@ class LoadHost {
   virtual void loaded() {}
   // How long the settle wait lasted.
   virtual void settled(const SettleReport& report) { static_cast<void>(report); }
+  // A login is in use (a cookie file, the window's lasting profile): a load
+  // that asks for one fails as ログインが必要です (login_check.h).
+  virtual bool loginInUse() { return false; }
 };
 
 // Why the URL command's address url may not be loaded: it came from a
@@ -120,6 +123,9 @@ class PageLoader {
   void beginRecord(std::u16string_view url);
   void endRecord(std::chrono::steady_clock::time_point start);
   void fail(std::u16string_view reason);
+  // With a login in use, when the load of url (which brought body, or
+  // failed) ran into a login: fails it as such and says true.
+  bool failForLogin(std::u16string_view url, const std::u16string_view* body);
   void timeOut(std::u16string_view url);
 
   engine::Engine& engine_;

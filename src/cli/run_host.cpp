@@ -23,15 +23,17 @@ namespace {
 // is written at once.
 class DirectLoadHost final : public acquisition::LoadHost {
  public:
-  explicit DirectLoadHost(std::FILE* err) : err_(err) {}
+  DirectLoadHost(std::FILE* err, bool login) : err_(err), login_(login) {}
   void wait(int) override {}
   std::u16string waitValueText() override { return u"0"; }
   void loadFailed(std::u16string_view reason) override {
     writeMessage(err_, "cannot load URL: " + textfile::toUtf8(reason));
   }
+  bool loginInUse() override { return login_; }
 
  private:
   std::FILE* err_;
+  bool login_;
 };
 
 // A page the direct fetch has already brought, handed to the loader as if
@@ -120,7 +122,7 @@ void RunHost::openUrlDirectly(std::u16string_view url, acquisition::LoadRecord* 
 }
 
 void RunHost::readFetched(std::u16string_view url, acquisition::LoadRecord* load) {
-  DirectLoadHost host(err_);
+  DirectLoadHost host(err_, !cookieFile_.empty());
   FetchedPage fetched(direct());
   acquisition::PageLoader loader(*engine_, fetched, host);
   loader.loadUrl(url);

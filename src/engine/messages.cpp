@@ -54,4 +54,8 @@ Text bufferTooLong() {
                    : u"文字列が長すぎます．処理を中止しました．";
 }
 
+Text loginNeeded() {
+  return english() ? u"Login required" : u"ログインが必要です";
+}
+
 }  // namespace kelvane::engine::messages

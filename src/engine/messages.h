@@ -16,5 +16,7 @@ Text nestedLoop();
 Text unmatchedLoopEnd();
 // A buffer would grow past the engine's limit.
 Text bufferTooLong();
+// A page asked for a login instead of showing what is watched.
+Text loginNeeded();
 
 }  // namespace kelvane::engine::messages

@@ -121,6 +121,8 @@ class RequestHost final : public kelvane::acquisition::LoadHost {
            QString::fromStdString(kelvane::acquisition::describeSettle(settled)));
   }
 
+  bool loginInUse() override { return request_.cookieFile && *request_.cookieFile; }
+
   void report(int event, const QString& text) const {
     if (request_.report) request_.report(request_.context, event, text.toUtf8().constData());
   }

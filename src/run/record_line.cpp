@@ -50,6 +50,7 @@ std::string recordLine(const RunReport& run) {
     // An HTTP error status is told as the status and as the error.
     if (load.status) l["status"] = *load.status;
     if (!load.error.empty()) l["error"] = load.error;
+    if (load.loginNeeded) l["login_needed"] = true;
     l["load_ms"] = load.loadMs;
     if (load.settleMs) l["settle_ms"] = *load.settleMs;
     if (load.bytes) l["bytes"] = *load.bytes;

@@ -1,6 +1,6 @@
 // A page behind a login, fetched directly with the cookies of a file: the
-// session renewed by the server is kept there, and the cookie's value shows
-// up nowhere but in that file.
+// session renewed by the server is kept there, a missing login is said as
+// such, and the cookie's value shows up nowhere but in that file.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -14,8 +14,8 @@ namespace kelvane::cli {
 namespace {
 
 using Login = testing::RunFixture;
-using testing::Result;
 using kelvane::testing::LocalHttpServer;
+using testing::Result;
 
 // The session the test starts with, and the one the server renews it to.
 constexpr const char* kFirst = "s3cr3t-first-4711";
@@ -79,6 +79,15 @@ TEST_F(Login, TheCookieFileOpensThePageAndKeepsTheRenewedSession) {
   EXPECT_EQ(second.status, kExitNormal) << second.err;
   EXPECT_EQ(site.pageViews, 2);
 
+  // Without the session the page is the login form: the run fails naming
+  // the login.
+  const auto empty = write("empty.txt", "");
+  args = common;
+  args.insert(args.end(), {empty, script});
+  const Result logout = run(args);
+  EXPECT_EQ(logout.status, kExitStopped);
+  EXPECT_NE(logout.err.find("ログインが必要です"), std::string::npos) << logout.err;
+
   for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
     if (entry.path() == cookies) continue;
     const std::string bytes = textfile::readFileBytes(entry.path().string()).value_or("");
@@ -86,7 +95,7 @@ TEST_F(Login, TheCookieFileOpensThePageAndKeepsTheRenewedSession) {
       EXPECT_EQ(bytes.find(secret), std::string::npos) << secret << " in " << entry.path();
     }
   }
-  for (const Result* r : {&first, &second}) {
+  for (const Result* r : {&first, &second, &logout}) {
     for (const char* secret : {kFirst, kRenewed}) {
       EXPECT_EQ((r->out + r->err).find(secret), std::string::npos) << secret;
     }

@@ -62,6 +62,8 @@ class PageLoads : public QObject, private acquisition::LoadHost {
   void loadFailed(std::u16string_view reason) override;
   void timedOut(std::u16string_view url) override;
   void loaded() override;
+  // The window's browser keeps a lasting login (the Page tab's).
+  bool loginInUse() override { return true; }
   // The failed-load mark: when, and why; no reason clears it.
   void showLoadFailure(const std::optional<QString>& reason);
 
