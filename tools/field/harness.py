@@ -506,6 +506,70 @@ def cache(args, folder, port):
         k.stop()
 
 
+def login(args, folder, port):
+    """A login made once by hand on the Page tab lasts: after a restart the
+    members' page reads, and kelvane-run reads it with the window's profile,
+    through the browser and directly. Before the login the run fails naming
+    it. The profile folder is the user's alone, the cookie file too."""
+    base = "http://127.0.0.1:%d" % port
+    log = os.path.join(folder, "login.log")
+    script = ['URL\t"%s/members"' % base, "CLEAR\tD", 'GETC\tHT\tD\t"<p>"\t"</p>"']
+    k = Kelvane(folder, args.kelvane, "login1", settings=settings_lines(log=log), script=script)
+    try:
+        with input_lock:
+            k.menu("r")
+            time.sleep(3)
+            check("login: the run before the login marks a failure", k.mark_shown("login-needed"))
+            # The Page tab, the third of the strip (about 125 px from its
+            # left end, with or without the failure mark), shows the login
+            # form.
+            x, y, w, _ = k.client()
+            xdo("mousemove", str(x + 125), str(y + 10))
+            xdo("click", "1")
+            time.sleep(1.5)
+            k.shot("login-form")
+            xdo("mousemove", str(x + w // 3), str(y + args.login_field_y))
+            xdo("click", "1")
+            time.sleep(0.3)
+            for keys in (["type", "kel"], ["key", "Tab"], ["type", "letmein"], ["key", "Return"]):
+                xdo(*keys)
+                time.sleep(0.3)
+            time.sleep(2)
+            k.shot("logged-in")
+        k.quit_and_time("menu")
+    finally:
+        k.stop()
+    profile = k.path("Kelvane.profile")
+    cookies = os.path.join(profile, "cookies.txt")
+    kept = open(cookies).read() if os.path.exists(cookies) else ""
+    check("login: the cookie file holds the session", "\tsession\t" in kept, kept[-200:])
+    modes = [oct(os.stat(p).st_mode & 0o777) if os.path.exists(p) else None
+             for p in (profile, cookies)]
+    check("login: profile folder 0700, cookie file 0600", modes == ["0o700", "0o600"], repr(modes))
+    k = Kelvane(folder, args.kelvane, "login2")
+    try:
+        shown = k.run_and_log(script, log)
+        check("login: after a restart the members' page reads", shown == "member price 1200",
+              repr(shown))
+        k.shot("restarted")
+        k.quit_and_time("menu")
+    finally:
+        k.stop()
+    run = os.path.join(os.path.dirname(args.kelvane), "..", "cli", "kelvane-run")
+    session = kept.split("\tsession\t")[-1].strip() if kept else "-"
+    k.write_script(script)
+    for fetch in ("browser", "direct"):
+        done = subprocess.run([run, "--fetch", fetch, "--wait", "1", "--trace", "--profile",
+                               profile, k.path("script.spt")],
+                              capture_output=True, text=True, timeout=120)
+        check("login: kelvane-run --profile --fetch %s reads the page" % fetch,
+              done.returncode == 0 and done.stdout == "member price 1200",
+              "status %d, %r %r" % (done.returncode, done.stdout, done.stderr[-300:]))
+        check("login: kelvane-run --fetch %s shows no cookie value" % fetch,
+              session not in done.stdout + done.stderr)
+    check("login: the log holds no cookie value", session not in open(log).read())
+
+
 def no_display(args, folder):
     """With no display at all the program says why and exits with 1,
     instead of Qt's abort (134) with advice to reinstall."""
@@ -584,9 +648,11 @@ def main():
     parser.add_argument("--out", required=True)
     parser.add_argument("--ports-file", required=True)
     parser.add_argument("--places-test", default="")
+    # Where the login form's first field is below the window's top.
+    parser.add_argument("--login-field-y", type=int, default=110)
     parser.add_argument("--only", nargs="+", metavar="SCENARIO",
                         help="run only these: auto-quit failures geometry quit above keyboard "
-                             "cache no-display wayland")
+                             "cache login no-display wayland")
     args = parser.parse_args()
     os.makedirs(args.out, exist_ok=True)
     with open(args.ports_file) as f:
@@ -608,6 +674,7 @@ def main():
         "above": lambda: stored_position_above_the_screen(args, folder("above")),
         "keyboard": lambda: keyboard_only(args, folder("keyboard")),
         "cache": lambda: cache(args, folder("cache"), port),
+        "login": lambda: login(args, folder("login"), port),
         "no-display": lambda: no_display(args, folder("no-display")),
         "wayland": lambda: wayland(args, folder("wayland")),
     }

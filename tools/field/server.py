@@ -9,6 +9,11 @@ Paths:
   /hang       reads the request and never answers
   /drip       a good page sent a few bytes at a time over about two seconds
   /redirect   a redirect to a port where nothing listens
+  /members    a page for members only: with a session cookie of /login's
+              the price, else a redirect to /login
+  /login      a login form (user and password, one big field each); its POST
+              with the password "letmein" sets a session cookie (one that
+              lasts until the browser closes) and redirects to /members
   /stale      a page whose version goes up by one at every request that
               reaches the server, sent as a plain static server does: a
               Last-Modified hours old and no cache headers, which lets a
@@ -20,6 +25,7 @@ ends by itself after --lifetime seconds.
 import argparse
 import http.server
 import os
+import secrets
 import socket
 import threading
 import time
@@ -34,6 +40,7 @@ def free_port():
 class Handler(http.server.BaseHTTPRequestHandler):
     loads = 0
     versions = 0
+    sessions = set()
     lock = threading.Lock()
     refused_port = 0
     stop = threading.Event()
@@ -56,9 +63,46 @@ class Handler(http.server.BaseHTTPRequestHandler):
             if gap:
                 time.sleep(gap)
 
+    def redirect(self, where, cookie=None):
+        self.send_response(302)
+        self.send_header("Location", where)
+        if cookie:
+            self.send_header("Set-Cookie", cookie)
+        self.send_header("Content-Length", "0")
+        self.end_headers()
+
+    def session(self):
+        for part in self.headers.get("Cookie", "").split(";"):
+            name, _, value = part.strip().partition("=")
+            if name == "session" and value in Handler.sessions:
+                return value
+        return None
+
+    def do_POST(self):
+        body = self.rfile.read(int(self.headers.get("Content-Length", "0") or 0)).decode()
+        fields = dict(p.partition("=")[::2] for p in body.split("&"))
+        if self.path == "/login" and fields.get("pw") == "letmein":
+            token = secrets.token_hex(16)
+            with Handler.lock:
+                Handler.sessions.add(token)
+            self.redirect("/members", "session=%s; Path=/; HttpOnly" % token)
+        else:
+            self.redirect("/login")
+
     def do_GET(self):
         path = self.path.split("?")[0]
-        if path == "/page":
+        if path == "/members":
+            if self.session():
+                self.page(200, "<p>member price 1200</p>")
+            else:
+                self.redirect("/login")
+        elif path == "/login":
+            big = "display:block;width:90%;height:60px;font-size:32px"
+            self.page(200, "<form method=post action=/login>"
+                      "<input name=user autofocus style='%s'>"
+                      "<input type=password name=pw style='%s'>"
+                      "<button style='%s'>login</button></form>" % (big, big, big))
+        elif path == "/page":
             self.page(200, "<p>price 100</p>")
         elif path == "/big":
             self.page(200, "<ul>" + "<li>an item of the list</li>" * 40000 + "</ul>")
