@@ -20,9 +20,13 @@ size_t findFolded(std::u16string_view text, std::u16string_view needle, size_t f
   return std::u16string_view::npos;
 }
 
-// An address without its fragment and a last "/" of the path, so that the
-// browser's "http://h/" is the script's "http://h".
+// An address without its scheme, fragment and a last "/" of the path, so
+// that the browser's "https://h/" is the script's "http://h": a move to
+// https is no redirect to another page.
 std::string_view comparable(std::string_view url) {
+  if (const size_t scheme = url.find("://"); scheme != std::string_view::npos) {
+    url.remove_prefix(scheme + 3);
+  }
   url = url.substr(0, url.find('#'));
   if (url.ends_with('/')) url.remove_suffix(1);
   return url;

@@ -70,10 +70,12 @@ CookieMirror::CookieMirror(QWebEngineCookieStore* store, const QString& cookieFi
   poll_->start();
   connect(store_, &QWebEngineCookieStore::cookieAdded, this, [this](const QNetworkCookie& c) {
     live_.insert(keyOf(c), c);
+    dirty_ = true;
     soon_->start();
   });
   connect(store_, &QWebEngineCookieStore::cookieRemoved, this, [this](const QNetworkCookie& c) {
     live_.remove(keyOf(c));
+    dirty_ = true;
     soon_->start();
   });
   store_->loadAllCookies();
@@ -91,15 +93,18 @@ QString CookieMirror::keyOf(const QNetworkCookie& cookie) {
 }
 
 void CookieMirror::sync() {
-  // The store's cookies as libcurl's lines, each line knowing its cookie.
-  std::map<std::string, QString> keyOfLine;
-  engine_->replaceCookies({});
-  for (auto it = live_.cbegin(); it != live_.cend(); ++it) {
-    const std::string header = "Set-Cookie: " + it.value().toRawForm().toStdString();
-    acquisition::HttpFetcher one;
-    one.addCookie(header);
-    for (const std::string& line : one.cookieLines()) keyOfLine[line] = it.key();
-    engine_->addCookie(header);
+  if (dirty_) {
+    // The store's cookies as libcurl's lines, each line knowing its cookie.
+    keyOfLine_.clear();
+    engine_->replaceCookies({});
+    for (auto it = live_.cbegin(); it != live_.cend(); ++it) {
+      const std::string header = "Set-Cookie: " + it.value().toRawForm().toStdString();
+      acquisition::HttpFetcher one;
+      one.addCookie(header);
+      for (const std::string& line : one.cookieLines()) keyOfLine_[line] = it.key();
+      engine_->addCookie(header);
+    }
+    dirty_ = false;
   }
   const std::vector<std::string> before = sorted(engine_->cookieLines());
   std::string error = file_->beforeFetch(*engine_);
@@ -111,8 +116,8 @@ void CookieMirror::sync() {
   const std::vector<std::string> after = sorted(engine_->cookieLines());
   for (const std::string& line : before) {
     if (holds(after, line)) continue;
-    const auto key = keyOfLine.find(line);
-    if (key == keyOfLine.end()) continue;
+    const auto key = keyOfLine_.find(line);
+    if (key == keyOfLine_.end()) continue;
     store_->deleteCookie(live_.value(key->second));
     live_.remove(key->second);
   }
@@ -122,6 +127,7 @@ void CookieMirror::sync() {
     if (!fields) continue;
     const QNetworkCookie cookie = browserCookie(*fields);
     live_.insert(keyOf(cookie), cookie);
+    keyOfLine_[line] = keyOf(cookie);
     // A cookie for its host alone is set without a domain.
     QNetworkCookie forStore = cookie;
     if (!fields->subdomains) forStore.setDomain(QString());
@@ -137,6 +143,7 @@ void CookieMirror::forget() {
   soon_->stop();
   store_->deleteAllCookies();
   live_.clear();
+  keyOfLine_.clear();
   engine_->replaceCookies({});
   const std::string error = file_->clear();
   if (!error.empty() && failed_) failed_(QString::fromStdString(error));

@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -57,8 +58,11 @@ class CookieMirror : public QObject {
   QWebEngineCookieStore* store_;
   std::unique_ptr<acquisition::CookieFile> file_;
   std::unique_ptr<acquisition::HttpFetcher> engine_;  // libcurl's cookie engine
-  // What the store holds, by name, domain and path.
+  // What the store holds, by name, domain and path; the engine holds it as
+  // libcurl's lines (rebuilt when the store changed), each with its key.
   QHash<QString, QNetworkCookie> live_;
+  bool dirty_ = true;
+  std::map<std::string, QString> keyOfLine_;
   QTimer* soon_;
   QTimer* poll_;
   std::function<void(const QString&)> failed_;

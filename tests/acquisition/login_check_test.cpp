@@ -17,6 +17,7 @@ TEST(LoginCheck, AnswersAndRedirectsThatAskForALogin) {
   } cases[] = {
       {"http://h/login", 200, &form, true},      // redirected to a form with a password
       {"http://h/members/", 200, &form, false},  // the page asked for is itself a form
+      {"https://h/members", 200, &form, false},  // only moved to https
       {"http://h/other", 200, &page, false},     // redirected, but no password field
       {"http://h/members", 403, nullptr, true},  // refused
       {"http://h/members", 401, nullptr, true}, {"http://h/members", 404, nullptr, false},
