@@ -185,7 +185,6 @@ void Form1::Form_Load() {
     setWindowTitle(watchTitle(watch.name));
   }
   if (!currentDir.isEmpty()) QDir::setCurrent(currentDir);
-  // The login is kept per settings file, beside a portable copy's.
   login_.setSettingsPath(settingsPath_, options_.settingsFile.isEmpty() && !place.absolutePaths);
   run_->resetEngine();
   settings_.show(settings::windowStartValues());
