@@ -223,30 +223,38 @@ PostgresDatabase::PostgresDatabase(const std::string& address)
   const char* values[] = {"kelvane", "UTF8", address.c_str(), nullptr};
   conn_ = p.connectStartParams(keywords, values, 1);
   if (!conn_) throw PostgresError(address_ + ": out of memory", {}, true);
-  // What libpq refuses before trying (an address it cannot read) no later
-  // run can mend.
-  if (p.status(conn_) == CONNECTION_BAD) {
-    throw PostgresError(told("the address cannot be used: " + trimmed(p.errorMessage(conn_))),
-                        "invalid", false);
+  // A constructor that throws runs no destructor: the connection is let go
+  // here on every failure.
+  try {
+    // What libpq refuses before trying (an address it cannot read) no later
+    // run can mend.
+    if (p.status(conn_) == CONNECTION_BAD) {
+      throw PostgresError(told("the address cannot be used: " + trimmed(p.errorMessage(conn_))),
+                          "invalid", false);
+    }
+    p.setNoticeProcessor(conn_, ignoreNotice, nullptr);
+    const auto deadline = std::chrono::steady_clock::now() + kConnectTimeout;
+    for (PostgresPollingStatusType state = PGRES_POLLING_WRITING; state != PGRES_POLLING_OK;) {
+      if (state == PGRES_POLLING_FAILED) fail("cannot connect");
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) fail("cannot connect: no answer in 10 s");
+      const short events = state == PGRES_POLLING_READING ? POLLIN : POLLOUT;
+      pollfd fds[2] = {{p.socket(conn_), events, 0}, {stopDescriptor.load(), POLLIN, 0}};
+      ::poll(fds, fds[1].fd >= 0 ? 2 : 1, static_cast<int>(left.count()));
+      if (fds[1].fd >= 0 && (fds[1].revents & POLLIN)) fail("cannot connect: stopped");
+      if (fds[0].revents == 0) continue;
+      state = p.connectPoll(conn_);
+    }
+    // A commit returns once the server has it, before its log reaches the
+    // disk, as the SQLite file's (synchronous=NORMAL) does: a crash of the
+    // server may lose the last moment's runs, never corrupt the history.
+    exec("SET search_path TO kelvane; SET statement_timeout = 60000; SET synchronous_commit = off");
+  } catch (...) {
+    p.finish(conn_);
+    conn_ = nullptr;
+    throw;
   }
-  p.setNoticeProcessor(conn_, ignoreNotice, nullptr);
-  const auto deadline = std::chrono::steady_clock::now() + kConnectTimeout;
-  for (PostgresPollingStatusType state = PGRES_POLLING_WRITING; state != PGRES_POLLING_OK;) {
-    if (state == PGRES_POLLING_FAILED) fail("cannot connect");
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) fail("cannot connect: no answer in 10 s");
-    const short events = state == PGRES_POLLING_READING ? POLLIN : POLLOUT;
-    pollfd fds[2] = {{p.socket(conn_), events, 0}, {stopDescriptor.load(), POLLIN, 0}};
-    ::poll(fds, fds[1].fd >= 0 ? 2 : 1, static_cast<int>(left.count()));
-    if (fds[1].fd >= 0 && (fds[1].revents & POLLIN)) fail("cannot connect: stopped");
-    if (fds[0].revents == 0) continue;
-    state = p.connectPoll(conn_);
-  }
-  // A commit returns once the server has it, before its log reaches the
-  // disk, as the SQLite file's (synchronous=NORMAL) does: a crash of the
-  // server may lose the last moment's runs, never corrupt the history.
-  exec("SET search_path TO kelvane; SET statement_timeout = 60000; SET synchronous_commit = off");
 }
 
 PostgresDatabase::~PostgresDatabase() {
