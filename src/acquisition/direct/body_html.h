@@ -26,13 +26,17 @@ struct BodyHtml {
 };
 
 // What the parser may take for a page, in all: a fixed part and a part for
-// each byte of the page's text (as UTF-8), up to a ceiling. The densest
-// ordinary markup (an unclosed <font> and a <p> every ten bytes) takes 117
-// bytes a byte; a page of 64 MiB of ordinary text, 1 to 2 GiB.
+// each byte of the page's text (as UTF-8), up to a ceiling that keeps a read
+// of any page under 1 GB, the markup written out beside the tree included.
+// A dense listing (a table row of two cells every 66 bytes) takes 18 bytes
+// a byte, so one of up to some 45 MB reads; the densest ordinary markup (an
+// unclosed <font> and a <p> every ten bytes) takes 117 bytes a byte, up to
+// some 7 MB. Past the ceiling the load fails naming why: the browser reads
+// such pages, at several times the memory.
 struct ParseAllowance {
   size_t fixedBytes = size_t{64} << 20;
   size_t bytesPerPageByte = 256;
-  size_t mostBytes = size_t{4} << 30;
+  size_t mostBytes = size_t{896} << 20;
   size_t forPage(size_t pageBytes) const {
     return pageBytes > (mostBytes - fixedBytes) / bytesPerPageByte
                ? mostBytes
