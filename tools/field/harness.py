@@ -570,6 +570,58 @@ def login(args, folder, port):
     check("login: the log holds no cookie value", session not in open(log).read())
 
 
+def pick(args, folder, port):
+    """From the Page tab the workbench opens on the page as rendered; a click
+    on a price offers the whole list as name<TAB>price, and the lines chosen
+    are saved into the script."""
+    base = "http://127.0.0.1:%d" % port
+    k = Kelvane(folder, args.kelvane, "pick", settings=settings_lines(),
+                script=['URL\t"%s/shop"' % base])
+    try:
+        with input_lock:
+            k.menu("r")
+            time.sleep(3)
+            x, y, w, _ = k.client()
+            xdo("mousemove", str(x + 125), str(y + 10))
+            xdo("click", "1")
+            time.sleep(1)
+            before = set(k.windows())
+        k.menu("e", lambda: len(set(k.windows()) - before) > 0)
+        new = [win for win in k.windows() if win not in before]
+        check("pick: スクリプト編集 on the Page tab opens the workbench", new)
+        if not new:
+            return
+        time.sleep(3)
+        info = out("xwininfo", "-id", new[0])
+        bx, by = (int(re.search(key + r":\s+(-?\d+)", info).group(1))
+                  for key in ("Absolute upper-left X", "Absolute upper-left Y"))
+        with input_lock:
+            # The second price, in the rendered page on the right.
+            xdo("mousemove", str(bx + 650), str(by + 278))
+            time.sleep(0.5)
+            k.shot("pick-hover")
+            xdo("click", "1")
+            time.sleep(1.5)
+            k.shot("pick-menu")
+            for key in ("Down", "Down", "Return"):
+                xdo("key", key)
+                time.sleep(0.3)
+            time.sleep(0.5)
+            k.shot("pick-lines")
+            xdo("key", "ctrl+s")
+            time.sleep(1)
+    finally:
+        k.stop()
+    saved = "\n".join(read_lines(k.path("script.spt")))
+    run = os.path.join(os.path.dirname(args.kelvane), "..", "cli", "kelvane-run")
+    done = subprocess.run([run, "--fetch", "direct", k.path("script.spt")], capture_output=True,
+                          text=True, timeout=60)
+    check("pick: the list chosen cuts every product as name and price",
+          done.stdout.splitlines() == ["みかん（有田） 5kg\t￥1,280", "りんご 10個\t￥2,980",
+                                       "ぶどう 2房\t￥3,400"],
+          "script %r, display %r %r" % (saved[-300:], done.stdout, done.stderr[-200:]))
+
+
 def no_display(args, folder):
     """With no display at all the program says why and exits with 1,
     instead of Qt's abort (134) with advice to reinstall."""
@@ -652,7 +704,7 @@ def main():
     parser.add_argument("--login-field-y", type=int, default=110)
     parser.add_argument("--only", nargs="+", metavar="SCENARIO",
                         help="run only these: auto-quit failures geometry quit above keyboard "
-                             "cache login no-display wayland")
+                             "cache login pick no-display wayland")
     args = parser.parse_args()
     os.makedirs(args.out, exist_ok=True)
     with open(args.ports_file) as f:
@@ -675,6 +727,7 @@ def main():
         "keyboard": lambda: keyboard_only(args, folder("keyboard")),
         "cache": lambda: cache(args, folder("cache"), port),
         "login": lambda: login(args, folder("login"), port),
+        "pick": lambda: pick(args, folder("pick"), port),
         "no-display": lambda: no_display(args, folder("no-display")),
         "wayland": lambda: wayland(args, folder("wayland")),
     }

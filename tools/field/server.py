@@ -104,6 +104,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
                       "<button style='%s'>login</button></form>" % (big, big, big))
         elif path == "/page":
             self.page(200, "<p>price 100</p>")
+        elif path == "/shop":
+            # A shop's list, its prices large enough to be clicked.
+            items = [("みかん（有田） 5kg", "￥1,280"), ("りんご 10個", "￥2,980"),
+                     ("ぶどう 2房", "￥3,400")]
+            self.page(200, "<style>li{font-size:28px}.price{display:block;font-size:40px;"
+                      "padding:10px 0 30px}</style><ul class='items'>" +
+                      "".join("<li class='item' id='p%d'><a class='name'>%s</a>"
+                              "<span class='price'>%s</span></li>" % (i + 40, n, v)
+                              for i, (n, v) in enumerate(items)) + "</ul>")
         elif path == "/big":
             self.page(200, "<ul>" + "<li>an item of the list</li>" * 40000 + "</ul>")
         elif path == "/changing":
