@@ -482,6 +482,18 @@
             <source>これまでの実行の表示、差分、数値のグラフを見ます</source>
             <translation>Shows past runs: their displays, the differences and a chart of their numbers</translation>
         </message>
+        <message>
+            <source>履歴の保存先(&amp;K)…</source>
+            <translation>History &amp;place…</translation>
+        </message>
+        <message>
+            <source>実行の履歴を残すファイル、または PostgreSQL サーバーを選びます</source>
+            <translation>Chooses the file or the PostgreSQL server that keeps the history of runs</translation>
+        </message>
+        <message>
+            <source>履歴のパスワードを読めません: </source>
+            <translation>Cannot read the history's password: </translation>
+        </message>
     </context>
     <context>
         <name>RunController</name>
@@ -768,6 +780,65 @@
         <message>
             <source>終わりました</source>
             <translation>Done</translation>
+        </message>
+    </context>
+    <context>
+        <name>HistoryPlaceDialog</name>
+        <message>
+            <source>接続テスト(&amp;T)</source>
+            <translation>&amp;Test connection</translation>
+        </message>
+        <message>
+            <source>履歴の保存先</source>
+            <translation>History location</translation>
+        </message>
+        <message>
+            <source>空欄なら %1</source>
+            <translation>Empty: %1</translation>
+        </message>
+        <message>
+            <source>保存先(&amp;A):</source>
+            <translation>&amp;Location:</translation>
+        </message>
+        <message>
+            <source>履歴ファイルのパス、または postgresql://ユーザー@ホスト:ポート/データベース</source>
+            <translation>A history file's path, or postgresql://USER@HOST:PORT/DATABASE</translation>
+        </message>
+        <message>
+            <source>パスワード(&amp;P):</source>
+            <translation>&amp;Password:</translation>
+        </message>
+        <message>
+            <source>パスワードは設定ファイルとは別の Kelvane.secrets(本人だけが読めるファイル)に保存されます。</source>
+            <translation>The password is kept apart from the settings file, in Kelvane.secrets (a file only you can read).</translation>
+        </message>
+        <message>
+            <source>OK</source>
+            <translation>OK</translation>
+        </message>
+        <message>
+            <source>キャンセル</source>
+            <translation>Cancel</translation>
+        </message>
+        <message>
+            <source>接続中…</source>
+            <translation>Connecting…</translation>
+        </message>
+        <message>
+            <source>OK: 履歴を開けました</source>
+            <translation>OK: the history opened</translation>
+        </message>
+        <message>
+            <source>開けません: </source>
+            <translation>Cannot open it: </translation>
+        </message>
+        <message>
+            <source>Kelvane.secrets を読めません: </source>
+            <translation>Cannot read Kelvane.secrets: </translation>
+        </message>
+        <message>
+            <source>保存先を保存できません: </source>
+            <translation>Cannot keep the location: </translation>
         </message>
     </context>
 </TS>

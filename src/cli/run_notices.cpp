@@ -4,6 +4,7 @@
 #include "cli/runner.h"
 #include "cli/stop_signals.h"
 #include "cli/watch_notify.h"
+#include "history/watch_history.h"
 #include "notify/secrets.h"
 #include "run/after_run.h"
 #include "run/run_recorder.h"
@@ -36,8 +37,16 @@ int notifyTest(const Options& options, std::FILE* out, std::FILE* err) {
     return kExitUsage;
   }
   try {
-    // The answers are logged in the history when one is given.
-    run::RunRecorder history(options.history.value_or(":memory:"));
+    // The answers are logged in the history --history names, else in the
+    // watch's; without either, nowhere.
+    std::string why;
+    std::optional<std::string> address = options.history;
+    if (!address && options.watch) address = history::watchHistory(*options.watch, &why);
+    if (!address && options.watch) {
+      writeMessage(err, "cannot read the history's password: " + why);
+      return kExitUsage;
+    }
+    run::RunRecorder history(address.value_or(":memory:"), {}, options.watch.value_or(""));
     history.open();
     run::AfterRun after(settings, history,
                         [err](const std::string& text) { writeMessage(err, text); });

@@ -12,6 +12,7 @@
 #include "history/export.h"
 #include "history/postgres.h"
 #include "history/recorder.h"
+#include "history/watch_history.h"
 #include "textfile/file_io.h"
 #include "textfile/lines.h"
 #include "textfile/text_codec.h"
@@ -89,8 +90,14 @@ std::string runsText(int64_t n) {
 int exportHistory(const Options& options, std::FILE* out, std::FILE* err) {
   // A watch's history is the one its settings name, or the file beside them.
   const std::string settings = options.watch.value_or("");
-  const std::string address =
-      options.history ? *options.history : history::historyPathFor(settings);
+  std::string why;
+  const std::optional<std::string> named =
+      options.history ? options.history : history::watchHistory(settings, &why);
+  if (!named) {
+    writeMessage(err, "cannot read the history's password: " + why);
+    return kExitUsage;
+  }
+  const std::string& address = *named;
   // The spool is counted even when the server cannot be reached.
   try {
     if (const int64_t waiting = history::spooledRuns(address, settings)) {

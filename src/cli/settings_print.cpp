@@ -2,6 +2,8 @@
 
 #include "cli/output.h"
 #include "cli/runner.h"
+#include "history/address.h"
+#include "history/watch_history.h"
 #include "settings/settings.h"
 #include "textfile/text_codec.h"
 
@@ -38,8 +40,14 @@ int printSettings(const std::string& path, std::FILE* out, std::FILE* err) {
       missingFrom = line;
     }
   }
+  // A history's address is shown with any password a hand-made line holds
+  // masked.
   for (const auto& [key, value] : values.keyed) {
-    writeLine(out, textfile::toUtf8(key) + "=" + textfile::toUtf8(value));
+    settings::Settings one;
+    one.keyed = {{key, value}};
+    const bool address = settings::keyedValue(one, history::kHistoryKey).has_value();
+    const std::string shown = textfile::toUtf8(value);
+    writeLine(out, textfile::toUtf8(key) + "=" + (address ? history::maskedAddress(shown) : shown));
   }
   if (missingFrom != 0) {
     writeMessage(err, "the file ends before line " + std::to_string(missingFrom) +

@@ -13,7 +13,7 @@
 #include "cli/stop_signals.h"
 #include "cli/watch_notify.h"
 #include "engine/clock_text.h"
-#include "history/store.h"
+#include "history/watch_history.h"
 #include "run/record_line.h"
 #include "settings/settings.h"
 #include "textfile/file_io.h"
@@ -179,8 +179,16 @@ int watch(const Options& options, std::FILE* out, std::FILE* err, WatchClock& cl
                                 : acquisition::settleModeNamed(textfile::toUtf8(values.settleMode))
                                       .value_or(SettleMode::Fixed);
   session.setSettleMode(settle);
-  session.setHistoryPath(options.history ? *options.history : history::historyPathFor(settingsPath),
-                         watchName(settingsPath), settingsPath);
+  // The history --history names, else the one the settings name, else the
+  // file beside them.
+  std::string why;
+  const std::optional<std::string> address =
+      options.history ? options.history : history::watchHistory(settingsPath, values, &why);
+  if (!address) {
+    writeMessage(err, "cannot read the history's password: " + why);
+    return kExitUsage;
+  }
+  session.setHistoryPath(*address, watchName(settingsPath), settingsPath);
   // The watch's own notifications, and those the options add.
   std::optional<notify::NotifySettings> notices = watchNotifySettings(settingsPath, err);
   if (!notices) return kExitUsage;

@@ -44,6 +44,13 @@ std::string replacePasswords(std::string_view address, Replace replace) {
   return out;
 }
 
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
 fs::path stateFolder() {
   const char* state = std::getenv("XDG_STATE_HOME");
   if (state && fs::path(state).is_absolute()) return fs::path(state) / "kelvane";
@@ -68,6 +75,25 @@ std::string maskedAddress(std::string_view address) {
 
 std::string addressWithoutPassword(std::string_view address) {
   return replacePasswords(address, [](bool, const std::string&) { return std::string(); });
+}
+
+std::string passwordOf(std::string_view address) {
+  std::string found;
+  replacePasswords(address, [&found](bool, const std::string& password) {
+    if (found.empty()) found = password;
+    return std::string();
+  });
+  std::string decoded;
+  for (size_t i = 0; i < found.size(); ++i) {
+    if (found[i] == '%' && i + 2 < found.size() && hexValue(found[i + 1]) >= 0 &&
+        hexValue(found[i + 2]) >= 0) {
+      decoded += static_cast<char>(hexValue(found[i + 1]) * 16 + hexValue(found[i + 2]));
+      i += 2;
+    } else {
+      decoded += found[i];
+    }
+  }
+  return decoded;
 }
 
 std::string withoutPasswords(std::string message, std::string_view address) {

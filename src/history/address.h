@@ -17,6 +17,10 @@ std::string maskedAddress(std::string_view address);
 // The address without its password at all.
 std::string addressWithoutPassword(std::string_view address);
 
+// The password an address carries (in its user part, else as an option),
+// percent-decoded; empty for none and for a path.
+std::string passwordOf(std::string_view address);
+
 // A message with every password of the address in it replaced by "***".
 std::string withoutPasswords(std::string message, std::string_view address);
 

@@ -1,19 +1,11 @@
 #include "notify/secrets.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
-#include <filesystem>
-
-#include "textfile/file_io.h"
 
 namespace kelvane::notify {
 namespace {
 
-constexpr std::string_view kKey = "notify=";
+constexpr std::string_view kKey = "notify";
 
 struct UrlParts {
   std::string_view scheme, user, password, host, rest;  // rest: path, query, fragment
@@ -45,11 +37,6 @@ bool namesMachine(const UrlParts& p) {
 }
 
 }  // namespace
-
-std::string secretsPathFor(const std::string& settingsPath) {
-  std::error_code ec;
-  return (std::filesystem::absolute(settingsPath, ec).parent_path() / "Kelvane.secrets").string();
-}
 
 std::string maskTarget(std::string_view target) {
   if (target.find("://") == std::string_view::npos) return std::string(target);
@@ -89,67 +76,12 @@ std::string maskedIn(std::string text, std::string_view target) {
 }
 
 std::optional<std::vector<std::string>> readTargets(const std::string& path, std::string* error) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
-    if (errno == ENOENT) return std::vector<std::string>();
-    *error = path + ": " + std::strerror(errno);
-    return std::nullopt;
-  }
-  if ((st.st_mode & 077) != 0) ::chmod(path.c_str(), 0600);
-  const std::optional<std::string> bytes = textfile::readFileBytes(path);
-  if (!bytes) {
-    *error = path + ": cannot be read";
-    return std::nullopt;
-  }
-  std::vector<std::string> targets;
-  size_t pos = 0;
-  while (pos < bytes->size()) {
-    size_t end = bytes->find('\n', pos);
-    if (end == std::string::npos) end = bytes->size();
-    std::string_view line(bytes->data() + pos, end - pos);
-    pos = end + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.substr(0, kKey.size()) == kKey && line.size() > kKey.size()) {
-      targets.emplace_back(line.substr(kKey.size()));
-    }
-  }
-  return targets;
+  return settings::readSecrets(path, kKey, error);
 }
 
 bool writeTargets(const std::string& path, const std::vector<std::string>& targets,
                   std::string* error) {
-  std::string kept;
-  if (const std::optional<std::string> old = textfile::readFileBytes(path)) {
-    size_t pos = 0;
-    while (pos < old->size()) {
-      size_t end = old->find('\n', pos);
-      if (end == std::string::npos) end = old->size();
-      const std::string_view line(old->data() + pos, end - pos);
-      pos = end + 1;
-      if (line.substr(0, kKey.size()) != kKey && !line.empty()) (kept += line) += '\n';
-    }
-  }
-  for (const std::string& t : targets) {
-    if (t.find_first_of("\r\n") != std::string::npos) {
-      *error = "a target may not hold a line break";
-      return false;
-    }
-    ((kept += kKey) += t) += '\n';
-  }
-  // The file exists with mode 0600 before anything is written to it: the
-  // replacement keeps the mode of the file it replaces.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0 || ::fchmod(fd, 0600) != 0) {
-    *error = path + ": " + std::strerror(errno);
-    if (fd >= 0) ::close(fd);
-    return false;
-  }
-  ::close(fd);
-  if (!textfile::writeFileAtomically(path, kept)) {
-    *error = path + ": cannot be written";
-    return false;
-  }
-  return true;
+  return settings::writeSecrets(path, kKey, targets, error);
 }
 
 }  // namespace kelvane::notify

@@ -8,10 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "settings/secrets_file.h"
+
 namespace kelvane::notify {
 
-// Kelvane.secrets in the folder of the settings file.
-std::string secretsPathFor(const std::string& settingsPath);
+using settings::secretsPathFor;
 
 // The targets (`notify=URL` lines) of a secrets file; none when it is absent.
 // A file others may read is set back to 0600 first. Nothing, with the reason

@@ -69,6 +69,24 @@ expect "rows copied back" "$(rows 'FROM kelvane.runs')" 107
 "$program" --history "$url" --export csv >"$work/csv2" 2>>"$work/err"
 expect "first rows after the copies" "$(head -4 "$work/csv2")" "$(cat "$work/csv")"
 
+# A watch whose settings name the server without its password, the password
+# in Kelvane.secrets beside them: --watch records there; --settings shows the
+# line as it is, and the password stays in the secrets file alone.
+mkdir "$work/watch"
+cnf=$work/watch/Kelvane.cnf
+{ printf '%s\r\n' 3915 7410 0 0 "" 10 0 "" 0 0 "" "" "" "" 9 "$script" \
+    -2147483643 -2147483640 Sans False False 8 0 fixed \
+    "history=postgresql://${PGUSER}@${PGHOST}:${PGPORT:-5432}/postgres"; } >"$cnf"
+printf 'history_password=%s\n' "$password" >"$work/watch/Kelvane.secrets"
+"$program" --watch "$cnf" --runs 1 --page "$page" >>"$work/out" 2>>"$work/err"
+expect "a run of the watch" $? 0
+expect "rows after the watch's run" "$(rows "FROM kelvane.runs WHERE watch = 'watch'")" 1
+"$program" --settings "$cnf" 2>>"$work/err" | tr -d '\r' >"$work/printed"
+grep -qx "history=postgresql://${PGUSER}@${PGHOST}:${PGPORT:-5432}/postgres" "$work/printed" ||
+  fail "--settings does not show the history: $(tail -2 "$work/printed")"
+cat "$work/printed" >>"$work/out"
+if grep -qF -- "$password" "$cnf"; then fail "the password is in Kelvane.cnf"; fi
+
 # An address libpq cannot read is refused, and libpq's echo of it is masked.
 "$program" --history "postgresql://${PGUSER}:${password}@[bad/x" --page "$page" "$script" \
   >/dev/null 2>>"$work/err"

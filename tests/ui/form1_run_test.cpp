@@ -10,7 +10,7 @@
 
 class Form1RunTest : public QObject, protected Form1Fixture {
   Q_OBJECT
-  bool notifyDialogSeen_ = false;
+  QString dialogSeen_;  // the object name of the last modal dialog closed
 
  private slots:
   void init() { reset(); }
@@ -117,7 +117,10 @@ class Form1RunTest : public QObject, protected Form1Fixture {
            auto* history = f.findChild<HistoryWindow*>();
            return history && history->isVisible();
          }},
-        {"mnuNotify", "通知先(&P)…", false, [](auto& t, Form1&) { return t.notifyDialogSeen_; }},
+        {"mnuHistoryPlace", "履歴の保存先(&K)…", false,
+         [](auto& t, Form1&) { return t.dialogSeen_ == "frmHistoryPlace"; }},
+        {"mnuNotify", "通知先(&P)…", false,
+         [](auto& t, Form1&) { return t.dialogSeen_ == "frmNotify"; }},
         {"mnuScriptEdit", "スクリプト編集(&E)", false,
          [](auto&, Form1& f) {
            return f.companions().workbench() && f.companions().workbench()->isVisible();
@@ -144,11 +147,11 @@ class Form1RunTest : public QObject, protected Form1Fixture {
       child<QLineEdit>(*form, "Text5")->setText(path("k.log"));
       dialogs_->colors = {blue};
       dialogs_->files = {path("w2.cnf")};
-      notifyDialogSeen_ = false;
-      QTimer closer;  // the notifications dialog is modal: seen, then closed
+      dialogSeen_.clear();
+      QTimer closer;  // a dialog of the menu is modal: seen, then closed
       connect(&closer, &QTimer::timeout, this, [this] {
         if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-          notifyDialogSeen_ = dialog->objectName() == "frmNotify";
+          dialogSeen_ = dialog->objectName();
           dialog->reject();
         }
       });

@@ -1,7 +1,10 @@
 // Several watches from one program: `--settings FILE` and `--new-watch` on
 // the command line, and a window that reads and saves its own file, takes
 // relative paths from that file's folder and names the watch in its title.
+#include <QDialog>
+
 #include "ui/form1_fixture.h"
+#include "ui/history/history_window.h"
 #include "ui/main_window/watch_file.h"
 
 class Form1WatchTest : public QObject, protected Form1Fixture {
@@ -71,6 +74,45 @@ class Form1WatchTest : public QObject, protected Form1Fixture {
       QCOMPARE(again->windowTitle(), QString("TITLE"));
     }
     QVERIFY(!QFile::exists(dir_.filePath("watches/Kelvane.cnf")));
+  }
+
+  // The history= line of a watch's settings names where its runs go and
+  // what the History window opens; 履歴の保存先… changes it, the password
+  // going to Kelvane.secrets, never to the settings file.
+  void aWatchRecordsInTheHistoryItsSettingsName() {
+    QVERIFY(QDir(dir_.path()).mkpath("h"));
+    writeScript(path("h/s.spt"), {"CLEAR\tD", "PUT\t\"ran\"\tD"});
+    kelvane::settings::Settings stored = kelvane::settings::windowStartValues();
+    stored.scriptPath = u"s.spt";
+    stored.keyed = {{u"history", u"runs/other.sqlite"}};
+    QVERIFY(kelvane::settings::saveSettings(path("h/w.cnf").toStdString(), stored));
+    QDir::setCurrent(dir_.path());
+    settingsFile_ = "h/w.cnf";
+    auto form = start();
+    QCOMPARE(form->Exec_Click(), kelvane::engine::RunOutcome::Normal);
+    QVERIFY(QFile::exists(path("h/runs/other.sqlite")));
+    QVERIFY(!QFile::exists(path("h/kelvane-history.sqlite")));
+    form->mnuHistory_Click();
+    QCOMPARE(form->findChild<HistoryWindow*>()->path(), path("h/runs/other.sqlite"));
+
+    QTimer::singleShot(0, [] {
+      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog && dialog->objectName() == "frmHistoryPlace");
+      QCOMPARE(dialog->findChild<QLineEdit*>("txtHistoryAddress")->text(),
+               QString("runs/other.sqlite"));
+      dialog->findChild<QLineEdit*>("txtHistoryAddress")->setText("postgresql://kel@db.example/h");
+      dialog->findChild<QLineEdit*>("txtHistoryPassword")->setText("S3CRET");
+      dialog->accept();
+    });
+    form->mnuHistoryPlace_Click();
+    QCOMPARE(form->historyAddress(), std::string("postgresql://kel@db.example/h?password=S3CRET"));
+    const QStringList lines = settingsLines(path("h/w.cnf"));
+    QVERIFY(lines.contains("history=postgresql://kel@db.example/h"));
+    QVERIFY(!lines.join('\n').contains("S3CRET"));
+    QFile secrets(path("h/Kelvane.secrets"));
+    QVERIFY(secrets.open(QIODevice::ReadOnly));
+    QCOMPARE(secrets.readAll(), QByteArray("history_password=S3CRET\n"));
+    QCOMPARE(secrets.permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
   }
 };
 

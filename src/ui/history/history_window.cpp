@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "history/address.h"
 #include "history/display_diff.h"
 #include "history/export.h"
 #include "history/store.h"
@@ -164,8 +165,9 @@ void HistoryWindow::reload() {
     if (!store_) store_ = std::make_unique<history::HistoryStore>(path_.toStdString(), true);
     runs = store_->runs();
     labels = store_->seriesLabels();
-    status_->setText(
-        QCoreApplication::translate("History", "%1 回の実行  %2").arg(runs.size()).arg(path_));
+    status_->setText(QCoreApplication::translate("History", "%1 回の実行  %2")
+                         .arg(runs.size())
+                         .arg(QString::fromStdString(history::maskedAddress(path_.toStdString()))));
   } catch (const std::exception& e) {
     store_.reset();
     // No run has been recorded yet, or the file cannot be read: said, not shown as empty.

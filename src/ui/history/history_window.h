@@ -43,6 +43,8 @@ class HistoryWindow : public QWidget {
   // named in a box (leftOutBox).
   bool exportCsv(const QString& path);
   QString statusText() const;
+  // The history shown: a file's path or a server's address.
+  const QString& path() const { return path_; }
 
   QTabWidget* tabs() const { return tabs_; }
   QTableView* runList() const { return list_; }

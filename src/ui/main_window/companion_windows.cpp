@@ -34,6 +34,11 @@ void CompanionWindows::showAbout() {
 }
 
 void CompanionWindows::showHistory(const QString& historyPath) {
+  // A window on a history no longer the watch's gives way to a new one.
+  if (history_ && history_->path() != historyPath) {
+    history_->close();
+    history_ = nullptr;
+  }
   if (!history_) {
     history_ = new HistoryWindow(historyPath, window_);
     history_->setAttribute(Qt::WA_DeleteOnClose);

@@ -19,7 +19,6 @@
 
 #include "acquisition/update_timer.h"
 #include "engine/engine.h"
-#include "history/store.h"
 #include "platform/dialogs.h"
 #include "platform/message_box.h"
 #include "platform/title_bar.h"
@@ -189,14 +188,12 @@ void Form1::Form_Load() {
   run_->resetEngine();
   settings_.show(settings::windowStartValues());
 
-  // The history lives where the settings do.
-  run_->setHistoryPath(history::historyPathFor(settingsPath_.toStdString()));
   if (const auto stored =
           settings_.read(settingsPath_.toStdString(), bounds_.outer(settingsPath_.toStdString()))) {
     bounds_.restore(*stored);
   }
   look_.apply();
-  applyNotifications();
+  applyHistoryPlace();  // and the notifications, which record there
   if (!commandLine.isEmpty()) pages_.setting.ScriptPath->setText(commandLine);
   makePathsAbsolute();
 
@@ -306,8 +303,7 @@ void Form1::mnuManual_Click() {
 
 void Form1::mnuHistory_Click() {
   // One History window; choosing the item again brings it up to date.
-  companions_.showHistory(
-      QString::fromStdString(history::historyPathFor(settingsPath_.toStdString())));
+  companions_.showHistory(QString::fromStdString(historyAddress_));
 }
 
 void Form1::mnuNewWatch_Click() {

@@ -102,6 +102,13 @@ class Form1 : public QWidget {
   void mnuNotify_Click();
   // The watch's notifications as its files hold them now, for the runs to come.
   void applyNotifications();
+  // Where the runs are kept (the settings' history= line, else the file
+  // beside them): chosen in a dialog, and told to the runs to come and to
+  // the notifications, which log their deliveries there.
+  void mnuHistoryPlace_Click();
+  void applyHistoryPlace();
+  // The history the runs are recorded to and the History window opens.
+  const std::string& historyAddress() const { return historyAddress_; }
   // The script workbench on the script file (also a double-click on the
   // script list).
   void mnuScriptEdit_Click();
@@ -172,6 +179,7 @@ class Form1 : public QWidget {
   std::unique_ptr<RunController> run_;
   std::unique_ptr<WindowNotices> notices_;  // goes before run_
   QString settingsPath_;
+  std::string historyAddress_;
   bool absolutePaths_ = false;
 };
 

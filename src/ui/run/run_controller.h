@@ -68,8 +68,11 @@ class RunController : public QObject, private engine::Host, private run::Front {
   // The browser, made now if it does not exist yet.
   void ensureBrowser() { pages_->ensureBrowser(); }
   bool browserCreated() const { return pages_->browserCreated(); }
-  // Every run from now on is recorded in this history; empty: none.
-  void setHistoryPath(const std::string& path) { run_.setHistoryPath(path); }
+  // Every run from now on is recorded in this history; empty: none. A
+  // server history's spool lives beside the settings file.
+  void setHistoryPath(const std::string& path, const std::string& settingsPath = {}) {
+    run_.setHistoryPath(path, {}, settingsPath);
+  }
   run::WatchRun& watchRun() { return run_; }
 
  private:
