@@ -76,6 +76,7 @@ void AfterRun::runFinished(const FinishedRun& finished) {
   for (const acquisition::LoadRecord& load : finished.report.loads) {
     run.address = load.finalUrl.empty() ? load.url : load.finalUrl;
     run.blocked = run.blocked || notify::looksBlocked(load.status, "");
+    run.loginNeeded = run.loginNeeded || load.loginNeeded;
   }
   for (const history::RuleDecision& d : follow(run)) {
     if (decided_) decided_(d);
@@ -136,15 +137,19 @@ std::vector<history::RuleDecision> AfterRun::follow(const NoticeRun& run) {
       const history::FailureStreak streak = alerts.failuresUpTo(run.watch, run.runId);
       const std::string count = std::to_string(streak.runs);
       if (!run.normal && streak.runs == settings_.alertAfter) {
-        health =
-            Notice{run.name + ": not working",
-                   run.name + " has not run normally since " + streak.since + " (" + count +
-                       " runs): " + (run.blocked ? "blocked (a bot check or a rate limit): " : "") +
-                       streak.reason + "\n" + run.address,
-                   "failing",
-                   "failure",
-                   "",
-                   0};
+        // A login that expired is named: the user's part is to log in again.
+        const std::string why =
+            run.loginNeeded ? "login needed (ログインが必要です): log in again on the window's "
+                              "Page tab, or renew the cookie file: "
+            : run.blocked ? "blocked (a bot check or a rate limit): "
+                          : "";
+        health = Notice{run.name + (run.loginNeeded ? ": login needed" : ": not working"),
+                        run.name + " has not run normally since " + streak.since + " (" + count +
+                            " runs): " + why + streak.reason + "\n" + run.address,
+                        "failing",
+                        "failure",
+                        "",
+                        0};
       } else if (run.normal && streak.runs >= settings_.alertAfter) {
         health = Notice{run.name + ": working again",
                         run.name + " runs normally again; it had failed since " + streak.since +

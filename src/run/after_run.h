@@ -28,6 +28,7 @@ struct NoticeRun {
   std::optional<std::u16string> title;  // the caption this run's script set
   std::string address;                  // the page's address
   bool blocked = false;                 // the page answered with a bot check or rate limit
+  bool loginNeeded = false;             // the page asked for a login (ログインが必要です)
 };
 
 class AfterRun final : public Follower {

@@ -61,7 +61,8 @@ class AfterRunTest : public ::testing::Test {
   }
   // Records a run and lets after follow it.
   std::vector<history::RuleDecision> run(AfterRun& after, const std::string& watch,
-                                         std::u16string display, bool normal = true) {
+                                         std::u16string display, bool normal = true,
+                                         bool loginNeeded = false) {
     history::RunEntry e;
     e.start = std::chrono::system_clock::now();
     e.normal = normal;
@@ -69,8 +70,8 @@ class AfterRunTest : public ::testing::Test {
     e.display = display;
     e.script = watch;
     const int64_t id = store_->record(e);
-    return after.follow(
-        {watch, "みかんの値段", id, normal, display, std::nullopt, "http://shop.example/mikan"});
+    return after.follow({watch, "みかんの値段", id, normal, display, std::nullopt,
+                         "http://shop.example/mikan", false, loginNeeded});
   }
   std::vector<std::string> sent() {
     std::vector<std::string> all;
@@ -178,6 +179,21 @@ TEST_F(AfterRunTest, ABrokenWatchIsToldOnceAndItsRecoveryOnce) {
     const auto bytes = textfile::readFileBytes((dir_ / file).string());
     EXPECT_EQ(bytes.value_or("").find("TOPSECRET"), std::string::npos) << file;
   }
+}
+
+// A watch that fails because its login expired says so, not only why the
+// load failed.
+TEST_F(AfterRunTest, ABrokenLoginIsNamedInTheNotice) {
+  NotifySettings settings;
+  settings.targets = {"json://127.0.0.1:9/hook"};
+  AfterRun after(settings, *recorder_, nullptr);
+  for (int i = 0; i < 3; ++i) run(after, "login.spt", u"", false, true);
+  after.finish(nullptr);
+  const std::vector<std::string> messages = sent();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].find("みかんの値段: login needed"), std::string::npos) << messages[0];
+  EXPECT_NE(messages[0].find("(3 runs): login needed (ログインが必要です)"), std::string::npos)
+      << messages[0];
 }
 
 TEST_F(AfterRunTest, TheSecretsFileIsOnlyTheOwnersAndKeepsItsOtherLines) {
