@@ -38,6 +38,12 @@ class HistoryPast : public notify::Past {
   int64_t runId_;
 };
 
+history::AlertBook alertBookOf(RunRecorder& recorder) {
+  history::HistoryStore* store = recorder.store();
+  if (!store) throw std::runtime_error("the history cannot be opened: " + recorder.path());
+  return history::AlertBook(*store);
+}
+
 }  // namespace
 
 AfterRun::AfterRun(notify::NotifySettings settings, RunRecorder& recorder,
@@ -58,9 +64,21 @@ AfterRun::AfterRun(notify::NotifySettings settings, RunRecorder& recorder,
 AfterRun::~AfterRun() = default;
 
 history::AlertBook AfterRun::book() {
-  history::HistoryStore* store = recorder_.store();
-  if (!store) throw std::runtime_error("the history cannot be opened: " + recorder_.path());
-  return history::AlertBook(*store);
+  return alertBookOf(recorder_);
+}
+
+void logDeliveries(RunRecorder& recorder, const std::vector<Delivered>& delivered,
+                   const std::function<void(const std::string&)>& say) {
+  for (const Delivered& d : delivered) {
+    try {
+      history::AlertBook alerts = alertBookOf(recorder);
+      alerts.logDelivery({history::isoUtcTime(std::chrono::system_clock::now()), d.watch,
+                          d.runId ? std::optional<int64_t>(d.runId) : std::nullopt, d.target,
+                          d.rule, d.outcome, d.error});
+    } catch (const std::exception& e) {
+      if (say) say(std::string("a delivery is not logged: ") + e.what());
+    }
+  }
 }
 
 void AfterRun::runFinished(const FinishedRun& finished) {
@@ -190,16 +208,7 @@ void AfterRun::sendAll(const Notice& notice) {
 }
 
 void AfterRun::record(const std::vector<Delivered>& delivered) {
-  for (const Delivered& d : delivered) {
-    try {
-      history::AlertBook alerts = book();
-      alerts.logDelivery({history::isoUtcTime(std::chrono::system_clock::now()), d.watch,
-                          d.runId ? std::optional<int64_t>(d.runId) : std::nullopt, d.target,
-                          d.rule, d.outcome, d.error});
-    } catch (const std::exception& e) {
-      if (say_) say_(std::string("a delivery is not logged: ") + e.what());
-    }
-  }
+  logDeliveries(recorder_, delivered, say_);
 }
 
 void AfterRun::collect() {

@@ -31,6 +31,12 @@ struct NoticeRun {
   bool loginNeeded = false;             // the page asked for a login (ログインが必要です)
 };
 
+// Writes deliveries into the history's delivery log; say is told of each one
+// that could not be logged. A test sent from the window logs its answers
+// here as kelvane-run --notify-test does.
+void logDeliveries(RunRecorder& recorder, const std::vector<notify::Delivered>& delivered,
+                   const std::function<void(const std::string&)>& say);
+
 class AfterRun final : public Follower {
  public:
   // say gets the messages a person should read (apprise missing, a label

@@ -14,6 +14,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "history/alerts.h"
+#include "history/store.h"
 #include "settings/settings.h"
 #include "ui/fakes.h"
 #include "ui/notify/notify_dialog.h"
@@ -74,6 +76,8 @@ class NotifyDialogTest : public QObject {
     WatchChoices start;
     start.targets = {"json://127.0.0.1:9/ok?token=SECRET1", "json://127.0.0.1:9/bad?token=SECRET2"};
     NotifyDialog dialog(start, "w", nullptr, program.toStdString());
+    const QString history = dir.filePath("h.sqlite");
+    dialog.setDeliveryLog(history.toStdString(), dir.filePath("w.cnf").toStdString());
     auto* answer = dialog.findChild<QPlainTextEdit*>("txtAnswer");
     auto* test = dialog.findChild<QPushButton*>("cmdTest");
     test->click();
@@ -84,6 +88,13 @@ class NotifyDialogTest : public QObject {
     QVERIFY(said.contains("失敗"));
     QVERIFY(!said.contains("SECRET"));
     QVERIFY(test->isEnabled());
+    // Each answer is in the history's delivery log, masked.
+    kelvane::history::HistoryStore store(history.toStdString());
+    const auto log = kelvane::history::AlertBook(store).deliveries();
+    QCOMPARE(log.size(), size_t{2});
+    QCOMPARE(log[0].rule + " " + log[0].watch, std::string("test w"));
+    QCOMPARE(log[0].outcome == "sent" ? log[1].outcome : log[0].outcome, std::string("failed"));
+    QVERIFY(fileText(history).find("SECRET") == std::string::npos);
   }
 
   // OK keeps the targets in the secrets file (0600) and the rest as the

@@ -15,10 +15,13 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "history/watch_history.h"
 #include "notify/courier.h"
 #include "notify/rules.h"
 #include "notify/secrets.h"
 #include "platform/dialogs.h"
+#include "run/after_run.h"
+#include "run/run_recorder.h"
 #include "settings/settings.h"
 
 namespace kelvane::ui {
@@ -224,9 +227,18 @@ void NotifyDialog::sendTest() {
   collectTest();
 }
 
+void NotifyDialog::setDeliveryLog(const std::string& history, const std::string& settingsPath) {
+  log_ = std::make_unique<run::RunRecorder>(history, std::string(), settingsPath);
+}
+
 void NotifyDialog::collectTest() {
   if (!courier_) return;
-  for (const notify::Delivered& d : courier_->collect()) answer_->appendPlainText(answerLine(d));
+  const std::vector<notify::Delivered> done = courier_->collect();
+  for (const notify::Delivered& d : done) answer_->appendPlainText(answerLine(d));
+  if (log_) {
+    run::logDeliveries(
+        *log_, done, [this](const std::string& text) { answer_->appendPlainText(fromUtf8(text)); });
+  }
   if (courier_->running() > 0) return;
   poll_->stop();
   courier_.reset();
@@ -261,6 +273,10 @@ bool editWatchNotifications(QWidget* owner, const std::string& settingsPath,
                    fromUtf8(*bad));
   }
   NotifyDialog dialog(choices, watchName, owner);
+  // Test deliveries are logged in the watch's history, as its runs are.
+  if (const auto history = history::watchHistory(settingsPath, current, &why)) {
+    dialog.setDeliveryLog(*history, settingsPath);
+  }
   if (dialog.exec() != QDialog::Accepted) return false;
   const notify::WatchChoices chosen = dialog.choices();
   if (!notify::writeTargets(secrets, chosen.targets, &why)) {

@@ -23,6 +23,9 @@ class QTimer;
 namespace kelvane::notify {
 class Courier;
 }
+namespace kelvane::run {
+class RunRecorder;
+}
 
 namespace kelvane::ui {
 
@@ -38,6 +41,11 @@ class NotifyDialog : public QDialog {
   // Refuses rules that cannot be read, naming the first under them, and
   // stays open.
   void accept() override;
+
+  // Each test delivery's answer is also logged in this history's delivery
+  // log (a server's spool beside settingsPath), as kelvane-run --notify-test
+  // logs it.
+  void setDeliveryLog(const std::string& history, const std::string& settingsPath);
 
   void addTarget();
   void removeTarget();
@@ -64,6 +72,7 @@ class NotifyDialog : public QDialog {
   QPushButton* testButton_;
   QPlainTextEdit* answer_;
   std::unique_ptr<notify::Courier> courier_;  // while a test is out
+  std::unique_ptr<run::RunRecorder> log_;
   QTimer* poll_;
 };
 
