@@ -494,6 +494,10 @@
             <source>履歴のパスワードを読めません: </source>
             <translation>Cannot read the history's password: </translation>
         </message>
+        <message>
+            <source>このウォッチは別のウィンドウでも開かれていて、そちらがブラウザーのログイン情報を使っています。このウィンドウのブラウザーは一時的なプロファイルで動きます：Cookie は共有されますが、このウィンドウで保存したサイトのデータは終了時に消えます。</source>
+            <translation>This watch is open in another window too, which uses the browser's login store. This window's browser runs with a temporary profile: cookies are shared, but site data saved in this window is gone when it ends.</translation>
+        </message>
     </context>
     <context>
         <name>RunController</name>

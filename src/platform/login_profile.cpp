@@ -149,22 +149,26 @@ void CookieMirror::forget() {
   if (!error.empty() && failed_) failed_(QString::fromStdString(error));
 }
 
-LoginProfile::LoginProfile(const QString& folder, QObject* parent)
+LoginProfile::LoginProfile(const QString& folder, bool lasting, QObject* parent)
     : QObject(parent), folder_(folder) {
   QDir dir(folder);
   const QString storage = dir.filePath(QStringLiteral("browser"));
-  if (dir.exists(kForgetMark)) {
+  if (lasting && dir.exists(kForgetMark)) {
     QDir(storage).removeRecursively();
     dir.remove(kForgetMark);
   }
-  dir.mkpath(QStringLiteral("browser"));
+  if (lasting) dir.mkpath(QStringLiteral("browser"));
   QFile::setPermissions(folder, kOwnerOnly);
-  QFile::setPermissions(storage, kOwnerOnly);
-  profile_ = new QWebEngineProfile(QStringLiteral("kelvane-login"), this);
-  profile_->setPersistentStoragePath(storage);
-  // Session cookies too: a login that lasts "until the browser closes"
-  // lasts until the user forgets it.
-  profile_->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
+  if (lasting) {
+    QFile::setPermissions(storage, kOwnerOnly);
+    profile_ = new QWebEngineProfile(QStringLiteral("kelvane-login"), this);
+    profile_->setPersistentStoragePath(storage);
+    // Session cookies too: a login that lasts "until the browser closes"
+    // lasts until the user forgets it.
+    profile_->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
+  } else {
+    profile_ = new QWebEngineProfile(this);  // off the record
+  }
   profile_->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
   prepareProfile(profile_);
   mirror_ = new CookieMirror(profile_->cookieStore(),

@@ -70,12 +70,15 @@ class CookieMirror : public QObject {
 
 // The window's lasting profile, kept in folder (made readable by the user
 // only): Chromium's store in folder/browser, the cookie file
-// folder/cookies.txt.
+// folder/cookies.txt. Chromium's store is safe for one process only: a
+// profile that is not lasting (another window holds the store) starts off
+// the record, keeps nothing in folder/browser and shares the login through
+// the cookie file alone, as kelvane-run's browser does.
 class LoginProfile : public QObject {
   Q_OBJECT
 
  public:
-  LoginProfile(const QString& folder, QObject* parent = nullptr);
+  LoginProfile(const QString& folder, bool lasting = true, QObject* parent = nullptr);
   ~LoginProfile() override;
   QWebEngineProfile* profile() const { return profile_; }
   CookieMirror* cookies() const { return mirror_; }

@@ -1,10 +1,14 @@
 #include "ui/main_window/window_login.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QMessageBox>
 #include <QWebEngineView>
 
 #include "platform/dialogs.h"
 #include "platform/login_profile.h"
+#include "platform/message_box.h"
+#include "settings/folder_lock.h"
 #include "settings/settings_place.h"
 
 namespace kelvane::ui {
@@ -13,8 +17,9 @@ WindowLogin::WindowLogin(QWidget* holder, std::function<void(const QString&)> fa
     : holder_(holder), failed_(std::move(failed)) {}
 
 WindowLogin::~WindowLogin() {
-  // A page still made with the profile would outlive it.
+  // A page still made with the profile would outlive it; the lock goes last.
   if (login_ && holder_) qDeleteAll(holder_->findChildren<QWebEngineView*>());
+  login_.reset();
 }
 
 void WindowLogin::setSettingsPath(const QString& settingsPath, bool portable) {
@@ -27,10 +32,34 @@ void WindowLogin::setSettingsPath(const QString& settingsPath, bool portable) {
 QWebEngineProfile* WindowLogin::profile() {
   if (!login_) {
     settings::makePrivateFolder(folder_.toStdString());
-    login_ = std::make_unique<platform::LoginProfile>(folder_);
+    lock_ = std::make_unique<settings::FolderLock>(
+        QDir(folder_).filePath(QString::fromLatin1(settings::kLoginLockName)).toStdString());
+    login_ = std::make_unique<platform::LoginProfile>(folder_, lock_->held());
     if (failed_) login_->cookies()->onFailure(failed_);
+    if (!lock_->held()) tellSharedStore();
   }
   return login_->profile();
+}
+
+bool WindowLogin::lasting() const {
+  return lock_ && lock_->held();
+}
+
+// Said beside the window, never in its way: a box that waits for nobody, so
+// an automatic update goes on while it is open.
+void WindowLogin::tellSharedStore() {
+  auto* box = new QMessageBox(
+      QMessageBox::Information, QString::fromUtf8(platform::kApplicationTitle),
+      QCoreApplication::translate(
+          "Form1",
+          "このウォッチは別のウィンドウでも開かれていて、そちらがブラウザーのログイン情報を"
+          "使っています。このウィンドウのブラウザーは一時的なプロファイルで動きます：Cookie は"
+          "共有されますが、このウィンドウで保存したサイトのデータは終了時に消えます。"),
+      QMessageBox::Ok, holder_ ? holder_->window() : nullptr);
+  box->setObjectName(QStringLiteral("msgSharedLogin"));
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setWindowModality(Qt::NonModal);
+  box->show();
 }
 
 void WindowLogin::forget(QWidget* window, platform::Dialogs& dialogs) {

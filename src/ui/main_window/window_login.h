@@ -14,6 +14,9 @@ namespace kelvane::platform {
 class Dialogs;
 class LoginProfile;
 }  // namespace kelvane::platform
+namespace kelvane::settings {
+class FolderLock;
+}
 
 namespace kelvane::ui {
 
@@ -30,16 +33,24 @@ class WindowLogin {
   // (settings/settings_place.h).
   void setSettingsPath(const QString& settingsPath, bool portable);
   QString folder() const { return folder_; }
-  // The profile, made (with its folder) on the first call.
+  // The profile, made (with its folder) on the first call. Chromium's store
+  // is not safe for two processes: while another window of the same watch
+  // holds the folder's lock, this one's profile is off the record (the login
+  // still shared through the cookie file), and a message says so.
   QWebEngineProfile* profile();
+  // Whether this window holds the watch's lasting profile (after profile()).
+  bool lasting() const;
   // Asks, then forgets the login: cookies in the browser and the cookie
   // file, the cache, and the site storage from the next start.
   void forget(QWidget* window, platform::Dialogs& dialogs);
 
  private:
+  void tellSharedStore();
+
   QWidget* holder_;
   std::function<void(const QString&)> failed_;
   QString folder_;
+  std::unique_ptr<settings::FolderLock> lock_;  // held while the profile lives
   std::unique_ptr<platform::LoginProfile> login_;
 };
 
