@@ -48,6 +48,27 @@ std::vector<int32_t> ListSkeleton::itemsLike(int32_t item) const {
   return items;
 }
 
+int32_t ListSkeleton::groupLast(int32_t item) const {
+  const PageElement& it = page_.elements[item];
+  if (it.tag != "dt" || it.parent < 0) return item;
+  const auto& siblings = children_[static_cast<size_t>(it.parent)];
+  int32_t last = item;
+  for (auto s = std::find(siblings.begin(), siblings.end(), item) + 1; s != siblings.end(); ++s) {
+    if (page_.elements[*s].tag == "dt") break;
+    last = *s;
+  }
+  return last;
+}
+
+int32_t ListSkeleton::termOf(int32_t e) const {
+  const PageElement& x = page_.elements[e];
+  if (x.tag != "dd" || x.parent < 0) return -1;
+  const auto& siblings = children_[static_cast<size_t>(x.parent)];
+  for (auto s = std::find(siblings.begin(), siblings.end(), e); s != siblings.begin();)
+    if (page_.elements[*--s].tag == "dt") return *s;
+  return -1;
+}
+
 Text ListSkeleton::stablePrefix(const PageElement& e) const {
   const TextView tag = ht_.substr(e.start, e.openEnd - e.start);
   size_t n = std::min<size_t>(tag.size(), 1 + e.tag.size());
@@ -74,15 +95,21 @@ size_t ListSkeleton::findFrom(size_t from, TextView marker) const {
 
 std::vector<ListSkeleton::Step> ListSkeleton::pathOf(int32_t item, int32_t e) const {
   std::vector<Step> path;
+  const int32_t parent = page_.elements[item].parent;
   for (; e != item && e >= 0; e = page_.elements[e].parent) {
     const PageElement& x = page_.elements[e];
+    // A sibling after the item (a description after its term) is counted
+    // from the item on.
+    const bool follower = x.parent == parent;
     size_t index = 0;
-    for (int32_t s : children_[static_cast<size_t>(x.parent)]) {
-      if (s == e) break;
-      const PageElement& y = page_.elements[s];
+    const auto& siblings = children_[static_cast<size_t>(x.parent)];
+    auto s = follower ? std::find(siblings.begin(), siblings.end(), item) + 1 : siblings.begin();
+    for (; s != siblings.end() && *s != e; ++s) {
+      const PageElement& y = page_.elements[*s];
       if (y.tag == x.tag && firstClass(y.classes) == firstClass(x.classes)) ++index;
     }
-    path.push_back({x.tag, firstClass(x.classes), index});
+    path.push_back({x.tag, firstClass(x.classes), index, follower});
+    if (follower) break;
   }
   std::reverse(path.begin(), path.end());
   return path;
@@ -93,7 +120,15 @@ int32_t ListSkeleton::resolve(int32_t item, const std::vector<Step>& path) const
   for (const Step& step : path) {
     size_t index = 0;
     int32_t found = -1;
-    for (int32_t s : children_[static_cast<size_t>(at)]) {
+    std::vector<int32_t> followers;
+    if (step.follower) {
+      const int32_t parent = page_.elements[item].parent;
+      const auto& siblings = children_[static_cast<size_t>(parent)];
+      const auto from = std::find(siblings.begin(), siblings.end(), item) + 1;
+      const auto to = std::find(siblings.begin(), siblings.end(), groupLast(item));
+      if (to >= from) followers.assign(from, to + 1);
+    }
+    for (int32_t s : step.follower ? followers : children_[static_cast<size_t>(at)]) {
       const PageElement& y = page_.elements[s];
       if (y.tag != step.tag || firstClass(y.classes) != step.classes) continue;
       if (index++ == step.index) {
@@ -110,7 +145,18 @@ int32_t ListSkeleton::resolve(int32_t item, const std::vector<Step>& path) const
 bool ListSkeleton::cutOf(int32_t item, int32_t e, size_t chunkStart, ElementCut& cut,
                          std::string* why) const {
   const PageElement& x = page_.elements[e];
-  (void)item;
+  if (e == item) {
+    // The term itself: what follows the rest of its start tag.
+    cut = ElementCut{};
+    cut.endTag = u"</" + Text(x.tag.begin(), x.tag.end()) + u">";
+    if (findFrom(chunkStart, u">") + 1 != x.openEnd ||
+        findFrom(x.openEnd, cut.endTag) != x.closeStart) {
+      *why = "the item's own tags do not find its text";
+      return false;
+    }
+    cut.shown = {};
+    return true;
+  }
   cut.prefix = stablePrefix(x);
   if (cut.prefix.size() < x.tag.size() + 2 || x.end == x.closeStart) {
     *why = "an element of the item has no tags of its own to find it by";
@@ -156,7 +202,7 @@ bool ListSkeleton::plan(const std::vector<int32_t>& candidates, int32_t item, in
     common.resize(n);
   }
   const PageElement& first = page_.elements[items.front()];
-  const PageElement& last = page_.elements[items.back()];
+  const PageElement& last = page_.elements[groupLast(items.back())];
   if (common.size() < first.tag.size() + 2) {
     *why = "the items' start tags have too little in common";
     return false;

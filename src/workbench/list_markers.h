@@ -1,6 +1,8 @@
 // The structure of a list in HT: its items (elements of one tag and class
 // under one parent), the markers that find the list, each item and, inside
-// an item, its name and value elements, and the script that walks it.
+// an item, its name and value elements, and the script that walks it. An
+// item of a definition list is a term (<dt>) with the descriptions (<dd>)
+// that follow it: its name and value may lie in those.
 #pragma once
 
 #include <string>
@@ -38,6 +40,11 @@ class ListSkeleton {
 
   // The elements of item's tag and first class under its parent.
   std::vector<int32_t> itemsLike(int32_t item) const;
+  // The last element of item's group: the last <dd> after a <dt>, else
+  // the item itself.
+  int32_t groupLast(int32_t item) const;
+  // The term a description (<dd>) belongs to; -1 for any other element.
+  int32_t termOf(int32_t e) const;
   // The plan for items, the name and value being these elements of `item`.
   bool plan(const std::vector<int32_t>& items, int32_t item, int32_t label, int32_t value,
             ListPlan& out, std::string* why) const;
@@ -48,6 +55,7 @@ class ListSkeleton {
     std::string tag;
     Text classes;
     size_t index;
+    bool follower = false;  // among the siblings after the item, not inside it
   };
   Text stablePrefix(const PageElement& e) const;
   size_t findFrom(size_t from, TextView marker) const;

@@ -54,13 +54,20 @@ struct Role {
   int32_t label = -1, value = -1;
 };
 
-// The smallest element inside item that holds page.text[a, b); -1 when only
-// the item does.
-int32_t holderIn(const PageText& page, int32_t item, size_t a, size_t b) {
+// Whether e lies in the item's group: inside the item, or in the siblings
+// after it up to last (a term's descriptions).
+bool inGroup(const PageText& page, int32_t item, int32_t last, int32_t e) {
+  const PageElement& x = page.elements[e];
+  return x.start >= page.elements[item].start && x.end <= page.elements[last].end;
+}
+
+// The smallest element of item's group, other than the item, that holds
+// page.text[a, b); -1 when there is none.
+int32_t holderIn(const PageText& page, int32_t item, int32_t last, size_t a, size_t b) {
   int32_t e = page.owner[a];
   while (e >= 0 && (page.elements[e].textBegin > a || page.elements[e].textEnd < b))
     e = page.elements[e].parent;
-  return e == item || e < 0 || !page.holds(item, e) ? -1 : e;
+  return e == item || e < 0 || !inGroup(page, item, last, e) ? -1 : e;
 }
 
 bool nameLike(const PageElement& e) {
@@ -71,23 +78,26 @@ bool nameLike(const PageElement& e) {
 
 // Which element of item is the name and which the value, given the piece's
 // element and whether the piece is the price.
-Role rolesIn(const PageText& page, int32_t item, int32_t piece, bool pieceIsValue) {
+Role rolesIn(const PageText& page, int32_t item, int32_t last, int32_t piece, bool pieceIsValue) {
   Role r;
   const PageElement& it = page.elements[item];
-  const TextView text = TextView(page.text).substr(0, it.textEnd);
+  const size_t textEnd = page.elements[last].textEnd;
+  const TextView text = TextView(page.text).substr(0, textEnd);
   if (pieceIsValue) {
     r.value = piece;
     const PageElement& v = page.elements[piece];
     int32_t first = -1;
+    // A term is the name of the descriptions after it.
+    if (last != item && !page.holds(item, piece) && !page.shownOf(it).empty()) first = item;
     for (int32_t e = item + 1; e < static_cast<int32_t>(page.elements.size()); ++e) {
       const PageElement& x = page.elements[e];
-      if (x.start >= it.end || !page.holds(item, e)) break;
+      if (!inGroup(page, item, last, e)) break;
       if (page.holds(e, piece) || page.holds(piece, e)) continue;
       if (x.textBegin < v.textEnd && x.textEnd > v.textBegin) continue;
       const TextView shown = page.shownOf(x);
       if (shown.empty() || wordsBeside(shown, 0, 0) == 0) continue;
       if (numbersIn(shown).size() == 1 && moneyIn(shown)) continue;
-      if (nameLike(x)) return r.label = e, r;
+      if (nameLike(x) && first != item) return r.label = e, r;
       if (first < 0) first = e;
     }
     r.label = first;
@@ -96,23 +106,23 @@ Role rolesIn(const PageText& page, int32_t item, int32_t piece, bool pieceIsValu
   r.label = piece;
   const PageElement& l = page.elements[piece];
   // The first money outside the name, else the last number outside it.
-  std::optional<std::pair<size_t, size_t>> last;
-  for (size_t from = it.textBegin; from < it.textEnd;) {
+  std::optional<std::pair<size_t, size_t>> lastNumber;
+  for (size_t from = it.textBegin; from < textEnd;) {
     const TextView rest = text.substr(from);
     const auto m = moneyIn(rest);
     if (!m) break;
     const size_t a = from + m->first, b = from + m->second;
     if (b <= l.textBegin || a >= l.textEnd) {
-      r.value = holderIn(page, item, a, b);
+      r.value = holderIn(page, item, last, a, b);
       return r;
     }
     from = b;
   }
   for (const auto& [a, b] : numbersIn(text.substr(it.textBegin))) {
     const size_t x = it.textBegin + a, y = it.textBegin + b;
-    if (y <= l.textBegin || x >= l.textEnd) last = {{x, y}};
+    if (y <= l.textBegin || x >= l.textEnd) lastNumber = {{x, y}};
   }
-  if (last) r.value = holderIn(page, item, last->first, last->second);
+  if (lastNumber) r.value = holderIn(page, item, last, lastNumber->first, lastNumber->second);
   return r;
 }
 
@@ -170,12 +180,15 @@ ListResult suggestList(TextView ht, const PageText& page, size_t shownBegin, siz
   const ListSkeleton skeleton(ht, page);
   // Each list tried is run on the page and its variants: a few at most.
   int tries = 0;
-  for (int32_t item = piece; item >= 0 && tries < kMostTries; item = page.elements[item].parent) {
+  for (int32_t up = piece; up >= 0 && tries < kMostTries; up = page.elements[up].parent) {
+    // A description is an item with its term.
+    const int32_t term = skeleton.termOf(up);
+    const int32_t item = term >= 0 ? term : up;
     const PageElement& it = page.elements[item];
     if (it.tag == "body" || it.tag == "html") break;
     const std::vector<int32_t> items = skeleton.itemsLike(item);
     if (items.size() < 2) continue;
-    const Role role = rolesIn(page, item, isValue ? piece : piece, isValue);
+    const Role role = rolesIn(page, item, skeleton.groupLast(item), piece, isValue);
     if (role.label < 0 || role.value < 0) continue;
     ListPlan plan;
     if (!skeleton.plan(items, item, role.label, role.value, plan, &result.why)) continue;
@@ -190,7 +203,8 @@ ListResult suggestList(TextView ht, const PageText& page, size_t shownBegin, siz
       continue;
     }
     std::vector<std::pair<size_t, size_t>> spans;
-    for (int32_t i : plan.members) spans.emplace_back(page.elements[i].start, page.elements[i].end);
+    for (int32_t i : plan.members)
+      spans.emplace_back(page.elements[i].start, page.elements[skeleton.groupLast(i)].end);
     bool holds = true;
     for (const PageVariant& v : listVariants(ht, spans, plan.expected)) {
       const auto d = runLines(v.html, lines);

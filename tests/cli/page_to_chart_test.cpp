@@ -101,6 +101,14 @@ const Shop kShops[] = {
               " <span class=\"tax\">(税込)</span>\n  </div>\n</div>\n";
      },
      [](int n) { return "¥" + grouped(n) + " (税込)"; }},
+    {"a definition list after another one",
+     "<html><body><dl><dt>送料</dt><dd>￥500</dd></dl><dl>\n", "</dl></body></html>",
+     [](const Product& p, int id) {
+       return "<dt id=\"t" + std::to_string(id) + "\">" + p.name +
+              "</dt><dd class=\"note\">在庫あり</dd><dd class=\"price\">" + grouped(p.price) +
+              "円</dd>\n";
+     },
+     [](int n) { return grouped(n) + "円"; }},
 };
 
 const std::vector<Product> kProducts = {{"モバイルバッテリー 10000mAh", 3980},
