@@ -16,6 +16,7 @@
 #include "history/watch_history.h"
 #include "run/record_line.h"
 #include "settings/settings.h"
+#include "settings/settings_place.h"
 #include "textfile/file_io.h"
 #include "textfile/text_codec.h"
 
@@ -53,17 +54,6 @@ std::string besideSettings(const std::string& settingsPath, engine::TextView pat
   std::error_code ec;
   const auto folder = std::filesystem::absolute(settingsPath, ec).parent_path();
   return (folder / p).string();
-}
-
-// The watch's name, as the window's title bar has it: the settings file's
-// name without ".cnf", or its folder's name for a file called Kelvane.cnf.
-std::string watchName(const std::string& settingsPath) {
-  std::error_code ec;
-  const auto path = std::filesystem::absolute(settingsPath, ec).lexically_normal();
-  const std::string stem = path.stem().string();
-  if (stem != "Kelvane" || !path.has_parent_path()) return stem;
-  const std::string folder = path.parent_path().filename().string();
-  return folder.empty() ? stem : folder;
 }
 
 const char* changeText(run::Change change) {
@@ -188,7 +178,7 @@ int watch(const Options& options, std::FILE* out, std::FILE* err, WatchClock& cl
     writeMessage(err, "cannot read the history's password: " + why);
     return kExitUsage;
   }
-  session.setHistoryPath(*address, watchName(settingsPath), settingsPath);
+  session.setHistoryPath(*address, settings::watchName(settingsPath), settingsPath);
   // The watch's own notifications, and those the options add.
   std::optional<notify::NotifySettings> notices = watchNotifySettings(settingsPath, err);
   if (!notices) return kExitUsage;

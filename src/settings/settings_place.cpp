@@ -124,4 +124,13 @@ bool makePrivateFolder(const std::string& folder) {
   return true;
 }
 
+std::string watchName(const std::string& settingsPath) {
+  std::error_code ec;
+  const auto path = std::filesystem::absolute(settingsPath, ec).lexically_normal();
+  const std::string stem = path.stem().string();
+  if (stem != "Kelvane" || !path.has_parent_path()) return stem;
+  const std::string folder = path.parent_path().filename().string();
+  return folder.empty() ? stem : folder;
+}
+
 }  // namespace kelvane::settings

@@ -59,6 +59,11 @@ std::string loginFolder(const std::string& settingsPath, bool besideSettings,
 // kelvane-run's: the folder beside the settings file when there is one,
 // else the per-user one of this environment.
 std::string findLoginFolder(const std::string& settingsPath);
+
+// The watch's name, as the window's title bar has it and as both the window
+// and kelvane-run record it in a history: the settings file's name without
+// ".cnf", or its folder's name for a file called Kelvane.cnf.
+std::string watchName(const std::string& settingsPath);
 // The cookie file inside a login folder, in the Netscape format curl reads.
 inline constexpr const char* kCookieFileName = "cookies.txt";
 

@@ -3,6 +3,7 @@
 // relative paths from that file's folder and names the watch in its title.
 #include <QDialog>
 
+#include "history/store.h"
 #include "ui/form1_fixture.h"
 #include "ui/history/history_window.h"
 #include "ui/main_window/watch_file.h"
@@ -92,6 +93,10 @@ class Form1WatchTest : public QObject, protected Form1Fixture {
     QCOMPARE(form->Exec_Click(), kelvane::engine::RunOutcome::Normal);
     QVERIFY(QFile::exists(path("h/runs/other.sqlite")));
     QVERIFY(!QFile::exists(path("h/kelvane-history.sqlite")));
+    {  // under the watch's name, as kelvane-run --watch records it
+      kelvane::history::HistoryStore store(path("h/runs/other.sqlite").toStdString(), true);
+      QCOMPARE(store.runs().at(0).watch, std::string("w"));
+    }
     form->mnuHistory_Click();
     QCOMPARE(form->findChild<HistoryWindow*>()->path(), path("h/runs/other.sqlite"));
 

@@ -4,6 +4,7 @@
 
 #include "history/address.h"
 #include "history/watch_history.h"
+#include "settings/settings_place.h"
 #include "textfile/text_codec.h"
 #include "ui/history/history_place_dialog.h"
 #include "ui/main_window/form1.h"
@@ -32,7 +33,8 @@ void Form1::applyHistoryPlace() {
         textfile::toUtf8(settings::keyedValue(current, history::kHistoryKey).value_or(u"")));
   }
   historyAddress_ = *address;
-  run_->setHistoryPath(historyAddress_, settingsPath);
+  // Named as kelvane-run --watch names the same watch's runs.
+  run_->setHistoryPath(historyAddress_, settings::watchName(settingsPath), settingsPath);
   // The notices follow the runs of the new recorder and log there.
   applyNotifications();
 }
