@@ -82,10 +82,12 @@ std::optional<double> AlertBook::lowestSince(const std::string& watch, const std
                                              const std::string& since, int64_t runId) {
   // Runs are numbered in the order they are recorded, so the window starts at
   // the first run at or after since and the script's index does the rest.
+  // min(+id): the start index finds the window's runs; min(id) alone would
+  // walk the ids from the oldest run until one is young enough.
   Statement s = store_.database().prepare(
       "SELECT min(value) FROM series WHERE label = ?3 AND display_id IN (SELECT display_id "
       "FROM runs WHERE script = ?1 AND outcome = 'normal' AND id < ?2 AND id >= "
-      "(SELECT coalesce(min(id), ?2) FROM runs WHERE start >= ?4))");
+      "(SELECT coalesce(min(+id), ?2) FROM runs WHERE start >= ?4))");
   s.bind(1, watch).bind(2, runId).bind(3, label).bind(4, since);
   return optionalDouble(s);
 }

@@ -1,6 +1,7 @@
 #include "notify/courier.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -42,6 +43,29 @@ std::string capped(const std::string& body) {
   size_t end = kBodyCap;
   while (end > 0 && (static_cast<unsigned char>(body[end]) & 0xC0) == 0x80) --end;
   return body.substr(0, end) + "\n…";
+}
+
+// Writes text to a pipe whose reader may have ended already (a program that
+// exits at once): the write then fails with EPIPE instead of the SIGPIPE
+// ending a caller that does not ignore it.
+bool writeAll(int fd, const std::string& text) {
+  sigset_t pipe, old;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  sigset_t pending;
+  sigpending(&pending);
+  const bool wasPending = sigismember(&pending, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe, &old);
+  const bool written = ::write(fd, text.data(), text.size()) >= 0;
+  const int error = errno;
+  if (!written && error == EPIPE && !wasPending) {
+    const timespec none{};
+    while (sigtimedwait(&pipe, nullptr, &none) < 0 && errno == EINTR) {
+    }
+  }
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  errno = error;
+  return written;
 }
 
 }  // namespace
@@ -140,8 +164,7 @@ void Courier::send(const std::string& target, const Notice& notice) {
   }
   // The body fits the pipe: written at once, then the end of it.
   ::fcntl(in[1], F_SETFL, O_NONBLOCK);
-  const std::string body = capped(notice.body);
-  if (::write(in[1], body.data(), body.size()) < 0) job.said = std::strerror(errno);
+  if (!writeAll(in[1], capped(notice.body))) job.said = std::strerror(errno);
   ::close(in[1]);
   ::fcntl(out[0], F_SETFL, O_NONBLOCK);
   job.output = out[0];

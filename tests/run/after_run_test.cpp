@@ -225,6 +225,12 @@ TEST_F(AfterRunTest, DeliveriesNeverHoldTheRunUp) {
   }
   ASSERT_EQ(said.size(), 1u);
   EXPECT_NE(said[0].find("Debian package apprise"), std::string::npos);
+  {
+    // A program gone before it is handed the body ends no caller with SIGPIPE.
+    Courier quick("true");
+    for (int i = 0; i < 20; ++i) quick.send("json://h/a", notice);
+    EXPECT_EQ(quick.finish(nullptr).size(), 20u);
+  }
 
   Courier hangs((dir_ / "bin" / "apprise-hangs").string(), std::chrono::milliseconds(1000));
   const auto start = std::chrono::steady_clock::now();
