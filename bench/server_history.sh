@@ -23,22 +23,37 @@ if [ -n "${NICE:-}" ]; then
   renice -n -20 -p "$(head -n 1 "$data/postmaster.pid")" >/dev/null || true
 fi
 
-# Wall and CPU seconds of one kelvane-run --runs RUNS over the example.
+# The server's processor time in clock ticks: the postmaster, its children
+# that ended (the connection's) and those still there.
+pm=$(head -n 1 "$(psql -XAtq -d "$url" -c "SHOW data_directory")/postmaster.pid")
+ticks() {
+  t=$(awk '{ print $14 + $15 + $16 + $17 }' "/proc/$pm/stat")
+  for c in $(pgrep -P "$pm"); do
+    t=$((t + $(awk '{ print $14 + $15 }' "/proc/$c/stat" 2>/dev/null || echo 0)))
+  done
+  echo "$t"
+}
+# Wall and CPU seconds of one kelvane-run --runs RUNS over the example, and
+# the server's CPU seconds meanwhile.
 timed() {
+  before=$(ticks)
   /usr/bin/time -f "%e %U %S" -o "$work/t" ${NICE:-} "$program" --runs "$runs" --page "$examples/prices.html" \
     "$@" "$examples/prices.spt" >/dev/null
-  cat "$work/t"
+  sleep 0.2  # the connection's process ends
+  echo "$(cat "$work/t") $(echo "($(ticks) - $before) / $(getconf CLK_TCK)" | bc -l)"
 }
-report() {  # name, wall cpu-user cpu-sys, wall of the run without history
-  echo "$1 $2 $3 $4 $5" | awk -v runs="$runs" '{
-    cpu = $3 + $4; per = ($2 - $5) * 1000 / runs
-    printf "%-8s %6.2f s wall, %6.3f ms per run added by recording, %7.0f checks per second per core\n",
-      $1, $2, per, runs / (cpu > 0 ? cpu : 1e-9) }'
+report() {  # name, wall cpu-user cpu-sys server-cpu, wall of the run without history
+  echo "$1 $2 $3 $4 $5 $6" | awk -v runs="$runs" '{
+    cpu = $3 + $4 + ($1 == "server" ? $5 : 0); per = ($2 - $6) * 1000 / runs
+    printf "%-8s %6.2f s wall, %6.3f ms per run added by recording, %7.0f checks per second per core",
+      $1, $2, per, runs / (cpu > 0 ? cpu : 1e-9)
+    if ($1 == "server") printf " (the server'"'"'s %.2f s counted)", $5
+    printf "\n" }'
 }
 timed >/dev/null  # warm
-set -- $(timed); none_wall=$1; report none "$1" "$2" "$3" "$none_wall"
-set -- $(timed --history "$work/h.sqlite"); report sqlite "$1" "$2" "$3" "$none_wall"
-set -- $(timed --history "$url"); report server "$1" "$2" "$3" "$none_wall"
+set -- $(timed); none_wall=$1; report none "$1" "$2" "$3" 0 "$none_wall"
+set -- $(timed --history "$work/h.sqlite"); report sqlite "$1" "$2" "$3" 0 "$none_wall"
+set -- $(timed --history "$url"); report server "$1" "$2" "$3" "$4" "$none_wall"
 
 # 8 writers x 500 runs at once into the server: none lost.
 psql -XAtq -d "$url" -c "SET client_min_messages = warning; DROP SCHEMA kelvane CASCADE"

@@ -18,7 +18,7 @@ namespace {
 // clang-format off
 #define KELVANE_PQ_FUNCTIONS(X)                                                          \
   X(connectStartParams) X(connectPoll) X(status) X(errorMessage) X(finish) X(socket)     \
-  X(sendQuery) X(sendQueryParams) X(consumeInput) X(isBusy) X(getResult) X(resultStatus) \
+  X(sendQuery) X(sendQueryParams) X(sendPrepare) X(sendQueryPrepared) X(consumeInput) X(isBusy) X(getResult) X(resultStatus) \
   X(resultErrorField) X(resultErrorMessage) X(ntuples) X(getvalue) X(getlength)          \
   X(getisnull) X(clear) X(getCancel) X(cancel) X(freeCancel) X(setNoticeProcessor)
 // clang-format on
@@ -293,10 +293,40 @@ void PostgresDatabase::waitFor(int events, const char* what) {
 PGresult* PostgresDatabase::run(const std::string& sql, int count, const char* const* values,
                                 const int* lengths) {
   const Pq& p = pq();
-  const int sent = count < 0 ? p.sendQuery(conn_, sql.c_str())
-                             : p.sendQueryParams(conn_, sql.c_str(), count, nullptr, values,
-                                                 lengths, nullptr, 0);
+  // A statement asked for a second time is prepared on the server, which
+  // then neither parses nor plans it again on this connection; one asked
+  // for once (a run in a process of its own) costs no extra round trip.
+  Prepared* prepared = nullptr;
+  if (count >= 0) {
+    const auto found = prepared_.find(sql);
+    if (found != prepared_.end()) {
+      prepared = &found->second;
+    } else if (prepared_.size() < kMostPrepared) {
+      prepared = &prepared_[sql];
+    }
+  }
+  if (prepared && prepared->name.empty() && ++prepared->uses >= 2) {
+    const std::string name = "kelvane_" + std::to_string(++named_);
+    if (!p.sendPrepare(conn_, name.c_str(), sql.c_str(), count, nullptr)) {
+      fail("cannot send a query");
+    }
+    p.clear(answer());
+    prepared->name = name;
+  }
+  int sent = 0;
+  if (count < 0) {
+    sent = p.sendQuery(conn_, sql.c_str());
+  } else if (prepared && !prepared->name.empty()) {
+    sent = p.sendQueryPrepared(conn_, prepared->name.c_str(), count, values, lengths, nullptr, 0);
+  } else {
+    sent = p.sendQueryParams(conn_, sql.c_str(), count, nullptr, values, lengths, nullptr, 0);
+  }
   if (!sent) fail("cannot send a query");
+  return answer();
+}
+
+PGresult* PostgresDatabase::answer() {
+  const Pq& p = pq();
   waitFor(POLLIN, "no answer");
   // Every result is read, so that the connection is ready for the next
   // query; the first failure is the one told.

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "history/sql.h"
 
@@ -59,6 +60,18 @@ class PostgresDatabase : public Database {
   [[noreturn]] void fail(const std::string& what, std::string sqlState = {});
   std::string told(const std::string& message) const;
   void waitFor(int events, const char* what);
+  // Reads the answer to what was sent; throws on failure.
+  pg_result* answer();
+
+  // The statements asked for on this connection (at most kMostPrepared
+  // texts), each prepared on the server from its second use on.
+  struct Prepared {
+    int uses = 0;
+    std::string name;
+  };
+  static constexpr size_t kMostPrepared = 64;
+  std::unordered_map<std::string, Prepared> prepared_;
+  int named_ = 0;
 
   pg_conn* conn_ = nullptr;
   std::string address_;       // masked, for messages

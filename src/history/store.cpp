@@ -3,11 +3,11 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <random>
-#include <set>
 #include <thread>
 
 #include "history/address.h"
@@ -50,6 +50,20 @@ std::optional<HistoryError> finalBusy(const std::string& path, const DatabaseErr
   }
   if (attempt == kAttempts) return HistoryError(HistoryError::Kind::Failed, path + ": " + e.what());
   return std::nullopt;
+}
+
+// Rows of one insert: a server answers each statement over the network,
+// and a SQLite statement takes at most 32766 parameters.
+constexpr size_t kRowsPerInsert = 100;
+
+// The VALUES of an insert of rows rows of columns parameters each.
+std::string rowsOf(size_t rows, int columns) {
+  std::string row = "(?";
+  for (int c = 1; c < columns; ++c) row += ", ?";
+  row += ')';
+  std::string all = row;
+  for (size_t r = 1; r < rows; ++r) all += ", " + row;
+  return all;
 }
 
 std::string environment(const char* name) {
@@ -242,30 +256,57 @@ int64_t HistoryStore::storeDisplay(const std::string& text, const std::u16string
   insert.bind(1, hash).bind(2, text).step();
   const int64_t id = insert.columnInt(0);
   insert.reset();
-  Statement add =
-      db_->prepare("INSERT INTO series(display_id, position, label, value) VALUES(?, ?, ?, ?)");
-  int64_t position = 0;
-  for (const SeriesValue& s : seriesOf(display)) {
-    add.bind(1, id).bind(2, position++).bind(3, s.label).bind(4, s.value).run();
+  // Its series in a few statements of many rows each: a server answers
+  // each statement over the network.
+  const std::vector<SeriesValue> series = seriesOf(display);
+  for (size_t from = 0; from < series.size(); from += kRowsPerInsert) {
+    const size_t n = std::min(kRowsPerInsert, series.size() - from);
+    Statement add = db_->prepare("INSERT INTO series(display_id, position, label, value) VALUES" +
+                                 rowsOf(n, 4));
+    for (size_t k = 0; k < n; ++k) {
+      const int p = static_cast<int>(4 * k);
+      add.bind(p + 1, id).bind(p + 2, static_cast<int64_t>(from + k));
+      add.bind(p + 3, series[from + k].label).bind(p + 4, series[from + k].value);
+    }
+    add.run();
   }
   return id;
 }
 
-int64_t HistoryStore::recordOnce(const RunEntry& run) {
+int64_t HistoryStore::recordOnce(const RunEntry& run, bool lookForExpired) {
+  // Whether a run past the retention is there once this one is added: a
+  // run's clean-up then has nothing to look for most of the time.
+  const Retention keep = lookForExpired ? retention() : Retention{0, 0};
+  const std::string cutoff =
+      isoUtcTime(std::chrono::system_clock::now() - std::chrono::hours(24 * keep.days));
+  std::string expiry = "NULL";
+  if (keep.days > 0) expiry = "(SELECT 1 FROM runs WHERE start < ? LIMIT 1)";
+  if (keep.runs > 0) {
+    const std::string over = "(SELECT 1 FROM runs ORDER BY id DESC LIMIT 1 OFFSET ?)";
+    expiry = keep.days > 0 ? "coalesce(" + expiry + ", " + over + ")" : over;
+  }
   WriteTransaction tx(*db_);
   const std::string text = textfile::toUtf8(run.display);
   // In one question (a server answers each over the network): the run if
   // it was sent before (from a spool, or a copy made twice), the display if
-  // it is kept already, and the last normal run's display of the script.
+  // it is kept already, the last normal run's display of the script, and
+  // whether a run is past the retention.
   Statement known = db_->prepare(
       "SELECT (SELECT id FROM runs WHERE uid = ?), "
       "(SELECT id FROM displays WHERE hash = ? AND text = ? LIMIT 1), "
       "(SELECT display_id FROM runs WHERE script = ? AND outcome = 'normal' "
-      "ORDER BY id DESC LIMIT 1)");
+      "ORDER BY id DESC LIMIT 1), " +
+      expiry);
   known.bind(1, run.uid).bind(2, static_cast<int64_t>(fnv1a(text))).bind(3, text);
-  known.bind(4, run.script).step();
+  known.bind(4, run.script);
+  int next = 5;
+  if (keep.days > 0) known.bind(next++, cutoff);
+  if (keep.runs > 0) known.bind(next, keep.runs - 1);
+  known.step();
   lastChange_.reset();
+  expired_.reset();
   if (!run.uid.empty() && !known.isNull(0)) return known.columnInt(0);
+  expired_ = !known.isNull(3);
   const std::optional<int64_t> shown =
       known.isNull(1) ? std::nullopt : std::optional<int64_t>(known.columnInt(1));
   // A plain value and a flag: an optional here draws a false "may be used
@@ -294,24 +335,37 @@ int64_t HistoryStore::recordOnce(const RunEntry& run) {
   const int64_t runId = insert.columnInt(0);
   insert.reset();
   if (changed) lastChange_ = *changed != 0;
-  Statement load = db_->prepare(
-      "INSERT INTO loads(run_id, position, url, final_url, \"fetch\", status, error, load_ms, "
-      "settle_ms, charset) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-  int64_t position = 0;
-  for (const acquisition::LoadRecord& l : run.loads) {
-    load.bind(1, runId).bind(2, position++).bind(3, l.url).bind(4, l.finalUrl);
-    load.bind(5, acquisition::fetchModeName(l.fetch));
-    load.bind(6, l.status ? std::optional<int64_t>(*l.status) : std::nullopt);
-    load.bind(7, l.error).bind(8, l.loadMs).bind(9, l.settleMs).bind(10, l.charset).run();
+  // A run loads a few pages: their rows in one statement (a hundred each).
+  for (size_t from = 0; from < run.loads.size(); from += kRowsPerInsert) {
+    const size_t n = std::min(kRowsPerInsert, run.loads.size() - from);
+    Statement load = db_->prepare(
+        "INSERT INTO loads(run_id, position, url, final_url, \"fetch\", status, error, load_ms, "
+        "settle_ms, charset) VALUES" +
+        rowsOf(n, 10));
+    for (size_t k = 0; k < n; ++k) {
+      const acquisition::LoadRecord& l = run.loads[from + k];
+      const int p = static_cast<int>(10 * k);
+      load.bind(p + 1, runId).bind(p + 2, static_cast<int64_t>(from + k));
+      load.bind(p + 3, l.url).bind(p + 4, l.finalUrl);
+      load.bind(p + 5, acquisition::fetchModeName(l.fetch));
+      load.bind(p + 6, l.status ? std::optional<int64_t>(*l.status) : std::nullopt);
+      load.bind(p + 7, l.error).bind(p + 8, l.loadMs).bind(p + 9, l.settleMs);
+      load.bind(p + 10, l.charset);
+    }
+    load.run();
   }
   tx.commit();
   return runId;
 }
 
 int64_t HistoryStore::recordKeepingAll(const RunEntry& run) {
+  return recordRetrying(run, false);
+}
+
+int64_t HistoryStore::recordRetrying(const RunEntry& run, bool lookForExpired) {
   for (int attempt = 1;; ++attempt) {
     try {
-      return recordOnce(run);
+      return recordOnce(run, lookForExpired);
     } catch (const DatabaseError& e) {
       if (!e.transient()) throw failure(e);
       if (auto final = finalBusy(path_, e, db_.get(), attempt)) throw *final;
@@ -321,114 +375,14 @@ int64_t HistoryStore::recordKeepingAll(const RunEntry& run) {
 }
 
 int64_t HistoryStore::record(const RunEntry& run) {
-  const int64_t id = recordKeepingAll(run);
+  const int64_t id = recordRetrying(run, true);
+  if (expired_ == false) return id;
   // The run is kept; a clean-up that meets a busy file waits for the next one.
   try {
     enforceRetention();
   } catch (const DatabaseError&) {
   }
   return id;
-}
-
-void HistoryStore::removeRuns(const std::vector<std::pair<int64_t, int64_t>>& runs) {
-  Statement loads = db_->prepare("DELETE FROM loads WHERE run_id = ?");
-  Statement decisions = db_->prepare("DELETE FROM decisions WHERE run_id = ?");
-  Statement deliveries = db_->prepare("DELETE FROM deliveries WHERE run_id = ?");
-  Statement rows = db_->prepare("DELETE FROM runs WHERE id = ?");
-  std::set<int64_t> displays;
-  for (const auto& [id, display] : runs) {
-    loads.bind(1, id).run();
-    decisions.bind(1, id).run();
-    deliveries.bind(1, id).run();
-    rows.bind(1, id).run();
-    displays.insert(display);
-  }
-  Statement series = db_->prepare(
-      "DELETE FROM series WHERE display_id = ? AND NOT EXISTS "
-      "(SELECT 1 FROM runs WHERE runs.display_id = ?)");
-  Statement shown = db_->prepare(
-      "DELETE FROM displays WHERE id = ? AND NOT EXISTS "
-      "(SELECT 1 FROM runs WHERE runs.display_id = ?)");
-  for (const int64_t display : displays) {
-    series.bind(1, display).bind(2, display).run();
-    shown.bind(1, display).bind(2, display).run();
-  }
-}
-
-bool HistoryStore::enforceRetention(int batch) {
-  const Retention keep = retention();
-  if (keep.days <= 0 && keep.runs <= 0) return false;
-  // Looked for first without the writers' lock: most runs find nothing.
-  const auto expired = [&] {
-    std::set<std::pair<int64_t, int64_t>> found;
-    const auto collect = [&found](Statement& s) {
-      while (s.step()) found.emplace(s.columnInt(0), s.columnInt(1));
-    };
-    if (keep.days > 0) {
-      const auto cutoff = std::chrono::system_clock::now() - std::chrono::hours(24 * keep.days);
-      Statement s =
-          db_->prepare("SELECT id, display_id FROM runs WHERE start < ? ORDER BY start LIMIT ?");
-      s.bind(1, isoUtcTime(cutoff)).bind(2, static_cast<int64_t>(batch));
-      collect(s);
-    }
-    if (keep.runs > 0) {
-      Statement s = db_->prepare(
-          "SELECT id, display_id FROM runs WHERE id <= "
-          "(SELECT id FROM runs ORDER BY id DESC LIMIT 1 OFFSET ?) ORDER BY id LIMIT ?");
-      s.bind(1, keep.runs).bind(2, static_cast<int64_t>(batch));
-      collect(s);
-    }
-    return found;
-  };
-  if (expired().empty()) return false;
-  WriteTransaction tx(*db_);
-  const auto found = expired();
-  if (found.empty()) return false;
-  removeRuns({found.begin(), found.end()});
-  tx.commit();
-  return found.size() >= static_cast<size_t>(batch);
-}
-
-void HistoryStore::remove(int64_t runId) {
-  try {
-    WriteTransaction tx(*db_);
-    Statement s = db_->prepare("SELECT display_id FROM runs WHERE id = ?");
-    if (s.bind(1, runId).step()) removeRuns({{runId, s.columnInt(0)}});
-    tx.commit();
-  } catch (const DatabaseError& e) {
-    throw failure(e);
-  }
-}
-
-Retention HistoryStore::retention() {
-  // Read again at most once a minute: a writer asks after every run.
-  const auto now = std::chrono::steady_clock::now();
-  if (retentionRead_ && now - *retentionRead_ < std::chrono::minutes(1)) return retention_;
-  Retention r;
-  Statement s =
-      db_->prepare("SELECT key, value FROM settings WHERE key IN ('keep_days', 'keep_runs')");
-  while (s.step()) {
-    (s.columnText(0) == "keep_days" ? r.days : r.runs) = s.columnInt(1);
-  }
-  retention_ = r;
-  retentionRead_ = now;
-  return r;
-}
-
-void HistoryStore::setRetention(const Retention& retention) {
-  try {
-    WriteTransaction tx(*db_);
-    Statement s = db_->prepare(
-        "INSERT INTO settings(key, value) VALUES(?, ?) "
-        "ON CONFLICT(key) DO UPDATE SET value = excluded.value");
-    s.bind(1, std::string_view("keep_days")).bind(2, retention.days).run();
-    s.bind(1, std::string_view("keep_runs")).bind(2, retention.runs).run();
-    tx.commit();
-    retention_ = retention;
-    retentionRead_ = std::chrono::steady_clock::now();
-  } catch (const DatabaseError& e) {
-    throw failure(e);
-  }
 }
 
 }  // namespace kelvane::history

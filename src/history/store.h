@@ -159,7 +159,8 @@ class HistoryStore {
  private:
   void openFile(const std::string& path, bool readOnly);
   void openSchema(bool readOnly);
-  int64_t recordOnce(const RunEntry& run);
+  int64_t recordOnce(const RunEntry& run, bool lookForExpired);
+  int64_t recordRetrying(const RunEntry& run, bool lookForExpired);
   int64_t storeDisplay(const std::string& text, const std::u16string& display);
   void removeRuns(const std::vector<std::pair<int64_t, int64_t>>& runs);
   HistoryError failure(const std::exception& e) const;
@@ -167,6 +168,9 @@ class HistoryStore {
   std::string path_;
   std::unique_ptr<Database> db_;
   std::optional<bool> lastChange_;
+  // Whether a run past the retention was there at the last recording;
+  // empty when it was not looked for.
+  std::optional<bool> expired_;
   Retention retention_;
   std::optional<std::chrono::steady_clock::time_point> retentionRead_;
 };

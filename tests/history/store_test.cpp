@@ -290,7 +290,16 @@ TEST_P(Store, RunsReadBackWholeAndARunSentTwiceIsKeptOnce) {
   fetched.charset = "UTF-8", fetched.loadMs = 40, fetched.settleMs = 7;
   refused.url = "http://c/", refused.loadMs = 5, refused.error = "refused";
   first.loads = {fetched, refused};
-  RunEntry second = entry(u"half", "/w/a.spt", false, t0 + std::chrono::milliseconds(1500));
+  // More loads and series than one insert takes: all kept, in order.
+  std::u16string many;
+  for (int k = 0; k < 150; ++k) {
+    many += u"item ";
+    many += static_cast<char16_t>(u'a' + k / 26);
+    many += static_cast<char16_t>(u'a' + k % 26);
+    many += u"\t5\n";
+  }
+  RunEntry second = entry(many, "/w/a.spt", false, t0 + std::chrono::milliseconds(1500));
+  for (int k = 0; k < 150; ++k) second.loads.push_back(refused), second.loads.back().loadMs = k;
   {
     HistoryStore store(path_);
     store.record(first);
@@ -314,6 +323,9 @@ TEST_P(Store, RunsReadBackWholeAndARunSentTwiceIsKeptOnce) {
   EXPECT_EQ(got.loads[1].error, "refused");
   EXPECT_EQ(got.uid.size(), 32u);
   EXPECT_FALSE(back[1].entry.normal);
+  ASSERT_EQ(back[1].entry.loads.size(), 150u);
+  EXPECT_EQ(back[1].entry.loads[149].loadMs, 149);
+  EXPECT_EQ(count("SELECT count(*) FROM series WHERE label LIKE 'item %'"), 150);
   EXPECT_EQ(store.entries(back[0].id, 10).size(), 1u);
 
   // Sent again, as a spool does after a lost answer: nothing is added.
