@@ -23,15 +23,18 @@ std::u16string lineOf(const history::DiffLine& line) {
 }
 
 struct Split {
-  std::u16string label, number;  // the line around its one number, the number as written
+  std::u16string label, number;  // the line around its value, the value as written
 };
 
 std::optional<Split> splitAtNumber(const std::u16string& line) {
+  // The number the history's series take as the line's value.
   const std::vector<numbers::FoundNumber> found = numbers::numbersIn(line);
-  if (found.size() != 1) return std::nullopt;
+  const std::optional<size_t> value = numbers::valueIndex(found);
+  if (!value) return std::nullopt;
+  const numbers::FoundNumber& n = found[*value];
   Split s;
-  s.label = line.substr(0, found[0].begin) + u"\x1f" + line.substr(found[0].end);
-  s.number = line.substr(found[0].begin, found[0].end - found[0].begin);
+  s.label = line.substr(0, n.begin) + u"\x1f" + line.substr(n.end);
+  s.number = line.substr(n.begin, n.end - n.begin);
   return s;
 }
 

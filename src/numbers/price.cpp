@@ -58,6 +58,44 @@ size_t digitGroup(std::u16string_view s, size_t i, std::u16string& digits) {
   return i;
 }
 
+bool isTaxMark(std::u16string_view s) {
+  for (const std::u16string_view mark : {u"税込", u"税抜", u"税別"}) {
+    if (s.substr(0, 2) == mark) return true;
+  }
+  return false;
+}
+
+// 税込 / 税抜 right after the number, or right before it, brackets and
+// blanks between: `1,280（税込）`, `税抜 980`.
+bool taxMarked(std::u16string_view line, size_t begin, size_t end) {
+  const std::u16string_view between = u" \t\u3000(（:：";
+  size_t after = end;
+  while (after < line.size() && between.find(line[after]) != std::u16string_view::npos) ++after;
+  if (isTaxMark(line.substr(after))) return true;
+  size_t before = begin;
+  while (before > 0 && std::u16string_view(u" \t\u3000)）:：").find(line[before - 1]) !=
+                           std::u16string_view::npos) {
+    --before;
+  }
+  if (before >= 3 && (line[before - 1] == u'み' || line[before - 1] == u'き')) --before;
+  return before >= 2 && isTaxMark(line.substr(before - 2, 2));
+}
+
+bool isJoiner(char16_t c) {
+  return c == u'/' || c == u'／' || c == u':' || c == u'：' || c == u'-';
+}
+
+// A number of a date, a time or a code: followed by a date unit, or joined
+// to another number by / : or -.
+bool joinedAt(std::u16string_view line, size_t begin, size_t end) {
+  if (end < line.size()) {
+    const char16_t next = line[end];
+    if (std::u16string_view(u"年月日時分秒").find(next) != std::u16string_view::npos) return true;
+    if (isJoiner(next) && end + 1 < line.size() && isDigit(line[end + 1])) return true;
+  }
+  return begin >= 2 && isJoiner(line[begin - 1]) && isDigit(line[begin - 2]);
+}
+
 double valueOf(const std::u16string& digits) {
   return scanDecimal(digits).value;
 }
@@ -107,9 +145,20 @@ std::vector<FoundNumber> numbersIn(std::u16string_view text) {
       --n.begin;
       if (line[n.begin] == u'-') n.value = -n.value;
     }
+    if (!n.money) n.money = taxMarked(line, n.begin, n.end);
+    n.joined = !n.money && joinedAt(line, n.begin, n.end);
     found.push_back(n);
   }
   return found;
+}
+
+std::optional<size_t> valueIndex(const std::vector<FoundNumber>& found) {
+  std::optional<size_t> last;
+  for (size_t i = found.size(); i-- > 0;) {
+    if (found[i].money) return i;
+    if (!last && !found[i].joined) last = i;
+  }
+  return last;
 }
 
 std::optional<double> priceNumber(std::u16string_view text) {

@@ -7,7 +7,7 @@
 namespace kelvane::history {
 namespace {
 
-TEST(Series, ALineWithALabelAndOneNumberIsASeries) {
+TEST(Series, ALineIsALabelAndItsMoneyOrLastNumber) {
   const struct {
     const char16_t* line;
     const char* label;  // nullptr: no series
@@ -22,9 +22,19 @@ TEST(Series, ALineWithALabelAndOneNumberIsASeries) {
       {u"残高　－５．２５", "残高", -5.25},
       {u"298円 みかん", "みかん", 298},
       {u"みかん ￥298 税込", "みかん 税込", 298},
-      {u"青果市場：2026年12月7日 9時 更新", nullptr, 0},  // several numbers
-      {u"バナナ\t￥1,23", nullptr, 0},                    // 1 and 23: a comma groups three
-      {u"￥298", nullptr, 0},                             // no label
+      // Digits in a name stay in the label; the value is the money, else the last number.
+      {u"モバイルバッテリー 10000mAh\t￥3,980", "モバイルバッテリー 10000mAh", 3980},
+      {u"みかん 5kg ￥1,280", "みかん 5kg", 1280},
+      {u"ケーブル 2m\t1,280円（税込）", "ケーブル 2m （税込）", 1280},
+      {u"ノート 5冊 880 税込", "ノート 5冊 税込", 880},
+      {u"ノート 5冊 税抜 800 (3冊)", "ノート 5冊 税抜 (3冊)", 800},
+      {u"定価￥1,500 特価￥1,280", "定価￥1,500 特価", 1280},
+      {u"ＳＤカード　１２８ＧＢ　２，９８０", "ＳＤカード　１２８ＧＢ", 2980},
+      {u"iPhone 15 128GB", "iPhone 15 GB", 128},
+      {u"在庫 2026/12/07 入荷 12", "在庫 2026/12/07 入荷", 12},
+      {u"青果市場：2026年12月7日 9時 更新", nullptr, 0},  // dates and times only
+      {u"更新 2026/12/07 9:30", nullptr, 0},
+      {u"￥298", nullptr, 0},  // no label
       {u"いちご", nullptr, 0},
       {u"", nullptr, 0},
   };
@@ -38,6 +48,23 @@ TEST(Series, ALineWithALabelAndOneNumberIsASeries) {
     EXPECT_EQ(series[0].label, c.label);
     EXPECT_EQ(series[0].value, c.value) << c.label;
   }
+}
+
+TEST(Series, LinesLeftOutAreToldWhy) {
+  const SeriesReading r =
+      readSeries(u"見出し\r\n￥298\n2026/12/07 9:30\nみかん 1\n\n みかん 2\n \n");
+  ASSERT_EQ(r.series.size(), 1u);
+  const std::vector<std::pair<size_t, LeftOutReason>> expected = {
+      {1, LeftOutReason::NoNumber},
+      {2, LeftOutReason::NoLabel},
+      {3, LeftOutReason::OnlyJoined},
+      {6, LeftOutReason::RepeatedLabel}};
+  ASSERT_EQ(r.leftOut.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(r.leftOut[i].line, expected[i].first) << i;
+    EXPECT_EQ(r.leftOut[i].reason, expected[i].second) << i;
+  }
+  EXPECT_EQ(r.leftOut[3].text, " みかん 2");
 }
 
 TEST(Series, EveryLineEndCountsAndALabelKeepsItsFirstValue) {

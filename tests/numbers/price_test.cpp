@@ -37,6 +37,11 @@ TEST(Price, NumbersInALineKeepTheirPlaceAndMoneyMark) {
   EXPECT_FALSE(found[0].money);
   EXPECT_EQ(found[1].value, 298);
   EXPECT_EQ(found[2].value, 2);  // a hyphen inside a word is no sign
+  // 税込 beside a number marks it as money; dates and times are joined.
+  const std::vector<FoundNumber> more = numbersIn(u"2026/12/07 9時 880（税込）");
+  ASSERT_EQ(more.size(), 5u);
+  EXPECT_TRUE(more[0].joined && more[2].joined && more[3].joined && !more[4].joined);
+  EXPECT_TRUE(more[4].money && !more[3].money);
 }
 
 }  // namespace
