@@ -154,16 +154,16 @@
             <translation>History</translation>
         </message>
         <message>
-            <source>表示</source>
-            <translation>Display</translation>
+            <source>表示(&amp;D)</source>
+            <translation>&amp;Display</translation>
         </message>
         <message>
-            <source>差分</source>
-            <translation>Differences</translation>
+            <source>差分(&amp;F)</source>
+            <translation>Di&amp;fferences</translation>
         </message>
         <message>
-            <source>グラフ</source>
-            <translation>Chart</translation>
+            <source>グラフ(&amp;G)</source>
+            <translation>&amp;Chart</translation>
         </message>
         <message>
             <source>再読込(&amp;U)</source>
@@ -178,8 +178,8 @@
             <translation>CSV written: %1</translation>
         </message>
         <message>
-            <source>%1 回の実行  %2</source>
-            <translation>%1 runs  %2</translation>
+            <source>%1 回の実行</source>
+            <translation>%1 runs</translation>
         </message>
         <message>
             <source>履歴を読めません: %1</source>
@@ -230,6 +230,182 @@
         <message>
             <source>変化</source>
             <translation>Changed</translation>
+        </message>
+            <message>
+            <source>通知(&amp;T)</source>
+            <translation>&amp;Notices</translation>
+        </message>
+        <message>
+            <source>系列に入らない行(&amp;L)</source>
+            <translation>&amp;Lines outside the series</translation>
+        </message>
+        <message>
+            <source>ウォッチ(&amp;W)</source>
+            <translation>&amp;Watch</translation>
+        </message>
+        <message>
+            <source>ホスト(&amp;O)</source>
+            <translation>&amp;Host</translation>
+        </message>
+        <message>
+            <source>実行(&amp;R)</source>
+            <translation>&amp;Runs</translation>
+        </message>
+        <message>
+            <source>すべて</source>
+            <translation>All</translation>
+        </message>
+        <message>
+            <source>%1 / %2 回の実行</source>
+            <translation>%1 of %2 runs</translation>
+        </message>
+        <message>
+            <source>ウォッチ</source>
+            <translation>Watch</translation>
+        </message>
+        <message>
+            <source>ホスト</source>
+            <translation>Host</translation>
+        </message>
+        <message>
+            <source>系列(&amp;S)</source>
+            <translation>&amp;Series</translation>
+        </message>
+        <message>
+            <source>直近7日</source>
+            <translation>Last 7 days</translation>
+        </message>
+        <message>
+            <source>直近30日</source>
+            <translation>Last 30 days</translation>
+        </message>
+        <message>
+            <source>直近90日</source>
+            <translation>Last 90 days</translation>
+        </message>
+        <message>
+            <source>直近1年</source>
+            <translation>Last year</translation>
+        </message>
+        <message>
+            <source>期間指定</source>
+            <translation>Custom range</translation>
+        </message>
+        <message>
+            <source>期間(&amp;P)</source>
+            <translation>&amp;Period</translation>
+        </message>
+        <message>
+            <source>開始(&amp;B)</source>
+            <translation>Fro&amp;m</translation>
+        </message>
+        <message>
+            <source>終了(&amp;N)</source>
+            <translation>&amp;To</translation>
+        </message>
+        <message>
+            <source>%1  この期間の値なし</source>
+            <translation>%1  no value in this period</translation>
+        </message>
+        <message>
+            <source>%1  最安 %2 / 最高 %3 / 現在 %4</source>
+            <translation>%1  lowest %2 / highest %3 / current %4</translation>
+        </message>
+        <message>
+            <source>ルール</source>
+            <translation>Rule</translation>
+        </message>
+        <message>
+            <source>通知</source>
+            <translation>Notify</translation>
+        </message>
+        <message>
+            <source>理由</source>
+            <translation>Reason</translation>
+        </message>
+        <message>
+            <source>通知先</source>
+            <translation>Target</translation>
+        </message>
+        <message>
+            <source>エラー</source>
+            <translation>Error</translation>
+        </message>
+        <message>
+            <source>ルールの判断(&amp;J)</source>
+            <translation>Decisions of the r&amp;ules</translation>
+        </message>
+        <message>
+            <source>送信の記録(&amp;Y)</source>
+            <translation>Deli&amp;veries</translation>
+        </message>
+        <message>
+            <source>送信済み</source>
+            <translation>sent</translation>
+        </message>
+        <message>
+            <source>失敗</source>
+            <translation>failed</translation>
+        </message>
+        <message>
+            <source>時間切れ</source>
+            <translation>timed out</translation>
+        </message>
+        <message>
+            <source>中断</source>
+            <translation>abandoned</translation>
+        </message>
+        <message>
+            <source>開始できず</source>
+            <translation>not started</translation>
+        </message>
+        <message>
+            <source>数がありません</source>
+            <translation>No number</translation>
+        </message>
+        <message>
+            <source>日付・時刻・番号の数だけです</source>
+            <translation>Only numbers of dates, times or codes</translation>
+        </message>
+        <message>
+            <source>数のほかに名前がありません</source>
+            <translation>No name besides the number</translation>
+        </message>
+        <message>
+            <source>同じ名前の行が前にあります</source>
+            <translation>An earlier line has the same name</translation>
+        </message>
+        <message>
+            <source>する</source>
+            <translation>yes</translation>
+        </message>
+        <message>
+            <source>しない</source>
+            <translation>no</translation>
+        </message>
+        <message>
+            <source>この実行のあとには通知の判断も送信もありません（通知の条件がないか、正常に終わらなかった実行です）。</source>
+            <translation>Nothing was decided or sent after this run (no notification conditions are set, or the run did not end normally).</translation>
+        </message>
+        <message>
+            <source>この実行のあと: 判断 %1 件、送信 %2 件</source>
+            <translation>After this run: %1 decisions, %2 deliveries</translation>
+        </message>
+        <message>
+            <source>行</source>
+            <translation>Line</translation>
+        </message>
+        <message>
+            <source>内容</source>
+            <translation>Text</translation>
+        </message>
+        <message>
+            <source>この実行の表示で系列になった行 %1、系列に入らない行 %2</source>
+            <translation>Lines of this run's display in the series: %1; outside the series: %2</translation>
+        </message>
+        <message>
+            <source>（最初の %1 行を示します）</source>
+            <translation> (the first %1 are shown)</translation>
         </message>
     </context>
     <context>

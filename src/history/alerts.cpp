@@ -134,10 +134,14 @@ void AlertBook::logDelivery(const DeliveryRow& row) {
   tx.commit();
 }
 
-std::vector<DeliveryRow> AlertBook::deliveries() {
+std::vector<DeliveryRow> AlertBook::deliveries(std::optional<int64_t> runId) {
   std::vector<DeliveryRow> rows;
   Statement s = store_.database().prepare(
-      "SELECT time, watch, run_id, target, rule, outcome, error FROM deliveries ORDER BY id");
+      runId ? "SELECT time, watch, run_id, target, rule, outcome, error FROM deliveries "
+              "WHERE run_id = ? ORDER BY id"
+            : "SELECT time, watch, run_id, target, rule, outcome, error FROM deliveries "
+              "ORDER BY id");
+  if (runId) s.bind(1, *runId);
   while (s.step()) {
     DeliveryRow r;
     r.time = s.columnText(0);

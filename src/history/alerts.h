@@ -71,7 +71,8 @@ class AlertBook {
   FailureStreak failuresUpTo(const std::string& watch, int64_t runId);
 
   void logDelivery(const DeliveryRow& row);
-  std::vector<DeliveryRow> deliveries();
+  // The whole log, or the deliveries that followed one run.
+  std::vector<DeliveryRow> deliveries(std::optional<int64_t> runId = std::nullopt);
 
  private:
   HistoryStore& store_;

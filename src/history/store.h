@@ -131,7 +131,9 @@ class HistoryStore {
   std::vector<StoredRun> entries(int64_t afterId, int limit);
   int64_t runCount();
 
-  std::vector<RunRow> runs();
+  // The runs after the run afterId, in order (all of them for 0).
+  std::vector<RunRow> runs(int64_t afterId = 0);
+  int64_t lastRunId();
   std::u16string display(int64_t displayId);
   std::vector<std::string> seriesLabels();
   // The values of one series over the runs that ended normally (a stopped

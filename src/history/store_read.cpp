@@ -8,11 +8,12 @@
 
 namespace kelvane::history {
 
-std::vector<RunRow> HistoryStore::runs() {
+std::vector<RunRow> HistoryStore::runs(int64_t afterId) {
   std::vector<RunRow> rows;
   Statement s = db_->prepare(
       "SELECT id, start, duration_ms, outcome, message, changed, display_id, script, watch, "
-      "host FROM runs ORDER BY id");
+      "host FROM runs WHERE id > ? ORDER BY id");
+  s.bind(1, afterId);
   while (s.step()) {
     RunRow r;
     r.id = s.columnInt(0);
@@ -28,6 +29,10 @@ std::vector<RunRow> HistoryStore::runs() {
     rows.push_back(std::move(r));
   }
   return rows;
+}
+
+int64_t HistoryStore::lastRunId() {
+  return db_->queryInt("SELECT coalesce(max(id), 0) FROM runs");
 }
 
 int64_t HistoryStore::runCount() {

@@ -2,6 +2,7 @@
 // tests run beside one): what a run leaves in it, the exports, the retention,
 // runs read back whole and sent twice, and databases it must leave alone.
 #include "history/store.h"
+#include "history/series_catalog.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -118,6 +119,20 @@ TEST_P(Store, RunsKeepTheirPagesAndChangeAgainstTheLastNormalRunOfTheirScript) {
   const std::vector<SeriesPoint> x = store.series("x");
   ASSERT_EQ(x.size(), 3u);
   EXPECT_EQ(x[0].value + x[1].value + x[2].value, 4);
+  // What the History window reads as runs come in: the runs after one it
+  // holds, the series of the displays stored since, in line order.
+  EXPECT_EQ(store.lastRunId(), runs[4].id);
+  EXPECT_EQ(store.runs(runs[2].id).size(), 2u);
+  SeriesCatalog catalog;
+  catalog.readFrom(store);
+  EXPECT_EQ(catalog.labels(), std::vector<std::string>{"x"});
+  store.record(entry(u"y 5\nx 3\nw 1"));
+  catalog.readFrom(store);
+  EXPECT_EQ(catalog.labels(), (std::vector<std::string>{"x", "y", "w"}));
+  using Values = std::vector<std::pair<uint32_t, double>>;
+  EXPECT_EQ(catalog.valuesOf(runs[4].displayId), (Values{{0, 2}}));
+  EXPECT_EQ(catalog.valuesOf(store.runs(runs[4].id).at(0).displayId),
+            (Values{{1, 5}, {0, 3}, {2, 1}}));
 }
 
 TEST_P(Store, ExportsHaveOneRowPerRunAndOneColumnPerSeries) {

@@ -1,17 +1,23 @@
 // The window's runs in the history beside its settings, and the History
-// window over them: the list, the difference of two runs, a series' chart,
-// the CSV export.
+// window over them: the list and its filters, the difference of two runs,
+// the chart of several series, what followed a run, the CSV export.
 #include <sqlite3.h>
 #include <QChartView>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineSeries>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTextEdit>
 
 #include "acquisition/update_timer.h"
+#include "history/alerts.h"
 #include "history/store.h"
 #include "ui/form1_fixture.h"
+#include "ui/history/history_chart.h"
+#include "ui/history/history_pages.h"
 #include "ui/history/history_window.h"
 
 class HistoryWindowTest : public QObject, protected Form1Fixture {
@@ -46,9 +52,10 @@ class HistoryWindowTest : public QObject, protected Form1Fixture {
     QVERIFY2(diff.contains("- ・みかん\t￥298") && diff.contains("+ ・みかん\t￥318"),
              qPrintable(diff));
     QVERIFY(history->diffView()->toHtml().contains("font-weight"));
-    QCOMPARE(history->seriesBox()->currentText(), QString("みかん"));
-    history->tabs()->setCurrentIndex(2);  // the chart is drawn when shown
-    auto* line = qobject_cast<QLineSeries*>(history->chartView()->chart()->series().value(0));
+    history->tabs()->setCurrentIndex(HistoryWindow::ChartPage);  // the chart is drawn when shown
+    QCOMPARE(history->chart()->checked(), QStringList{"みかん"});
+    auto* line =
+        qobject_cast<QLineSeries*>(history->chart()->chartView()->chart()->series().value(0));
     QVERIFY(line);
     QCOMPARE(line->count(), 3);
     QCOMPARE(line->at(0).y() + line->at(1).y() + line->at(2).y(), 298.0 + 318 + 318);
@@ -56,6 +63,88 @@ class HistoryWindowTest : public QObject, protected Form1Fixture {
     QVERIFY(history->exportCsv(path("h.csv")));
     QCOMPARE(history->statusText(),
              QString("CSVを書き出しました: ") + QDir::toNativeSeparators(path("h.csv")));
+  }
+
+  // Several series on one chart, a one-point series drawn as a point; the
+  // decisions and deliveries that followed a run; the lines left out of the
+  // series; the list narrowed to a watch; runs recorded later come in.
+  void aPriceTrackerOverWatchesAndHosts() {
+    const std::string file = path("tracker.sqlite").toStdString();
+    history::HistoryStore store(file);
+    const auto record = [&](const char* watch, const char* host, std::u16string display) {
+      history::RunEntry run;
+      run.start = std::chrono::system_clock::now();
+      run.watch = watch;
+      run.host = host;
+      run.script = watch;
+      run.display = std::move(display);
+      return store.record(run);
+    };
+    record("shop", "a", u"みかん 5kg\t￥1,280\nバッテリー 10000mAh\t￥3,980\n更新 2026/12/07 9:30");
+    const int64_t shopRun =
+        record("shop", "a", u"みかん 5kg\t￥1,180\nバッテリー 10000mAh\t￥3,480");
+    record("market", "b", u"いちご ￥500");
+    history::AlertBook book(store);
+    book.decide("shop", shopRun, [](const std::map<std::string, bool>&) {
+      return history::Decisions{{{"\"みかん\" below 1200", true, "became true"}}, {}};
+    });
+    book.logDelivery({"2026-12-07T00:00:00.000Z", "shop", shopRun, "json://127.0.0.1/****",
+                      "\"みかん\" below 1200", "failed", "refused"});
+
+    HistoryWindow window(path("tracker.sqlite"));
+    window.show();
+    HistoryChart* chart = window.chart();
+    window.tabs()->setCurrentIndex(HistoryWindow::ChartPage);
+    QCOMPARE(chart->checked(), (QStringList{"みかん 5kg", "バッテリー 10000mAh", "いちご"}));
+    int lines = 0;
+    for (QAbstractSeries* s : chart->chartView()->chart()->series()) {
+      if (s->type() != QAbstractSeries::SeriesTypeLine) continue;
+      ++lines;
+      auto* line = static_cast<QLineSeries*>(s);
+      if (line->count() == 1) QVERIFY(line->pointsVisible());  // いちご's one run
+    }
+    QCOMPARE(lines, 3);
+    const QString summary = chart->summary()->text();
+    for (const char* said : {"みかん 5kg  最安 1180 / 最高 1280 / 現在 1180",
+                             "バッテリー 10000mAh  最安 3480 / 最高 3980 / 現在 3480",
+                             "いちご  最安 500 / 最高 500 / 現在 500"}) {
+      QVERIFY2(summary.contains(said), qPrintable(summary));
+    }
+
+    window.chooseRows({1});
+    QTableWidget* decisions = window.notices()->decisions();
+    QCOMPARE(decisions->rowCount(), 1);
+    QCOMPARE(decisions->item(0, 0)->text() + decisions->item(0, 1)->text(),
+             QString("\"みかん\" below 1200する"));
+    QTableWidget* deliveries = window.notices()->deliveries();
+    QCOMPARE(deliveries->rowCount(), 1);
+    QCOMPARE(deliveries->item(0, 2)->text() + deliveries->item(0, 4)->text() +
+                 deliveries->item(0, 5)->text(),
+             QString("json://127.0.0.1/****失敗refused"));
+    window.chooseRows({0});
+    QCOMPARE(window.notices()->decisions()->rowCount(), 0);
+    QTableWidget* leftOut = window.leftOut()->lines();
+    QCOMPARE(leftOut->rowCount(), 1);
+    QCOMPARE(leftOut->item(0, 0)->text() + leftOut->item(0, 1)->text(),
+             QString("3日付・時刻・番号の数だけです"));
+
+    QComboBox* watches = window.watchBox();
+    QCOMPARE(watches->count(), 3);  // すべて, market, shop
+    watches->setCurrentIndex(watches->findText("shop"));
+    emit watches->activated(watches->currentIndex());
+    QCOMPARE(window.runList()->model()->rowCount(), 2);
+    QCOMPARE(chart->seriesList()->count(), 2);
+    QComboBox* hosts = window.hostBox();
+    hosts->setCurrentIndex(hosts->findText("b"));
+    emit hosts->activated(hosts->currentIndex());
+    QCOMPARE(window.runList()->model()->rowCount(), 0);
+
+    watches->setCurrentIndex(0);
+    emit watches->activated(0);
+    record("market", "b", u"いちご ￥480");
+    window.lookForNewRuns();
+    QCOMPARE(window.runList()->model()->rowCount(), 2);
+    QCOMPARE(window.runList()->model()->index(1, 3).data().toString(), QString("market"));
   }
 
   // Series past the CSV's bound are named in a box beside the export.

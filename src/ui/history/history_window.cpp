@@ -1,17 +1,13 @@
 #include "ui/history/history_window.h"
 
-#include <QChart>
-#include <QChartView>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDateTimeAxis>
 #include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
-#include <QLineSeries>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -21,16 +17,18 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTextEdit>
+#include <QTimer>
 #include <QVBoxLayout>
-#include <QValueAxis>
 #include <algorithm>
-#include <chrono>
+#include <set>
 
 #include "history/address.h"
 #include "history/display_diff.h"
 #include "history/export.h"
 #include "history/store.h"
 #include "textfile/file_io.h"
+#include "ui/history/history_chart.h"
+#include "ui/history/history_pages.h"
 #include "ui/history/run_list_model.h"
 
 namespace kelvane::ui {
@@ -40,21 +38,8 @@ QString fromU16(const std::u16string& text) {
   return QString::fromStdU16String(text);
 }
 
-// Milliseconds since the epoch of the history's own time format
-// (2026-12-07T21:42:16.125Z), read without a general date parser: a chart
-// of every run reads a hundred thousand of them.
-qint64 utcMillis(const std::string& iso) {
-  if (iso.size() < 23) return 0;
-  const auto number = [&iso](size_t at, size_t digits) {
-    int value = 0;
-    for (size_t i = at; i < at + digits; ++i) value = value * 10 + (iso[i] - '0');
-    return value;
-  };
-  using namespace std::chrono;
-  const sys_days day{year{number(0, 4)} / number(5, 2) / number(8, 2)};
-  return duration_cast<milliseconds>(day.time_since_epoch()).count() +
-         ((number(11, 2) * 60 + number(14, 2)) * 60 + number(17, 2)) * 1000LL + number(20, 3);
-}
+// How often the window looks for runs recorded meanwhile: one cheap query.
+constexpr int kPollMs = 3000;
 
 // The difference as HTML: removed lines on red, added on green, the
 // characters that differ inside a changed line darker.
@@ -82,16 +67,44 @@ QString diffHtml(const std::vector<history::DiffLine>& lines) {
 
 }  // namespace
 
-HistoryWindow::HistoryWindow(QString historyPath, QWidget* parent)
-    : QWidget(parent, Qt::Window), path_(std::move(historyPath)) {
+HistoryWindow::HistoryWindow(QString address, QWidget* parent)
+    : QWidget(parent, Qt::Window), address_(std::move(address)) {
   setObjectName(QStringLiteral("frmHistory"));
   setWindowTitle(QCoreApplication::translate("History", "履歴"));
   createControls();
-  resize(760, 480);
+  resize(1040, 600);
   reload();
+  poll_ = new QTimer(this);
+  poll_->setInterval(kPollMs);
+  connect(poll_, &QTimer::timeout, this, &HistoryWindow::lookForNewRuns);
+  poll_->start();
 }
 
 HistoryWindow::~HistoryWindow() = default;
+
+QWidget* HistoryWindow::createFilters() {
+  watchBox_ = new QComboBox;
+  watchBox_->setObjectName(QStringLiteral("watchBox"));
+  hostBox_ = new QComboBox;
+  hostBox_->setObjectName(QStringLiteral("hostBox"));
+  auto* row = new QWidget;
+  auto* layout = new QHBoxLayout(row);
+  layout->setContentsMargins(0, 0, 0, 0);
+  auto* watchLabel = new QLabel(QCoreApplication::translate("History", "ウォッチ(&W)"));
+  watchLabel->setBuddy(watchBox_);
+  auto* hostLabel = new QLabel(QCoreApplication::translate("History", "ホスト(&O)"));
+  hostLabel->setBuddy(hostBox_);
+  for (QComboBox* box : {watchBox_, hostBox_}) {
+    box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    box->setMinimumContentsLength(8);
+    connect(box, &QComboBox::activated, this, &HistoryWindow::filterChanged);
+  }
+  layout->addWidget(watchLabel);
+  layout->addWidget(watchBox_, 1);
+  layout->addWidget(hostLabel);
+  layout->addWidget(hostBox_, 1);
+  return row;
+}
 
 void HistoryWindow::createControls() {
   model_ = new RunListModel(this);
@@ -105,8 +118,17 @@ void HistoryWindow::createControls() {
   list_->setColumnWidth(0,
                         fontMetrics().horizontalAdvance(QStringLiteral("0000/00/00 00:00:00  ")));
   list_->setColumnWidth(1, fontMetrics().horizontalAdvance(QStringLiteral("MMMMMM")));
+  list_->setColumnWidth(2, fontMetrics().horizontalAdvance(QStringLiteral("MMMMMM")));
   connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &HistoryWindow::selectionChanged);
+  auto* runsLabel = new QLabel(QCoreApplication::translate("History", "実行(&R)"));
+  runsLabel->setBuddy(list_);
+  auto* listPane = new QWidget;
+  auto* listLayout = new QVBoxLayout(listPane);
+  listLayout->setContentsMargins(0, 0, 0, 0);
+  listLayout->addWidget(createFilters());
+  listLayout->addWidget(runsLabel);
+  listLayout->addWidget(list_, 1);
 
   display_ = new QPlainTextEdit;
   display_->setReadOnly(true);
@@ -118,30 +140,24 @@ void HistoryWindow::createControls() {
   diffLayout->setContentsMargins(4, 4, 4, 4);
   diffLayout->addWidget(diffTitle_);
   diffLayout->addWidget(diff_);
+  chart_ = new HistoryChart;
+  notices_ = new RunNoticesPage;
+  leftOut_ = new LeftOutPage;
 
-  seriesBox_ = new QComboBox;
-  connect(seriesBox_, &QComboBox::currentTextChanged, this, &HistoryWindow::showSeries);
-  chartView_ = new QChartView;
-  chartView_->setRenderHint(QPainter::Antialiasing);
-  auto* chartPage = new QWidget;
-  auto* chartLayout = new QVBoxLayout(chartPage);
-  chartLayout->setContentsMargins(4, 4, 4, 4);
-  chartLayout->addWidget(seriesBox_);
-  chartLayout->addWidget(chartView_);
-
+  // Alt and the underlined letter reach each page, as Ctrl+Tab does from
+  // inside the pages.
   tabs_ = new QTabWidget;
-  tabs_->addTab(display_, QCoreApplication::translate("History", "表示"));
-  tabs_->addTab(diffPage, QCoreApplication::translate("History", "差分"));
-  tabs_->addTab(chartPage, QCoreApplication::translate("History", "グラフ"));
-  connect(tabs_, &QTabWidget::currentChanged, this, [this](int page) {
-    if (page == kChartPage && chartStale_) showSeries(seriesBox_->currentText());
-  });
+  tabs_->addTab(display_, QCoreApplication::translate("History", "表示(&D)"));
+  tabs_->addTab(diffPage, QCoreApplication::translate("History", "差分(&F)"));
+  tabs_->addTab(chart_, QCoreApplication::translate("History", "グラフ(&G)"));
+  tabs_->addTab(notices_, QCoreApplication::translate("History", "通知(&T)"));
+  tabs_->addTab(leftOut_, QCoreApplication::translate("History", "系列に入らない行(&L)"));
 
   auto* splitter = new QSplitter;
-  splitter->addWidget(list_);
+  splitter->addWidget(listPane);
   splitter->addWidget(tabs_);
   splitter->setStretchFactor(1, 1);
-  splitter->setSizes({300, 460});
+  splitter->setSizes({340, 560});
 
   status_ = new QLabel;
   auto* reloadButton = new QPushButton(QCoreApplication::translate("History", "再読込(&U)"));
@@ -156,42 +172,95 @@ void HistoryWindow::createControls() {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(splitter, 1);
   layout->addLayout(buttons);
+  setTabOrder(watchBox_, hostBox_);
+  setTabOrder(hostBox_, list_);
+  setTabOrder(list_, tabs_);
+}
+
+void HistoryWindow::showStatus() {
+  const QString shown =
+      model_->rowCount() == static_cast<int>(model_->allRuns().size())
+          ? QCoreApplication::translate("History", "%1 回の実行").arg(model_->allRuns().size())
+          : QCoreApplication::translate("History", "%1 / %2 回の実行")
+                .arg(model_->rowCount())
+                .arg(model_->allRuns().size());
+  status_->setText(QStringLiteral("%1  %2").arg(
+      shown, QString::fromStdString(history::maskedAddress(address_.toStdString()))));
+}
+
+// The filter boxes: すべて and each watch and host the runs name, keeping
+// the choice. Taken from the runs read, not asked of the history: a server
+// would scan every run for them.
+void HistoryWindow::fillFilters() {
+  std::set<std::string> watches, hosts;
+  for (const history::RunRow& run : model_->allRuns()) {
+    if (!run.watch.empty()) watches.insert(run.watch);
+    if (!run.host.empty()) hosts.insert(run.host);
+  }
+  for (auto [box, names] : {std::pair{watchBox_, &watches}, std::pair{hostBox_, &hosts}}) {
+    const QString chosen = box->currentIndex() > 0 ? box->currentText() : QString();
+    if (box->count() == static_cast<int>(names->size()) + 1) continue;  // none new
+    const QSignalBlocker quiet(box);
+    box->clear();
+    box->addItem(QCoreApplication::translate("History", "すべて"));
+    for (const std::string& name : *names) box->addItem(QString::fromStdString(name));
+    box->setCurrentIndex(std::max(0, box->findText(chosen)));
+  }
 }
 
 void HistoryWindow::reload() {
   std::vector<history::RunRow> runs;
-  std::vector<std::string> labels;
   try {
-    if (!store_) store_ = std::make_unique<history::HistoryStore>(path_.toStdString(), true);
+    if (!store_) store_ = std::make_unique<history::HistoryStore>(address_.toStdString(), true);
     runs = store_->runs();
-    labels = store_->seriesLabels();
-    status_->setText(QCoreApplication::translate("History", "%1 回の実行  %2")
-                         .arg(runs.size())
-                         .arg(QString::fromStdString(history::maskedAddress(path_.toStdString()))));
   } catch (const std::exception& e) {
     store_.reset();
-    // No run has been recorded yet, or the file cannot be read: said, not shown as empty.
+    // No run has been recorded yet, or the history cannot be read: said, not shown as empty.
     status_->setText(QCoreApplication::translate("History", "履歴を読めません: %1")
                          .arg(QString::fromUtf8(e.what())));
   }
-  const QString series = seriesBox_->currentText();
   model_->setRuns(std::move(runs));
-  {
-    const QSignalBlocker quiet(seriesBox_);
-    seriesBox_->clear();
-    for (const std::string& label : labels) seriesBox_->addItem(QString::fromStdString(label));
-    if (!series.isEmpty()) seriesBox_->setCurrentText(series);
-  }
+  fillFilters();
+  chart_->setSource(store_.get(), model_);
+  filterChanged();
+}
+
+void HistoryWindow::filterChanged() {
+  RunFilter filter;
+  if (watchBox_->currentIndex() > 0) filter.watch = watchBox_->currentText().toStdString();
+  if (hostBox_->currentIndex() > 0) filter.host = hostBox_->currentText().toStdString();
+  model_->setFilter(filter);
   // The chart is drawn when its page is shown: over every run it takes as
   // long as reading the list.
-  chartStale_ = true;
-  if (tabs_->currentIndex() == kChartPage) showSeries(seriesBox_->currentText());
+  chart_->runsChanged();
+  if (store_) showStatus();
   if (model_->rowCount() > 0) chooseRows({model_->rowCount() - 1});
+}
+
+void HistoryWindow::lookForNewRuns() {
+  if (!store_) {
+    reload();  // the history may have been made since
+    return;
+  }
+  try {
+    if (store_->lastRunId() <= model_->lastId()) return;
+    const int before = model_->rowCount();
+    const bool atEnd = list_->selectionModel()->isRowSelected(before - 1, {});
+    model_->appendRuns(store_->runs(model_->lastId()));
+    fillFilters();
+    chart_->runsChanged();
+    showStatus();
+    // Following the newest run when it was the one shown.
+    if (atEnd && model_->rowCount() > before) chooseRows({model_->rowCount() - 1});
+  } catch (const std::exception& e) {
+    status_->setText(QCoreApplication::translate("History", "履歴を読めません: %1")
+                         .arg(QString::fromUtf8(e.what())));
+  }
 }
 
 void HistoryWindow::chooseRows(const QList<int>& rows) {
   QItemSelection selection;
-  for (const int row : rows) selection.select(model_->index(row, 0), model_->index(row, 2));
+  for (const int row : rows) selection.select(model_->index(row, 0), model_->index(row, 4));
   list_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
   if (!rows.isEmpty()) list_->scrollTo(model_->index(rows.back(), 0));
 }
@@ -203,9 +272,11 @@ void HistoryWindow::selectionChanged() {
   if (rows.isEmpty() || !store_) return;
   const history::RunRow& last = model_->run(rows.back());
   const int firstRow = rows.size() > 1 ? rows.front() : rows.back() - 1;
+  notices_->showRun(store_.get(), last.id);
   try {
     const std::u16string after = store_->display(last.displayId);
     display_->setPlainText(fromU16(after));
+    leftOut_->showDisplay(after);
     if (firstRow < 0) {
       diffTitle_->setText(QCoreApplication::translate("History", "最初の実行です"));
       diff_->setHtml(diffHtml(history::displayDiff(u"", after)));
@@ -219,48 +290,6 @@ void HistoryWindow::selectionChanged() {
     diffTitle_->setText(QCoreApplication::translate("History", "履歴を読めません: %1")
                             .arg(QString::fromUtf8(e.what())));
   }
-}
-
-void HistoryWindow::showSeries(const QString& label) {
-  chartStale_ = false;
-  auto* chart = new QChart;
-  chart->legend()->hide();
-  chart->setTitle(label);
-  if (store_ && !label.isEmpty()) {
-    QList<QPointF> points;
-    try {
-      for (const history::SeriesPoint& p : store_->series(label.toStdString())) {
-        points.append(QPointF(static_cast<qreal>(utcMillis(p.start)), p.value));
-      }
-    } catch (const std::exception&) {
-      points.clear();
-    }
-    auto* line = new QLineSeries;
-    line->setPointsVisible(points.size() <= 200);
-    line->replace(points);
-    chart->addSeries(line);
-    auto* time = new QDateTimeAxis;
-    time->setFormat(QStringLiteral("M/d H:mm"));
-    time->setLabelsAngle(-30);
-    time->setTickCount(4);
-    chart->addAxis(time, Qt::AlignBottom);
-    line->attachAxis(time);
-    auto* values = new QValueAxis;
-    values->setLabelFormat(QStringLiteral("%g"));
-    chart->addAxis(values, Qt::AlignLeft);
-    line->attachAxis(values);
-    if (!points.isEmpty()) {
-      const auto [low, high] =
-          std::minmax_element(points.begin(), points.end(),
-                              [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); });
-      const qreal margin = std::max<qreal>((high->y() - low->y()) * 0.1, 1);
-      values->setRange(low->y() - margin, high->y() + margin);
-      values->applyNiceNumbers();
-    }
-  }
-  QChart* old = chartView_->chart();
-  chartView_->setChart(chart);
-  delete old;
 }
 
 bool HistoryWindow::exportCsv(const QString& path) {
