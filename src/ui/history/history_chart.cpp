@@ -121,13 +121,15 @@ void HistoryChart::createControls() {
   fromLabel->setBuddy(from_);
   auto* toLabel = new QLabel(QCoreApplication::translate("History", "終了(&N)"));
   toLabel->setBuddy(to_);
-  auto* rangeRow = new QHBoxLayout;
-  for (QWidget* w :
-       std::initializer_list<QWidget*>{rangeLabel, rangeBox_, fromLabel, from_, toLabel, to_}) {
-    rangeRow->addWidget(w);
-  }
-  rangeRow->addStretch(1);
-
+  // Two short rows, so that the window fits a small screen.
+  auto* rangeRow = new QGridLayout;
+  rangeRow->addWidget(rangeLabel, 0, 0);
+  rangeRow->addWidget(rangeBox_, 0, 1);
+  rangeRow->addWidget(fromLabel, 1, 0);
+  rangeRow->addWidget(from_, 1, 1);
+  rangeRow->addWidget(toLabel, 1, 2);
+  rangeRow->addWidget(to_, 1, 3);
+  rangeRow->setColumnStretch(4, 1);
   view_ = new QChartView;
   view_->setRenderHint(QPainter::Antialiasing);
   view_->setFocusPolicy(Qt::StrongFocus);  // reached by Tab like the rest
