@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QListWidget>
+#include <QPen>
 #include <QScatterSeries>
 #include <QScrollArea>
 #include <QSplitter>
@@ -29,6 +30,14 @@
 
 namespace kelvane::ui {
 namespace {
+
+// A series keeps its colour, whichever others are charted beside it.
+QColor colourOf(int index) {
+  static constexpr QRgb kColours[] = {0x209fdf, 0xf6a625, 0xbf593e, 0x99ca53, 0x6d5fd5,
+                                      0x2ba686, 0xe05d9e, 0x7f7f7f, 0xb8a100, 0x1f5f9f};
+  const QColor colour(kColours[index % 10]);
+  return index < 10 ? colour : colour.darker(100 + 35 * (index / 10 % 3));
+}
 
 QString valueText(double value) {
   return QString::fromStdString(history::numberText(value));
@@ -204,6 +213,7 @@ void HistoryChart::listLabels() {
   for (size_t i = 0; i < shown.size(); ++i) {
     if (!shown[i]) continue;
     auto* item = new QListWidgetItem(QString::fromStdString(catalog_.labels()[i]), list_);
+    item->setData(Qt::UserRole, static_cast<int>(i));
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     const bool on = chosen_ ? before.contains(item->text()) : list_->count() <= 5;
     item->setCheckState(on ? Qt::Checked : Qt::Unchecked);
@@ -315,6 +325,11 @@ void HistoryChart::draw() {
     auto* line = new QLineSeries;
     auto* marks = new QScatterSeries;
     line->setName(label);
+    const QList<QListWidgetItem*> item = list_->findItems(label, Qt::MatchExactly);
+    // The whole pen: a colour alone leaves the theme's line width behind.
+    QPen pen(colourOf(item.isEmpty() ? 0 : item.front()->data(Qt::UserRole).toInt()));
+    pen.setWidth(2);
+    line->setPen(pen);
     QString summary = QCoreApplication::translate("History", "%1  この期間の値なし").arg(label);
     if (!shown.isEmpty()) {
       const auto [low, high] =
