@@ -14,6 +14,7 @@
 
 #include "acquisition/update_timer.h"
 #include "history/alerts.h"
+#include "history/postgres.h"
 #include "history/store.h"
 #include "ui/form1_fixture.h"
 #include "ui/history/history_chart.h"
@@ -69,8 +70,14 @@ class HistoryWindowTest : public QObject, protected Form1Fixture {
   // decisions and deliveries that followed a run; the lines left out of the
   // series; the list narrowed to a watch; runs recorded later come in.
   void aPriceTrackerOverWatchesAndHosts() {
-    const std::string file = path("tracker.sqlite").toStdString();
-    history::HistoryStore store(file);
+    // A file, or the server the test was started beside (PGHOST set, as
+    // tests/support/with-postgres.sh does).
+    const bool server = std::getenv("PGHOST") != nullptr;
+    const QString address = server ? QString("postgresql://") : path("tracker.sqlite");
+    if (server) {
+      history::PostgresDatabase("postgresql://").exec("DROP SCHEMA IF EXISTS kelvane CASCADE");
+    }
+    history::HistoryStore store(address.toStdString());
     const auto record = [&](const char* watch, const char* host, std::u16string display) {
       history::RunEntry run;
       run.start = std::chrono::system_clock::now();
@@ -91,7 +98,7 @@ class HistoryWindowTest : public QObject, protected Form1Fixture {
     book.logDelivery({"2026-12-07T00:00:00.000Z", "shop", shopRun, "json://127.0.0.1/****",
                       "\"みかん\" below 1200", "failed", "refused"});
 
-    HistoryWindow window(path("tracker.sqlite"));
+    HistoryWindow window(address);
     window.show();
     HistoryChart* chart = window.chart();
     window.tabs()->setCurrentIndex(HistoryWindow::ChartPage);
