@@ -34,7 +34,7 @@ void Form1::applyHistoryPlace() {
   }
   historyAddress_ = *address;
   // Named as kelvane-run --watch names the same watch's runs.
-  run_->setHistoryPath(historyAddress_, settings::watchName(settingsPath), settingsPath);
+  run_->watchRun().setHistoryPath(historyAddress_, settings::watchName(settingsPath), settingsPath);
   // The notices follow the runs of the new recorder and log there.
   applyNotifications();
 }

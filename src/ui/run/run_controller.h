@@ -68,13 +68,6 @@ class RunController : public QObject, private engine::Host, private run::Front {
   // The browser, made now if it does not exist yet.
   void ensureBrowser() { pages_->ensureBrowser(); }
   bool browserCreated() const { return pages_->browserCreated(); }
-  // Every run from now on is recorded in this history (empty: none) under
-  // the watch's name; a server history's spool lives beside the settings
-  // file.
-  void setHistoryPath(const std::string& path, const std::string& watch = {},
-                      const std::string& settingsPath = {}) {
-    run_.setHistoryPath(path, watch, settingsPath);
-  }
   run::WatchRun& watchRun() { return run_; }
 
  private:
