@@ -418,8 +418,12 @@ def failed_loads(args, folder, port, refused):
               "%.0f s after the last run by hand" % (time.monotonic() - last_hand_run))
         k.settled()
         before = len(log_entries(log))
-        k.menu("l")
-        k.wait_for(lambda: len(log_entries(log)) > before, 5, every=0.2)
+        # Another scenario's window taking the focus may close the menu
+        # before its key: one more try.
+        for _ in range(2):
+            k.menu("l")
+            if k.wait_for(lambda: len(log_entries(log)) > before, 5, every=0.2):
+                break
         entries = log_entries(log)
         check("automatic run shows the changed page", entries and entries[-1] == "price 202",
               repr(entries[-1:] if entries else None))
@@ -727,12 +731,12 @@ def main():
         "keyboard": lambda: keyboard_only(args, folder("keyboard")),
         "cache": lambda: cache(args, folder("cache"), port),
         "login": lambda: login(args, folder("login"), port),
-        "pick": lambda: pick(args, folder("pick"), port),
         "no-display": lambda: no_display(args, folder("no-display")),
         "wayland": lambda: wayland(args, folder("wayland")),
     }
-    chosen = args.only or list(waiting) + list(scenarios)
-    unknown = [name for name in chosen if name not in waiting and name not in scenarios]
+    chosen = args.only or list(waiting) + list(scenarios) + ["pick"]
+    unknown = [name for name in chosen
+               if name not in waiting and name not in scenarios and name != "pick"]
     if unknown:
         parser.error("no scenario named " + ", ".join(unknown))
     threads = [threading.Thread(target=waiting[name]) for name in waiting if name in chosen]
@@ -745,6 +749,10 @@ def main():
             scenario()
     for t in threads:
         t.join()
+    # The pick presses keys (Return among them) that a window of the
+    # scenarios above would take as its own: it runs once they are over.
+    if "pick" in chosen:
+        pick(args, folder("pick"), port)
 
     failed = [r for r in results if not r[1]]
     worst = max(times.items(), key=lambda kv: kv[1]) if times else ("-", 0)
