@@ -1,5 +1,7 @@
 #include "cli/suggest_command.h"
 
+#include <malloc.h>
+
 #include "cli/output.h"
 #include "cli/run_session.h"
 #include "cli/runner.h"
@@ -95,6 +97,12 @@ bool print(const std::vector<Text>& script, std::FILE* out, std::FILE* err) {
 }  // namespace
 
 int suggest(const Options& options, std::FILE* out, std::FILE* err) {
+  // The page is read once, then the lines found run over copies of it
+  // several times: the memory one step gives back is kept for the next
+  // instead of going back to the system, which would hand it out again at
+  // the cost of a fault per page.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
   if (!options.script.empty() && !textfile::readFileBytes(options.script)) {
     writeMessage(err, "cannot read script: " + options.script);
     return kExitUsage;

@@ -35,6 +35,17 @@ void preferLargePages(void* data, size_t bytes) {
 #endif
 }
 
+void prefault(void* data, size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+  const auto at = reinterpret_cast<uintptr_t>(data);
+  const uintptr_t from = roundUp(at, pageSize()), to = roundDown(at + bytes, pageSize());
+  if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+#else
+  (void)data;
+  (void)bytes;
+#endif
+}
+
 const void* releasePages(const void* begin, const void* end) {
   const uintptr_t from = roundUp(reinterpret_cast<uintptr_t>(begin), pageSize());
   const uintptr_t to = roundDown(reinterpret_cast<uintptr_t>(end), pageSize());

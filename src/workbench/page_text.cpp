@@ -8,51 +8,75 @@
 #include <string_view>
 
 #include "textfile/text_codec.h"
+#include "workbench/parse_blocks.h"
 
 namespace kelvane::workbench {
 namespace {
 
-// HT as UTF-8 for the parser, and for each byte offset the HT index of the
-// character it belongs to.
-struct Utf8Page {
-  std::string bytes;
-  std::vector<uint32_t> index;  // bytes.size() + 1 entries
-};
-
-Utf8Page toUtf8(TextView ht) {
-  Utf8Page p;
-  p.bytes.reserve(ht.size() * 2);
-  p.index.reserve(ht.size() * 2 + 1);
-  for (size_t i = 0; i < ht.size();) {
-    const size_t at = i;
-    uint32_t c = ht[i++];
-    if (c >= 0xD800 && c <= 0xDBFF && i < ht.size() && ht[i] >= 0xDC00 && ht[i] <= 0xDFFF)
-      c = 0x10000 + ((c - 0xD800) << 10) + (ht[i++] - 0xDC00);
-    else if (c >= 0xD800 && c <= 0xDFFF)
-      c = 0xFFFD;
-    char b[4];
-    size_t n;
-    if (c < 0x80) {
-      b[0] = static_cast<char>(c), n = 1;
-    } else if (c < 0x800) {
-      b[0] = static_cast<char>(0xC0 | (c >> 6)), b[1] = static_cast<char>(0x80 | (c & 0x3F)), n = 2;
-    } else if (c < 0x10000) {
-      b[0] = static_cast<char>(0xE0 | (c >> 12)),
-      b[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      b[2] = static_cast<char>(0x80 | (c & 0x3F)), n = 3;
-    } else {
-      b[0] = static_cast<char>(0xF0 | (c >> 18)),
-      b[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      b[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
-      b[3] = static_cast<char>(0x80 | (c & 0x3F));
-      n = 4;
+// HT as UTF-8 for the parser, and the HT index of every 16th byte, from
+// which the index of any byte is counted: an index per byte would take
+// four times the page's bytes.
+class Utf8Page {
+ public:
+  explicit Utf8Page(TextView ht) : size_(ht.size()) {
+    bytes_.reserve(ht.size() * 3);
+    marks_.reserve(ht.size() * 3 / kStep + 2);
+    for (size_t i = 0; i < ht.size();) {
+      const size_t at = i;
+      uint32_t c = ht[i++];
+      if (c >= 0xD800 && c <= 0xDBFF && i < ht.size() && ht[i] >= 0xDC00 && ht[i] <= 0xDFFF)
+        c = 0x10000 + ((c - 0xD800) << 10) + (ht[i++] - 0xDC00);
+      else if (c >= 0xD800 && c <= 0xDFFF)
+        c = 0xFFFD;
+      char b[4];
+      size_t n;
+      if (c < 0x80) {
+        b[0] = static_cast<char>(c), n = 1;
+      } else if (c < 0x800) {
+        b[0] = static_cast<char>(0xC0 | (c >> 6)), b[1] = static_cast<char>(0x80 | (c & 0x3F));
+        n = 2;
+      } else if (c < 0x10000) {
+        b[0] = static_cast<char>(0xE0 | (c >> 12)),
+        b[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        b[2] = static_cast<char>(0x80 | (c & 0x3F)), n = 3;
+      } else {
+        b[0] = static_cast<char>(0xF0 | (c >> 18)),
+        b[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        b[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+        b[3] = static_cast<char>(0x80 | (c & 0x3F));
+        n = 4;
+      }
+      // A mark for each multiple of kStep among this character's bytes: the
+      // index of the first character that starts there or after it.
+      const size_t end = bytes_.size() + n;
+      for (size_t m = marks_.size() * kStep; m < end; m += kStep)
+        marks_.push_back(static_cast<uint32_t>(m == bytes_.size() ? at : i));
+      bytes_.append(b, n);
     }
-    p.bytes.append(b, n);
-    p.index.insert(p.index.end(), n, static_cast<uint32_t>(at));
   }
-  p.index.push_back(static_cast<uint32_t>(ht.size()));
-  return p;
-}
+  const std::string& bytes() const { return bytes_; }
+
+  // The HT index of the character byte `byte` belongs to (HT's size past
+  // the end).
+  uint32_t at(size_t byte) const {
+    if (byte >= bytes_.size()) return static_cast<uint32_t>(size_);
+    // Back to the character's first byte.
+    while (byte > 0 && (static_cast<unsigned char>(bytes_[byte]) & 0xC0) == 0x80) --byte;
+    size_t k = byte / kStep * kStep;
+    uint32_t index = marks_[byte / kStep];
+    for (; k < byte; ++k) {
+      const auto c = static_cast<unsigned char>(bytes_[k]);
+      if ((c & 0xC0) != 0x80) index += c >= 0xF0 ? 2 : 1;
+    }
+    return index;
+  }
+
+ private:
+  static constexpr size_t kStep = 16;
+  std::string bytes_;
+  std::vector<uint32_t> marks_;
+  size_t size_;
+};
 
 // The walk recurses; what lies deeper than this is left out of the text
 // (a browser shows no more than some hundreds of levels either).
@@ -169,7 +193,7 @@ class Builder {
     return name;
   }
 
-  uint32_t at(size_t byte) const { return utf8_.index[std::min(byte, utf8_.index.size() - 1)]; }
+  uint32_t at(size_t byte) const { return utf8_.at(byte); }
 
   void breakLine() { pendingSpace_ = !out_.text.empty(); }
 
@@ -241,45 +265,6 @@ class Builder {
   uint32_t lastEnd_ = 0;
 };
 
-// The parser's blocks, taken from large chunks and given back all at once
-// when the tree is done with: the parser makes some hundreds of thousands of
-// small blocks for a page of a megabyte, and the system's allocator spends
-// more time on them than the parse itself.
-class BlockPool {
- public:
-  ~BlockPool() {
-    for (char* chunk : chunks_) std::free(chunk);
-  }
-  static void* allocate(void* self, size_t size) {
-    return static_cast<BlockPool*>(self)->take(size);
-  }
-  static void deallocate(void*, void*) {}
-
- private:
-  static constexpr size_t kChunk = size_t{1} << 20;
-  void* take(size_t size) {
-    size = (size + alignof(std::max_align_t) - 1) & ~(alignof(std::max_align_t) - 1);
-    if (size > kChunk / 4) {
-      // Large blocks (the parser's growing vectors) on their own.
-      chunks_.push_back(static_cast<char*>(std::malloc(size)));
-      return chunks_.back();
-    }
-    if (left_ < size) {
-      chunks_.push_back(static_cast<char*>(std::malloc(kChunk)));
-      next_ = chunks_.back();
-      left_ = next_ ? kChunk : 0;
-      if (!next_) return nullptr;
-    }
-    void* block = next_;
-    next_ += size;
-    left_ -= size;
-    return block;
-  }
-  std::vector<char*> chunks_;
-  char* next_ = nullptr;
-  size_t left_ = 0;
-};
-
 }  // namespace
 
 TextView PageText::shownOf(const PageElement& e) const {
@@ -297,15 +282,27 @@ bool PageText::holds(int32_t a, int32_t b) const {
 
 PageText readPageText(TextView ht) {
   PageText page;
-  const Utf8Page utf8 = toUtf8(ht);
-  BlockPool pool;
+  const Utf8Page utf8(ht);
+  // The parser takes up to some sixteen times the page's UTF-8 bytes (a
+  // list of short items).
+  ParseBlocks pool(utf8.bytes().size() * 16);
   GumboOptions options = kGumboDefaultOptions;
   options.max_errors = 0;
-  options.allocator = &BlockPool::allocate;
-  options.deallocator = &BlockPool::deallocate;
+  options.allocator = &ParseBlocks::allocate;
+  options.deallocator = &ParseBlocks::deallocate;
   options.userdata = &pool;
-  GumboOutput* output = gumbo_parse_with_options(&options, utf8.bytes.data(), utf8.bytes.size());
+  GumboOutput* output =
+      gumbo_parse_with_options(&options, utf8.bytes().data(), utf8.bytes().size());
   if (!output) return page;
+  // Room for the most the page can give, taken once: growing these by
+  // copying would touch several times the memory they end with. What is
+  // never written costs no memory.
+  page.elements.reserve(static_cast<size_t>(std::count(ht.begin(), ht.end(), u'<')) + 8);
+  const size_t most = ht.size() + page.elements.capacity() + 1;
+  page.text.reserve(most);
+  page.from.reserve(most);
+  page.to.reserve(most);
+  page.owner.reserve(most);
   Builder builder(ht, utf8, page);
   builder.element(output->root, -1, 0);
   gumbo_destroy_output(&options, output);
