@@ -159,6 +159,12 @@ class Engine {
   void resetLoop() { loop_ = LoopState{}; }
 
   void setMaxBufferLength(size_t n) { maxBufferLength_ = n; }
+  // For runs nobody follows line by line (the workbench trying lines out):
+  // a loop pass that leaves every buffer as the pass before it left them
+  // ends the loop, as every further pass would do the same again. Only
+  // loops whose lines neither read the clock nor load a page; not while a
+  // search observer listens.
+  void setEndSettledLoops(bool on) { endSettledLoops_ = on; }
   // Null (the default) for no observer.
   void setSearchObserver(SearchObserver* observer) { searchObserver_ = observer; }
 
@@ -226,6 +232,8 @@ class Engine {
   void cmdLoop(int16_t);
   void cmdLoopEnd(int16_t);
   void cmdNothing(int16_t) {}
+  // Whether the loop's pass that ends at line loopEnd changed no buffer.
+  bool passSettled(int16_t loopEnd);
 
   Host& host_;
   TextBuffer ht_;
@@ -249,6 +257,20 @@ class Engine {
   bool urlFromPage_ = false;
   size_t maxBufferLength_ = kDefaultMaxBufferLength;
   SearchObserver* searchObserver_ = nullptr;
+  bool endSettledLoops_ = false;
+  // The loop passSettled looks at: its LOOPEND line, whether its lines may
+  // settle, and each buffer as the last pass left it: its count of
+  // changes, whether it is from a page, and its text when short.
+  struct PassEnd {
+    uint64_t changes = 0;
+    bool fromPage = false;
+    bool kept = false;  // text holds the buffer's text
+    Text text;
+  };
+  int16_t settleLoopEnd_ = -1;
+  bool settleable_ = false;
+  bool settleMarked_ = false;
+  std::array<PassEnd, 8> passEnds_;
   static_assert(std::atomic<bool>::is_always_lock_free);
   std::atomic<bool> interrupted_{false};
 };

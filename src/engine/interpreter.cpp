@@ -281,9 +281,55 @@ void Engine::cmdLoop(int16_t lineIndex) {
   loop_.counter = 0;
   loop_.count = scriptCount(operand(1).view());
   loop_.active = true;
+  settleLoopEnd_ = -1;
 }
 
-void Engine::cmdLoopEnd(int16_t) {
+bool Engine::passSettled(int16_t loopEnd) {
+  if (settleLoopEnd_ != loopEnd) {
+    // Each pass runs the same lines in the same order (the language has no
+    // branches), so a pass that starts from the buffers the pass before
+    // started from does what it did: unless a line reads the clock or
+    // loads a page.
+    settleLoopEnd_ = loopEnd;
+    settleMarked_ = false;
+    settleable_ = true;
+    for (int16_t i = static_cast<int16_t>(loop_.start + 1); i < loopEnd; ++i) {
+      const ParsedLine& line = parsed_[static_cast<size_t>(i)];
+      if (line.command &&
+          (line.command->run == &Engine::cmdTime || line.command->run == &Engine::cmdDate ||
+           line.command->run == &Engine::cmdUrl))
+        settleable_ = false;
+      for (const Field& f : line.fields)
+        if (f.name && (f.name->id == BufferId::Time || f.name->id == BufferId::Date))
+          settleable_ = false;
+    }
+  }
+  if (!settleable_) return false;
+  // A buffer is as the last pass left it when no line changed it since, or
+  // when its text, kept then, reads the same. A long text is not kept: a
+  // loop that keeps changing one does not end early.
+  constexpr size_t kKeptMost = 4096;
+  const std::array<const TextBuffer*, 8> buffers = {&ht_,      &d_,       &vars_[0], &vars_[1],
+                                                    &vars_[2], &vars_[3], &vars_[4], &title_};
+  bool settled = settleMarked_;
+  for (size_t k = 0; k < buffers.size(); ++k) {
+    const TextBuffer& b = *buffers[k];
+    PassEnd& last = passEnds_[k];
+    const bool same = b.fromPage() == last.fromPage &&
+                      (b.changes() == last.changes || (last.kept && b.view() == last.text));
+    settled = settled && same;
+    if (b.changes() != last.changes) {
+      last.kept = b.size() <= kKeptMost;
+      if (last.kept) last.text.assign(b.view());
+    }
+    last.changes = b.changes();
+    last.fromPage = b.fromPage();
+  }
+  settleMarked_ = true;
+  return settled;
+}
+
+void Engine::cmdLoopEnd(int16_t lineIndex) {
   host_.processEvents();
   if (!loop_.active) {
     loop_.start = 0;
@@ -294,8 +340,12 @@ void Engine::cmdLoopEnd(int16_t) {
   }
   ++loop_.counter;
   if (loop_.counter < loop_.count) {
-    loop_.jump = true;
-    return;
+    if (!endSettledLoops_ || searchObserver_ || stopFlag_ || !passSettled(lineIndex)) {
+      loop_.jump = true;
+      return;
+    }
+    // Settled: the loop ends as after its last pass.
+    loop_.counter = loop_.count;
   }
   // The body has run at least once; LoopCounter keeps its last value.
   loop_.start = 0;

@@ -47,11 +47,15 @@ void TextBuffer::assign(TextView value) {
   if (aliases(value)) {
     // A piece of this very buffer: narrow in place, no copy.
     const size_t start = static_cast<size_t>(value.data() - store_.data());
+    if (start != begin_ || value.size() != size()) ++changes_;
     store_.resize(start + value.size());
     begin_ = start;
     released_ = std::min(released_, begin_);
     return;
   }
+  // The same text again: nothing to copy.
+  if (value == view()) return;
+  ++changes_;
   if (value.size() > store_.capacity()) makeRoom(0, value.size());
   store_.assign(value);
   begin_ = 0;
@@ -60,6 +64,7 @@ void TextBuffer::assign(TextView value) {
 
 void TextBuffer::take(Text&& value) {
   ++version_;
+  if (value != view()) ++changes_;
   store_ = std::move(value);
   begin_ = 0;
   released_ = 0;
@@ -74,6 +79,7 @@ void TextBuffer::append(TextView value) {
     --version_;
     return;
   }
+  ++changes_;
   // Compact only when the dropped front outweighs the text, so a loop that
   // both drops and appends stays linear.
   if (begin_ > 0 && begin_ >= store_.size() - begin_) compact();
@@ -101,6 +107,7 @@ void TextBuffer::releaseDroppedFront() {
 
 void TextBuffer::clear() {
   ++version_;
+  if (!empty()) ++changes_;
   store_.clear();
   begin_ = 0;
   released_ = 0;
@@ -109,7 +116,9 @@ void TextBuffer::clear() {
 void TextBuffer::dropFront(size_t n) {
   ++version_;
   // The dropped text stays in place: the caller may still hold a view of it.
-  begin_ += n < size() ? n : size();
+  const size_t dropped = n < size() ? n : size();
+  if (dropped > 0) ++changes_;
+  begin_ += dropped;
 }
 
 }  // namespace kelvane::engine

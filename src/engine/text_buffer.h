@@ -34,6 +34,10 @@ class TextBuffer {
   // Counts every change, so observers (the window, the tracer) can tell
   // whether the buffer changed without comparing texts.
   uint64_t version() const { return version_; }
+  // Counts only the changes of the text itself: a write that leaves the
+  // text as it was (an empty append, a narrowing to the whole) moves the
+  // version but not this.
+  uint64_t changes() const { return changes_; }
 
   // Whether any of the text came from a page (the page text, or a piece cut
   // from it): the engine keeps this as lines write the buffer, and an
@@ -52,6 +56,7 @@ class TextBuffer {
   // The dropped front below this index has been given back.
   size_t released_ = 0;
   uint64_t version_ = 0;
+  uint64_t changes_ = 0;
   bool fromPage_ = false;
 };
 

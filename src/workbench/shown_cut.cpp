@@ -61,6 +61,7 @@ void readReference(TextView reference, TextView shown, TextView target, TextView
 std::optional<Text> runLines(TextView page, const std::vector<Text>& lines, TextView dest) {
   QuietHost host;
   engine::Engine engine(host);
+  engine.setEndSettledLoops(true);
   engine.ht().assign(page);
   Text script;
   for (const Text& l : lines) script += l + u"\r\n";

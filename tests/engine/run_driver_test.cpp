@@ -27,6 +27,46 @@ TEST(RunDriver, LoopBodyRunsCountTimesAndTheLoopLineOnce) {
   EXPECT_FALSE(b.engine.loop().active);
 }
 
+// A run that ends settled loops early leaves every buffer, the outcome and
+// the loop counter as the full run does; only a loop whose passes stop
+// changing anything (the picker's walk past the last item) runs fewer lines.
+TEST(RunDriver, EndingSettledLoopsEarlyChangesNoResult) {
+  const std::u16string page = u"<ul><li><a>x</a> 10</li><li><a>y</a> 20</li></ul>";
+  const struct {
+    std::initializer_list<std::u16string_view> lines;
+    bool shorter;
+  } cases[] = {
+      // Past the last item HT stops changing and each pass writes nothing.
+      {{u"GHA\tHT\tHT\t\"<ul>\"", u"GHB\tHT\tHT\t\"</ul>\"", u"GHA\tHT\tHT\t\"<li>\"",
+        u"CON\tHT\t\"<li>\"", u"LOOP\t\"9\"", u"GETB\tHT\tV1\t\"<li>\"", u"GHA\tHT\tHT\t\"<li>\"",
+        u"GETC\tV1\tV2\t\"<a>\"\t\"</a>\"", u"PUT\tV2\tD", u"LOOPEND", u"TITLE\t\"t\""},
+       true},
+      // D grows at every pass.
+      {{u"LOOP\t\"5\"", u"PUT\t\"a\"\tD", u"LOOPEND"}, false},
+      // The clock is read: never ended early, though it reads the same here.
+      {{u"LOOP\t\"5\"", u"REPLACE\tTIME\tV1", u"LOOPEND"}, false},
+      // A pass changes V1 back and forth, and ends with it as it was.
+      {{u"REPLACE\t\"k\"\tV1", u"LOOP\t\"6\"", u"CON\tV1\t\"z\"", u"CUTAN\tV1\t1", u"PUT\tV1\tV2",
+        u"CUTAN\tV2\t1", u"LOOPEND"},
+       true},
+      {{u"LOOP\t\"0\"", u"REPLACE\t\"q\"\tV4", u"LOOPEND"}, false},
+  };
+  for (const auto& c : cases) {
+    Bench full, settled;
+    settled.engine.setEndSettledLoops(true);
+    for (Bench* b : {&full, &settled}) b->engine.ht().assign(page);
+    EXPECT_EQ(settled.run(c.lines), full.run(c.lines));
+    EXPECT_EQ(settled.ht(), full.ht());
+    EXPECT_EQ(settled.d(), full.d());
+    for (int n = 1; n <= 5; ++n) EXPECT_EQ(settled.v(n), full.v(n)) << n;
+    EXPECT_TRUE(settled.engine.title().view() == full.engine.title().view());
+    EXPECT_EQ(settled.engine.loop().counter, full.engine.loop().counter);
+    EXPECT_EQ(settled.host.messages, full.host.messages);
+    EXPECT_EQ(settled.host.selected.size() < full.host.selected.size(), c.shorter)
+        << full.host.selected.size();
+  }
+}
+
 TEST(RunDriver, LoopErrors) {
   Bench nested;
   EXPECT_EQ(nested.run({u"LOOP\t\"2\"", u"LOOP\t\"2\"", u"PUT\t\"x\"\tD", u"LOOPEND"}),

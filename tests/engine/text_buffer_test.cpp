@@ -78,6 +78,18 @@ TEST(TextBuffer, EveryChangeMovesTheVersion) {
   const auto v1 = b.version();
   b.dropFront(0);
   EXPECT_NE(b.version(), v1);
+  // Only writes that change the text count as changes.
+  EXPECT_EQ(b.changes(), 0u);
+  b.assign(u"abc");
+  b.assign(b.view());
+  b.assign(std::u16string(u"abc"));
+  b.take(std::u16string(u"abc"));
+  EXPECT_EQ(b.changes(), 1u);
+  b.assign(b.view().substr(1));
+  b.append(b.view());
+  b.dropFront(1);
+  EXPECT_EQ(b.changes(), 4u);
+  EXPECT_TRUE(b.view() == u"cbc");
 }
 
 }  // namespace
