@@ -5,12 +5,12 @@
 #include <unicode/utf16.h>
 
 namespace kelvane::workbench {
-namespace {
-
 bool spaceLike(char32_t c) {
   return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f' || c == 0x00A0 ||
          c == 0x3000;
 }
+
+namespace {
 
 // Each code point in its compatibility decomposition, case folded; for each
 // unit of the result the index of the code point it came from.

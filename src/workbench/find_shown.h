@@ -15,6 +15,9 @@ struct ShownMatch {
   bool folded = false;        // found only once forms and case were folded
 };
 
+// What counts as white space in text compared as shown.
+bool spaceLike(char32_t c);
+
 // White space runs made one space, the ends trimmed.
 Text collapsedWhiteSpace(TextView text);
 

@@ -198,7 +198,7 @@ ListResult suggestList(TextView ht, const PageText& page, size_t shownBegin, siz
     ++tries;
     std::vector<Text> lines = skeleton.scriptOf(plan);
     const auto shown = runLines(ht, lines);
-    if (!shown || displayLines(*shown) != plan.expected) {
+    if (!shown || !displayIs(*shown, plan.expected)) {
       result.why = "the lines found do not give every item as shown";
       continue;
     }
@@ -206,10 +206,10 @@ ListResult suggestList(TextView ht, const PageText& page, size_t shownBegin, siz
     for (int32_t i : plan.members)
       spans.emplace_back(page.elements[i].start, page.elements[skeleton.groupLast(i)].end);
     bool holds = true;
-    for (const PageVariant& v : listVariants(ht, spans, plan.expected)) {
-      const auto d = runLines(v.html, lines);
-      if (!d || displayLines(*d) != v.expected) {
-        result.why = std::string("the lines found fail on the page with ") + v.name;
+    for (size_t k = 0; auto v = listVariant(k, ht, spans, plan.expected); ++k) {
+      const auto d = runLines(std::move(v->html), lines);
+      if (!d || !displayIs(*d, v->expected)) {
+        result.why = std::string("the lines found fail on the page with ") + v->name;
         holds = false;
         break;
       }

@@ -44,5 +44,8 @@ inline bool literalFits(engine::TextView s) {
 // nothing when the run stopped.
 std::optional<engine::Text> runLines(engine::TextView page, const std::vector<engine::Text>& lines,
                                      engine::TextView dest = u"D");
+// The same on a page of its own, taken over without a copy.
+std::optional<engine::Text> runLines(engine::Text&& page, const std::vector<engine::Text>& lines,
+                                     engine::TextView dest = u"D");
 
 }  // namespace kelvane::workbench

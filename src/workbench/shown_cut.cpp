@@ -58,11 +58,10 @@ void readReference(TextView reference, TextView shown, TextView target, TextView
 
 }  // namespace
 
-std::optional<Text> runLines(TextView page, const std::vector<Text>& lines, TextView dest) {
-  QuietHost host;
-  engine::Engine engine(host);
-  engine.setEndSettledLoops(true);
-  engine.ht().assign(page);
+namespace {
+
+// The destination's text after lines run on the page the engine's HT holds.
+std::optional<Text> runOn(engine::Engine& engine, const std::vector<Text>& lines, TextView dest) {
   Text script;
   for (const Text& l : lines) script += l + u"\r\n";
   if (engine.runScriptText(script) != engine::RunOutcome::Normal) return std::nullopt;
@@ -71,6 +70,24 @@ std::optional<Text> runLines(TextView page, const std::vector<Text>& lines, Text
   const engine::BufferName* buffer = engine::findBufferName(name);
   if (!buffer || !buffer->stored) return std::nullopt;
   return Text(engine.buffer(buffer->id).view());
+}
+
+}  // namespace
+
+std::optional<Text> runLines(TextView page, const std::vector<Text>& lines, TextView dest) {
+  QuietHost host;
+  engine::Engine engine(host);
+  engine.setEndSettledLoops(true);
+  engine.ht().assign(page);
+  return runOn(engine, lines, dest);
+}
+
+std::optional<Text> runLines(Text&& page, const std::vector<Text>& lines, TextView dest) {
+  QuietHost host;
+  engine::Engine engine(host);
+  engine.setEndSettledLoops(true);
+  engine.ht().take(std::move(page));
+  return runOn(engine, lines, dest);
 }
 
 ShownCut shownCutOf(TextView markup) {
