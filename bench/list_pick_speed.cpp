@@ -4,9 +4,11 @@
 // load); then a click in the workbench on the page already read (the
 // element's piece and list lines, checked on the variants); medians.
 //   bench_list_pick_speed [PAGE TEXT] [ROUNDS]
+//   bench_list_pick_speed --write-page FILE
 // Without a page, a shop page of 1 MB is made: a sidebar repeating a
 // product, then thousands of items with generated ids and prices written
-// <b>1,280</b><small>円（税込）</small>.
+// <b>1,280</b><small>円（税込）</small>; --write-page only writes it, for
+// timing kelvane-run on it (bench/suggest.sh).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -61,6 +63,12 @@ int main(int argc, char** argv) {
   std::string bytes;
   std::string text = "商品 5 号 5kg";
   int rounds = 11;
+  if (argc == 3 && std::string(argv[1]) == "--write-page") {
+    std::FILE* out = std::fopen(argv[2], "wb");
+    const std::string page = shopPage(size_t{1} << 20);
+    const bool written = out && std::fwrite(page.data(), 1, page.size(), out) == page.size();
+    return out && std::fclose(out) == 0 && written ? 0 : 2;
+  }
   if (argc >= 3) {
     const auto file = kelvane::textfile::readFileBytes(argv[1]);
     if (!file) return 2;
