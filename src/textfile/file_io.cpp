@@ -134,6 +134,7 @@ std::optional<std::string> readRegularFile(const std::string& path, size_t maxBy
     std::string bytes;
     bytes.reserve(static_cast<size_t>(std::min<uint64_t>(size, maxBytes)));
     preferLargePages(bytes.data(), bytes.capacity());
+    prefault(bytes.data(), bytes.capacity());
     char chunk[1 << 16];
     while (bytes.size() < maxBytes) {
       const size_t want = std::min(sizeof chunk, maxBytes - bytes.size());

@@ -205,6 +205,7 @@ std::optional<std::u16string> tryDecodeUtf8(std::string_view bytes) {
   std::u16string out;
   out.reserve(utf16Length(bytes));
   preferLargePages(out.data(), out.capacity() * sizeof(char16_t));
+  prefault(out.data(), out.capacity() * sizeof(char16_t));
   constexpr size_t kPiece = 1024;
   char16_t piece[kPiece];
   while (!bytes.empty()) {

@@ -10,7 +10,8 @@
 namespace kelvane::workbench {
 
 ParseBlocks::ParseBlocks(size_t expected)
-    : nextRegion_(std::max(kChunk * 4, (expected + kChunk - 1) & ~(kChunk - 1))) {}
+    : expected_(expected),
+      nextRegion_(std::max(kChunk * 4, (expected + kChunk - 1) & ~(kChunk - 1))) {}
 
 ParseBlocks::~ParseBlocks() {
   for (char* region : regions_) std::free(region);
@@ -62,9 +63,9 @@ void* ParseBlocks::cut(Run& run, Kind kind, size_t size, size_t align) {
   if (!run.next || run.left < pad + size) {
     char* chunk = newChunk(kind, kChunk);
     if (!chunk) return nullptr;
-    // A parse that filled a chunk is a large one: the next chunk will be
-    // filled too (the first is left to fill as a small page needs).
-    if (run.next) textfile::prefault(chunk, kChunk);
+    // A large parse fills its chunks: those of a page expected to take
+    // several, and any after a first one filled.
+    if (run.next || expected_ >= 4 * kChunk) textfile::prefault(chunk, kChunk);
     run = {chunk + kHead, kChunk - kHead};
     pad = 0;
   }

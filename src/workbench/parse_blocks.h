@@ -45,6 +45,7 @@ class ParseBlocks {
   std::vector<char*> regions_;
   char* region_ = nullptr;  // what is left of the last region
   size_t regionLeft_ = 0;
+  size_t expected_;
   size_t nextRegion_;
   Run mixed_, small8_, small16_;
   // Small blocks given back, each holding the next one's address.
