@@ -39,15 +39,20 @@ char* ParseBlocks::newChunk(Kind kind, size_t bytes) {
     // A new region, twice the last, at least as large as the chunk: the
     // rest of the last one stays unused (it was never touched).
     size_t size = std::max(nextRegion_, bytes);
-    auto* region = static_cast<char*>(std::aligned_alloc(kChunk, size));
+    auto* region = static_cast<char*>(std::malloc(size + kChunk));
     if (!region && size > bytes) {
       // Where the system will not set so much aside, a region per chunk.
       size = bytes;
-      region = static_cast<char*>(std::aligned_alloc(kChunk, size));
+      region = static_cast<char*>(std::malloc(size + kChunk));
     }
     if (!region) return nullptr;
+    // Aligned within a plain block, not by the allocator: a block it
+    // aligned is smaller when given back than when asked for, so that the
+    // system's allocator would ask the system anew for the next one of the
+    // same size instead of keeping it for reuse.
     regions_.push_back(region);
-    region_ = region;
+    const auto at = reinterpret_cast<uintptr_t>(region);
+    region_ = region + ((kChunk - at % kChunk) % kChunk);
     regionLeft_ = size;
     nextRegion_ = size * 2;
   }
