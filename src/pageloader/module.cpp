@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include "acquisition/page_loader.h"
@@ -62,6 +63,14 @@ Session& startSession() {
     QStringList switches;
     if (!kelvane::platform::measureSwitchedOff("KELVANE_WITHOUT_ONE_RENDERER")) {
       switches << QStringLiteral("--renderer-process-limit=1");
+    }
+    // The browser starts two template processes: one for the sandboxed
+    // pages and one for helper processes that run outside it. Qt WebEngine
+    // runs its helpers (the network, the graphics) inside kelvane-run's own
+    // process, so the second template only takes memory. The pages keep
+    // their sandbox.
+    if (!kelvane::platform::measureSwitchedOff("KELVANE_WITHOUT_ONE_TEMPLATE")) {
+      switches << QStringLiteral("--no-unsandboxed-zygote");
     }
     kelvane::platform::setBrowserSwitches(switches);
     session->app = std::make_unique<QApplication>(session->argc, session->argv);
@@ -187,6 +196,14 @@ extern "C" __attribute__((visibility("default"))) void kelvane_pageloader_leave_
     session->browser->leavePage();
   }
   if (session && session->cookies) session->cookies->sync();
+#ifdef __GLIBC__
+  // What the run freed (the page's markup in its copies, the browser's
+  // records of the page) goes back to the system before the next page
+  // builds up: otherwise the free space stays in the heap, scattered.
+  if (session && !kelvane::platform::measureSwitchedOff("KELVANE_WITHOUT_HEAP_TRIM")) {
+    malloc_trim(0);
+  }
+#endif
 }
 
 // The browser goes down before the application, and both before the
