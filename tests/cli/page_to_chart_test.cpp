@@ -174,7 +174,8 @@ TEST_F(PageToChart, AListScriptFromASavedShopPageCutsEveryProductAndHolds) {
                                                base.bytes);
     });
     const auto live = write("live.spt", "URL\t\"" + server.url("/shop") + "\"\r\n" + offer.out);
-    EXPECT_EQ(run({"--fetch", "direct", live}).out, base.display);
+    const auto fetched = run({"--fetch", "direct", live});
+    EXPECT_EQ(fetched.out, base.display) << fetched.err;
   }
 }
 

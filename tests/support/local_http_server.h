@@ -2,7 +2,10 @@
 // on a thread of its own, each request answered by a handler that writes
 // whatever it likes to the socket (well-formed pages, endless redirects,
 // gzip bombs, headers dripped byte by byte, a page that never ends). The
-// handler may be called on several connections at once.
+// handler may be called on several connections at once. A connection's
+// thread waits for the server's end before it ends itself: a thread that
+// ends while the client forks (the direct fetch reads a page in a child
+// process) could leave the sanitizer's allocator locked in the child.
 #pragma once
 
 #include <arpa/inet.h>
@@ -13,10 +16,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace kelvane::testing {
 
@@ -41,9 +47,13 @@ class LocalHttpServer {
   }
 
   ~LocalHttpServer() {
-    stopping_ = true;
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    ended_.notify_all();
     thread_.join();
-    while (connections_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (std::thread& t : connections_) t.join();
     ::close(listener_);
   }
 
@@ -91,11 +101,11 @@ class LocalHttpServer {
     while (readable(listener_)) {
       const int fd = ::accept(listener_, nullptr, nullptr);
       if (fd < 0) continue;
-      ++connections_;
-      std::thread([this, fd] {
+      connections_.emplace_back([this, fd] {
         answer(fd);
-        --connections_;  // the last use of the server
-      }).detach();
+        std::unique_lock<std::mutex> lock(mutex_);
+        ended_.wait(lock, [this] { return stopping_.load(); });
+      });
     }
   }
 
@@ -119,7 +129,9 @@ class LocalHttpServer {
   int port_ = 0;
   std::atomic<bool> stopping_{false};
   std::thread thread_;
-  std::atomic<int> connections_{0};  // answered now
+  std::vector<std::thread> connections_;  // only the serving thread adds to it
+  std::mutex mutex_;
+  std::condition_variable ended_;
 };
 
 }  // namespace kelvane::testing
