@@ -26,6 +26,17 @@ std::string fileText(const std::string& path) {
   return textfile::readFileBytes(path).value_or("<unreadable>");
 }
 
+// Whether the process has a handler for the signal (its SigCgt mask).
+bool catches(pid_t pid, int signal) {
+  std::istringstream status(fileText("/proc/" + std::to_string(pid) + "/status"));
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("SigCgt:", 0) == 0) {
+      return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1;
+    }
+  }
+  return false;
+}
+
 TEST_F(State, ExitStatusAndDiffFollowASequenceOfPages) {
   const auto script = write("s.spt", "CLEAR\tD\r\nPUT\tHT\tD\r\n");
   const auto state = (dir_ / "d.state").string();
@@ -350,7 +361,10 @@ TEST_F(State, StopSignalsAndStuckOrClosedOutputsKeepWhatTheRunProduced) {
     const pid_t pid = spawnProgram(args, c.out == Out::Null ? -1 : out[1]);
     ::close(out[1]);
     if (c.signal) {
-      std::this_thread::sleep_for(1s);  // blocked, or deep in the loop
+      // Once the program catches the signal (a loaded machine may take a
+      // while to start it), it is soon blocked, or deep in the loop.
+      for (int i = 0; i < 100 && !catches(pid, c.signal); ++i) std::this_thread::sleep_for(50ms);
+      std::this_thread::sleep_for(1s);
       ::kill(pid, c.signal);
     }
     const auto sent = std::chrono::steady_clock::now();
