@@ -21,9 +21,6 @@ constexpr auto kAnswerLate = 500ms;
 const QString kScriptName = QStringLiteral("kelvane-activity");
 
 // Runs when each document of the page is made, in the application's world.
-// The list of finished requests is emptied by every question, and kept short
-// when nobody asks (a page left on show for days).
-// Runs when each document of the page is made, in the application's world.
 // The document is watched from the end of its parse on: before that it is
 // busy anyway, and watching the parser build a document of a million
 // elements would make as many change records. The list of finished
