@@ -856,6 +856,89 @@
         </message>
     </context>
     <context>
+        <name>ListMiss</name>
+        <message>
+            <source>ページを HTML として読めません</source>
+            <translation>the page cannot be read as HTML</translation>
+        </message>
+        <message>
+            <source>選んだ所が要素の中にありません</source>
+            <translation>the piece is not inside an element</translation>
+        </message>
+        <message>
+            <source>選んだ所は値のある項目の並びの一部ではありません</source>
+            <translation>the piece is not part of a list of items with a value</translation>
+        </message>
+        <message>
+            <source>見つけた行では表示どおりに出ない項目があります</source>
+            <translation>the lines found do not give every item as shown</translation>
+        </message>
+        <message>
+            <source>項目自身のタグでは文字を見つけられません</source>
+            <translation>the item&apos;s own tags do not find its text</translation>
+        </message>
+        <message>
+            <source>項目の中に自分のタグを持たず見つけられない要素があります</source>
+            <translation>an element of the item has no tags of its own to find it by</translation>
+        </message>
+        <message>
+            <source>属性の中に「&gt;」を含む開始タグがあります</source>
+            <translation>a start tag holds &quot;&gt;&quot; in an attribute</translation>
+        </message>
+        <message>
+            <source>項目の中に同じ種類の要素が入れ子になっています</source>
+            <translation>an element of the item holds another of its kind</translation>
+        </message>
+        <message>
+            <source>名前と値の両方を持つ項目が二つ未満です</source>
+            <translation>fewer than two items have a name and a value</translation>
+        </message>
+        <message>
+            <source>項目の開始タグに共通する所が少なすぎます</source>
+            <translation>the items&apos; start tags have too little in common</translation>
+        </message>
+        <message>
+            <source>項目の開始タグがほかの要素の開始にも使われています</source>
+            <translation>the items&apos; start tag also starts other elements</translation>
+        </message>
+        <message>
+            <source>並びの前に，並びの始まりを見つける目印がありません</source>
+            <translation>nothing before the list finds its start</translation>
+        </message>
+        <message>
+            <source>並びの後に，並びの終わりを見つける目印がありません</source>
+            <translation>nothing after the list finds its end</translation>
+        </message>
+        <message>
+            <source>選んだ項目にある名前か値を持たない項目があります</source>
+            <translation>an item lacks the name or the value the picked one has</translation>
+        </message>
+        <message>
+            <source>名前か値にタグが多すぎて切り出せない項目があります</source>
+            <translation>an item&apos;s name or value holds too much markup to cut</translation>
+        </message>
+        <message>
+            <source>値を変えたページ</source>
+            <translation>values changed</translation>
+        </message>
+        <message>
+            <source>番号を振り直したページ</source>
+            <translation>ids renumbered</translation>
+        </message>
+        <message>
+            <source>項目を一つ足したページ</source>
+            <translation>an item added</translation>
+        </message>
+        <message>
+            <source>項目を一つ除いたページ</source>
+            <translation>an item removed</translation>
+        </message>
+        <message>
+            <source>見つけた行は%1で正しく動きません</source>
+            <translation>the lines found fail on the page with %1</translation>
+        </message>
+    </context>
+    <context>
         <name>NotifyDialog</name>
         <message>
             <source>送信しました</source>

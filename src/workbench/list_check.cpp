@@ -1,6 +1,7 @@
 #include "workbench/list_check.h"
 
 #include "workbench/find_shown.h"
+#include "workbench/list_miss.h"
 
 namespace kelvane::workbench {
 
@@ -97,7 +98,7 @@ std::optional<PageVariant> listVariant(size_t k, TextView html,
                                        const std::vector<std::pair<size_t, size_t>>& items,
                                        const std::vector<Text>& expected) {
   if (k == 0) {
-    PageVariant v{"values changed", changeDigits(html, true), {}};
+    PageVariant v{list_miss::kValuesChanged, changeDigits(html, true), {}};
     for (const Text& line : expected) {
       Text changed = line;
       for (char16_t& c : changed)
@@ -106,7 +107,7 @@ std::optional<PageVariant> listVariant(size_t k, TextView html,
     }
     return v;
   }
-  if (k == 1) return PageVariant{"ids renumbered", changeDigits(html, false), expected};
+  if (k == 1) return PageVariant{list_miss::kIdsRenumbered, changeDigits(html, false), expected};
   if (k == 2 && !items.empty()) {
     const auto [a, b] = items.back();
     Text added;
@@ -116,7 +117,7 @@ std::optional<PageVariant> listVariant(size_t k, TextView html,
     added += html.substr(b);
     std::vector<Text> more = expected;
     if (!expected.empty()) more.push_back(expected.back());
-    return PageVariant{"an item added", std::move(added), std::move(more)};
+    return PageVariant{list_miss::kItemAdded, std::move(added), std::move(more)};
   }
   if (k == 3 && items.size() > 2) {
     const auto [a, b] = items.front();
@@ -124,7 +125,7 @@ std::optional<PageVariant> listVariant(size_t k, TextView html,
     removed.reserve(html.size() - (b - a));
     removed.append(html.substr(0, a));
     removed += html.substr(b);
-    return PageVariant{"an item removed", std::move(removed),
+    return PageVariant{list_miss::kItemRemoved, std::move(removed),
                        std::vector<Text>(expected.begin() + 1, expected.end())};
   }
   return std::nullopt;

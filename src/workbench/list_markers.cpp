@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "workbench/list_miss.h"
 #include "workbench/script_text.h"
 
 namespace kelvane::workbench {
@@ -151,7 +152,7 @@ bool ListSkeleton::cutOf(int32_t item, int32_t e, size_t chunkStart, ElementCut&
     cut.endTag = u"</" + Text(x.tag.begin(), x.tag.end()) + u">";
     if (findFrom(chunkStart, u">") + 1 != x.openEnd ||
         findFrom(x.openEnd, cut.endTag) != x.closeStart) {
-      *why = "the item's own tags do not find its text";
+      *why = list_miss::kOwnTagsMiss;
       return false;
     }
     cut.shown = {};
@@ -159,7 +160,7 @@ bool ListSkeleton::cutOf(int32_t item, int32_t e, size_t chunkStart, ElementCut&
   }
   cut.prefix = stablePrefix(x);
   if (cut.prefix.size() < x.tag.size() + 2 || x.end == x.closeStart) {
-    *why = "an element of the item has no tags of its own to find it by";
+    *why = list_miss::kUntagged;
     return false;
   }
   cut.skips = 0;
@@ -170,12 +171,12 @@ bool ListSkeleton::cutOf(int32_t item, int32_t e, size_t chunkStart, ElementCut&
   }
   cut.prefixClosed = cut.prefix.back() == u'>';
   if (!cut.prefixClosed && findFrom(x.start + cut.prefix.size(), u">") + 1 != x.openEnd) {
-    *why = "a start tag holds \">\" in an attribute";
+    *why = list_miss::kBracketInAttribute;
     return false;
   }
   cut.endTag = u"</" + Text(x.tag.begin(), x.tag.end()) + u">";
   if (findFrom(x.openEnd, cut.endTag) != x.closeStart) {
-    *why = "an element of the item holds another of its kind";
+    *why = list_miss::kNested;
     return false;
   }
   return true;
@@ -190,7 +191,7 @@ bool ListSkeleton::plan(const std::vector<int32_t>& candidates, int32_t item, in
   for (int32_t i : candidates)
     if (resolve(i, labelPath) >= 0 && resolve(i, valuePath) >= 0) items.push_back(i);
   if (items.size() < 2) {
-    *why = "fewer than two items have a name and a value";
+    *why = list_miss::kTooFewItems;
     return false;
   }
   // The start tag every item shares.
@@ -204,7 +205,7 @@ bool ListSkeleton::plan(const std::vector<int32_t>& candidates, int32_t item, in
   const PageElement& first = page_.elements[items.front()];
   const PageElement& last = page_.elements[groupLast(items.back())];
   if (common.size() < first.tag.size() + 2) {
-    *why = "the items' start tags have too little in common";
+    *why = list_miss::kStartTagsDiffer;
     return false;
   }
   out.itemMarker = common.substr(0, common.size() - 1);
@@ -213,7 +214,7 @@ bool ListSkeleton::plan(const std::vector<int32_t>& candidates, int32_t item, in
   for (size_t p = findFrom(first.start, out.itemMarker); p != TextView::npos && p < last.end;
        p = findFrom(p + 1, out.itemMarker), ++k) {
     if (k >= items.size() || p != page_.elements[items[k]].start) {
-      *why = "the items' start tag also starts other elements";
+      *why = list_miss::kStartTagShared;
       return false;
     }
   }
@@ -243,7 +244,7 @@ bool ListSkeleton::plan(const std::vector<int32_t>& candidates, int32_t item, in
       anchorEnd = h;
     }
     if (out.anchor.empty()) {
-      *why = "nothing before the list finds its start";
+      *why = list_miss::kNoStart;
       return false;
     }
   }
@@ -265,7 +266,7 @@ bool ListSkeleton::plan(const std::vector<int32_t>& candidates, int32_t item, in
     }
   }
   if (out.listEnd.empty() && findFrom(last.end, out.itemMarker) != TextView::npos) {
-    *why = "nothing after the list finds its end";
+    *why = list_miss::kNoEnd;
     return false;
   }
   // The name and the value in the item, and in every other item.
@@ -275,7 +276,7 @@ bool ListSkeleton::plan(const std::vector<int32_t>& candidates, int32_t item, in
   for (int32_t i : items) {
     const int32_t l = resolve(i, labelPath), v = resolve(i, valuePath);
     if (l < 0 || v < 0) {
-      *why = "an item lacks the name or the value the picked one has";
+      *why = list_miss::kItemLacks;
       return false;
     }
     const PageElement& le = page_.elements[l];
@@ -296,7 +297,7 @@ bool ListSkeleton::plan(const std::vector<int32_t>& candidates, int32_t item, in
   for (const ShownCut* c : {&out.label.shown, &out.value.shown}) {
     if (c->tags > kMostTags || c->lineBreaks > kMostBreaks ||
         c->amp + c->lt + c->gt + c->nbsp > kMostReferences) {
-      *why = "an item's name or value holds too much markup to cut";
+      *why = list_miss::kTooMuchMarkup;
       return false;
     }
   }

@@ -6,6 +6,7 @@
 #include "workbench/find_shown.h"
 #include "workbench/list_check.h"
 #include "workbench/list_markers.h"
+#include "workbench/list_miss.h"
 #include "workbench/script_text.h"
 #include "workbench/shown_cut.h"
 
@@ -148,7 +149,7 @@ std::optional<std::pair<size_t, size_t>> moneyIn(TextView s) {
 ListResult suggestList(TextView ht, const PageText& page, size_t shownBegin, size_t shownEnd) {
   ListResult result;
   if (!page.parsed || shownBegin >= shownEnd || shownEnd > page.text.size()) {
-    result.why = "the page could not be read as HTML";
+    result.why = list_miss::kNotHtml;
     return result;
   }
   int32_t piece = page.owner[shownBegin];
@@ -156,7 +157,7 @@ ListResult suggestList(TextView ht, const PageText& page, size_t shownBegin, siz
          (page.elements[piece].textBegin > shownBegin || page.elements[piece].textEnd < shownEnd))
     piece = page.elements[piece].parent;
   if (piece < 0) {
-    result.why = "the piece is not inside an element";
+    result.why = list_miss::kNotInElement;
     return result;
   }
   TextView shownPiece = TextView(page.text).substr(shownBegin, shownEnd - shownBegin);
@@ -199,7 +200,7 @@ ListResult suggestList(TextView ht, const PageText& page, size_t shownBegin, siz
     std::vector<Text> lines = skeleton.scriptOf(plan);
     const auto shown = runLines(ht, lines);
     if (!shown || !displayIs(*shown, plan.expected)) {
-      result.why = "the lines found do not give every item as shown";
+      result.why = list_miss::kNotAsShown;
       continue;
     }
     std::vector<std::pair<size_t, size_t>> spans;
@@ -209,7 +210,7 @@ ListResult suggestList(TextView ht, const PageText& page, size_t shownBegin, siz
     for (size_t k = 0; auto v = listVariant(k, ht, spans, plan.expected); ++k) {
       const auto d = runLines(std::move(v->html), lines);
       if (!d || !displayIs(*d, v->expected)) {
-        result.why = std::string("the lines found fail on the page with ") + v->name;
+        result.why = std::string(list_miss::kFailsOnVariant) + v->name;
         holds = false;
         break;
       }
@@ -219,7 +220,7 @@ ListResult suggestList(TextView ht, const PageText& page, size_t shownBegin, siz
     result.why.clear();
     return result;
   }
-  if (result.why.empty()) result.why = "the piece is not part of a list of items with a value";
+  if (result.why.empty()) result.why = list_miss::kNoList;
   return result;
 }
 

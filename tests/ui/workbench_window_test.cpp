@@ -4,19 +4,23 @@
 #include <QApplication>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineView>
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
 #include "textfile/text_codec.h"
+#include "ui/workbench/list_miss_text.h"
 #include "ui/workbench/page_pick_view.h"
 #include "ui/workbench/script_editor.h"
 #include "ui/workbench/script_workbench.h"
+#include "workbench/list_miss.h"
 
 using namespace kelvane::ui;
 using kelvane::engine::Text;
@@ -43,6 +47,26 @@ class WorkbenchTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // Every reason the picker can give for offering no list is said in the
+  // window's language, each in words of its own; one it does not know is
+  // shown as it came.
+  void everyListMissIsSaidInTheWindowsLanguage() {
+    namespace miss = kelvane::workbench::list_miss;
+    std::vector<std::string> reasons(std::begin(miss::kAll), std::end(miss::kAll));
+    for (const char* v : miss::kVariants) reasons.push_back(miss::kFailsOnVariant + std::string(v));
+    QSet<QString> said;
+    for (const std::string& why : reasons) {
+      const QString text = listMissText(why);
+      const bool japanese = std::any_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() >= 0x3041 && c.unicode() <= 0x309F;  // hiragana
+      });
+      QVERIFY2(japanese, why.c_str());
+      said.insert(text);
+    }
+    QCOMPARE(said.size(), static_cast<qsizetype>(reasons.size()));
+    QCOMPARE(listMissText("a reason of tomorrow"), QStringLiteral("a reason of tomorrow"));
+  }
+
   void marksProblemsAndMissesOnTheirLines() {
     const QString path = dir_.filePath("m.spt");
     writeBytes(path, "CLEAR\tD\r\nGETA\tHT\tV1\t\"<i>\"\r\nGETX\r\n");

@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "engine/script.h"
+#include "ui/workbench/list_miss_text.h"
 #include "ui/workbench/page_pick_view.h"
 #include "ui/workbench/preview_text.h"
 #include "ui/workbench/script_editor.h"
@@ -382,7 +383,7 @@ std::optional<workbench::ShownPick> ScriptWorkbench::pickElement(const QList<int
           .arg(pick.list.offer ? QString()
                                : QCoreApplication::translate("ScriptWorkbench",
                                                              "（リストは見つかりません: %1）")
-                                     .arg(QString::fromStdString(pick.list.why))));
+                                     .arg(listMissText(pick.list.why))));
   return pick;
 }
 
