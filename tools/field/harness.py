@@ -574,6 +574,9 @@ def login(args, folder, port):
     check("login: the log holds no cookie value", session not in open(log).read())
 
 
+PICK_NOTE_Y = 494
+
+
 def pick(args, folder, port):
     """From the Page tab the workbench opens on the page as rendered; a click
     on a price offers the whole list as name<TAB>price, and the lines chosen
@@ -614,6 +617,13 @@ def pick(args, folder, port):
             k.shot("pick-lines")
             xdo("key", "ctrl+s")
             time.sleep(1)
+            # A note below the list is no list's item: the status says why.
+            xdo("mousemove", str(bx + 650), str(by + PICK_NOTE_Y))
+            xdo("click", "1")
+            time.sleep(1.5)
+            k.shot("pick-miss")
+            xdo("key", "Escape")
+            time.sleep(0.3)
     finally:
         k.stop()
     saved = "\n".join(read_lines(k.path("script.spt")))

@@ -112,7 +112,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                       "padding:10px 0 30px}</style><ul class='items'>" +
                       "".join("<li class='item' id='p%d'><a class='name'>%s</a>"
                               "<span class='price'>%s</span></li>" % (i + 40, n, v)
-                              for i, (n, v) in enumerate(items)) + "</ul>")
+                              for i, (n, v) in enumerate(items)) + "</ul>"
+                      "<p style='font-size:28px'>送料は全国一律です</p>")
         elif path == "/big":
             self.page(200, "<ul>" + "<li>an item of the list</li>" * 40000 + "</ul>")
         elif path == "/changing":
