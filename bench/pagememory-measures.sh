@@ -19,7 +19,8 @@ if ! grep -q '^KELVANE_MEASUREMENT_KNOBS:BOOL=ON' "$build/CMakeCache.txt"; then
 fi
 for ((r = 1; r <= rounds; r++)); do
   for off in none KELVANE_WITHOUT_LEAVING_PAGE KELVANE_WITHOUT_CACHE_CAP KELVANE_WITHOUT_ONE_RENDERER \
-    KELVANE_WITHOUT_SKIPPED_PARTS KELVANE_WITHOUT_ONE_TEMPLATE KELVANE_WITHOUT_HEAP_TRIM; do
+    KELVANE_WITHOUT_SKIPPED_PARTS KELVANE_WITHOUT_ONE_TEMPLATE KELVANE_WITHOUT_HEAP_TRIM \
+    KELVANE_WITHOUT_UNPAINTED_VIEW; do
     echo "== round $r, switched off: $off"
     env "$off=1" "$here/pagememory.sh" "$build" "$loads" same || echo "(exit status $?)"
   done

@@ -12,8 +12,8 @@ namespace kelvane::platform {
 
 // KELVANE_WITHOUT_LEAVING_PAGE, KELVANE_WITHOUT_CACHE_CAP,
 // KELVANE_WITHOUT_ONE_RENDERER, KELVANE_WITHOUT_SKIPPED_PARTS,
-// KELVANE_WITHOUT_ONE_TEMPLATE, KELVANE_WITHOUT_HEAP_TRIM: set to 1 to
-// turn that measure off.
+// KELVANE_WITHOUT_ONE_TEMPLATE, KELVANE_WITHOUT_HEAP_TRIM,
+// KELVANE_WITHOUT_UNPAINTED_VIEW: set to 1 to turn that measure off.
 inline bool measureSwitchedOff([[maybe_unused]] const char* knob) {
 #ifdef KELVANE_MEASUREMENT_KNOBS
   const char* value = std::getenv(knob);

@@ -3,6 +3,7 @@
 #include "acquisition/address.h"
 #include "acquisition/direct/image_size.h"
 #include "platform/browser_profile.h"
+#include "platform/measurement_knobs.h"
 #include "platform/page_activity.h"
 #include "platform/unattended_page.h"
 
@@ -125,6 +126,9 @@ WebEngineBrowser::WebEngineBrowser(PageParts parts, QObject* parent) : QObject(p
   // animation frames throttled, and its scripts would not settle.
   ownView_->setAttribute(Qt::WA_DontShowOnScreen);
   ownView_->show();
+  // Nor is it painted: the page still counts as shown and gets its frames,
+  // but no window image is kept and copied for a screen nobody looks at.
+  if (!measureSwitchedOff("KELVANE_WITHOUT_UNPAINTED_VIEW")) ownView_->setUpdatesEnabled(false);
   view_ = ownView_.get();
   attach();
 }
