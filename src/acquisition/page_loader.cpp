@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "acquisition/address.h"
 #include "acquisition/login_check.h"
@@ -134,7 +135,7 @@ PageLoader::Wait PageLoader::load(std::u16string_view url) {
     engine_.stop();
     return wait;
   } else {
-    engine_.ht().assign(*body);
+    engine_.ht().take(std::move(*body));
   }
   if (wait == Wait::TimedOut) {
     timeOut(url);
