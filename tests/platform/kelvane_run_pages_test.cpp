@@ -327,13 +327,16 @@ class KelvaneRunPagesTest : public QObject {
 
   // The headless browser asks only for what can change the markup: style
   // sheets and scripts, not images, fonts, media, prefetched pages or the
-  // icon. The page's text is what it would be with all of them.
+  // icon. The page's text is what it would be with all of them, and the
+  // page counts as shown: its animation frames run.
   void headlessLoadsSkipWhatOnlyShows() {
     server_.route(
         "/parts.css",
         {"@font-face{font-family:f;src:url(/parts.woff)}body{font-family:f}", "text/css"});
-    server_.route("/parts.js", {"document.body.insertAdjacentHTML('beforeend','<i>'+"
-                                "getComputedStyle(document.body).fontFamily+'</i>')",
+    server_.route("/parts.js", {"var b=document.body;b.insertAdjacentHTML('beforeend','<i>'+"
+                                "getComputedStyle(b).fontFamily+'</i>');requestAnimationFrame("
+                                "function(){b.insertAdjacentHTML('beforeend','<b>'+"
+                                "document.visibilityState+'</b>')})",
                                 "text/javascript"});
     server_.route("/parts",
                   {"<html><head><link rel=stylesheet href=/parts.css>"
@@ -344,7 +347,7 @@ class KelvaneRunPagesTest : public QObject {
     const QString script = writeScript("parts.spt", "URL\t\"" + server_.url("/parts") + "\"\r\n");
     const Result r = run({"--wait", "1", "--print", "HT", script});
     QCOMPARE(r.status, 0);
-    QVERIFY2(r.out.endsWith("<p>text</p><script src=\"/parts.js\"></script><i>f</i>"),
+    QVERIFY2(r.out.endsWith("<p>text</p><script src=\"/parts.js\"></script><i>f</i><b>visible</b>"),
              qPrintable(r.out));
     QCOMPARE(server_.requests("/parts.css"), 1);
     QCOMPARE(server_.requests("/parts.js"), 1);
