@@ -2,6 +2,7 @@
 
 #include "acquisition/address.h"
 #include "acquisition/direct/image_size.h"
+#include "platform/body_markup.h"
 #include "platform/browser_profile.h"
 #include "platform/measurement_knobs.h"
 #include "platform/page_activity.h"
@@ -29,20 +30,6 @@ std::u16string toU16(const QString& s) {
   return std::u16string(reinterpret_cast<const char16_t*>(s.utf16()),
                         static_cast<size_t>(s.size()));
 }
-
-// The markup inside the body (an empty string when there is no body), its
-// length and the encoding. Markup longer than the cap (%1 characters) stays
-// in the page: only its length comes back, and a page too large for the
-// script engine to write out at all tells -1. It runs in a world of its
-// own, so the page's scripts cannot change what it sees of the script engine.
-constexpr char kBodyScript[] =
-    "(function(cap){var b=document.body,h;"
-    "try{h=b?String(b.innerHTML):''}catch(e){h=null}"
-    "var n=h===null?-1:h.length;"
-    "return [n<0||n>cap?null:h,n,String(document.characterSet)];})(%1)";
-
-// How often a wait for the page's answer looks whether to give up.
-constexpr int kGiveUpPollMs = 50;
 
 // How long leavePage waits for the renderer process of the page left.
 constexpr qint64 kRendererExitMs = 2000;
@@ -360,52 +347,16 @@ void WebEngineBrowser::onRendererGone(QWebEnginePage::RenderProcessTerminationSt
 std::optional<std::u16string> WebEngineBrowser::bodyHtmlUnless(
     const std::function<bool()>& giveUp) {
   if (!view_) return std::nullopt;
-  // The answer comes back through the event loop; it may come after this
-  // call has given up waiting, so it goes into state shared with the call.
-  struct Answer {
-    bool arrived = false;
-    QVariant value;
-    QEventLoop* loop = nullptr;
-  };
-  auto answer = std::make_shared<Answer>();
-  QEventLoop loop;
-  answer->loop = &loop;
   QWebEnginePage* page = view_->page();
-  page->runJavaScript(QString::fromLatin1(kBodyScript).arg(markupCap_),
-                      QWebEngineScript::ApplicationWorld, [answer](const QVariant& value) {
-                        answer->arrived = true;
-                        answer->value = value;
-                        if (answer->loop) answer->loop->quit();
-                      });
-  if (!answer->arrived) {
-    QTimer timer;
-    timer.setSingleShot(true);
-    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    const auto gone =
-        connect(page, &QWebEnginePage::renderProcessTerminated, &loop, &QEventLoop::quit);
-    timer.start(answerTimeout_);
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, &loop, [&giveUp, &loop] {
-      if (giveUp && giveUp()) loop.quit();
-    });
-    poll.start(kGiveUpPollMs);
-    loop.exec();
-    disconnect(gone);
-  }
-  answer->loop = nullptr;
-  if (!answer->arrived || !answer->value.isValid()) return std::nullopt;
-  // The markup, its length, then the encoding the page was read in.
-  const QVariantList parts = answer->value.toList();
-  if (parts.size() != 3) return std::nullopt;
-  facts_.charset = parts[2].toString().toStdString();
-  if (parts[0].isNull()) {
+  BodyMarkup read = readBodyMarkup(page, markupCap_, markupPiece_, answerTimeout_, giveUp);
+  if (!read.charset.empty()) facts_.charset = std::move(read.charset);
+  if (read.overCap) {
     // Too large to hand over: the load fails, as one over the cap of the
     // direct fetch does.
     error_ = withAddress(QString::fromStdString(acquisition::pageTooLargeReason(markupCap_)),
                          page->url());
-    return std::nullopt;
   }
-  return toU16(parts[0].toString());
+  return std::move(read.markup);
 }
 
 void WebEngineBrowser::leavePage() {

@@ -89,6 +89,8 @@ class WebEngineBrowser : public QObject, public acquisition::Browser {
     markupCap_ = markupChars;
     memoryCap_ = processBytes;
   }
+  // The most characters of markup bodyHtml takes over at once.
+  void setMarkupPiece(size_t chars) { markupPiece_ = chars; }
 
  private:
   void attach();
@@ -121,6 +123,8 @@ class WebEngineBrowser : public QObject, public acquisition::Browser {
   bool rendererGone_ = false;
   std::chrono::milliseconds answerTimeout_{30'000};
   size_t markupCap_ = acquisition::kPageCapBytes;
+  // Half a megabyte on its way: a 1 MB listing page comes over in four.
+  size_t markupPiece_ = size_t{256} << 10;
   int64_t memoryCap_ = kRendererMemoryCapBytes;
   // Runs while an aborted load waits to learn whether it was a download.
   QTimer* abortHold_ = nullptr;
