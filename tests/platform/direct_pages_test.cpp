@@ -330,6 +330,19 @@ class DirectPagesTest : public QObject {
                      {}});
     compare(pages);
   }
+
+  // The browser's markup taken over in pieces comes whole, a surrogate
+  // pair never split between two of them, whatever the piece size.
+  void markupComesOverInPieces() {
+    const QString body = QStringLiteral("<p>a\U00020BB7b\U00020BB7\U00020BB7c</p><p>%1</p>")
+                             .arg(QString(40, QChar(u'\u3042')));
+    server_.route("/pieces", {"<body>" + body.toUtf8() + "</body>"});
+    for (const size_t piece : {2, 3, 5, 7, 1 << 20}) {
+      browser_->setMarkupPiece(piece);
+      QCOMPARE(browserHtml("/pieces", false), body);
+    }
+    browser_->setMarkupPiece(size_t{256} << 10);
+  }
 };
 
 int main(int argc, char** argv) {

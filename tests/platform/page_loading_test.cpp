@@ -370,22 +370,6 @@ class PageLoadingTest : public QObject {
     if (!loads) QVERIFY2(q(r->failures[0]).startsWith(failure), qPrintable(q(r->failures[0])));
   }
 
-  // Markup taken over in pieces comes whole, a surrogate pair never split
-  // between two of them, whatever the piece size.
-  void markupComesOverInPieces() {
-    const QString body = QStringLiteral("<p>a\U00020BB7b\U00020BB7\U00020BB7c</p><p>%1</p>")
-                             .arg(QString(40, QChar(u'\u3042')));
-    server_.route("/pieces", {"<body>" + body.toUtf8() + "</body>"});
-    for (const size_t piece : {2, 3, 5, 7, 1 << 20}) {
-      browser_->setMarkupPiece(piece);
-      auto r = newRun();
-      const auto outcome = r->run({urlLine(server_.url("/pieces"))});
-      QCOMPARE(outcome, RunOutcome::Normal);
-      QCOMPARE(r->ht(), body);
-    }
-    browser_->setMarkupPiece(size_t{256} << 10);
-  }
-
   void documentWithoutBodyGivesEmptyMarkup() {
     server_.route("/svg", {"<svg xmlns=\"http://www.w3.org/2000/svg\"><text>hi</text></svg>",
                            "image/svg+xml"});
